@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <dirent.h>
+
+namespace platform {
+
+// File attributes as the scan understands them.
+inline constexpr std::uint32_t kAttributeDirectory = 0x10;
+// The file occupies fewer bytes than its size rounded up to the allocation
+// unit: a sparse or compressed file, whose disk space is its occupied size.
+inline constexpr std::uint32_t kAttributeCompressed = 0x800;
+
+// One entry of a directory search. Names are raw bytes, exactly as the file
+// system holds them (not necessarily UTF-8, may contain newlines).
+struct FindData {
+    std::string name;
+    std::uint32_t attributes = 0;
+    std::uint32_t sizeLow = 0;   // low 32 bits of the size in bytes
+    std::uint32_t sizeHigh = 0;  // high 32 bits
+    std::int64_t lastWriteTime = 0;  // nanoseconds since 1970-01-01 UTC
+    // What the file occupies on disk (st_blocks * 512), already a whole
+    // number of the volume's blocks: never round it up again.
+    std::uint64_t occupiedBytes = 0;
+    // Identity of the file: two entries with the same device and inode are
+    // hard links to one file.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool isRegularFile = false;  // false for directories, links, FIFOs, sockets, devices
+
+    std::uint64_t Size() const { return (std::uint64_t{sizeHigh} << 32) | sizeLow; }
+    bool IsDirectory() const { return (attributes & kAttributeDirectory) != 0; }
+};
+
+// How much a search learns about each entry.
+enum class SearchDetail {
+    // Every field of FindData, from one lstat-like call per entry.
+    Full,
+    // Only name and the directory attribute. Where readdir reports the entry
+    // type no call per file is made; directories are still examined once to
+    // leave out those on another device.
+    TypeOnly,
+};
+
+// A directory search over one folder, in the file system's order.
+//
+// Pattern "FOLDER/*" lists FOLDER: every entry once, "." and ".." included.
+// Any other pattern is a literal path (names may hold '*', '?', '[') and
+// yields that path's own entry, named by its last component.
+//
+// Symbolic links are never followed: a link is reported as a non-directory
+// entry of the link itself. A subdirectory that lies on another device than
+// the folder (a mount point) is left out. Entries that vanish between
+// listing and examination, and entries whose path would exceed PATH_MAX,
+// are skipped. A folder that cannot be read yields nothing (Start fails).
+//
+// Not thread-safe; one search per object. Used on the worker thread and on
+// the UI thread alike.
+class DirectorySearch {
+public:
+    DirectorySearch() = default;
+    ~DirectorySearch();
+    DirectorySearch(const DirectorySearch&) = delete;
+    DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+    // Starts the search and fills the first entry. False when the pattern
+    // names nothing that can be read; LastError() then tells why (an errno).
+    [[nodiscard]] bool Start(const std::string& pattern, FindData& entry,
+                             SearchDetail detail = SearchDetail::Full);
+    // Fills the next entry; false at the end.
+    [[nodiscard]] bool Next(FindData& entry);
+    // Ends the search; also done by the destructor.
+    void Close();
+
+    int LastError() const { return m_error; }
+
+private:
+    bool Fill(const char* name, unsigned char type, FindData& entry);
+
+    DIR* m_dir = nullptr;
+    std::string m_folder;  // with a trailing '/'
+    std::uint64_t m_folderDevice = 0;
+    std::uint32_t m_allocationUnit = 0;
+    SearchDetail m_detail = SearchDetail::Full;
+    bool m_single = false;  // a literal-path search; its entry was given by Start
+    int m_error = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Reads the contents of one regular file, for the duplicate search.
+//
+// Open succeeds only for regular files: a FIFO, socket, device or symbolic
+// link is refused without blocking. Reading never changes the file's
+// last-access time: O_NOATIME where the kernel permits it, otherwise the
+// time is remembered at Open and restored at Close on the open descriptor,
+// only if the reads changed it. The destructor closes.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    [[nodiscard]] bool Open(const std::string& path);
+    // Reads up to count bytes; fewer only at the end of the file. Short reads
+    // of the kernel are looped over. Returns -1 on an error.
+    std::int64_t Read(void* buffer, std::size_t count);
+    void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // Identity and size of the open file, from fstat at Open.
+    std::uint64_t Device() const { return m_device; }
+    std::uint64_t Inode() const { return m_inode; }
+    std::uint64_t Size() const { return m_size; }
+
+private:
+    int m_fd = -1;
+    bool m_restoreAccessTime = false;
+    std::int64_t m_accessSeconds = 0;
+    std::int64_t m_accessNanoseconds = 0;
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
+    std::uint64_t m_size = 0;
+};
+
+}  // namespace platform
