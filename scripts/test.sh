@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs what is missing, builds Larkspur and runs every test: the whole
+# suite, then again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the threaded tests under ThreadSanitizer. LARKSPUR_QUICK=1 runs the
+# plain suite only.
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+# shellcheck disable=SC2086
+larkspur_install_packages $LARKSPUR_BUILD_PACKAGES shared-mime-info
+jobs=$(nproc)
+
+run_suite() {  # build-dir sanitizers ctest-args...
+    dir=$1; sanitize=$2; shift 2
+    echo "== Building in $dir${sanitize:+ with $sanitize}"
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_SANITIZE="$sanitize" \
+        -DLARKSPUR_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$dir" -j"$jobs"
+    (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@")
+}
+
+run_suite build-test ""
+if [ "${LARKSPUR_QUICK:-0}" != 1 ]; then
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    run_suite build-asan "address,undefined"
+    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+    run_suite build-tsan "thread" -L threaded
+fi
