@@ -1,12 +1,12 @@
-#include <QApplication>
-#include <QMainWindow>
+#include <clocale>
+
+#include "app/CLarkspurApp.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Untitled - Larkspur"));
-    window.resize(800, 600);
-    window.show();
+    std::setlocale(LC_ALL, "");
+    CLarkspurApp application(argc, argv);
+    if (!application.InitInstance())
+        return 1;
     return application.exec();
 }

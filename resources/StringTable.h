@@ -17,6 +17,8 @@ enum StringId : int {
     IDS_APPLICATION_TITLE = 57344,  // "Larkspur"
     IDS_IDLE_PROMPT = 57345,        // "For Help, press F1"
     IDS_SCANNING = 61696,           // "Scanning: %1"
+    // Application shell.
+    IDS_HELP_NOT_AVAILABLE = 40100,  // the help file is missing or cannot be opened
 };
 
 class StringTable {

@@ -1,0 +1,51 @@
+#include "app/CAboutDlg.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "framework/DialogUnits.h"
+#include "platform/MessageQueue.h"
+#include "resources/CommandIds.h"
+#include "resources/ToolbarResource.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("dialog100"));
+    setWindowTitle(QStringLiteral("About Larkspur"));
+    const framework::DialogUnits units(font());
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QPixmap(resources::ToolbarResource::Image(resources::IDR_MAINFRAME)));
+    icon->setGeometry(units.ToPixels(11, 10, 21, 20));
+
+    auto* version = new QLabel(QStringLiteral("Larkspur 98 v1.1"), this);
+    version->setGeometry(units.ToPixels(40, 10, 130, 8));
+
+    auto* rights = new QLabel(QStringLiteral("Copyright \u00A9 1998 Oakhollow Software"), this);
+    rights->setGeometry(units.ToPixels(40, 22, 130, 8));
+
+    auto* notice = new QLabel(
+        QStringLiteral("This program comes without any warranty. Files you delete with it are "
+                       "moved to the Trash, from where you can restore them until the Trash "
+                       "is emptied."),
+        this);
+    notice->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    notice->setWordWrap(true);
+    notice->setMargin(units.ToPixelsX(3));
+    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    notice->setGeometry(units.ToPixels(40, 36, 188, 40));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    ok->setGeometry(units.ToPixels(178, 7, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    setFixedSize(units.ToPixelsX(235), units.ToPixelsY(84));
+}
+
+int CAboutDlg::DoModal()
+{
+    platform::ModalScope modal;
+    return exec();
+}

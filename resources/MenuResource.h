@@ -1,0 +1,24 @@
+#pragma once
+
+#include <span>
+
+namespace resources {
+
+// One entry of a menu resource. A popup's entries follow it up to its
+// EndPopup; popups nest.
+struct MenuEntry {
+    enum class Kind { Item, Separator, Popup, EndPopup };
+    Kind kind;
+    int command;       // Item: the command id; 0 otherwise
+    const char* text;  // Item, Popup: "&" marks the mnemonic, "\t" starts the key hint
+};
+
+// The menus: IDR_MAINFRAME (the menu bar: "&File", "&View", "&Help") and
+// IDR_CONTEXT_MENUS (the popups "Folder Menu", "File Menu", "Both").
+class MenuResource {
+public:
+    // The entries of the menu with that id, in order; empty for an unknown id.
+    [[nodiscard]] static std::span<const MenuEntry> Load(int resourceId);
+};
+
+}  // namespace resources
