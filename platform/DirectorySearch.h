@@ -18,8 +18,8 @@ inline constexpr std::uint32_t kAttributeCompressed = 0x800;
 struct FindData {
     std::string name;
     std::uint32_t attributes = 0;
-    std::uint32_t sizeLow = 0;   // low 32 bits of the size in bytes
-    std::uint32_t sizeHigh = 0;  // high 32 bits
+    std::uint32_t sizeLow = 0;       // low 32 bits of the size in bytes
+    std::uint32_t sizeHigh = 0;      // high 32 bits
     std::int64_t lastWriteTime = 0;  // nanoseconds since 1970-01-01 UTC
     // What the file occupies on disk (st_blocks * 512), already a whole
     // number of the volume's blocks: never round it up again.
@@ -38,9 +38,10 @@ struct FindData {
 enum class SearchDetail {
     // Every field of FindData, from one lstat-like call per entry.
     Full,
-    // Only name and the directory attribute. Where readdir reports the entry
-    // type no call per file is made; directories are still examined once to
-    // leave out those on another device.
+    // Only name and the directory attribute; every other field is zero.
+    // Where readdir reports the entry type no call per file is made;
+    // directories are still examined once to leave out those on another
+    // device.
     TypeOnly,
 };
 
@@ -48,13 +49,17 @@ enum class SearchDetail {
 //
 // Pattern "FOLDER/*" lists FOLDER: every entry once, "." and ".." included.
 // Any other pattern is a literal path (names may hold '*', '?', '[') and
-// yields that path's own entry, named by its last component.
+// yields that path's own entry, named by its last component ("/" for the
+// root); trailing slashes are ignored. A literal path that ends in "/*" is
+// taken as a listing.
 //
 // Symbolic links are never followed: a link is reported as a non-directory
-// entry of the link itself. A subdirectory that lies on another device than
-// the folder (a mount point) is left out. Entries that vanish between
-// listing and examination, and entries whose path would exceed PATH_MAX,
-// are skipped. A folder that cannot be read yields nothing (Start fails).
+// entry of the link itself (FOLDER itself may be reached through a link).
+// A subdirectory that lies on another device than the folder (a mount
+// point) is left out; "." and ".." never are. Entries that vanish between
+// listing and examination, that cannot be examined, or whose path would
+// reach PATH_MAX, are skipped. A folder that cannot be read yields nothing
+// (Start fails).
 //
 // Not thread-safe; one search per object. Used on the worker thread and on
 // the UI thread alike.
@@ -69,7 +74,8 @@ public:
     // names nothing that can be read; LastError() then tells why (an errno).
     [[nodiscard]] bool Start(const std::string& pattern, FindData& entry,
                              SearchDetail detail = SearchDetail::Full);
-    // Fills the next entry; false at the end.
+    // Fills the next entry; false at the end (LastError() 0) or when the
+    // folder cannot be read further (LastError() tells why).
     [[nodiscard]] bool Next(FindData& entry);
     // Ends the search; also done by the destructor.
     void Close();
@@ -77,6 +83,8 @@ public:
     int LastError() const { return m_error; }
 
 private:
+    bool StartSingle(const std::string& path, FindData& entry);
+    // Fills entry from the folder's entry name; false when it is left out.
     bool Fill(const char* name, unsigned char type, FindData& entry);
 
     DIR* m_dir = nullptr;
@@ -84,8 +92,8 @@ private:
     std::uint64_t m_folderDevice = 0;
     std::uint32_t m_allocationUnit = 0;
     SearchDetail m_detail = SearchDetail::Full;
-    bool m_single = false;  // a literal-path search; its entry was given by Start
     int m_error = 0;
+    int m_skipError = 0;  // why the last skipped entry could not be examined
 };
 
 }  // namespace platform

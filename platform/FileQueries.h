@@ -16,15 +16,24 @@ struct AttributesResult {
     bool Exists() const { return error == 0; }
 };
 
-// Queries of single paths. Thread-safe; none follows a final symbolic link.
+// Queries of single paths. Thread-safe. None but AllocationUnit follows a
+// final symbolic link.
 class FileQueries {
 public:
     // What the file occupies on disk (st_blocks * 512); nothing on failure.
     static std::optional<std::uint64_t> CompressedFileSize(const std::string& path);
     // Allocation unit of the volume holding path (statvfs f_frsize, f_bsize
-    // when that is 0); 0 on failure.
+    // when that is 0); 0 on failure. A symbolic link is followed: the answer
+    // is for the volume that holds the files reached through the path.
     static std::uint32_t AllocationUnit(const std::string& path);
+    // The attributes of the path's own entry, as a directory search on that
+    // path reports them.
     static AttributesResult Attributes(const std::string& path);
+    // True when a file of size bytes that occupies occupiedBytes on disk
+    // takes less than its size rounded up to whole allocation units: it is
+    // sparse or compressed. An allocation unit of 0 (unknown) rounds nothing.
+    static bool IsCompressed(std::uint64_t size, std::uint64_t occupiedBytes,
+                             std::uint32_t allocationUnit);
     // The system directory that deletions are kept out of while protection
     // is on: "/usr". Tests put a scratch folder in its place.
     static std::string ProtectedSystemDirectory();

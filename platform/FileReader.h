@@ -9,10 +9,13 @@ namespace platform {
 // Reads the contents of one regular file, for the duplicate search.
 //
 // Open succeeds only for regular files: a FIFO, socket, device or symbolic
-// link is refused without blocking. Reading never changes the file's
+// link is refused without being opened (and, should the path change into
+// one meanwhile, without blocking). Reading never changes the file's
 // last-access time: O_NOATIME where the kernel permits it, otherwise the
 // time is remembered at Open and restored at Close on the open descriptor,
 // only if the reads changed it. The destructor closes.
+//
+// Not thread-safe; one file per object at a time.
 class FileReader {
 public:
     FileReader() = default;
@@ -20,9 +23,11 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
+    // Closes any file open before.
     [[nodiscard]] bool Open(const std::string& path);
     // Reads up to count bytes; fewer only at the end of the file. Short reads
-    // of the kernel are looped over. Returns -1 on an error.
+    // of the kernel are looped over. Returns -1 on an error or when no file
+    // is open.
     std::int64_t Read(void* buffer, std::size_t count);
     void Close();
 
@@ -31,6 +36,10 @@ public:
     std::uint64_t Device() const { return m_device; }
     std::uint64_t Inode() const { return m_inode; }
     std::uint64_t Size() const { return m_size; }
+
+    // With false, later Opens do without O_NOATIME, as where the kernel
+    // refuses it, so that tests reach the restoring of the access time.
+    static void UseNoAccessTimeFlagForTesting(bool use);
 
 private:
     int m_fd = -1;

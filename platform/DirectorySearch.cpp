@@ -1,0 +1,218 @@
+#include "platform/DirectorySearch.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include "platform/FileQueries.h"
+
+namespace platform {
+
+namespace {
+
+// lstat semantics; an automount point is reported as it is, not mounted.
+constexpr int kExamineFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+
+bool IsDotEntry(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+std::int64_t Nanoseconds(const struct timespec& time)
+{
+    constexpr std::int64_t kPerSecond = 1000000000;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    // Times beyond the years 1677 to 2262 do not fit: they saturate.
+    if (time.tv_sec >= kMax / kPerSecond) {
+        return kMax;
+    }
+    if (time.tv_sec <= kMin / kPerSecond) {
+        return kMin;
+    }
+    return std::int64_t{time.tv_sec} * kPerSecond + time.tv_nsec;
+}
+
+void FillFromStatus(const struct stat& status, std::uint32_t allocationUnit, FindData& entry)
+{
+    const auto size = static_cast<std::uint64_t>(status.st_size > 0 ? status.st_size : 0);
+    const auto occupied = static_cast<std::uint64_t>(status.st_blocks) * 512;
+    entry.attributes = 0;
+    if (S_ISDIR(status.st_mode)) {
+        entry.attributes |= kAttributeDirectory;
+    } else if (FileQueries::IsCompressed(size, occupied, allocationUnit)) {
+        entry.attributes |= kAttributeCompressed;
+    }
+    entry.sizeLow = static_cast<std::uint32_t>(size);
+    entry.sizeHigh = static_cast<std::uint32_t>(size >> 32);
+    entry.lastWriteTime = Nanoseconds(status.st_mtim);
+    entry.occupiedBytes = occupied;
+    entry.device = status.st_dev;
+    entry.inode = status.st_ino;
+    entry.isRegularFile = S_ISREG(status.st_mode);
+}
+
+void FillTypeOnly(bool isDirectory, FindData& entry)
+{
+    std::string name = std::move(entry.name);
+    entry = FindData{};
+    entry.name = std::move(name);
+    entry.attributes = isDirectory ? kAttributeDirectory : 0;
+}
+
+std::uint32_t VolumeAllocationUnit(int folder)
+{
+    struct statvfs volume {};
+    if (::fstatvfs(folder, &volume) != 0) {
+        return 0;
+    }
+    const unsigned long unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
+    return unit > std::numeric_limits<std::uint32_t>::max()
+               ? std::numeric_limits<std::uint32_t>::max()
+               : static_cast<std::uint32_t>(unit);
+}
+
+}  // namespace
+
+DirectorySearch::~DirectorySearch() { Close(); }
+
+bool DirectorySearch::Start(const std::string& pattern, FindData& entry, SearchDetail detail)
+{
+    Close();
+    m_detail = detail;
+    m_error = 0;
+    m_skipError = 0;
+
+    const bool listing = pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, "/*") == 0;
+    if (!listing) {
+        return StartSingle(pattern, entry);
+    }
+
+    m_folder.assign(pattern, 0, pattern.size() - 1);
+    m_dir = ::opendir(m_folder.c_str());
+    if (m_dir == nullptr) {
+        m_error = errno;
+        return false;
+    }
+    struct stat folder {};
+    if (::fstat(::dirfd(m_dir), &folder) != 0) {
+        m_error = errno;
+        Close();
+        return false;
+    }
+    m_folderDevice = folder.st_dev;
+    m_allocationUnit = detail == SearchDetail::Full ? VolumeAllocationUnit(::dirfd(m_dir)) : 0;
+
+    if (!Next(entry)) {
+        // Even "." could not be examined: the folder is gone or not searchable.
+        if (m_error == 0) {
+            m_error = m_skipError != 0 ? m_skipError : ENOENT;
+        }
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool DirectorySearch::StartSingle(const std::string& pattern, FindData& entry)
+{
+    // Trailing slashes would make the system follow a link to a directory.
+    std::string path = pattern;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    if (path.empty()) {
+        m_error = ENOENT;
+        return false;
+    }
+    struct stat status {};
+    if (::fstatat(AT_FDCWD, path.c_str(), &status, kExamineFlags) != 0) {
+        m_error = errno;
+        return false;
+    }
+
+    const std::size_t slash = path.rfind('/');
+    if (path == "/") {
+        entry.name = path;
+    } else {
+        entry.name.assign(path, slash == std::string::npos ? 0 : slash + 1);
+    }
+    if (m_detail == SearchDetail::TypeOnly) {
+        FillTypeOnly(S_ISDIR(status.st_mode), entry);
+    } else {
+        std::uint32_t allocationUnit = 0;
+        if (!S_ISDIR(status.st_mode)) {
+            const std::string parent = slash == std::string::npos ? std::string(".")
+                                       : slash == 0               ? std::string("/")
+                                                                  : path.substr(0, slash);
+            allocationUnit = FileQueries::AllocationUnit(parent);
+        }
+        FillFromStatus(status, allocationUnit, entry);
+    }
+    return true;
+}
+
+bool DirectorySearch::Next(FindData& entry)
+{
+    if (m_dir == nullptr) {
+        return false;
+    }
+    m_error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* found = ::readdir(m_dir);
+        if (found == nullptr) {
+            m_error = errno;
+            return false;
+        }
+        if (Fill(found->d_name, found->d_type, entry)) {
+            return true;
+        }
+    }
+}
+
+bool DirectorySearch::Fill(const char* name, unsigned char type, FindData& entry)
+{
+    const std::size_t length = std::strlen(name);
+    if (m_folder.size() + length >= PATH_MAX) {
+        m_skipError = ENAMETOOLONG;
+        return false;
+    }
+    entry.name.assign(name, length);
+
+    if (m_detail == SearchDetail::TypeOnly && type != DT_DIR && type != DT_UNKNOWN) {
+        FillTypeOnly(false, entry);
+        return true;
+    }
+    struct stat status {};
+    if (::fstatat(::dirfd(m_dir), name, &status, kExamineFlags) != 0) {
+        m_skipError = errno;
+        return false;
+    }
+    if (S_ISDIR(status.st_mode) && status.st_dev != m_folderDevice && !IsDotEntry(name)) {
+        return false;
+    }
+    if (m_detail == SearchDetail::TypeOnly) {
+        FillTypeOnly(S_ISDIR(status.st_mode), entry);
+    } else {
+        FillFromStatus(status, m_allocationUnit, entry);
+    }
+    return true;
+}
+
+void DirectorySearch::Close()
+{
+    if (m_dir != nullptr) {
+        ::closedir(m_dir);
+        m_dir = nullptr;
+    }
+    m_folder.clear();
+}
+
+}  // namespace platform
