@@ -43,10 +43,12 @@ SizeFormat EffectiveSizeFormat(SizeFormat format, FileSize value)
 
 FileSize ShownNumber(SizeFormat format, FileSize value)
 {
+    // (value + addend) >> shift, the addend being 2^shift - 1, written so that
+    // it cannot overflow for values near the largest size.
     const Unit& unit = UnitOf(EffectiveSizeFormat(format, value));
-    value += unit.addend;
-    value >>= unit.shift;
-    return value;
+    const std::int64_t bytes = value.Bytes();
+    const std::int64_t remainder = bytes & unit.addend;
+    return FileSize::FromBytes((bytes >> unit.shift) + (remainder != 0 ? 1 : 0));
 }
 
 QString SizeText(SizeFormat format, FileSize value)

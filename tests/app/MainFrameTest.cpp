@@ -1,0 +1,344 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/CLarkspurApp.h"
+#include "app/CLarkspurView.h"
+#include "app/CMainFrame.h"
+#include "engine/WindowMessages.h"
+#include "framework/CommandRouter.h"
+#include "framework/ScanControl.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "support/IsolatedEnvironment.h"
+
+using namespace resources;
+
+namespace {
+
+// Stands in for the sized folder tree.
+class FakeTree : public framework::ScanControl {
+public:
+    void StopScanning() override
+    {
+        ++stops;
+        scanning = false;
+    }
+    void ResetAll() override
+    {
+        StopScanning();
+        scannedSomething = false;
+    }
+    void SetDuplicateMode(bool findDuplicates) override { modes.push_back(findDuplicates); }
+    bool IsScanning() const override { return scanning; }
+    bool HasScannedSomething() const override { return scannedSomething; }
+
+    bool scanning = false;
+    bool scannedSomething = false;
+    int stops = 0;
+    std::vector<bool> modes;
+};
+
+// A pane that takes Delete and Clear Folder Data.
+class FakePane : public QWidget, public framework::CommandTarget {
+public:
+    explicit FakePane(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::StrongFocus); }
+    bool OnUpdateCommand(int command, framework::CommandState&) override
+    {
+        return command == ID_DELETE || command == ID_CLEAR_FOLDER_DATA;
+    }
+    void OnCommand(int command) override { ran.push_back(command); }
+    std::vector<int> ran;
+};
+
+// The entries of a menu as text lines: "-" for a separator, "> " before a
+// submenu's title, its entries indented by two blanks.
+void Describe(const QMenu* menu, const QString& indent, QStringList& lines)
+{
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            lines << indent + QStringLiteral("-");
+        else if (action->menu() != nullptr) {
+            lines << indent + QStringLiteral("> ") + action->text();
+            Describe(action->menu(), indent + QStringLiteral("  "), lines);
+        } else
+            lines << indent + action->text();
+    }
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_frame = CLarkspurApp::Instance()->MainFrame();
+        ASSERT_NE(m_frame, nullptr);
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        TheMainView->SetBrowserPane(&m_tree);
+    }
+    void TearDown() override
+    {
+        TheMainView->SetBrowserPane(nullptr);
+        m_frame->SetScanMode(true);
+        m_frame->SetMessageText(QString());
+    }
+
+    QAction* Action(int command) { return m_frame->Router().Action(command); }
+    bool Enabled(int command)
+    {
+        m_frame->Router().UpdateAll();
+        return Action(command)->isEnabled();
+    }
+    // Scan-mode states: the menu check, then toolbar buttons 32783 and 32784.
+    std::vector<bool> ScanModeStates()
+    {
+        return {Action(ID_SCAN_SIZE_ONLY)->isChecked(), Action(ID_SCAN_DUPLICATES)->isChecked(),
+                Action(ID_SCAN_SIZE)->isChecked()};
+    }
+
+    CMainFrame* m_frame = nullptr;
+    FakeTree m_tree;
+};
+
+TEST_F(MainFrameTest, TheMenuBarHoldsTheProgramsMenusInOrder)
+{
+    QStringList lines;
+    for (const QAction* action : m_frame->menuBar()->actions()) {
+        lines << action->text();
+        Describe(action->menu(), QStringLiteral("  "), lines);
+    }
+    const QStringList expected = {
+        "&File",
+        "  Delete\tDel",
+        "  &Delete Duplicates...",
+        "  -",
+        "  &Scan Size Only",
+        "  Stop Scanning\tEsc",
+        "  &Reset",
+        "  -",
+        "  E&xit",
+        "&View",
+        "  &Toolbar",
+        "  &Status Bar",
+        "  -",
+        "  > Show Size As",
+        "    Bytes",
+        "    KBytes",
+        "    MBytes",
+        "    GBytes",
+        "    Auto",
+        "  &Options...",
+        "&Help",
+        "  &Help Topics",
+        "  -",
+        "  &About Larkspur 98...",
+    };
+    EXPECT_EQ(lines, expected);
+    // Del and Esc are hints only: each pane handles those keys itself.
+    for (const QAction* action : m_frame->Router().Actions())
+        for (const QKeySequence& keys : action->shortcuts())
+            EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) && keys != QKeySequence(Qt::Key_Escape));
+}
+
+TEST_F(MainFrameTest, TheToolbarShowsItsButtonsInOrderWithTooltipsAndPrompts)
+{
+    QStringList buttons;
+    for (const QAction* action : m_frame->ToolBar()->actions())
+        buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
+    EXPECT_EQ(buttons, (QStringList{"Enable Scan For Duplicates", "Scan For Size Only", "-", "Stop",
+                                    "Reset", "-", "About", "Help"}));
+    EXPECT_EQ(Action(ID_SCAN_SIZE)->statusTip(),
+              QStringLiteral("Disable searching for duplicates, scan folders for file sizes only"));
+    EXPECT_EQ(Action(ID_APP_ABOUT)->statusTip(),
+              QStringLiteral("Display program information, version number and copyright"));
+    for (const QAction* action : m_frame->ToolBar()->actions())
+        EXPECT_TRUE(action->isSeparator() || !action->icon().isNull()) << action->toolTip().toStdString();
+}
+
+TEST_F(MainFrameTest, AcceleratorsReachTheirCommands)
+{
+    const std::vector<std::pair<QKeySequence, int>> keys = {
+        {QKeySequence(QStringLiteral("F1")), ID_HELP},
+        {QKeySequence(QStringLiteral("Shift+F1")), ID_CONTEXT_HELP},
+        {QKeySequence(QStringLiteral("F6")), ID_NEXT_PANE},
+        {QKeySequence(QStringLiteral("Shift+F6")), ID_PREV_PANE},
+        {QKeySequence(QStringLiteral("Alt+Backspace")), ID_EDIT_UNDO},
+        {QKeySequence(QStringLiteral("Shift+Ins")), ID_EDIT_PASTE},
+        {QKeySequence(QStringLiteral("Ctrl+N")), ID_FILE_NEW},
+    };
+    for (const auto& [sequence, command] : keys)
+        EXPECT_TRUE(Action(command)->shortcuts().contains(sequence)) << command;
+    // Undo, Cut, Copy and Paste have no handler.
+    for (int command : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE})
+        EXPECT_FALSE(Enabled(command)) << command;
+    for (int command : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT, ID_APP_ABOUT,
+                        ID_APP_EXIT, ID_VIEW_OPTIONS, ID_HELP_FINDER, ID_CLEAR_FOLDER_DATA})
+        EXPECT_TRUE(Enabled(command)) << command;
+}
+
+TEST_F(MainFrameTest, StopScanningAndResetFollowTheScan)
+{
+    EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
+    EXPECT_FALSE(Enabled(ID_RESET));
+
+    m_tree.scanning = true;
+    EXPECT_TRUE(Enabled(ID_STOP_SCANNING));
+    EXPECT_FALSE(Enabled(ID_RESET));
+    m_tree.scannedSomething = true;
+    EXPECT_TRUE(Enabled(ID_RESET));
+
+    Action(ID_STOP_SCANNING)->trigger();
+    EXPECT_EQ(m_tree.stops, 1);
+    EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
+    EXPECT_TRUE(Enabled(ID_RESET));
+
+    Action(ID_RESET)->trigger();
+    EXPECT_FALSE(m_tree.scannedSomething);
+    EXPECT_FALSE(Enabled(ID_RESET));
+
+    // Without a tree both stay disabled and Escape in the view is harmless.
+    TheMainView->SetBrowserPane(nullptr);
+    EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
+    EXPECT_FALSE(Enabled(ID_RESET));
+    QTest::keyClick(TheMainView, Qt::Key_Escape);
+}
+
+TEST_F(MainFrameTest, EscapeInTheViewStopsTheScan)
+{
+    m_tree.scanning = true;
+    QTest::keyClick(TheMainView, Qt::Key_Escape);
+    EXPECT_EQ(m_tree.stops, 1);
+}
+
+TEST_F(MainFrameTest, ScanSizeOnlyChosenTwiceReturnsToDuplicateSearch)
+{
+    const std::vector<bool> searching = {false, true, false};
+    const std::vector<bool> sizeOnly = {true, false, true};
+    EXPECT_EQ(ScanModeStates(), searching);
+
+    Action(ID_SCAN_SIZE_ONLY)->trigger();
+    EXPECT_EQ(ScanModeStates(), sizeOnly);
+    Action(ID_SCAN_SIZE_ONLY)->trigger();
+    EXPECT_EQ(ScanModeStates(), searching);
+    EXPECT_EQ(m_tree.modes, (std::vector<bool>{false, true}));
+}
+
+TEST_F(MainFrameTest, ToolbarModeButtonsChosenAgainRepeatTheSwitch)
+{
+    Action(ID_SCAN_SIZE)->trigger();
+    Action(ID_SCAN_SIZE)->trigger();
+    EXPECT_EQ(ScanModeStates(), (std::vector<bool>{true, false, true}));
+    Action(ID_SCAN_DUPLICATES)->trigger();
+    Action(ID_SCAN_DUPLICATES)->trigger();
+    EXPECT_EQ(ScanModeStates(), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(m_tree.modes, (std::vector<bool>{false, false, true, true}));
+}
+
+TEST_F(MainFrameTest, ToolbarAndStatusBarEntriesShowAndHideThemWithTheirChecks)
+{
+    Action(ID_VIEW_TOOLBAR)->trigger();
+    m_frame->Router().UpdateAll();
+    EXPECT_TRUE(m_frame->ToolBar()->isHidden());
+    EXPECT_FALSE(Action(ID_VIEW_TOOLBAR)->isChecked());
+    Action(ID_VIEW_TOOLBAR)->trigger();
+    m_frame->Router().UpdateAll();
+    EXPECT_FALSE(m_frame->ToolBar()->isHidden());
+    EXPECT_TRUE(Action(ID_VIEW_TOOLBAR)->isChecked());
+
+    Action(ID_VIEW_STATUS_BAR)->trigger();
+    m_frame->Router().UpdateAll();
+    EXPECT_TRUE(m_frame->statusBar()->isHidden());
+    EXPECT_FALSE(Action(ID_VIEW_STATUS_BAR)->isChecked());
+    Action(ID_VIEW_STATUS_BAR)->trigger();
+    EXPECT_FALSE(m_frame->statusBar()->isHidden());
+}
+
+TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
+{
+    const QString idle = StringTable::Load(IDS_IDLE_PROMPT);
+    EXPECT_EQ(m_frame->MessageText(), idle);
+
+    auto post = [this](const std::string& text) {
+        std::string copy = text;
+        EXPECT_EQ(m_frame->OnMessage(UM_STATUS_TEXT, reinterpret_cast<platform::WParam>(&copy), 0),
+                  0);
+    };
+    post("Scanning: /home/user/m\xC3\xBCsic");
+    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /home/user/m\u00FCsic"));
+    post("Scanning: /home/user/other");
+    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /home/user/other"));
+
+    // A menu prompt replaces it; when the pointer leaves, the idle prompt.
+    QStatusTipEvent prompt(Action(ID_RESET)->statusTip());
+    QApplication::sendEvent(m_frame, &prompt);
+    EXPECT_EQ(m_frame->MessageText(), Action(ID_RESET)->statusTip());
+    QStatusTipEvent leave{QString()};
+    QApplication::sendEvent(m_frame, &leave);
+    EXPECT_EQ(m_frame->MessageText(), idle);
+
+    post("Scanning: /srv");
+    post("");
+    EXPECT_EQ(m_frame->MessageText(), idle);
+
+    // A name that is not UTF-8 still shows, with its bad byte replaced.
+    post("Scanning: /tmp/\xFF");
+    EXPECT_TRUE(m_frame->MessageText().startsWith(QStringLiteral("Scanning: /tmp/")));
+}
+
+TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneOnly)
+{
+    auto* pane = new FakePane(TheMainView);
+    auto* other = new FakePane(TheMainView);
+    auto* layout = new QVBoxLayout(TheMainView);
+    layout->addWidget(pane);
+    layout->addWidget(other);
+    TheMainView->AddPane(pane);
+    TheMainView->AddPane(other);
+
+    TheMainView->setFocus();
+    EXPECT_FALSE(Enabled(ID_DELETE));
+    EXPECT_TRUE(Enabled(ID_CLEAR_FOLDER_DATA));  // the frame keeps it enabled
+    Action(ID_CLEAR_FOLDER_DATA)->trigger();
+    EXPECT_TRUE(pane->ran.empty());
+
+    pane->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), pane);
+    EXPECT_TRUE(Enabled(ID_DELETE));
+    Action(ID_DELETE)->trigger();
+    Action(ID_CLEAR_FOLDER_DATA)->trigger();
+    EXPECT_EQ(pane->ran, (std::vector<int>{ID_DELETE, ID_CLEAR_FOLDER_DATA}));
+
+    // F6 and Shift+F6 move the focus from pane to pane, round the end.
+    Action(ID_NEXT_PANE)->trigger();
+    EXPECT_EQ(QApplication::focusWidget(), other);
+    Action(ID_NEXT_PANE)->trigger();
+    EXPECT_EQ(QApplication::focusWidget(), pane);
+    Action(ID_PREV_PANE)->trigger();
+    EXPECT_EQ(QApplication::focusWidget(), other);
+    EXPECT_TRUE(other->ran.empty());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!InIsolatedEnvironment())
+        return 1;
+    CLarkspurApp application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!application.InitInstance())
+        return 1;
+    return RUN_ALL_TESTS();
+}
