@@ -98,9 +98,3 @@ TEST(StringTableFormat, PlaceholdersWithoutArgumentsAndOtherPercentSignsStay)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
