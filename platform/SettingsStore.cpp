@@ -19,8 +19,8 @@ std::unique_ptr<QSettings> OpenStore(const QString& organisation, const QString&
     return settings;
 }
 
-QVariant ReadValue(const QString& organisation, const QString& application,
-                   const QString& section, const QString& key)
+QVariant ReadValue(const QString& organisation, const QString& application, const QString& section,
+                   const QString& key)
 {
     const auto settings = OpenStore(organisation, application);
     settings->beginGroup(section);
@@ -30,15 +30,15 @@ QVariant ReadValue(const QString& organisation, const QString& application,
 bool IsIntegral(const QVariant& value)
 {
     switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -63,7 +63,8 @@ constexpr Entry kCommandPrompts[] = {
     {32779, "Automatically show size as bytes, KB, MB or GB"},
     {32780, "Stop scanning folders\nStop"},
     {32783, "Enable searching for duplicate files\nEnable Scan For Duplicates"},
-    {32784, "Disable searching for duplicates, scan folders for file sizes only\nScan For Size Only"},
+    {32784,
+     "Disable searching for duplicates, scan folders for file sizes only\nScan For Size Only"},
     {32785, "When checked, disables scanning for duplicates"},
     {32786, "Change program options"},
     {32788, "Delete duplicate files"},
@@ -124,15 +125,9 @@ QString StringTable::Load(int id)
     return text != nullptr ? QString::fromUtf8(text) : QString();
 }
 
-bool StringTable::Contains(int id)
-{
-    return Find(id) != nullptr;
-}
+bool StringTable::Contains(int id) { return Find(id) != nullptr; }
 
-QString StringTable::Format(int id, const QStringList& args)
-{
-    return Format(Load(id), args);
-}
+QString StringTable::Format(int id, const QStringList& args) { return Format(Load(id), args); }
 
 QString StringTable::Format(const QString& text, const QStringList& args)
 {

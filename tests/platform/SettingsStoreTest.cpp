@@ -13,10 +13,7 @@ using platform::SettingsStore;
 const QString kOrganisation = QStringLiteral("Oakhollow Software");
 
 // isolated-run.sh gives every test program its own XDG_CONFIG_HOME.
-QString ConfigHome()
-{
-    return QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
-}
+QString ConfigHome() { return QFile::decodeName(qgetenv("XDG_CONFIG_HOME")); }
 
 class SettingsStoreTest : public testing::Test {
 protected:
@@ -40,8 +37,8 @@ TEST_F(SettingsStoreTest, WrittenValuesReadBackThroughAFreshStore)
         SettingsStore store(kOrganisation, QStringLiteral("RoundTrip"));
         EXPECT_TRUE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Size Format"),
                                       QStringLiteral("KB")));
-        EXPECT_TRUE(store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"),
-                                   0));
+        EXPECT_TRUE(
+            store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 0));
         EXPECT_TRUE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Text"),
                                       QStringLiteral("a, b = c; d")));
     }
@@ -129,8 +126,7 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenSaysSo)
     SettingsStore store(QStringLiteral("Blocked Org"), QStringLiteral("Larkspur"));
     EXPECT_FALSE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Size Format"),
                                    QStringLiteral("GB")));
-    EXPECT_FALSE(store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"),
-                                0));
+    EXPECT_FALSE(store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 0));
     EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Size Format"),
                                QStringLiteral("none")),
               QStringLiteral("none"));

@@ -81,9 +81,9 @@ TEST(StringTableFormat, PercentSCountsAsTheFirstArgument)
 
 TEST(StringTableFormat, PlaceholdersInAnyOrderAndRepeated)
 {
-    EXPECT_EQ(StringTable::Format(QStringLiteral("%2-%1-%2"),
-                                  {QStringLiteral("x"), QStringLiteral("y")}),
-              QStringLiteral("y-x-y"));
+    EXPECT_EQ(
+        StringTable::Format(QStringLiteral("%2-%1-%2"), {QStringLiteral("x"), QStringLiteral("y")}),
+        QStringLiteral("y-x-y"));
     EXPECT_EQ(StringTable::Format(resources::IDS_SCANNING, {QStringLiteral("/home/u")}),
               QStringLiteral("Scanning: /home/u"));
 }
