@@ -70,7 +70,7 @@ constexpr Entry kCommandPrompts[] = {
     {32788, "Delete duplicate files"},
     {32789, "Delete the selected file(s) or folder(s)"},
     {32793, "Open the selected file or folder"},
-    {32794, "Opens Windows Explorer to show the selected file or folder"},
+    {32794, "Opens the file manager to show the selected file or folder"},
     {57664, "Display program information, version number and copyright\nAbout"},
     {57665, "Quit the application\nExit"},
     {57667, "List Help topics\nHelp Topics"},
