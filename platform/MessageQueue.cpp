@@ -53,6 +53,10 @@ struct MessageQueue::Impl {
     std::deque<Message> fifo;
     std::size_t queuedSends = 0;  // messages in fifo with a sender
     std::uint64_t lastSequence = 0;
+    // Counts every Post, PostText and Send from another thread, dropped ones
+    // included: a waiter in DispatchSentMessages wakes on any of them, so a
+    // worker's notice to a window that is already gone still ends the wait.
+    std::uint64_t activity = 0;
     std::unordered_map<WindowHandle, MessageWindow*> windows;
     WindowHandle lastHandle = 0;
     bool shutDown = false;
@@ -212,16 +216,20 @@ void MessageQueue::PostText(WindowHandle window, MessageId message, std::string 
 void MessageQueue::Enqueue(Message message)
 {
     Impl& d = *m_impl;
+    bool queued = false;
     {
         std::lock_guard lock(d.mutex);
+        ++d.activity;
         // A message nobody can receive is dropped here; its text goes with it
         // when `message` is destroyed at the end of this function.
-        if (d.shutDown || !d.windows.contains(message.window)) return;
-        message.sequence = ++d.lastSequence;
-        d.fifo.push_back(std::move(message));
+        if (!d.shutDown && d.windows.contains(message.window)) {
+            message.sequence = ++d.lastSequence;
+            d.fifo.push_back(std::move(message));
+            queued = true;
+        }
     }
     d.arrived.notify_all();
-    Wake();
+    if (queued) Wake();
 }
 
 MessageResult MessageQueue::Send(WindowHandle window, MessageId message, WParam wParam,
@@ -243,7 +251,11 @@ MessageResult MessageQueue::Send(WindowHandle window, MessageId message, WParam 
     SendState state;
     {
         std::lock_guard lock(d.mutex);
-        if (d.shutDown || !d.windows.contains(window)) return 0;
+        ++d.activity;
+        if (d.shutDown || !d.windows.contains(window)) {
+            d.arrived.notify_all();
+            return 0;
+        }
         Message sent;
         sent.sequence = ++d.lastSequence;
         sent.window = window;
@@ -318,9 +330,9 @@ void MessageQueue::DispatchSentMessages(int timeoutMs)
     std::uint64_t lastToHandle = 0;
     {
         std::unique_lock lock(d.mutex);
-        const std::uint64_t seenBefore = d.lastSequence;
+        const std::uint64_t seenBefore = d.activity;
         d.arrived.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
-            return d.shutDown || d.queuedSends > 0 || d.lastSequence != seenBefore;
+            return d.shutDown || d.queuedSends > 0 || d.activity != seenBefore;
         });
         lastToHandle = d.lastSequence;
     }

@@ -71,13 +71,15 @@ public:
     void DispatchPending();
     // UI thread, for waits that another thread may be blocked in a Send
     // against (TaskManager::WaitUntilIdle): waits up to timeoutMs until a sent
-    // message is queued, another message arrives, or Shutdown; then handles
-    // every sent message queued so far, leaving posted ones in place and in
-    // order (they are handled later from the event loop). The caller re-checks
-    // its own condition and calls again. Unlike DispatchPending it handles
-    // sent messages inside a handler and inside a ModalScope: calling it
-    // states that the sent handlers may run here. timeoutMs 0 only handles
-    // what is already queued.
+    // message is queued, or another thread posts or sends anything (even to a
+    // window that is gone), or Shutdown; then handles every sent message
+    // queued so far, leaving posted ones in place and in order (they are
+    // handled later from the event loop). The caller re-checks its own
+    // condition and calls again; a message that came before the call does not
+    // end the wait, so keep timeoutMs short (tens of milliseconds). Unlike
+    // DispatchPending it handles sent messages inside a handler and inside a
+    // ModalScope: calling it states that the sent handlers may run here.
+    // timeoutMs 0 only handles what is already queued.
     void DispatchSentMessages(int timeoutMs);
 
     // Any thread. Releases every waiting sender with 0, drops every queued

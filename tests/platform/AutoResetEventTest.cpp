@@ -79,9 +79,3 @@ TEST(AutoResetEventTest, OneSetReleasesOneOfTwoWaiters)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
