@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -113,10 +114,11 @@ MessageQueue& MessageQueue::Instance()
 MessageQueue::MessageQueue() : m_impl(std::make_unique<Impl>())
 {
     // Non-blocking, so that reading an already-reset counter never blocks
-    // the UI thread. Without an eventfd nothing could ever wake the UI thread,
-    // so failing here is fatal.
+    // the UI thread. Without an eventfd nothing could ever wake the UI thread
+    // and every sender would hang, so a process that cannot make one (out of
+    // descriptors at start-up) stops here.
     m_impl->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    Q_ASSERT(m_impl->wakeFd >= 0);
+    if (m_impl->wakeFd < 0) std::abort();
 }
 
 MessageQueue::~MessageQueue()
