@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "framework/DialogUnits.h"
-#include "platform/MessageQueue.h"
+#include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/ToolbarResource.h"
 

@@ -14,7 +14,7 @@
 #include "framework/CommandRouter.h"
 #include "framework/ContextHelp.h"
 #include "framework/HelpFile.h"
-#include "platform/MessageQueue.h"
+#include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 
