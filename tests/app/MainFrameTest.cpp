@@ -20,6 +20,8 @@
 #include "engine/WindowMessages.h"
 #include "framework/CommandRouter.h"
 #include "framework/ScanControl.h"
+#include "platform/MessageQueue.h"
+#include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "support/IsolatedEnvironment.h"
@@ -297,6 +299,19 @@ TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
     EXPECT_TRUE(m_frame->MessageText().startsWith(QStringLiteral("Scanning: /tmp/")));
 }
 
+TEST_F(MainFrameTest, StatusTextPostedThroughTheQueueWaitsForAnOpenModalLoop)
+{
+    platform::MessageQueue& queue = platform::MessageQueue::Instance();
+    {
+        platform::ModalScope modal;
+        queue.PostText(m_frame->Handle(), UM_STATUS_TEXT, "Scanning: /var/tmp", 0);
+        queue.DispatchPending();
+        EXPECT_EQ(m_frame->MessageText(), StringTable::Load(IDS_IDLE_PROMPT));
+    }
+    queue.DispatchPending();
+    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /var/tmp"));
+}
+
 TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneOnly)
 {
     auto* pane = new FakePane(TheMainView);
@@ -306,6 +321,8 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneOnly)
     layout->addWidget(other);
     TheMainView->AddPane(pane);
     TheMainView->AddPane(other);
+    pane->show();
+    other->show();
 
     TheMainView->setFocus();
     EXPECT_FALSE(Enabled(ID_DELETE));
