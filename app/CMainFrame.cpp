@@ -110,6 +110,8 @@ bool CMainFrame::CreateToolBar()
         }
         QAction* action = m_router->Action(button.command);
         action->setIcon(ToolbarIcon(button));
+        // Menu entries are text only; the icons belong to the toolbar.
+        action->setIconVisibleInMenu(false);
         if (action->text().isEmpty())
             action->setText(action->toolTip());
         m_toolBar->addAction(action);
