@@ -7,11 +7,13 @@
 #include "app/CLarkspurApp.h"
 #include "framework/ScanControl.h"
 #include "framework/SizeDisplay.h"
+#include "platform/FileQueries.h"
 #include "resources/CommandIds.h"
 
 CLarkspurView* TheMainView = nullptr;
 
-CLarkspurView::CLarkspurView(QWidget* parent) : QWidget(parent)
+CLarkspurView::CLarkspurView(QWidget* parent)
+    : QWidget(parent), m_protectedDirectory(platform::FileQueries::ProtectedSystemDirectory())
 {
     TheMainView = this;
     setFocusPolicy(Qt::StrongFocus);

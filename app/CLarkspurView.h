@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <QWidget>
@@ -28,6 +29,9 @@ public:
     void OnInitialUpdate();
 
     [[nodiscard]] bool ProtectSystemFiles() const { return m_protectSystemFiles; }
+    // The directory deletions are kept out of while protection is on, as
+    // the system named it when the view was made (raw bytes).
+    [[nodiscard]] const std::string& ProtectedDirectory() const { return m_protectedDirectory; }
     // Sets the flag and writes it to the settings.
     void SetProtectSystemFiles(bool on);
 
@@ -63,6 +67,7 @@ private:
     std::vector<framework::SizeDisplay*> m_sizeDisplays;
     std::vector<QWidget*> m_panes;
     bool m_protectSystemFiles = true;
+    std::string m_protectedDirectory;
 };
 
 // The one main view while it exists; null before and after.

@@ -64,6 +64,7 @@ private:
     void CreateAccelerators();
     void MoveToPane(int step);
     void ReportHelpMissing();
+    void OnViewOptions();
 
     framework::CommandRouter* m_router;
     QToolBar* m_toolBar = nullptr;

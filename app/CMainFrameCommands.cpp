@@ -4,16 +4,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/CGeneralPage.h"
 #include "app/CLarkspurApp.h"
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
 #include "framework/CommandRouter.h"
 #include "framework/ContextHelp.h"
 #include "framework/HelpFile.h"
+#include "framework/PropertySheet.h"
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -117,10 +120,28 @@ void CMainFrame::OnCommand(int command)
     case ID_PREV_PANE:
         MoveToPane(-1);
         break;
+    case ID_VIEW_OPTIONS:
+        OnViewOptions();
+        break;
     default:
-        // Options and Clear Folder Data: nothing of the frame's own.
+        // Clear Folder Data: nothing of the frame's own.
         break;
     }
+}
+
+void CMainFrame::OnViewOptions()
+{
+    CLarkspurView* view = TheMainView;
+    if (view == nullptr)
+        return;
+    framework::PropertySheet sheet(StringTable::Load(IDS_OPTIONS_CAPTION), this);
+    auto* page = new CGeneralPage;
+    page->SetProtect(view->ProtectSystemFiles() ? 1 : 0);
+    page->SetDirectory(QFile::decodeName(QByteArray::fromStdString(view->ProtectedDirectory())));
+    sheet.AddPage(page);
+    // The directory is shown only: it is never read back.
+    if (sheet.DoModal() == QDialog::Accepted)
+        view->SetProtectSystemFiles(page->Protect() != 0);
 }
 
 void CMainFrame::MoveToPane(int step)
