@@ -4,7 +4,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QWidget>
 
@@ -74,7 +73,9 @@ std::vector<CommandTarget*> CommandRouter::Chain(CommandTarget* first) const
 {
     std::vector<CommandTarget*> chain;
     AddOnce(chain, first);
-    QWidget* focus = QApplication::focusWidget();
+    // The window's own focus widget: the toolbar keeps its states while
+    // another window is active.
+    QWidget* focus = m_window->focusWidget();
     if (focus != nullptr && (focus == m_window || m_window->isAncestorOf(focus))) {
         for (QWidget* widget = focus; widget != nullptr; widget = widget->parentWidget()) {
             AddOnce(chain, dynamic_cast<CommandTarget*>(widget));

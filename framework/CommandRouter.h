@@ -17,8 +17,8 @@ namespace framework {
 
 // Owns one QAction per command id and routes commands to their targets.
 //
-// A command is offered to the CommandTargets among the focus widget and its
-// ancestors inside the window (nearest first), then to the fallback targets
+// A command is offered to the CommandTargets among the window's focus widget
+// and its ancestors (nearest first), then to the fallback targets
 // in their order; the first target that claims it decides its state and
 // receives it. A command that no target claims is disabled.
 //

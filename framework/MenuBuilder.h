@@ -23,7 +23,8 @@ public:
     // pane's context menu. Its entries have actions of their own (their
     // data is the command id); their states are asked of target first when
     // the menu opens, and a chosen entry runs through the router with target
-    // first. Null when there is no such popup.
+    // first. Null when there is no such popup. Show it with exec() inside a
+    // platform::ModalScope.
     static std::unique_ptr<QMenu> CreatePopup(int resourceId, int index, CommandRouter& router,
                                               CommandTarget* target, QWidget* parent);
 };
