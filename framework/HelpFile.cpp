@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "platform/WebBrowser.h"
+
 namespace framework {
 
 namespace {
@@ -78,7 +80,8 @@ bool HelpFile::Open(const QString& anchor)
     url.setFragment(anchor);
     if (CurrentOpener())
         return CurrentOpener()(url);
-    return QDesktopServices::openUrl(url);
+    return platform::WebBrowser::OpenUri(url.toString(QUrl::FullyEncoded).toStdString()) ||
+           QDesktopServices::openUrl(url);
 }
 
 }  // namespace framework

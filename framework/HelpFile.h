@@ -16,7 +16,8 @@ namespace framework {
 //   <executable's folder>/../share/larkspur/help/larkspur.html   (installed)
 class HelpFile {
 public:
-    // Opens a URL; returns whether it could. The default asks the desktop
+    // Opens a URL; returns whether it could. The default hands it to the
+    // web browser (platform::WebBrowser), else to the desktop
     // (QDesktopServices); tests put a recorder in its place.
     using Opener = std::function<bool(const QUrl&)>;
 
