@@ -22,8 +22,7 @@ CLarkspurApp* g_app = nullptr;
 QString DocumentNameFrom(const QStringList& arguments)
 {
     for (qsizetype index = 1; index < arguments.size(); ++index) {
-        if (!arguments[index].startsWith(QLatin1Char('-')))
-            return arguments[index];
+        if (!arguments[index].startsWith(QLatin1Char('-'))) return arguments[index];
     }
     return {};
 }
@@ -46,10 +45,7 @@ CLarkspurApp::~CLarkspurApp()
     g_app = nullptr;
 }
 
-CLarkspurApp* CLarkspurApp::Instance()
-{
-    return g_app;
-}
+CLarkspurApp* CLarkspurApp::Instance() { return g_app; }
 
 bool CLarkspurApp::InitInstance()
 {
@@ -58,8 +54,7 @@ bool CLarkspurApp::InitInstance()
     setApplicationName(resources::StringTable::Load(resources::IDS_APPLICATION_TITLE));
     platform::MessageQueue::Instance().AttachToCurrentThread();
 
-    if (!OpenDocumentFile(DocumentNameFrom(arguments())))
-        return false;
+    if (!OpenDocumentFile(DocumentNameFrom(arguments()))) return false;
     LoadSizeFormat();
     m_mainFrame->showNormal();
     return true;
@@ -81,8 +76,7 @@ void CLarkspurApp::LoadSizeFormat()
 {
     const QString text = m_settings.ReadString(kSection, kSizeFormatKey, QString());
     m_sizeFormat = SizeFormatFromSettingText(text).value_or(SizeFormat::Bytes);
-    if (m_mainFrame != nullptr)
-        m_mainFrame->UpdateSizeFormatChecks();
+    if (m_mainFrame != nullptr) m_mainFrame->UpdateSizeFormatChecks();
 }
 
 void CLarkspurApp::SaveSizeFormat()
@@ -93,8 +87,7 @@ void CLarkspurApp::SaveSizeFormat()
 void CLarkspurApp::LoadProtectSetting()
 {
     const int value = m_settings.ReadInt(kSection, kProtectKey, 1);
-    if (TheMainView != nullptr)
-        TheMainView->SetProtectSystemFiles(value != 0);
+    if (TheMainView != nullptr) TheMainView->SetProtectSystemFiles(value != 0);
 }
 
 void CLarkspurApp::SaveProtectSetting()
@@ -106,11 +99,9 @@ void CLarkspurApp::SaveProtectSetting()
 void CLarkspurApp::SetSizeFormat(SizeFormat format)
 {
     m_sizeFormat = format;
-    if (TheMainView != nullptr)
-        TheMainView->RedrawSizes();
+    if (TheMainView != nullptr) TheMainView->RedrawSizes();
     SaveSizeFormat();
-    if (m_mainFrame != nullptr)
-        m_mainFrame->UpdateSizeFormatChecks();
+    if (m_mainFrame != nullptr) m_mainFrame->UpdateSizeFormatChecks();
 }
 
 SizeFormat CLarkspurApp::EffectiveSizeFormat(FileSize value) const
@@ -118,10 +109,7 @@ SizeFormat CLarkspurApp::EffectiveSizeFormat(FileSize value) const
     return ::EffectiveSizeFormat(m_sizeFormat, value);
 }
 
-QString CLarkspurApp::SizeText(FileSize value) const
-{
-    return ::SizeText(m_sizeFormat, value);
-}
+QString CLarkspurApp::SizeText(FileSize value) const { return ::SizeText(m_sizeFormat, value); }
 
 int CLarkspurApp::SizeTextWidth(FileSize value) const
 {
@@ -136,22 +124,21 @@ QString CLarkspurApp::PaddedSizeText(FileSize value, FileSize reference) const
 bool CLarkspurApp::OnUpdateCommand(int command, framework::CommandState&)
 {
     switch (command) {
-    case resources::ID_APP_ABOUT:
-    // The document holds nothing, so New, Open and Print Setup have
-    // nothing to do; they stay available as the accelerators promise.
-    case resources::ID_FILE_NEW:
-    case resources::ID_FILE_OPEN:
-    case resources::ID_FILE_PRINT_SETUP:
-        return true;
-    default:
-        return false;
+        case resources::ID_APP_ABOUT:
+        // The document holds nothing, so New, Open and Print Setup have
+        // nothing to do; they stay available as the accelerators promise.
+        case resources::ID_FILE_NEW:
+        case resources::ID_FILE_OPEN:
+        case resources::ID_FILE_PRINT_SETUP:
+            return true;
+        default:
+            return false;
     }
 }
 
 void CLarkspurApp::OnCommand(int command)
 {
-    if (command == resources::ID_APP_ABOUT)
-        OnAppAbout();
+    if (command == resources::ID_APP_ABOUT) OnAppAbout();
 }
 
 void CLarkspurApp::OnAppAbout()

@@ -21,21 +21,18 @@ CLarkspurView::CLarkspurView(QWidget* parent)
 
 CLarkspurView::~CLarkspurView()
 {
-    if (TheMainView == this)
-        TheMainView = nullptr;
+    if (TheMainView == this) TheMainView = nullptr;
 }
 
 void CLarkspurView::OnInitialUpdate()
 {
-    if (CLarkspurApp* app = CLarkspurApp::Instance())
-        app->LoadProtectSetting();
+    if (CLarkspurApp* app = CLarkspurApp::Instance()) app->LoadProtectSetting();
 }
 
 void CLarkspurView::SetProtectSystemFiles(bool on)
 {
     m_protectSystemFiles = on;
-    if (CLarkspurApp* app = CLarkspurApp::Instance())
-        app->SaveProtectSetting();
+    if (CLarkspurApp* app = CLarkspurApp::Instance()) app->SaveProtectSetting();
 }
 
 void CLarkspurView::SetBrowserPane(framework::ScanControl* browserPane)
@@ -45,20 +42,17 @@ void CLarkspurView::SetBrowserPane(framework::ScanControl* browserPane)
 
 void CLarkspurView::ResetAll()
 {
-    if (m_browserPane != nullptr)
-        m_browserPane->ResetAll();
+    if (m_browserPane != nullptr) m_browserPane->ResetAll();
 }
 
 void CLarkspurView::StopScanning()
 {
-    if (m_browserPane != nullptr)
-        m_browserPane->StopScanning();
+    if (m_browserPane != nullptr) m_browserPane->StopScanning();
 }
 
 void CLarkspurView::SetDuplicateMode(bool findDuplicates)
 {
-    if (m_browserPane != nullptr)
-        m_browserPane->SetDuplicateMode(findDuplicates);
+    if (m_browserPane != nullptr) m_browserPane->SetDuplicateMode(findDuplicates);
 }
 
 bool CLarkspurView::CanStopScanning() const
@@ -83,19 +77,12 @@ void CLarkspurView::RemoveSizeDisplay(framework::SizeDisplay* display)
 
 void CLarkspurView::RedrawSizes()
 {
-    for (framework::SizeDisplay* display : m_sizeDisplays)
-        display->RefreshSizes();
+    for (framework::SizeDisplay* display : m_sizeDisplays) display->RefreshSizes();
 }
 
-std::vector<QWidget*> CLarkspurView::Panes() const
-{
-    return m_panes;
-}
+std::vector<QWidget*> CLarkspurView::Panes() const { return m_panes; }
 
-void CLarkspurView::AddPane(QWidget* pane)
-{
-    m_panes.push_back(pane);
-}
+void CLarkspurView::AddPane(QWidget* pane) { m_panes.push_back(pane); }
 
 bool CLarkspurView::OnUpdateCommand(int command, framework::CommandState&)
 {
@@ -107,7 +94,6 @@ void CLarkspurView::OnCommand(int) {}
 
 void CLarkspurView::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape)
-        StopScanning();
+    if (event->key() == Qt::Key_Escape) StopScanning();
     QWidget::keyPressEvent(event);
 }

@@ -34,8 +34,7 @@ QIcon ToolbarIcon(const ToolbarButton& button)
     QIcon drawn;
     if (const char* const* image = ToolbarResource::Image(button.command))
         drawn = QIcon(QPixmap(image));
-    if (button.themeIcon == nullptr)
-        return drawn;
+    if (button.themeIcon == nullptr) return drawn;
     return QIcon::fromTheme(QString::fromLatin1(button.themeIcon), drawn);
 }
 
@@ -60,8 +59,7 @@ int CMainFrame::Create(CLarkspurDoc* document)
     m_document = document;
     setWindowIcon(QIcon(QPixmap(ToolbarResource::Image(IDR_MAINFRAME))));
     CreateMenus();
-    if (!CreateToolBar() || !CreateStatusBar())
-        return -1;
+    if (!CreateToolBar() || !CreateStatusBar()) return -1;
     CreateAccelerators();
 
     m_view = new CLarkspurView(this);
@@ -77,8 +75,7 @@ void CMainFrame::InitialUpdateFrame()
 {
     const QString title = m_document != nullptr ? m_document->Title() : QString();
     setWindowTitle(title + QStringLiteral(" - ") + StringTable::Load(IDS_APPLICATION_TITLE));
-    if (m_view != nullptr)
-        m_view->OnInitialUpdate();
+    if (m_view != nullptr) m_view->OnInitialUpdate();
 }
 
 void CMainFrame::CreateMenus()
@@ -94,8 +91,7 @@ void CMainFrame::CreateMenus()
 bool CMainFrame::CreateToolBar()
 {
     const auto buttons = ToolbarResource::Load(IDR_MAINFRAME);
-    if (buttons.empty())
-        return false;
+    if (buttons.empty()) return false;
     m_toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     m_toolBar->setObjectName(QStringLiteral("toolbar"));
     m_toolBar->setIconSize(QSize(16, 16));
@@ -112,8 +108,7 @@ bool CMainFrame::CreateToolBar()
         action->setIcon(ToolbarIcon(button));
         // Menu entries are text only; the icons belong to the toolbar.
         action->setIconVisibleInMenu(false);
-        if (action->text().isEmpty())
-            action->setText(action->toolTip());
+        if (action->text().isEmpty()) action->setText(action->toolTip());
         m_toolBar->addAction(action);
     }
     m_router->Action(ID_SCAN_DUPLICATES)->setCheckable(true);
@@ -152,8 +147,7 @@ void CMainFrame::SetScanMode(bool findDuplicates)
     m_router->Action(ID_SCAN_SIZE_ONLY)->setChecked(!findDuplicates);
     m_router->Action(ID_SCAN_DUPLICATES)->setChecked(findDuplicates);
     m_router->Action(ID_SCAN_SIZE)->setChecked(!findDuplicates);
-    if (TheMainView != nullptr)
-        TheMainView->SetDuplicateMode(findDuplicates);
+    if (TheMainView != nullptr) TheMainView->SetDuplicateMode(findDuplicates);
 }
 
 void CMainFrame::UpdateSizeFormatChecks()
@@ -169,10 +163,7 @@ void CMainFrame::SetMessageText(const QString& text)
     m_messagePane->setText(text.isEmpty() ? StringTable::Load(IDS_IDLE_PROMPT) : text);
 }
 
-QString CMainFrame::MessageText() const
-{
-    return m_messagePane->text();
-}
+QString CMainFrame::MessageText() const { return m_messagePane->text(); }
 
 platform::MessageResult CMainFrame::OnMessage(platform::MessageId message, platform::WParam wParam,
                                               platform::LParam)

@@ -26,40 +26,40 @@ using namespace resources;
 bool CMainFrame::OnUpdateCommand(int command, framework::CommandState& state)
 {
     switch (command) {
-    case ID_STOP_SCANNING:
-        state.enabled = TheMainView != nullptr && TheMainView->CanStopScanning();
-        return true;
-    case ID_RESET:
-        state.enabled = TheMainView != nullptr && TheMainView->CanReset();
-        return true;
-    case ID_VIEW_TOOLBAR:
-        state.checked = !m_toolBar->isHidden();
-        return true;
-    case ID_VIEW_STATUS_BAR:
-        state.checked = !statusBar()->isHidden();
-        return true;
-    // Their checks are set only by SetScanMode and UpdateSizeFormatChecks.
-    case ID_SCAN_SIZE_ONLY:
-    case ID_SCAN_DUPLICATES:
-    case ID_SCAN_SIZE:
-    case ID_SIZE_BYTES:
-    case ID_SIZE_KBYTES:
-    case ID_SIZE_MBYTES:
-    case ID_SIZE_GBYTES:
-    case ID_SIZE_AUTO:
-    case ID_VIEW_OPTIONS:
-    case ID_APP_EXIT:
-    case ID_HELP_FINDER:
-    case ID_DEFAULT_HELP:
-    case ID_HELP:
-    case ID_CONTEXT_HELP:
-    case ID_NEXT_PANE:
-    case ID_PREV_PANE:
-    // The panes clear a folder's data; the frame only keeps the entry enabled.
-    case ID_CLEAR_FOLDER_DATA:
-        return true;
-    default:
-        return false;
+        case ID_STOP_SCANNING:
+            state.enabled = TheMainView != nullptr && TheMainView->CanStopScanning();
+            return true;
+        case ID_RESET:
+            state.enabled = TheMainView != nullptr && TheMainView->CanReset();
+            return true;
+        case ID_VIEW_TOOLBAR:
+            state.checked = !m_toolBar->isHidden();
+            return true;
+        case ID_VIEW_STATUS_BAR:
+            state.checked = !statusBar()->isHidden();
+            return true;
+        // Their checks are set only by SetScanMode and UpdateSizeFormatChecks.
+        case ID_SCAN_SIZE_ONLY:
+        case ID_SCAN_DUPLICATES:
+        case ID_SCAN_SIZE:
+        case ID_SIZE_BYTES:
+        case ID_SIZE_KBYTES:
+        case ID_SIZE_MBYTES:
+        case ID_SIZE_GBYTES:
+        case ID_SIZE_AUTO:
+        case ID_VIEW_OPTIONS:
+        case ID_APP_EXIT:
+        case ID_HELP_FINDER:
+        case ID_DEFAULT_HELP:
+        case ID_HELP:
+        case ID_CONTEXT_HELP:
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE:
+        // The panes clear a folder's data; the frame only keeps the entry enabled.
+        case ID_CLEAR_FOLDER_DATA:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -67,90 +67,82 @@ void CMainFrame::OnCommand(int command)
 {
     CLarkspurApp* app = CLarkspurApp::Instance();
     switch (command) {
-    case ID_SCAN_SIZE_ONLY:
-        // Checked means size-only scanning was on when the entry was chosen.
-        SetScanMode(m_router->Action(ID_SCAN_SIZE_ONLY)->isChecked());
-        break;
-    case ID_SCAN_DUPLICATES:
-        SetScanMode(true);
-        break;
-    case ID_SCAN_SIZE:
-        SetScanMode(false);
-        break;
-    case ID_STOP_SCANNING:
-        if (TheMainView != nullptr)
-            TheMainView->StopScanning();
-        break;
-    case ID_RESET:
-        if (TheMainView != nullptr)
-            TheMainView->ResetAll();
-        break;
-    case ID_SIZE_BYTES:
-    case ID_SIZE_KBYTES:
-    case ID_SIZE_MBYTES:
-    case ID_SIZE_GBYTES:
-    case ID_SIZE_AUTO:
-        if (app != nullptr)
-            app->SetSizeFormat(static_cast<SizeFormat>(command - ID_SIZE_BYTES));
-        break;
-    case ID_VIEW_TOOLBAR:
-        m_toolBar->setVisible(m_toolBar->isHidden());
-        break;
-    case ID_VIEW_STATUS_BAR:
-        statusBar()->setVisible(statusBar()->isHidden());
-        break;
-    case ID_APP_EXIT:
-        close();
-        break;
-    case ID_HELP_FINDER:
-    case ID_DEFAULT_HELP:
-        if (!framework::HelpFile::ShowContents())
-            ReportHelpMissing();
-        break;
-    case ID_HELP:
-        if (!framework::ContextHelp::ShowFocusTopic())
-            ReportHelpMissing();
-        break;
-    case ID_CONTEXT_HELP:
-        framework::ContextHelp::EnterWhatsThisMode();
-        break;
-    case ID_NEXT_PANE:
-        MoveToPane(1);
-        break;
-    case ID_PREV_PANE:
-        MoveToPane(-1);
-        break;
-    case ID_VIEW_OPTIONS:
-        OnViewOptions();
-        break;
-    default:
-        // Clear Folder Data: nothing of the frame's own.
-        break;
+        case ID_SCAN_SIZE_ONLY:
+            // Checked means size-only scanning was on when the entry was chosen.
+            SetScanMode(m_router->Action(ID_SCAN_SIZE_ONLY)->isChecked());
+            break;
+        case ID_SCAN_DUPLICATES:
+            SetScanMode(true);
+            break;
+        case ID_SCAN_SIZE:
+            SetScanMode(false);
+            break;
+        case ID_STOP_SCANNING:
+            if (TheMainView != nullptr) TheMainView->StopScanning();
+            break;
+        case ID_RESET:
+            if (TheMainView != nullptr) TheMainView->ResetAll();
+            break;
+        case ID_SIZE_BYTES:
+        case ID_SIZE_KBYTES:
+        case ID_SIZE_MBYTES:
+        case ID_SIZE_GBYTES:
+        case ID_SIZE_AUTO:
+            if (app != nullptr)
+                app->SetSizeFormat(static_cast<SizeFormat>(command - ID_SIZE_BYTES));
+            break;
+        case ID_VIEW_TOOLBAR:
+            m_toolBar->setVisible(m_toolBar->isHidden());
+            break;
+        case ID_VIEW_STATUS_BAR:
+            statusBar()->setVisible(statusBar()->isHidden());
+            break;
+        case ID_APP_EXIT:
+            close();
+            break;
+        case ID_HELP_FINDER:
+        case ID_DEFAULT_HELP:
+            if (!framework::HelpFile::ShowContents()) ReportHelpMissing();
+            break;
+        case ID_HELP:
+            if (!framework::ContextHelp::ShowFocusTopic()) ReportHelpMissing();
+            break;
+        case ID_CONTEXT_HELP:
+            framework::ContextHelp::EnterWhatsThisMode();
+            break;
+        case ID_NEXT_PANE:
+            MoveToPane(1);
+            break;
+        case ID_PREV_PANE:
+            MoveToPane(-1);
+            break;
+        case ID_VIEW_OPTIONS:
+            OnViewOptions();
+            break;
+        default:
+            // Clear Folder Data: nothing of the frame's own.
+            break;
     }
 }
 
 void CMainFrame::OnViewOptions()
 {
     CLarkspurView* view = TheMainView;
-    if (view == nullptr)
-        return;
+    if (view == nullptr) return;
     framework::PropertySheet sheet(StringTable::Load(IDS_OPTIONS_CAPTION), this);
     auto* page = new CGeneralPage;
     page->SetProtect(view->ProtectSystemFiles() ? 1 : 0);
     page->SetDirectory(QFile::decodeName(QByteArray::fromStdString(view->ProtectedDirectory())));
     sheet.AddPage(page);
     // The directory is shown only: it is never read back.
-    if (sheet.DoModal() == QDialog::Accepted)
-        view->SetProtectSystemFiles(page->Protect() != 0);
+    if (sheet.DoModal() == QDialog::Accepted) view->SetProtectSystemFiles(page->Protect() != 0);
 }
 
 void CMainFrame::MoveToPane(int step)
 {
-    if (m_view == nullptr)
-        return;
+    if (m_view == nullptr) return;
     const std::vector<QWidget*> panes = m_view->Panes();
-    if (panes.empty())
-        return;
+    if (panes.empty()) return;
     const QWidget* focus = QApplication::focusWidget();
     const auto current = std::find_if(panes.begin(), panes.end(), [focus](const QWidget* pane) {
         return focus != nullptr && (pane == focus || pane->isAncestorOf(focus));

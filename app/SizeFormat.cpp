@@ -21,23 +21,16 @@ constexpr std::array<Unit, 5> kUnits = {{
     {"auto", "", 0, 0},
 }};
 
-const Unit& UnitOf(SizeFormat format)
-{
-    return kUnits[static_cast<std::size_t>(format)];
-}
+const Unit& UnitOf(SizeFormat format) { return kUnits[static_cast<std::size_t>(format)]; }
 
 }  // namespace
 
 SizeFormat EffectiveSizeFormat(SizeFormat format, FileSize value)
 {
-    if (format != SizeFormat::Auto)
-        return format;
-    if (value < 1024)
-        return SizeFormat::Bytes;
-    if (value < 1048576)
-        return SizeFormat::KBytes;
-    if (value < 1073741824)
-        return SizeFormat::MBytes;
+    if (format != SizeFormat::Auto) return format;
+    if (value < 1024) return SizeFormat::Bytes;
+    if (value < 1048576) return SizeFormat::KBytes;
+    if (value < 1073741824) return SizeFormat::MBytes;
     return SizeFormat::GBytes;
 }
 
@@ -70,8 +63,7 @@ QString PaddedSizeText(SizeFormat format, FileSize value, FileSize reference)
     const int width = SizeTextWidth(format, value);
     const int target = std::max(SizeTextWidth(format, reference), 12);
     QString text;
-    if (target - width > 0)
-        text.fill(QLatin1Char(' '), target - width);
+    if (target - width > 0) text.fill(QLatin1Char(' '), target - width);
     return text + SizeText(format, value);
 }
 

@@ -25,10 +25,7 @@ void AddOnce(std::vector<CommandTarget*>& chain, CommandTarget* target)
 
 CommandRouter::CommandRouter(QWidget* window) : QObject(window), m_window(window) {}
 
-CommandRouter::~CommandRouter()
-{
-    QObject::disconnect(m_idleConnection);
-}
+CommandRouter::~CommandRouter() { QObject::disconnect(m_idleConnection); }
 
 void CommandRouter::SetFallbackTargets(std::vector<CommandTarget*> targets)
 {
@@ -37,8 +34,7 @@ void CommandRouter::SetFallbackTargets(std::vector<CommandTarget*> targets)
 
 QAction* CommandRouter::Action(int command)
 {
-    if (QAction* existing = FindAction(command))
-        return existing;
+    if (QAction* existing = FindAction(command)) return existing;
 
     auto* action = new QAction(m_window);
     action->setProperty(kCommandProperty, command);
@@ -47,8 +43,7 @@ QAction* CommandRouter::Action(int command)
     const QString prompt = lineFeed < 0 ? strings : strings.left(lineFeed);
     action->setStatusTip(prompt);
     action->setWhatsThis(prompt);
-    if (lineFeed >= 0)
-        action->setToolTip(strings.mid(lineFeed + 1));
+    if (lineFeed >= 0) action->setToolTip(strings.mid(lineFeed + 1));
     connect(action, &QAction::triggered, this,
             [this, action](bool checked) { OnTriggered(action, checked); });
     m_actions.emplace(command, action);
@@ -64,8 +59,7 @@ QAction* CommandRouter::FindAction(int command) const
 QList<QAction*> CommandRouter::Actions() const
 {
     QList<QAction*> actions;
-    for (const auto& [command, action] : m_actions)
-        actions.append(action);
+    for (const auto& [command, action] : m_actions) actions.append(action);
     return actions;
 }
 
@@ -79,12 +73,10 @@ std::vector<CommandTarget*> CommandRouter::Chain(CommandTarget* first) const
     if (focus != nullptr && (focus == m_window || m_window->isAncestorOf(focus))) {
         for (QWidget* widget = focus; widget != nullptr; widget = widget->parentWidget()) {
             AddOnce(chain, dynamic_cast<CommandTarget*>(widget));
-            if (widget == m_window)
-                break;
+            if (widget == m_window) break;
         }
     }
-    for (CommandTarget* target : m_fallbackTargets)
-        AddOnce(chain, target);
+    for (CommandTarget* target : m_fallbackTargets) AddOnce(chain, target);
     return chain;
 }
 
@@ -92,8 +84,7 @@ CommandState CommandRouter::QueryState(int command, CommandTarget* first) const
 {
     for (CommandTarget* target : Chain(first)) {
         CommandState state;
-        if (target->OnUpdateCommand(command, state))
-            return state;
+        if (target->OnUpdateCommand(command, state)) return state;
     }
     return CommandState{.enabled = false, .checked = std::nullopt};
 }
@@ -102,10 +93,8 @@ bool CommandRouter::Execute(int command, CommandTarget* first)
 {
     for (CommandTarget* target : Chain(first)) {
         CommandState state;
-        if (!target->OnUpdateCommand(command, state))
-            continue;
-        if (!state.enabled)
-            return false;
+        if (!target->OnUpdateCommand(command, state)) continue;
+        if (!state.enabled) return false;
         target->OnCommand(command);
         return true;
     }
@@ -115,8 +104,7 @@ bool CommandRouter::Execute(int command, CommandTarget* first)
 void CommandRouter::UpdateAction(QAction* action)
 {
     const QVariant command = action->property(kCommandProperty);
-    if (!command.isValid())
-        return;
+    if (!command.isValid()) return;
     const CommandState state = QueryState(command.toInt());
     action->setEnabled(state.enabled);
     if (state.checked.has_value()) {
@@ -127,14 +115,12 @@ void CommandRouter::UpdateAction(QAction* action)
 
 void CommandRouter::UpdateActions(const QList<QAction*>& actions)
 {
-    for (QAction* action : actions)
-        UpdateAction(action);
+    for (QAction* action : actions) UpdateAction(action);
 }
 
 void CommandRouter::UpdateAll()
 {
-    for (const auto& [command, action] : m_actions)
-        UpdateAction(action);
+    for (const auto& [command, action] : m_actions) UpdateAction(action);
 }
 
 void CommandRouter::WatchMenu(QMenu* menu)
@@ -146,8 +132,7 @@ void CommandRouter::SetUpdateWhenIdle(bool on)
 {
     QObject::disconnect(m_idleConnection);
     m_idleConnection = {};
-    if (!on)
-        return;
+    if (!on) return;
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         m_idleConnection = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
                                    &CommandRouter::UpdateAll);
@@ -157,8 +142,7 @@ void CommandRouter::OnTriggered(QAction* action, bool checked)
 {
     // Qt has already flipped a checkable action; give it back the check it
     // had when chosen, so that the handler decides from that state.
-    if (action->isCheckable())
-        action->setChecked(!checked);
+    if (action->isCheckable()) action->setChecked(!checked);
     Execute(action->property(kCommandProperty).toInt());
     UpdateAll();
 }

@@ -35,15 +35,9 @@ DialogUnits::DialogUnits(int averageCharWidth, int charHeight)
 {
 }
 
-int DialogUnits::ToPixelsX(int x) const
-{
-    return MultiplyDivideRounded(x, m_averageCharWidth, 4);
-}
+int DialogUnits::ToPixelsX(int x) const { return MultiplyDivideRounded(x, m_averageCharWidth, 4); }
 
-int DialogUnits::ToPixelsY(int y) const
-{
-    return MultiplyDivideRounded(y, m_charHeight, 8);
-}
+int DialogUnits::ToPixelsY(int y) const { return MultiplyDivideRounded(y, m_charHeight, 8); }
 
 QRect DialogUnits::ToPixels(int x, int y, int width, int height) const
 {

@@ -33,16 +33,12 @@ QString HelpFile::Locate()
     for (const QString& relative : {QStringLiteral("help/larkspur.html"),
                                     QStringLiteral("../share/larkspur/help/larkspur.html")}) {
         const QString candidate = QDir::cleanPath(executableFolder.filePath(relative));
-        if (QFileInfo::exists(candidate))
-            return candidate;
+        if (QFileInfo::exists(candidate)) return candidate;
     }
     return {};
 }
 
-QString HelpFile::AnchorFor(int topic)
-{
-    return QStringLiteral("topic-%1").arg(topic);
-}
+QString HelpFile::AnchorFor(int topic) { return QStringLiteral("topic-%1").arg(topic); }
 
 QUrl HelpFile::TopicUrl(const QString& file, int topic)
 {
@@ -51,35 +47,21 @@ QUrl HelpFile::TopicUrl(const QString& file, int topic)
     return url;
 }
 
-bool HelpFile::ShowTopic(int topic)
-{
-    return Open(AnchorFor(topic));
-}
+bool HelpFile::ShowTopic(int topic) { return Open(AnchorFor(topic)); }
 
-bool HelpFile::ShowContents()
-{
-    return Open(QStringLiteral("contents"));
-}
+bool HelpFile::ShowContents() { return Open(QStringLiteral("contents")); }
 
-void HelpFile::SetOpener(Opener opener)
-{
-    CurrentOpener() = std::move(opener);
-}
+void HelpFile::SetOpener(Opener opener) { CurrentOpener() = std::move(opener); }
 
-void HelpFile::SetFile(const QString& path)
-{
-    FileOverride() = path;
-}
+void HelpFile::SetFile(const QString& path) { FileOverride() = path; }
 
 bool HelpFile::Open(const QString& anchor)
 {
     const QString file = Locate();
-    if (file.isEmpty())
-        return false;
+    if (file.isEmpty()) return false;
     QUrl url = QUrl::fromLocalFile(file);
     url.setFragment(anchor);
-    if (CurrentOpener())
-        return CurrentOpener()(url);
+    if (CurrentOpener()) return CurrentOpener()(url);
     return platform::WebBrowser::OpenUri(url.toString(QUrl::FullyEncoded).toStdString()) ||
            QDesktopServices::openUrl(url);
 }

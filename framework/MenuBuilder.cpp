@@ -26,21 +26,20 @@ std::size_t FillMenu(QMenu* menu, std::span<const MenuEntry> entries, std::size_
     while (position < entries.size()) {
         const MenuEntry& entry = entries[position++];
         switch (entry.kind) {
-        case Kind::Item:
-            menu->addAction(makeItem(entry));
-            break;
-        case Kind::Separator:
-            menu->addSeparator();
-            break;
-        case Kind::Popup: {
-            QMenu* submenu = menu->addMenu(QString::fromUtf8(entry.text));
-            if (watch)
-                router.WatchMenu(submenu);
-            position = FillMenu(submenu, entries, position, makeItem, router, watch);
-            break;
-        }
-        case Kind::EndPopup:
-            return position;
+            case Kind::Item:
+                menu->addAction(makeItem(entry));
+                break;
+            case Kind::Separator:
+                menu->addSeparator();
+                break;
+            case Kind::Popup: {
+                QMenu* submenu = menu->addMenu(QString::fromUtf8(entry.text));
+                if (watch) router.WatchMenu(submenu);
+                position = FillMenu(submenu, entries, position, makeItem, router, watch);
+                break;
+            }
+            case Kind::EndPopup:
+                return position;
         }
     }
     return position;
@@ -59,8 +58,7 @@ void MenuBuilder::FillMenuBar(QMenuBar* menuBar, int resourceId, CommandRouter& 
     std::size_t position = 0;
     while (position < entries.size()) {
         const MenuEntry& entry = entries[position++];
-        if (entry.kind != Kind::Popup)
-            continue;
+        if (entry.kind != Kind::Popup) continue;
         QMenu* menu = menuBar->addMenu(QString::fromUtf8(entry.text));
         router.WatchMenu(menu);
         position = FillMenu(menu, entries, position, makeItem, router, true);
@@ -77,13 +75,10 @@ std::unique_ptr<QMenu> MenuBuilder::CreatePopup(int resourceId, int index, Comma
     int found = -1;
     while (position < entries.size()) {
         const Kind kind = entries[position++].kind;
-        if (kind == Kind::Popup && depth++ == 0 && ++found == index)
-            break;
-        if (kind == Kind::EndPopup)
-            --depth;
+        if (kind == Kind::Popup && depth++ == 0 && ++found == index) break;
+        if (kind == Kind::EndPopup) --depth;
     }
-    if (found != index)
-        return nullptr;
+    if (found != index) return nullptr;
 
     auto menu = std::make_unique<QMenu>(QString::fromUtf8(entries[position - 1].text), parent);
     QMenu* menuPointer = menu.get();
@@ -92,27 +87,23 @@ std::unique_ptr<QMenu> MenuBuilder::CreatePopup(int resourceId, int index, Comma
         action->setData(entry.command);
         action->setStatusTip(
             resources::StringTable::Load(entry.command).section(QLatin1Char('\n'), 0, 0));
-        QObject::connect(action, &QAction::triggered, menuPointer,
-                         [&router, target, command = entry.command] {
-                             router.Execute(command, target);
-                         });
+        QObject::connect(
+            action, &QAction::triggered, menuPointer,
+            [&router, target, command = entry.command] { router.Execute(command, target); });
         return action;
     };
     FillMenu(menuPointer, entries, position, makeItem, router, false);
-    QObject::connect(menuPointer, &QMenu::aboutToShow, menuPointer,
-                     [menuPointer, &router, target] {
-                         for (QAction* action : menuPointer->actions()) {
-                             if (action->isSeparator() || !action->data().isValid())
-                                 continue;
-                             const CommandState state =
-                                 router.QueryState(action->data().toInt(), target);
-                             action->setEnabled(state.enabled);
-                             if (state.checked.has_value()) {
-                                 action->setCheckable(true);
-                                 action->setChecked(*state.checked);
-                             }
-                         }
-                     });
+    QObject::connect(menuPointer, &QMenu::aboutToShow, menuPointer, [menuPointer, &router, target] {
+        for (QAction* action : menuPointer->actions()) {
+            if (action->isSeparator() || !action->data().isValid()) continue;
+            const CommandState state = router.QueryState(action->data().toInt(), target);
+            action->setEnabled(state.enabled);
+            if (state.checked.has_value()) {
+                action->setCheckable(true);
+                action->setChecked(*state.checked);
+            }
+        }
+    });
     return menu;
 }
 

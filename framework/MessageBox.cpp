@@ -8,8 +8,8 @@
 
 namespace framework {
 
-QMessageBox::StandardButton MessageBox::Show(QWidget* parent, int stringId,
-                                             const QStringList& args, QMessageBox::Icon icon,
+QMessageBox::StandardButton MessageBox::Show(QWidget* parent, int stringId, const QStringList& args,
+                                             QMessageBox::Icon icon,
                                              QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, resources::StringTable::Load(resources::IDS_APPLICATION_TITLE),

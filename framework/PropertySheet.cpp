@@ -30,16 +30,14 @@ void PropertySheet::AddPage(PropertyPage* page)
 
 int PropertySheet::DoModal()
 {
-    for (PropertyPage* page : m_pages)
-        page->DoDataExchange(false);
+    for (PropertyPage* page : m_pages) page->DoDataExchange(false);
     platform::ModalScope modal;
     return exec();
 }
 
 void PropertySheet::accept()
 {
-    for (PropertyPage* page : m_pages)
-        page->DoDataExchange(true);
+    for (PropertyPage* page : m_pages) page->DoDataExchange(true);
     QDialog::accept();
 }
 

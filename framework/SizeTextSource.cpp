@@ -8,14 +8,8 @@ SizeTextSource* g_instance = nullptr;
 
 }  // namespace
 
-SizeTextSource* SizeTextSource::Instance()
-{
-    return g_instance;
-}
+SizeTextSource* SizeTextSource::Instance() { return g_instance; }
 
-void SizeTextSource::SetInstance(SizeTextSource* source)
-{
-    g_instance = source;
-}
+void SizeTextSource::SetInstance(SizeTextSource* source) { g_instance = source; }
 
 }  // namespace framework

@@ -8,8 +8,7 @@ namespace platform {
 bool WebBrowser::OpenUri(const std::string& uri)
 {
     g_autoptr(GAppInfo) browser = g_app_info_get_default_for_type("text/html", FALSE);
-    if (browser == nullptr)
-        return false;
+    if (browser == nullptr) return false;
     GList uris = {const_cast<char*>(uri.c_str()), nullptr, nullptr};
     // An application that takes only file names gets the path, without the
     // fragment: the page still opens, at its top.

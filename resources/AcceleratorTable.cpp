@@ -7,30 +7,21 @@ namespace resources {
 namespace {
 
 constexpr Accelerator kMainAccelerators[] = {
-    {"Ctrl+N", ID_FILE_NEW},
-    {"Ctrl+O", ID_FILE_OPEN},
-    {"Ctrl+S", ID_FILE_SAVE},
-    {"Ctrl+P", ID_FILE_PRINT},
-    {"Ctrl+Z", ID_EDIT_UNDO},
-    {"Alt+Backspace", ID_EDIT_UNDO},
-    {"Ctrl+X", ID_EDIT_CUT},
-    {"Shift+Del", ID_EDIT_CUT},
-    {"Ctrl+C", ID_EDIT_COPY},
-    {"Ctrl+Ins", ID_EDIT_COPY},
-    {"Ctrl+V", ID_EDIT_PASTE},
-    {"Shift+Ins", ID_EDIT_PASTE},
-    {"F6", ID_NEXT_PANE},
-    {"Shift+F6", ID_PREV_PANE},
-    {"Shift+F1", ID_CONTEXT_HELP},
-    {"F1", ID_HELP},
+    {"Ctrl+N", ID_FILE_NEW},       {"Ctrl+O", ID_FILE_OPEN},
+    {"Ctrl+S", ID_FILE_SAVE},      {"Ctrl+P", ID_FILE_PRINT},
+    {"Ctrl+Z", ID_EDIT_UNDO},      {"Alt+Backspace", ID_EDIT_UNDO},
+    {"Ctrl+X", ID_EDIT_CUT},       {"Shift+Del", ID_EDIT_CUT},
+    {"Ctrl+C", ID_EDIT_COPY},      {"Ctrl+Ins", ID_EDIT_COPY},
+    {"Ctrl+V", ID_EDIT_PASTE},     {"Shift+Ins", ID_EDIT_PASTE},
+    {"F6", ID_NEXT_PANE},          {"Shift+F6", ID_PREV_PANE},
+    {"Shift+F1", ID_CONTEXT_HELP}, {"F1", ID_HELP},
 };
 
 }  // namespace
 
 std::span<const Accelerator> AcceleratorTable::Load(int resourceId)
 {
-    if (resourceId == IDR_MAINFRAME)
-        return kMainAccelerators;
+    if (resourceId == IDR_MAINFRAME) return kMainAccelerators;
     return {};
 }
 

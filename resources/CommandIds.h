@@ -37,7 +37,7 @@ enum CommandId : int {
     ID_EDIT_UNDO = 57643,
     ID_APP_ABOUT = 57664,
     ID_APP_EXIT = 57665,
-    ID_HELP_FINDER = 57667,  // Help Topics
+    ID_HELP_FINDER = 57667,   // Help Topics
     ID_CONTEXT_HELP = 57669,  // Shift+F1: What's This mode
     ID_HELP = 57670,          // F1: the focused pane's topic
     ID_DEFAULT_HELP = 57671,

@@ -13,6 +13,8 @@ constexpr MenuEntry Popup(const char* text) { return {Kind::Popup, 0, text}; }
 constexpr MenuEntry kSeparator{Kind::Separator, 0, nullptr};
 constexpr MenuEntry kEndPopup{Kind::EndPopup, 0, nullptr};
 
+// Indented by nesting, as the menus appear.
+// clang-format off
 constexpr MenuEntry kMainMenu[] = {
     Popup("&File"),
         Item(ID_DELETE, "Delete\tDel"),
@@ -62,18 +64,19 @@ constexpr MenuEntry kContextMenus[] = {
         Item(ID_DELETE, "Delete"),
     kEndPopup,
 };
+// clang-format on
 
 }  // namespace
 
 std::span<const MenuEntry> MenuResource::Load(int resourceId)
 {
     switch (resourceId) {
-    case IDR_MAINFRAME:
-        return kMainMenu;
-    case IDR_CONTEXT_MENUS:
-        return kContextMenus;
-    default:
-        return {};
+        case IDR_MAINFRAME:
+            return kMainMenu;
+        case IDR_CONTEXT_MENUS:
+            return kContextMenus;
+        default:
+            return {};
     }
 }
 

@@ -5,8 +5,8 @@
 namespace resources {
 
 struct ToolbarButton {
-    int command;             // 0 for a separator
-    const char* themeIcon;   // freedesktop.org icon name to prefer, or null
+    int command;            // 0 for a separator
+    const char* themeIcon;  // freedesktop.org icon name to prefer, or null
 };
 
 // The main toolbar (IDR_MAINFRAME): its buttons in order, and the drawn

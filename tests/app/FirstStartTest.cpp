@@ -40,8 +40,7 @@ TEST(FirstStartTest, ShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment())
-        return 1;
+    if (!InIsolatedEnvironment()) return 1;
     CLarkspurApp application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

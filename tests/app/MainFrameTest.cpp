@@ -151,7 +151,8 @@ TEST_F(MainFrameTest, TheMenuBarHoldsTheProgramsMenusInOrder)
     // Del and Esc are hints only: each pane handles those keys itself.
     for (const QAction* action : m_frame->Router().Actions())
         for (const QKeySequence& keys : action->shortcuts())
-            EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) && keys != QKeySequence(Qt::Key_Escape));
+            EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) &&
+                        keys != QKeySequence(Qt::Key_Escape));
 }
 
 TEST_F(MainFrameTest, TheToolbarShowsItsButtonsInOrderWithTooltipsAndPrompts)
@@ -166,7 +167,8 @@ TEST_F(MainFrameTest, TheToolbarShowsItsButtonsInOrderWithTooltipsAndPrompts)
     EXPECT_EQ(Action(ID_APP_ABOUT)->statusTip(),
               QStringLiteral("Display program information, version number and copyright"));
     for (const QAction* action : m_frame->ToolBar()->actions())
-        EXPECT_TRUE(action->isSeparator() || !action->icon().isNull()) << action->toolTip().toStdString();
+        EXPECT_TRUE(action->isSeparator() || !action->icon().isNull())
+            << action->toolTip().toStdString();
 }
 
 TEST_F(MainFrameTest, AcceleratorsReachTheirCommands)
@@ -351,11 +353,9 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneOnly)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment())
-        return 1;
+    if (!InIsolatedEnvironment()) return 1;
     CLarkspurApp application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    if (!application.InitInstance())
-        return 1;
+    if (!application.InitInstance()) return 1;
     return RUN_ALL_TESTS();
 }

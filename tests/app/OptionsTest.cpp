@@ -41,20 +41,23 @@ protected:
     {
         bool shown = false;
         QTimer::singleShot(0, [&] {
-            auto* sheet = qobject_cast<framework::PropertySheet*>(QApplication::activeModalWidget());
-            if (sheet == nullptr)
-                return;
+            auto* sheet =
+                qobject_cast<framework::PropertySheet*>(QApplication::activeModalWidget());
+            if (sheet == nullptr) return;
             auto* page = sheet->findChild<CGeneralPage*>();
             auto* buttons = sheet->findChild<QDialogButtonBox*>();
             shown = page != nullptr && buttons != nullptr;
-            if (shown)
-                act(*sheet, *page);
+            if (shown) act(*sheet, *page);
             if (shown)
                 buttons->button(close)->click();
             else
                 sheet->reject();
         });
-        CLarkspurApp::Instance()->MainFrame()->Router().Action(resources::ID_VIEW_OPTIONS)->trigger();
+        CLarkspurApp::Instance()
+            ->MainFrame()
+            ->Router()
+            .Action(resources::ID_VIEW_OPTIONS)
+            ->trigger();
         ASSERT_TRUE(shown);
     }
 };
@@ -69,8 +72,7 @@ TEST_F(OptionsTest, TheSheetShowsTheFlagAndTheDirectoryAsTheSystemNamedIt)
             EXPECT_EQ(tabs->count(), 1);
             EXPECT_EQ(tabs->tabText(0), QStringLiteral("General"));
             auto* buttons = sheet.findChild<QDialogButtonBox*>();
-            EXPECT_EQ(buttons->standardButtons(),
-                      QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+            EXPECT_EQ(buttons->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
             EXPECT_TRUE(page.ProtectBox()->isChecked());
             EXPECT_EQ(page.ProtectBox()->text(),
                       QStringLiteral("Protect system files from deletion"));
@@ -106,12 +108,10 @@ TEST_F(OptionsTest, CancelChangesAndWritesNothing)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment())
-        return 1;
+    if (!InIsolatedEnvironment()) return 1;
     platform::FileQueries::SetProtectedSystemDirectoryForTesting(kProtectedDirectory);
     CLarkspurApp application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    if (!application.InitInstance())
-        return 1;
+    if (!application.InitInstance()) return 1;
     return RUN_ALL_TESTS();
 }

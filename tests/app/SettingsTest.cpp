@@ -119,11 +119,9 @@ TEST_F(SettingsTest, ChoosingAFormatRedrawsWritesAndChecksEvenWhenItIsCurrent)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment())
-        return 1;
+    if (!InIsolatedEnvironment()) return 1;
     CLarkspurApp application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    if (!application.InitInstance())
-        return 1;
+    if (!application.InitInstance()) return 1;
     return RUN_ALL_TESTS();
 }

@@ -39,16 +39,14 @@ public:
     bool OnUpdateCommand(int command, CommandState& state) override
     {
         const auto found = claims.find(command);
-        if (found == claims.end())
-            return false;
+        if (found == claims.end()) return false;
         state = found->second;
         return true;
     }
     void OnCommand(int command) override
     {
         ran.push_back(command);
-        if (watched != nullptr)
-            checkSeen.push_back(watched->isChecked());
+        if (watched != nullptr) checkSeen.push_back(watched->isChecked());
     }
 };
 
@@ -215,8 +213,7 @@ TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
 
     std::map<QString, QAction*> byText;
     for (QAction* action : menu->actions())
-        if (!action->isSeparator())
-            byText[action->text()] = action;
+        if (!action->isSeparator()) byText[action->text()] = action;
     ASSERT_EQ(byText.size(), 4u);
     EXPECT_TRUE(byText[QStringLiteral("Explore")]->isEnabled());
     EXPECT_FALSE(byText[QStringLiteral("Delete")]->isEnabled());
@@ -228,11 +225,12 @@ TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
     EXPECT_EQ(tree.ran, std::vector<int>{resources::ID_EXPLORE});
     EXPECT_EQ(m_frame.ran, std::vector<int>{resources::ID_CLEAR_FOLDER_DATA});
 
-    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 2, m_router,
-                                                  &tree, &m_window)->title(),
+    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 2, m_router, &tree,
+                                                  &m_window)
+                  ->title(),
               QStringLiteral("Both"));
-    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 3, m_router,
-                                                  &tree, &m_window),
+    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 3, m_router, &tree,
+                                                  &m_window),
               nullptr);
 }
 

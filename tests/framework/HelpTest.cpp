@@ -22,7 +22,8 @@ namespace {
 
 QString SourceHelpFile()
 {
-    return qEnvironmentVariable("LARKSPUR_SOURCE_DIR") + QStringLiteral("/resources/help/larkspur.html");
+    return qEnvironmentVariable("LARKSPUR_SOURCE_DIR") +
+           QStringLiteral("/resources/help/larkspur.html");
 }
 
 class HelpTest : public ::testing::Test {
@@ -51,11 +52,10 @@ TEST_F(HelpTest, TheHelpFileHasASectionForEveryTopic)
     const QString html = QString::fromUtf8(file.readAll());
     std::vector<int> topics = {resources::HID_FOLDER_TREE, resources::HID_FILE_LIST,
                                resources::HID_DUPLICATE_GROUPS, resources::HID_DUPLICATE_COPIES};
-    for (int message = 40002; message <= 40007; ++message)
-        topics.push_back(message);
+    for (int message = 40002; message <= 40007; ++message) topics.push_back(message);
     for (int topic : topics) {
-        const QString section = QStringLiteral("<section id=\"%1\">\n<h2>")
-                                    .arg(HelpFile::AnchorFor(topic));
+        const QString section =
+            QStringLiteral("<section id=\"%1\">\n<h2>").arg(HelpFile::AnchorFor(topic));
         EXPECT_TRUE(html.contains(section)) << topic;
     }
     EXPECT_TRUE(html.contains(QStringLiteral("<section id=\"contents\">")));

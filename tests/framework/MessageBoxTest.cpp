@@ -37,8 +37,7 @@ private:
         texts << box->text();
         modalSeen = modalSeen && platform::MessageQueue::Instance().InModalLoop();
         const QMessageBox::StandardButton press = m_presses[m_next++];
-        if (m_next < m_presses.size())
-            ArmNext();
+        if (m_next < m_presses.size()) ArmNext();
         box->button(press)->click();
     }
 
@@ -58,14 +57,15 @@ TEST(MessageBoxTest, FillsTheStringAndHelpOpensItsTopicWithoutClosingTheBox)
 
     Presser presser({QMessageBox::Help, QMessageBox::Ok});
     presser.ArmNext();
-    const auto result = framework::MessageBox::Show(
-        nullptr, resources::IDS_OPEN_ACCESS_DENIED, {QStringLiteral("<b>notes.txt</b>")},
-        QMessageBox::Warning);
+    const auto result =
+        framework::MessageBox::Show(nullptr, resources::IDS_OPEN_ACCESS_DENIED,
+                                    {QStringLiteral("<b>notes.txt</b>")}, QMessageBox::Warning);
 
     EXPECT_EQ(result, QMessageBox::Ok);
     ASSERT_EQ(presser.texts.size(), 2);
-    EXPECT_EQ(presser.texts[0], resources::StringTable::Format(resources::IDS_OPEN_ACCESS_DENIED,
-                                                               {QStringLiteral("<b>notes.txt</b>")}));
+    EXPECT_EQ(presser.texts[0],
+              resources::StringTable::Format(resources::IDS_OPEN_ACCESS_DENIED,
+                                             {QStringLiteral("<b>notes.txt</b>")}));
     EXPECT_TRUE(presser.texts[0].contains(QStringLiteral("'<b>notes.txt</b>'")));
     EXPECT_TRUE(presser.modalSeen);
     EXPECT_FALSE(platform::MessageQueue::Instance().InModalLoop());

@@ -12,8 +12,7 @@ inline bool InIsolatedEnvironment()
     for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
         const char* value = std::getenv(name);
         if (value == nullptr || std::strstr(value, "/larkspur-test.") == nullptr) {
-            std::fprintf(stderr, "%s is not a scratch folder: run this test through ctest\n",
-                         name);
+            std::fprintf(stderr, "%s is not a scratch folder: run this test through ctest\n", name);
             return false;
         }
     }
