@@ -66,7 +66,7 @@ void MenuBuilder::FillMenuBar(QMenuBar* menuBar, int resourceId, CommandRouter& 
 }
 
 std::unique_ptr<QMenu> MenuBuilder::CreatePopup(int resourceId, int index, CommandRouter& router,
-                                                CommandTarget* target, QWidget* parent)
+                                                CommandTarget* target)
 {
     const std::span<const MenuEntry> entries = resources::MenuResource::Load(resourceId);
     // Find the index-th popup at the top level.
@@ -80,7 +80,7 @@ std::unique_ptr<QMenu> MenuBuilder::CreatePopup(int resourceId, int index, Comma
     }
     if (found != index) return nullptr;
 
-    auto menu = std::make_unique<QMenu>(QString::fromUtf8(entries[position - 1].text), parent);
+    auto menu = std::make_unique<QMenu>(QString::fromUtf8(entries[position - 1].text));
     QMenu* menuPointer = menu.get();
     auto makeItem = [menuPointer, &router, target](const MenuEntry& entry) {
         auto* action = new QAction(QString::fromUtf8(entry.text), menuPointer);

@@ -4,7 +4,6 @@
 
 class QMenu;
 class QMenuBar;
-class QWidget;
 
 namespace framework {
 
@@ -23,10 +22,10 @@ public:
     // pane's context menu. Its entries have actions of their own (their
     // data is the command id); their states are asked of target first when
     // the menu opens, and a chosen entry runs through the router with target
-    // first. Null when there is no such popup. Show it with exec() inside a
-    // platform::ModalScope.
+    // first. Null when there is no such popup. The menu has no Qt parent:
+    // the caller owns it. Show it with exec() inside a platform::ModalScope.
     static std::unique_ptr<QMenu> CreatePopup(int resourceId, int index, CommandRouter& router,
-                                              CommandTarget* target, QWidget* parent);
+                                              CommandTarget* target);
 };
 
 }  // namespace framework

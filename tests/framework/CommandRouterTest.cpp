@@ -205,8 +205,8 @@ TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
     tree.claims[resources::ID_DELETE] = {.enabled = false, .checked = std::nullopt};
     m_frame.claims[resources::ID_CLEAR_FOLDER_DATA] = {};
 
-    auto menu = framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 0, m_router,
-                                                    &tree, &m_window);
+    auto menu =
+        framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 0, m_router, &tree);
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->title(), QStringLiteral("Folder Menu"));
     Q_EMIT menu->aboutToShow();
@@ -225,12 +225,10 @@ TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
     EXPECT_EQ(tree.ran, std::vector<int>{resources::ID_EXPLORE});
     EXPECT_EQ(m_frame.ran, std::vector<int>{resources::ID_CLEAR_FOLDER_DATA});
 
-    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 2, m_router, &tree,
-                                                  &m_window)
+    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 2, m_router, &tree)
                   ->title(),
               QStringLiteral("Both"));
-    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 3, m_router, &tree,
-                                                  &m_window),
+    EXPECT_EQ(framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 3, m_router, &tree),
               nullptr);
 }
 
