@@ -3,6 +3,7 @@
 #include <QAction>
 
 #include "app/CLarkspurApp.h"
+#include "app/CLarkspurDoc.h"
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
 #include "framework/CommandRouter.h"
@@ -34,6 +35,14 @@ TEST(FirstStartTest, ShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
     EXPECT_TRUE(TheMainView->ProtectSystemFiles());
     EXPECT_EQ(settings.ReadInt(kSection, QStringLiteral("Protect Sys Files"), -1), 1);
     EXPECT_EQ(settings.ReadString(kSection, QStringLiteral("Size Format"), kAbsent), kAbsent);
+}
+
+TEST(FirstStartTest, ADocumentNamedOnTheCommandLineGivesOnlyItsTitle)
+{
+    EXPECT_EQ(CLarkspurDoc().Title(), QStringLiteral("Untitled"));
+    // Nothing is read: the file need not exist.
+    EXPECT_EQ(CLarkspurDoc(QStringLiteral("/nowhere/at all/report.lsp")).Title(),
+              QStringLiteral("report.lsp"));
 }
 
 }  // namespace
