@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QAbstractItemModel>
+#include <QtGlobal>
 
 namespace platform {
 class ImageList;
@@ -16,7 +17,7 @@ class ImageList;
 // control, so a handle kept after its item was deleted simply names nothing
 // (every query on it answers "none"). TreeItem::None is the invisible root:
 // its children are the top-level items.
-enum class TreeItem : std::uint64_t { None = 0 };
+enum class TreeItem : quint64 { None = 0 };
 
 enum class ExpandAction { Collapse = 1, Expand = 2, Toggle = 3 };
 
