@@ -13,22 +13,37 @@ inline constexpr int kLaunchSucceeded = 33;  // any result above 32 is success
 
 struct TrashOutcome {
     std::string path;
-    bool trashed = false;   // the path is gone from where it was
-    std::string reason;     // why not, as GIO says it (UTF-8), when not trashed
+    bool trashed = false;  // the path is gone from where it was
+    std::string reason;    // why not, as GIO says it (UTF-8), when not trashed
 };
 
-// The desktop's actions on files, through GIO. Paths are raw bytes. UI thread.
+// The desktop's actions on files, through GIO: the default application of a
+// file's MIME type (mimeapps.list, .desktop files) and the freedesktop.org
+// Trash. Paths are raw bytes. UI thread.
 class ShellActions {
 public:
-    // Opens path with its default application. Returns > 32 on success,
-    // kLaunchNoApplication, kLaunchAccessDenied, or kLaunchFailed.
-    static int LaunchDefault(const std::string& path, const std::string& workingDirectory);
-    // Opens a folder in the default file manager; the same results.
-    static int Explore(const std::string& folder);
+    // Opens path with the default application of its type. A relative path
+    // is taken relative to workingDirectory (the current directory when that
+    // is empty); the application itself is started in the program's own
+    // current directory. Returns kLaunchSucceeded (> 32) once the
+    // application has been started, kLaunchAccessDenied when the user may not
+    // read the file, kLaunchNoApplication when no application is registered
+    // for its type, and kLaunchFailed for any other failure (the file does
+    // not exist, the application cannot be started).
+    [[nodiscard]] static int LaunchDefault(const std::string& path,
+                                           const std::string& workingDirectory);
+    // Opens an absolute folder path in the default file manager (the default
+    // application of inode/directory); the same results, with
+    // kLaunchAccessDenied when the user may not list or enter the folder.
+    [[nodiscard]] static int Explore(const std::string& folder);
     // Moves each path to the Trash (the home Trash or its volume's own) and
-    // tells per path whether it went. Nothing is ever deleted permanently: a
-    // path that cannot be trashed stays where it is.
-    static std::vector<TrashOutcome> MoveToTrash(const std::vector<std::string>& paths);
+    // tells per path, in the order given, whether it went. A folder goes
+    // whole. Nothing is ever deleted permanently: a path that cannot be
+    // trashed stays where it is. Only absolute paths without "." or ".."
+    // components are taken, so that a path never names something other than
+    // what its text shows.
+    [[nodiscard]] static std::vector<TrashOutcome> MoveToTrash(
+        const std::vector<std::string>& paths);
 };
 
 }  // namespace platform

@@ -1,0 +1,81 @@
+#include "platform/AutoResetEvent.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using platform::AutoResetEvent;
+
+TEST(AutoResetEventTest, StartsNotSignalled)
+{
+    AutoResetEvent event;
+    EXPECT_FALSE(event.TryWait());
+}
+
+TEST(AutoResetEventTest, SetBeforeWaitIsRemembered)
+{
+    AutoResetEvent event;
+    event.Set();
+    event.Wait();  // returns at once
+    EXPECT_FALSE(event.TryWait()) << "a Wait resets the event";
+}
+
+TEST(AutoResetEventTest, TwoSetsBeforeAWaitReleaseOnlyOne)
+{
+    AutoResetEvent event;
+    event.Set();
+    event.Set();
+    EXPECT_TRUE(event.TryWait());
+    EXPECT_FALSE(event.TryWait());
+}
+
+TEST(AutoResetEventTest, SetFromAnotherThreadReleasesTheWaiter)
+{
+    AutoResetEvent event;
+    int handedOver = 0;  // plain int: the event must order the write before the read
+    std::thread setter([&] {
+        handedOver = 42;
+        event.Set();
+    });
+    event.Wait();
+    EXPECT_EQ(handedOver, 42);
+    setter.join();
+}
+
+// Two threads wait; each Set releases exactly one of them.
+TEST(AutoResetEventTest, OneSetReleasesOneOfTwoWaiters)
+{
+    AutoResetEvent event;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int released = 0;
+
+    auto waiter = [&] {
+        event.Wait();
+        std::lock_guard lock(mutex);
+        ++released;
+        changed.notify_all();
+    };
+    std::thread first(waiter);
+    std::thread second(waiter);
+
+    event.Set();
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return released >= 1; });
+    }
+    // The released waiter consumed the signal; nothing is left for the other.
+    EXPECT_FALSE(event.TryWait());
+
+    event.Set();
+    first.join();
+    second.join();
+    EXPECT_EQ(released, 2);
+    EXPECT_FALSE(event.TryWait());
+}
+
+}  // namespace
