@@ -2,7 +2,15 @@
 
 #include <vector>
 
-TreeAccess::TreeAccess() = default;
+#include <QFile>
+
+TreeAccess::TreeAccess()
+{
+    m_tree.SetTextProvider([this](TreeItem item) {
+        const TreeItemRecord* record = RecordOf(item);
+        return record != nullptr ? GetItemText(*record) : QString();
+    });
+}
 
 TreeAccess::~TreeAccess()
 {
@@ -115,3 +123,8 @@ void TreeAccess::RefreshItemLabel(TreeItemRecord& record)
 }
 
 void TreeAccess::NotifyListIfShown(TreeItemRecord& /*record*/) {}
+
+QString TreeAccess::GetItemText(const TreeItemRecord& record)
+{
+    return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record)));
+}

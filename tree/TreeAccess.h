@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <QString>
+
 #include "framework/TreeControl.h"
 #include "tree/TreeDataLock.h"
 #include "tree/TreeItemRecord.h"
@@ -13,6 +15,10 @@
 // The folder tree views derive from it and fill the record hooks; the scan
 // tasks, the deletion and the lists walk the tree only through RecordOf,
 // FirstChildRecord, NextSiblingRecord and the records' parent fields.
+//
+// The tree control's labels come from GetItemText of the item's record; an
+// item without a record (not yet filled in) has an empty label, so no label
+// ever reads a record that is not there.
 //
 // UI thread, except that the duplicate search reads records from the worker
 // while it holds DataLock().
@@ -62,6 +68,10 @@ public:
     virtual void OnDeleteItemRecord(TreeItemRecord& record, bool destroying);
 
     // --- What the records and tasks ask of the view ----------------------
+    // The label of an item; the tree control asks for it whenever it shows
+    // an item whose text is supplied on demand. Plain: the display name,
+    // decoded for display.
+    virtual QString GetItemText(const TreeItemRecord& record);
     // Orders the children of record's item; plain: leaves them as they are.
     virtual void SortChildren(TreeItemRecord& record);
     // The record's data changed: its label is asked for anew.

@@ -102,6 +102,15 @@ TEST_F(TreeAccessTest, FullItemIdListConcatenatesTheAncestors)
     EXPECT_EQ(FullItemIdListOf(root), ItemIdList::Empty());
 }
 
+TEST_F(TreeAccessTest, LabelsAreTheDecodedNameAndEmptyWithoutARecord)
+{
+    TreeItemRecord& named = m_tree.Add(nullptr, "caf\xc3\xa9");
+    EXPECT_EQ(m_tree.Tree().ItemText(named.item), QString::fromUtf8("caf\xc3\xa9"));
+    const TreeItem bare = m_tree.Tree().InsertItem(TreeItem::None, "XYZZY");
+    m_tree.Tree().SetTextCallback(bare);
+    EXPECT_EQ(m_tree.Tree().ItemText(bare), QString());
+}
+
 TEST_F(TreeAccessTest, WalkReachesChildrenThroughTheTreeOnly)
 {
     TreeItemRecord& a = m_tree.Add(nullptr, "a");
