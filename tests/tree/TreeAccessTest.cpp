@@ -138,6 +138,7 @@ TEST_F(TreeAccessTest, DeleteItemTreeHooksDeepestFirstAndFreesAfterTheModel)
     m_tree.Add(&x1, "x11");
     m_tree.Add(&top, "y");
     TreeItemRecord& other = m_tree.Add(nullptr, "other");
+    const TreeItem xItem = x.item;
 
     // Records must outlive their rows: no row is still present when records go.
     std::vector<int> rowsAtRemoval;
@@ -154,7 +155,7 @@ TEST_F(TreeAccessTest, DeleteItemTreeHooksDeepestFirstAndFreesAfterTheModel)
 
     // Deleting an item that is gone already does nothing.
     const std::size_t calls = m_tree.deleted.size();
-    m_tree.DeleteItemTree(x.item, true);
+    m_tree.DeleteItemTree(xItem, true);
     EXPECT_EQ(m_tree.deleted.size(), calls);
 }
 
