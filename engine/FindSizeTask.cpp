@@ -21,8 +21,8 @@ FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSiz
         const std::uint64_t units = bytes / unit + (bytes % unit != 0 ? 1 : 0);
         // The product can only leave the signed range for sizes near 2^63;
         // FromUnsigned then saturates.
-        result = units > UINT64_MAX / unit ? FileSize::Largest()
-                                           : FileSize::FromUnsigned(units * unit);
+        result =
+            units > UINT64_MAX / unit ? FileSize::Largest() : FileSize::FromUnsigned(units * unit);
     }
     return result;
 }

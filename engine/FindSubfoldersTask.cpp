@@ -11,7 +11,10 @@
 
 FindSubfoldersTask::FindSubfoldersTask(TreeAccess& tree, TreeItemRecord& parent,
                                        std::string folderPath)
-    : m_tree(tree), m_parent(&parent), m_parentItem(parent.item), m_folderPath(std::move(folderPath))
+    : m_tree(tree),
+      m_parent(&parent),
+      m_parentItem(parent.item),
+      m_folderPath(std::move(folderPath))
 {
     TakeSnapshot();
 }

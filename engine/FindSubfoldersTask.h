@@ -17,7 +17,7 @@ class TreeItemRecord;
 // tree showed when the task was made (tree item set), or a subfolder new to
 // the tree.
 struct SubfolderEntry {
-    bool found = false;              // seen by this enumeration
+    bool found = false;  // seen by this enumeration
     TreeItem treeItem = TreeItem::None;
     // Shell form, new entries: the subfolder's own folder and its identifier
     // relative to the parent, and the parent's folder.
@@ -85,8 +85,8 @@ private:
     TreeItemRecord* m_parent;
     TreeItem m_parentItem;
     std::shared_ptr<platform::ShellFolder> m_shellFolder;  // shell form only
-    platform::ItemIdList m_parentId;                        // shell form only
-    std::string m_folderPath;                               // directory form only
+    platform::ItemIdList m_parentId;                       // shell form only
+    std::string m_folderPath;                              // directory form only
     std::vector<SubfolderEntry> m_entries;
     std::unordered_map<std::string, std::size_t> m_byName;
 };

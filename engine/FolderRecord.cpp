@@ -54,8 +54,8 @@ bool RecomputeTotals(TreeAccess& tree, FolderRecord& record)
         bool waiting = false;
         for (FolderRecord* child = FirstChild(tree, record); child != nullptr && !waiting;
              child = NextSibling(tree, *child)) {
-            waiting = child->Has(FolderRecord::SizeQueued) ||
-                      child->Has(FolderRecord::TreeSizePending);
+            waiting =
+                child->Has(FolderRecord::SizeQueued) || child->Has(FolderRecord::TreeSizePending);
         }
         if (!waiting) {
             record.Clear(FolderRecord::TreeSizePending);
@@ -75,10 +75,7 @@ bool RecomputeTotals(TreeAccess& tree, FolderRecord& record)
 
 }  // namespace
 
-FolderRecord::~FolderRecord()
-{
-    ClearDuplicates(true, nullptr);
-}
+FolderRecord::~FolderRecord() { ClearDuplicates(true, nullptr); }
 
 void FolderRecord::SetOwnSizes(FileSize size, FileSize diskSpace)
 {

@@ -37,7 +37,7 @@ public:
     // Cleared from whole folder trees by the sized tree view.
     static constexpr std::uint16_t ClearAllMask = 0x7F;      // all but InFileList
     static constexpr std::uint16_t ClearPendingMask = 0x78;  // queued and pending bits
-    static constexpr std::uint16_t ClearDupsMask = 0x54;     // DupsKnown, DupsQueued, TreeDupsPending
+    static constexpr std::uint16_t ClearDupsMask = 0x54;  // DupsKnown, DupsQueued, TreeDupsPending
 
     explicit FolderRecord(TreeItem treeItem = TreeItem::None) : TreeItemRecord(treeItem) {}
     // Frees the duplicate members still listed (as when the tree is destroyed).

@@ -43,9 +43,8 @@ QIcon SystemImageList::Load(const std::string& key)
     } else if (key == ShellIcons::kHome) {
         standard = QStyle::SP_DirHomeIcon;
     }
-    const QIcon fallback = QApplication::style() != nullptr
-                               ? QApplication::style()->standardIcon(standard)
-                               : QIcon();
+    const QIcon fallback =
+        QApplication::style() != nullptr ? QApplication::style()->standardIcon(standard) : QIcon();
 
     const QString name = QString::fromStdString(key);
     if (!name.contains(QLatin1Char('/'))) {

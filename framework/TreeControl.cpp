@@ -218,10 +218,7 @@ int TreeControl::ChildCount(TreeItem item) const
     return node == nullptr ? 0 : static_cast<int>(node->children.size());
 }
 
-int TreeControl::Count() const
-{
-    return static_cast<int>(m_nodes.size() - m_batch.size());
-}
+int TreeControl::Count() const { return static_cast<int>(m_nodes.size() - m_batch.size()); }
 
 // --- Attributes ------------------------------------------------------------
 
@@ -318,10 +315,7 @@ QString TreeControl::ItemText(TreeItem item) const
     return node->text;
 }
 
-void TreeControl::SetTextProvider(TextProvider provider)
-{
-    m_textProvider = std::move(provider);
-}
+void TreeControl::SetTextProvider(TextProvider provider) { m_textProvider = std::move(provider); }
 
 void TreeControl::SetImageList(platform::ImageList* list)
 {
@@ -420,8 +414,8 @@ void TreeControl::Expand(TreeItem item, ExpandAction action)
     if (node == nullptr || node == m_root.get()) {
         return;
     }
-    const bool expand = action == ExpandAction::Expand ||
-                        (action == ExpandAction::Toggle && !node->expanded);
+    const bool expand =
+        action == ExpandAction::Expand || (action == ExpandAction::Toggle && !node->expanded);
     if (node->expanded != expand) {
         node->expanded = expand;
         Q_EMIT ExpansionChanged(item, expand);
@@ -502,10 +496,7 @@ int TreeControl::rowCount(const QModelIndex& parent) const
     return static_cast<int>(static_cast<const Node*>(parent.internalPointer())->children.size());
 }
 
-int TreeControl::columnCount(const QModelIndex& /*parent*/) const
-{
-    return 1;
-}
+int TreeControl::columnCount(const QModelIndex& /*parent*/) const { return 1; }
 
 bool TreeControl::hasChildren(const QModelIndex& parent) const
 {

@@ -8,10 +8,7 @@ namespace {
 std::atomic<ImageList*> g_systemImageList{nullptr};
 }
 
-ImageList* ImageList::System()
-{
-    return g_systemImageList.load(std::memory_order_acquire);
-}
+ImageList* ImageList::System() { return g_systemImageList.load(std::memory_order_acquire); }
 
 void ImageList::SetSystem(ImageList* list)
 {

@@ -51,14 +51,11 @@ std::string DecodeHex(const std::string& name)
     return out;
 }
 
-bool StartsWith(const std::string& text, const char* prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-constexpr std::array kNetworkTypes{"nfs",    "nfs4",  "cifs", "smb3",      "smbfs", "ncpfs",
-                                   "afs",    "ceph",  "9p",   "glusterfs", "coda",  "lustre",
-                                   "gfs2",   "ocfs2", "davfs", "webdav"};
+constexpr std::array kNetworkTypes{"nfs",  "nfs4",  "cifs",  "smb3",      "smbfs", "ncpfs",
+                                   "afs",  "ceph",  "9p",    "glusterfs", "coda",  "lustre",
+                                   "gfs2", "ocfs2", "davfs", "webdav"};
 
 bool IsNetworkType(const std::string& type)
 {
@@ -142,8 +139,7 @@ bool MountTable::IsVolume(const MountEntry& entry)
     if (entry.fsType == "fuse.gvfsd-fuse" || entry.fsType == "fuse.portal") {
         return false;
     }
-    if (IsNetworkType(entry.fsType) || IsUserSpaceType(entry.fsType) ||
-        entry.fsType == "fuseblk") {
+    if (IsNetworkType(entry.fsType) || IsUserSpaceType(entry.fsType) || entry.fsType == "fuseblk") {
         return true;
     }
     // A block device; memory and kernel file systems name no device here.
@@ -182,10 +178,10 @@ const MountEntry* MountTable::Containing(const std::vector<MountEntry>& table,
     const MountEntry* best = nullptr;
     for (const MountEntry& entry : table) {
         const std::string& point = entry.mountPoint;
-        const bool inside =
-            point == "/" ? StartsWith(path, "/")
-                         : (StartsWith(path, point.c_str()) &&
-                            (path.size() == point.size() || path[point.size()] == '/'));
+        const bool inside = point == "/"
+                                ? StartsWith(path, "/")
+                                : (StartsWith(path, point.c_str()) &&
+                                   (path.size() == point.size() || path[point.size()] == '/'));
         // Later entries hide earlier ones on the same point.
         if (inside && (best == nullptr || point.size() >= best->mountPoint.size())) {
             best = &entry;
@@ -213,8 +209,7 @@ std::string MountTable::LabelOf(const std::string& device)
         }
         char target[PATH_MAX];
         const std::string link = std::string(folder) + "/" + name;
-        if (::realpath(link.c_str(), target) != nullptr &&
-            std::string(target) == resolvedDevice) {
+        if (::realpath(link.c_str(), target) != nullptr && std::string(target) == resolvedDevice) {
             label = DecodeHex(name);
             break;
         }

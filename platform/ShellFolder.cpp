@@ -173,10 +173,7 @@ public:
 
 }  // namespace
 
-std::shared_ptr<ShellFolder> ShellFolder::Desktop()
-{
-    return std::make_shared<DesktopFolder>();
-}
+std::shared_ptr<ShellFolder> ShellFolder::Desktop() { return std::make_shared<DesktopFolder>(); }
 
 std::shared_ptr<ShellFolder> ShellFolder::ForPath(const std::string& path)
 {

@@ -4,10 +4,7 @@ namespace {
 platform::ImageList* g_sharedImageList = nullptr;
 }
 
-platform::ImageList* SharedImageList()
-{
-    return g_sharedImageList;
-}
+platform::ImageList* SharedImageList() { return g_sharedImageList; }
 
 void SetSharedImageList(TreeControl& tree, platform::ImageList* list)
 {
@@ -18,7 +15,4 @@ void SetSharedImageList(TreeControl& tree, platform::ImageList* list)
     tree.SetImageList(list);
 }
 
-void ResetSharedImageListForTesting()
-{
-    g_sharedImageList = nullptr;
-}
+void ResetSharedImageListForTesting() { g_sharedImageList = nullptr; }

@@ -35,10 +35,7 @@ TreeAccess::~TreeAccess()
     }
 }
 
-void TreeAccess::SetRootRecord(std::unique_ptr<TreeItemRecord> root)
-{
-    m_root = std::move(root);
-}
+void TreeAccess::SetRootRecord(std::unique_ptr<TreeItemRecord> root) { m_root = std::move(root); }
 
 TreeItemRecord* TreeAccess::RecordOf(TreeItem item) const
 {

@@ -145,8 +145,7 @@ TEST_F(FolderSpaceTest, OwnDiskSpaceIsTheSumOverItsFiles)
     const struct stat sparse = Stat("sparse");
     EXPECT_EQ((ordinary.st_size + unit - 1) / unit * unit, ordinary.st_blocks * 512);
     EXPECT_LT(sparse.st_blocks * 512, sparse.st_size);
-    EXPECT_LE(task.DiskSpace().Bytes(),
-              2 * ordinary.st_blocks * 512 + sparse.st_blocks * 512);
+    EXPECT_LE(task.DiskSpace().Bytes(), 2 * ordinary.st_blocks * 512 + sparse.st_blocks * 512);
 
     task.Deliver();
     EXPECT_TRUE(folder.Has(FolderRecord::OwnSizeKnown));

@@ -58,8 +58,7 @@ TEST_F(FindSubfoldersTest, NewFoldersBecomeItemsWithRecordsAndExpandButtons)
     Enumerate(*m_parent);
 
     // No ".", "..", files or links; hidden folders and any bytes are kept.
-    EXPECT_EQ(Children(*m_parent),
-              Sorted({"a", ".hidden", std::string("raw\xff\xfe", 5)}));
+    EXPECT_EQ(Children(*m_parent), Sorted({"a", ".hidden", std::string("raw\xff\xfe", 5)}));
     EXPECT_EQ(Sorted(m_tree.initialised), Children(*m_parent));
     EXPECT_TRUE(m_tree.Tree().HasChildrenMark(m_parent->item));
     for (TreeItemRecord* child = m_tree.FirstChildRecord(*m_parent); child != nullptr;

@@ -10,10 +10,7 @@ using testsupport::FolderTreeFake;
 
 namespace {
 
-FileSize Bytes(std::int64_t bytes)
-{
-    return FileSize::FromBytes(bytes);
-}
+FileSize Bytes(std::int64_t bytes) { return FileSize::FromBytes(bytes); }
 
 class UpdateTotalsTest : public ::testing::Test {
 protected:

@@ -51,7 +51,8 @@ protected:
     }
     void RunUntilIdle()
     {
-        ASSERT_TRUE(testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; }));
+        ASSERT_TRUE(
+            testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; }));
     }
 
     Receiver m_receiver;
@@ -68,8 +69,8 @@ TEST_F(QueuedFolderTasksTest, ResultsArriveInTheTreeOnTheUiThread)
     p.Set(FolderRecord::SizeQueued);
     const std::string path = DirectoryPathOf(p);
     manager.Add(std::make_unique<FindSubfoldersTask>(m_tree, p, path));
-    manager.Add(std::make_unique<FindSizeTask>(m_tree, m_tree.references, p, path,
-                                               m_receiver.Handle()));
+    manager.Add(
+        std::make_unique<FindSizeTask>(m_tree, m_tree.references, p, path, m_receiver.Handle()));
     RunUntilIdle();
 
     EXPECT_EQ(m_receiver.delivered, 2);
@@ -101,7 +102,4 @@ TEST_F(QueuedFolderTasksTest, FolderDeletedWhileQueuedReceivesNothing)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunTestsWithMessageQueue(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

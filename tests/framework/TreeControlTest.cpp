@@ -93,13 +93,13 @@ TEST_F(TreeControlTest, LabelsComeFromTheOwnerOnceTextIsByCallback)
     // A batch enters the model only when complete: no view ever sees the
     // placeholder of an item inserted for a callback label.
     std::vector<QString> seenAtInsertion;
-    QObject::connect(&m_tree, &QAbstractItemModel::rowsInserted,
-                     [&](const QModelIndex& parent, int first, int last) {
-                         for (int row = first; row <= last; ++row) {
-                             seenAtInsertion.push_back(
-                                 m_tree.index(row, 0, parent).data().toString());
-                         }
-                     });
+    QObject::connect(
+        &m_tree, &QAbstractItemModel::rowsInserted,
+        [&](const QModelIndex& parent, int first, int last) {
+            for (int row = first; row <= last; ++row) {
+                seenAtInsertion.push_back(m_tree.index(row, 0, parent).data().toString());
+            }
+        });
     m_tree.BeginInsertBatch(plain);
     const TreeItem x = m_tree.InsertItem(plain, "XYZZY");
     const TreeItem y = m_tree.InsertItem(plain, "XYZZY");

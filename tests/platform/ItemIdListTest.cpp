@@ -18,7 +18,8 @@ TEST(ItemIdList, SizeCountsEveryItemAndTheTerminator)
     const ItemIdList one = ItemIdList::Single(ShellItemKind::Folder, "abc");
     EXPECT_EQ(one.Size(), 2u + 1u + 3u + 2u);
     const std::string& bytes = one.Bytes();
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]) | (static_cast<unsigned char>(bytes[1]) << 8), 6);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]) | (static_cast<unsigned char>(bytes[1]) << 8),
+              6);
     EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string(2, '\0'));
 }
 
@@ -57,8 +58,14 @@ TEST(ItemIdList, NamesAreKeptAsRawBytes)
 TEST(ItemIdList, MalformedBlocksAreRefused)
 {
     EXPECT_TRUE(ItemIdList::FromBytes("").IsNone());
-    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x05\x00" "ab", 4)).IsNone());  // no terminator
-    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x09\x00" "ab\0\0", 6)).IsNone());  // overruns
+    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x05\x00"
+                                                  "ab",
+                                                  4))
+                    .IsNone());  // no terminator
+    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x09\x00"
+                                                  "ab\0\0",
+                                                  6))
+                    .IsNone());                                                   // overruns
     EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x01\x00\0\0", 4)).IsNone());  // count below 3
     EXPECT_TRUE(ItemIdList::Single(ShellItemKind::Folder, std::string(70000, 'x')).IsNone());
 }

@@ -51,9 +51,8 @@ TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
     const auto volumes = MountTable::Volumes(MountTable::Parse(kSample), false);
     // No pseudo or memory file systems, no desktop FUSE helpers, and a mount
     // point mounted over by tmpfs is hidden.
-    EXPECT_EQ(MountPoints(volumes),
-              (std::vector<std::string>{"/", "/media/My Disk", "/home", "/net/share",
-                                        "/home/u/remote"}));
+    EXPECT_EQ(MountPoints(volumes), (std::vector<std::string>{"/", "/media/My Disk", "/home",
+                                                              "/net/share", "/home/u/remote"}));
 }
 
 TEST(MountTable, RootIsAlwaysAVolume)
