@@ -29,8 +29,13 @@ FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSiz
 
 std::uint32_t GetClusterSize(const std::string& path)
 {
-    const std::vector<platform::MountEntry> table = platform::MountTable::ReadCurrent();
-    const platform::MountEntry* mount = platform::MountTable::Containing(table, path);
+    return GetClusterSize(path, platform::MountTable::ReadCurrent());
+}
+
+std::uint32_t GetClusterSize(const std::string& path,
+                             const std::vector<platform::MountEntry>& mountTable)
+{
+    const platform::MountEntry* mount = platform::MountTable::Containing(mountTable, path);
     if (mount != nullptr && platform::MountTable::IsRemote(*mount)) {
         return 0;
     }

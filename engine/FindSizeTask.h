@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/FileSize.h"
 #include "engine/FolderRecord.h"
 #include "engine/Task.h"
 #include "platform/DirectorySearch.h"
 #include "platform/MessageWindow.h"
+#include "platform/MountTable.h"
 
 class TreeAccess;
 
@@ -24,6 +26,9 @@ FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSiz
 // daemon is not asked (its server may be gone, and its unit says nothing
 // about the space a file takes): 0, which the caller stores as 1.
 std::uint32_t GetClusterSize(const std::string& path);
+// The same against a given mount table.
+std::uint32_t GetClusterSize(const std::string& path,
+                             const std::vector<platform::MountEntry>& mountTable);
 
 // Measures one folder: the sum of the sizes of the files directly in it and
 // the sum of the disk space they occupy.

@@ -84,6 +84,22 @@ TEST(GetClusterSize, IsTheVolumesAllocationUnit)
     EXPECT_EQ(GetClusterSize(tree.Path("does-not-exist/x")), 0u);
 }
 
+TEST(GetClusterSize, RemoteVolumesAreNotAsked)
+{
+    TempTree tree;
+    ASSERT_TRUE(tree.IsValid());
+    // Were the scratch folder on a network volume, its server could be gone:
+    // no query, no rounding.
+    const auto table = platform::MountTable::Parse(
+        "1 0 0:1 / / rw - nfs4 server:/export rw\n"
+        "2 1 0:2 / /elsewhere rw - ext4 /dev/sda1 rw\n");
+    EXPECT_EQ(GetClusterSize(tree.Root(), table), 0u);
+    const auto sshfs = platform::MountTable::Parse("1 0 0:1 / / rw - fuse.sshfs u@h:/ rw\n");
+    EXPECT_EQ(GetClusterSize(tree.Root(), sshfs), 0u);
+    const auto local = platform::MountTable::Parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
+    EXPECT_EQ(GetClusterSize(tree.Root(), local), FrSize(tree.Root()));
+}
+
 // The own disk space of a folder agrees with the file system: each file
 // counts its size in whole allocation units, or the blocks it really
 // occupies when that is less (a sparse file counts its data, not its length).
