@@ -72,6 +72,18 @@ bool IsUserSpaceType(const std::string& type)
     return type == "fuse" || StartsWith(type, "fuse.");
 }
 
+// A mount point inside a network or user-space mount is reached through
+// that mount: looking it up may wait for a server that is gone.
+bool UnderRemoteMount(const std::vector<MountEntry>& table, const MountEntry& entry)
+{
+    if (entry.mountPoint == "/") {
+        return false;
+    }
+    const std::string parent = entry.mountPoint.substr(0, entry.mountPoint.find_last_of('/'));
+    const MountEntry* holder = MountTable::Containing(table, parent.empty() ? "/" : parent);
+    return holder != nullptr && holder != &entry && MountTable::IsRemote(*holder);
+}
+
 }  // namespace
 
 std::vector<MountEntry> MountTable::Parse(const std::string& text)
@@ -161,7 +173,7 @@ std::vector<MountEntry> MountTable::Volumes(const std::vector<MountEntry>& table
         if (!IsVolume(entry)) {
             continue;
         }
-        if (checkDirectories && !IsRemote(entry)) {
+        if (checkDirectories && !IsRemote(entry) && !UnderRemoteMount(table, entry)) {
             struct stat status {};
             if (::lstat(entry.mountPoint.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
                 continue;

@@ -36,7 +36,8 @@ public:
     // The volumes of a table, in table order. A mount point mounted over
     // keeps only its last (visible) entry. With checkDirectories, a
     // block-device mount whose mount point is not a directory (a file bind
-    // mount) is left out.
+    // mount) is left out; mount points inside a remote mount are not looked
+    // at and are kept.
     static std::vector<MountEntry> Volumes(const std::vector<MountEntry>& table,
                                            bool checkDirectories);
 

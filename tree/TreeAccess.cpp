@@ -14,24 +14,24 @@ TreeAccess::TreeAccess()
 
 TreeAccess::~TreeAccess()
 {
+    // A derived view is partly gone by now: tell no one, show no label, and
+    // free the records the view left. The items go with the control.
+    m_tree.blockSignals(true);
+    m_tree.SetTextProvider({});
     std::vector<TreeItem> stack;
     for (TreeItem top = m_tree.FirstChild(TreeItem::None); top != TreeItem::None;
          top = m_tree.NextSibling(top)) {
         stack.push_back(top);
     }
-    std::vector<TreeItemRecord*> records;
     while (!stack.empty()) {
         const TreeItem item = stack.back();
         stack.pop_back();
-        records.push_back(static_cast<TreeItemRecord*>(m_tree.ItemData(item)));
         for (TreeItem child = m_tree.FirstChild(item); child != TreeItem::None;
              child = m_tree.NextSibling(child)) {
             stack.push_back(child);
         }
-    }
-    m_tree.DeleteAllItems();
-    for (TreeItemRecord* record : records) {
-        delete record;
+        delete static_cast<TreeItemRecord*>(m_tree.ItemData(item));
+        m_tree.SetItemData(item, nullptr);
     }
 }
 

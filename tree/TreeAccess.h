@@ -25,8 +25,9 @@
 class TreeAccess {
 public:
     TreeAccess();
-    // Frees every record left (without hooks: a derived view tears its tree
-    // down itself, with DeleteItemTree(..., true), before it goes).
+    // Frees every record left, without hooks and without notifying views (a
+    // derived view tears its tree down itself, with DeleteItemTree(..., true),
+    // before it goes, and detaches the model from its QTreeView).
     virtual ~TreeAccess();
     TreeAccess(const TreeAccess&) = delete;
     TreeAccess& operator=(const TreeAccess&) = delete;
