@@ -55,6 +55,21 @@ TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
                                                               "/net/share", "/home/u/remote"}));
 }
 
+TEST(MountTable, OnlyLocalMountPointsAreCheckedForBeingDirectories)
+{
+    // Neither mount point exists here. The local one is looked at and left
+    // out; the one inside a network mount is not looked at (its server may
+    // be gone) and is kept, as is the network mount itself.
+    const auto volumes = MountTable::Volumes(
+        MountTable::Parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                          "2 1 8:2 / /no-such-local-point rw - ext4 /dev/sdb1 rw\n"
+                          "3 1 0:9 / /no-such-share rw - nfs4 server:/x rw\n"
+                          "4 3 8:3 / /no-such-share/usb rw - vfat /dev/sdc1 rw\n"),
+        true);
+    EXPECT_EQ(MountPoints(volumes),
+              (std::vector<std::string>{"/", "/no-such-share", "/no-such-share/usb"}));
+}
+
 TEST(MountTable, RootIsAlwaysAVolume)
 {
     const auto volumes =
