@@ -60,9 +60,11 @@ void FindSizeTask::Run()
         platform::MessageQueue::Instance().PostText(m_statusWindow, UM_STATUS_TEXT,
                                                     QFile::encodeName(text).toStdString(), 0);
     }
+    // Without a path there is nothing to list (an empty pattern would name
+    // the current directory).
     platform::DirectorySearch search;
     platform::FindData entry;
-    if (!search.Start(m_folderPath + "*", entry)) {
+    if (m_folderPath.empty() || !search.Start(m_folderPath + "*", entry)) {
         return;
     }
     do {

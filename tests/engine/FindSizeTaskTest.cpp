@@ -204,6 +204,7 @@ TEST(FindSizeTask, RecordDestroyedBeforeDeliveryIsLeftAlone)
     FindSizeTask task(tree, tree.references, folder, files.Root() + "/", 0);
     task.Run();
     tree.DeleteItemTree(folder.item, false);
+    EXPECT_STREQ(task.GetName(), "FindSizeTask");
     task.Deliver();  // the reference is null: nothing is touched
     EXPECT_FALSE(root.Has(FolderRecord::OwnSizeKnown));
     EXPECT_EQ(tree.references.Count<FolderRecord>(), 0u);

@@ -206,6 +206,7 @@ TEST(FindSubfoldersNoPath, RecordWithNeitherPathNorShellFolderGetsNoChildren)
     FindSubfoldersTask task(tree, virtualItem, FullItemIdListOf(virtualItem));
     task.Run();
     task.Deliver();
+    EXPECT_STREQ(task.GetName(), "FindSubfoldersTask");
     EXPECT_TRUE(task.Entries().empty());
     EXPECT_EQ(tree.FirstChildRecord(virtualItem), nullptr);
 }
