@@ -124,6 +124,14 @@ void TreeControl::ForgetSubtree(Node* node)
         Node* current = stack.back();
         stack.pop_back();
         handles.push_back(current->handle);
+        if (current == m_batchParent) {
+            // The open batch loses its parent: its items go too.
+            for (Node* pending : m_batch) {
+                handles.push_back(pending->handle);
+            }
+            m_batch.clear();
+            m_batchParent = nullptr;
+        }
         for (Node* child : current->children) {
             stack.push_back(child);
         }

@@ -205,6 +205,17 @@ TEST_F(TreeControlTest, BatchOfItemsIsOneInsertion)
     EXPECT_EQ(m_tree.IndexOf(added[4]).row(), 4);
 }
 
+TEST_F(TreeControlTest, BatchWhoseParentIsDeletedIsDropped)
+{
+    const TreeItem parent = m_tree.InsertItem(TreeItem::None, "parent");
+    m_tree.BeginInsertBatch(parent);
+    const TreeItem pending = m_tree.InsertItem(parent, "pending");
+    m_tree.DeleteItem(parent);
+    m_tree.EndInsertBatch();
+    EXPECT_FALSE(m_tree.Contains(pending));
+    EXPECT_EQ(m_tree.Count(), 0);
+}
+
 // Not a timing test: with a linear scan per lookup this would take minutes.
 TEST(TreeControlScale, HundredThousandItemsStayCheap)
 {
