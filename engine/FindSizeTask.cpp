@@ -1,0 +1,88 @@
+#include "engine/FindSizeTask.h"
+
+#include <QFile>
+
+#include "engine/WindowMessages.h"
+#include "platform/FileQueries.h"
+#include "platform/MessageQueue.h"
+#include "platform/MountTable.h"
+#include "resources/StringTable.h"
+#include "tree/TreeAccess.h"
+
+FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSize)
+{
+    if ((entry.attributes & platform::kAttributeCompressed) != 0) {
+        return FileSize::FromUnsigned(entry.occupiedBytes);
+    }
+    FileSize result = FileSize::FromUnsigned(entry.Size());
+    if (clusterSize > 1) {
+        const std::uint64_t unit = clusterSize;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(result.Bytes());
+        const std::uint64_t units = bytes / unit + (bytes % unit != 0 ? 1 : 0);
+        // The product can only leave the signed range for sizes near 2^63;
+        // FromUnsigned then saturates.
+        result =
+            units > UINT64_MAX / unit ? FileSize::Largest() : FileSize::FromUnsigned(units * unit);
+    }
+    return result;
+}
+
+std::uint32_t GetClusterSize(const std::string& path)
+{
+    return GetClusterSize(path, platform::MountTable::ReadCurrent());
+}
+
+std::uint32_t GetClusterSize(const std::string& path,
+                             const std::vector<platform::MountEntry>& mountTable)
+{
+    const platform::MountEntry* mount = platform::MountTable::Containing(mountTable, path);
+    if (mount != nullptr && platform::MountTable::IsRemote(*mount)) {
+        return 0;
+    }
+    return platform::FileQueries::AllocationUnit(path);
+}
+
+FindSizeTask::FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
+                           std::string folderPath, platform::WindowHandle statusWindow)
+    : m_tree(tree),
+      m_folder(references, &folder),
+      m_folderPath(std::move(folderPath)),
+      m_clusterSize(folder.clusterSize),
+      m_statusWindow(statusWindow)
+{
+}
+
+void FindSizeTask::Run()
+{
+    if (m_statusWindow != 0) {
+        const QString text = resources::StringTable::Format(
+            resources::IDS_SCANNING, {QFile::decodeName(QByteArray::fromStdString(m_folderPath))});
+        platform::MessageQueue::Instance().PostText(m_statusWindow, UM_STATUS_TEXT,
+                                                    QFile::encodeName(text).toStdString(), 0);
+    }
+    // Without a path there is nothing to list (an empty pattern would name
+    // the current directory).
+    platform::DirectorySearch search;
+    platform::FindData entry;
+    if (m_folderPath.empty() || !search.Start(m_folderPath + "*", entry)) {
+        return;
+    }
+    do {
+        if (!entry.IsDirectory()) {
+            m_size += FileSize::FromUnsigned(entry.Size());
+            m_diskSpace += AllocatedSize(entry, m_clusterSize);
+        }
+    } while (search.Next(entry));
+    search.Close();
+}
+
+void FindSizeTask::Deliver()
+{
+    FolderRecord* folder = m_folder.Get();
+    if (folder == nullptr) {
+        return;
+    }
+    folder->SetOwnSizes(m_size, m_diskSpace);
+    folder->Clear(FolderRecord::SizeQueued);
+    folder->UpdateTotals(m_tree);
+}

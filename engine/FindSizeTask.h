@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/FileSize.h"
+#include "engine/FolderRecord.h"
+#include "engine/Task.h"
+#include "platform/DirectorySearch.h"
+#include "platform/MessageWindow.h"
+#include "platform/MountTable.h"
+
+class TreeAccess;
+
+// The disk space of one file as a directory search describes it. A file
+// that occupies fewer bytes than its size (the compressed attribute: sparse
+// or compressed) counts what it occupies, which is already a whole number of
+// the volume's blocks and is not rounded again. Any other file counts its
+// size rounded up to whole allocation units; a cluster size of 0 or 1 means
+// no rounding. Thread-safe; makes no query.
+FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSize);
+
+// The allocation unit of the volume that holds path, in bytes; 0 when it
+// cannot be found. A volume served over the network or by a user-space
+// daemon is not asked (its server may be gone, and its unit says nothing
+// about the space a file takes): 0, which the caller stores as 1.
+std::uint32_t GetClusterSize(const std::string& path);
+// The same against a given mount table.
+std::uint32_t GetClusterSize(const std::string& path,
+                             const std::vector<platform::MountEntry>& mountTable);
+
+// Measures one folder: the sum of the sizes of the files directly in it and
+// the sum of the disk space they occupy.
+//
+// UI thread: construct (the folder's clusterSize is copied now), hand to
+// TaskManager::Add. Worker: Run() posts "Scanning: PATH" (UM_STATUS_TEXT) to
+// statusWindow (none: 0) and sums the directory entries. UI thread:
+// Deliver() stores the sums in the record (OwnSizeKnown), clears SizeQueued
+// and propagates the totals; nothing when the record has been destroyed
+// meanwhile (its reference is null). tree and references must outlive the
+// task's delivery.
+class FindSizeTask : public Task {
+public:
+    // folderPath ends with a separator.
+    FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
+                 std::string folderPath, platform::WindowHandle statusWindow);
+
+    void Run() override;
+    void Deliver() override;
+    const char* GetName() const override { return "FindSizeTask"; }
+
+    FileSize Size() const { return m_size; }
+    FileSize DiskSpace() const { return m_diskSpace; }
+
+private:
+    TreeAccess& m_tree;
+    FolderRecordRef m_folder;
+    std::string m_folderPath;
+    std::uint32_t m_clusterSize;
+    platform::WindowHandle m_statusWindow;
+    FileSize m_size;
+    FileSize m_diskSpace;
+};

@@ -1,0 +1,114 @@
+#include "platform/MountTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using platform::MountEntry;
+using platform::MountTable;
+
+namespace {
+
+const char* const kSample =
+    "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
+    "23 27 0:22 / /sys rw,relatime - sysfs sysfs rw\n"
+    "24 27 0:6 / /dev rw - devtmpfs devtmpfs rw\n"
+    "25 24 0:23 / /dev/shm rw - tmpfs tmpfs rw\n"
+    "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+    "30 27 8:17 / /media/My\\040Disk rw shared:5 master:2 - vfat /dev/sdb1 rw\n"
+    "31 27 0:40 / /home rw - btrfs /dev/sda2 rw,subvol=/@home\n"
+    "32 27 0:41 / /net/share rw - nfs4 server:/export rw\n"
+    "33 27 0:42 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
+    "34 27 0:43 / /run/user/1000/doc rw - fuse.portal portal rw\n"
+    "35 27 0:44 / /home/u/remote rw - fuse.sshfs u@host:/ rw\n"
+    "36 27 0:45 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
+    "37 27 8:33 / /mnt/old rw - ext4 /dev/sdc1 rw\n"
+    "38 27 0:46 / /mnt/old rw - tmpfs tmpfs rw\n"
+    "not a mount line\n";
+
+std::vector<std::string> MountPoints(const std::vector<MountEntry>& entries)
+{
+    std::vector<std::string> points;
+    for (const MountEntry& entry : entries) {
+        points.push_back(entry.mountPoint);
+    }
+    return points;
+}
+
+TEST(MountTable, ParsesFieldsAndDecodesEscapes)
+{
+    const std::vector<MountEntry> table = MountTable::Parse(kSample);
+    ASSERT_EQ(table.size(), 14u);
+    const MountEntry& disk = table[5];
+    EXPECT_EQ(disk.mountPoint, "/media/My Disk");
+    EXPECT_EQ(disk.fsType, "vfat");  // optional fields before "-" skipped
+    EXPECT_EQ(disk.source, "/dev/sdb1");
+    EXPECT_EQ(disk.root, "/");
+}
+
+TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
+{
+    const auto volumes = MountTable::Volumes(MountTable::Parse(kSample), false);
+    // No pseudo or memory file systems, no desktop FUSE helpers, and a mount
+    // point mounted over by tmpfs is hidden.
+    EXPECT_EQ(MountPoints(volumes), (std::vector<std::string>{"/", "/media/My Disk", "/home",
+                                                              "/net/share", "/home/u/remote"}));
+}
+
+TEST(MountTable, OnlyLocalMountPointsAreCheckedForBeingDirectories)
+{
+    // Neither mount point exists here. The local one is looked at and left
+    // out; the one inside a network mount is not looked at (its server may
+    // be gone) and is kept, as is the network mount itself.
+    const auto volumes = MountTable::Volumes(
+        MountTable::Parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                          "2 1 8:2 / /no-such-local-point rw - ext4 /dev/sdb1 rw\n"
+                          "3 1 0:9 / /no-such-share rw - nfs4 server:/x rw\n"
+                          "4 3 8:3 / /no-such-share/usb rw - vfat /dev/sdc1 rw\n"),
+        true);
+    EXPECT_EQ(MountPoints(volumes),
+              (std::vector<std::string>{"/", "/no-such-share", "/no-such-share/usb"}));
+}
+
+TEST(MountTable, RootIsAlwaysAVolume)
+{
+    const auto volumes =
+        MountTable::Volumes(MountTable::Parse("1 0 0:2 / / rw - overlay overlay rw\n"), false);
+    EXPECT_EQ(MountPoints(volumes), std::vector<std::string>{"/"});
+}
+
+TEST(MountTable, RemoteFileSystemsAreKnownWithoutAskingThem)
+{
+    const auto table = MountTable::Parse(kSample);
+    auto find = [&](const std::string& point) {
+        return *std::find_if(table.begin(), table.end(),
+                             [&](const MountEntry& e) { return e.mountPoint == point; });
+    };
+    EXPECT_TRUE(MountTable::IsRemote(find("/net/share")));
+    EXPECT_TRUE(MountTable::IsRemote(find("/home/u/remote")));
+    EXPECT_FALSE(MountTable::IsRemote(find("/home")));
+}
+
+TEST(MountTable, ContainingTakesTheLongestWholeComponentMatch)
+{
+    const auto table = MountTable::Parse(kSample);
+    EXPECT_EQ(MountTable::Containing(table, "/home/u/remote/x")->mountPoint, "/home/u/remote");
+    EXPECT_EQ(MountTable::Containing(table, "/home/u/remotely")->mountPoint, "/home");
+    EXPECT_EQ(MountTable::Containing(table, "/homework")->mountPoint, "/");
+    EXPECT_EQ(MountTable::Containing(table, "/mnt/old/a")->fsType, "tmpfs");
+}
+
+TEST(MountTable, DisplayNameIsLabelOrLastNameWithMountPoint)
+{
+    EXPECT_EQ(MountTable::DisplayName("DATA", "/media/u/DATA"), "DATA (/media/u/DATA)");
+    EXPECT_EQ(MountTable::DisplayName("", "/media/u/stick"), "stick (/media/u/stick)");
+    EXPECT_EQ(MountTable::DisplayName("", "/"), "/ (/)");
+}
+
+TEST(MountTable, CurrentTableListsTheRoot)
+{
+    const auto points = MountPoints(MountTable::Volumes(MountTable::ReadCurrent(), true));
+    EXPECT_NE(std::find(points.begin(), points.end(), "/"), points.end());
+}
+
+}  // namespace
