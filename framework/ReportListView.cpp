@@ -187,8 +187,6 @@ ReportListView::OwnKey ReportListView::KeyOf(const QKeyEvent* event)
         case Qt::Key_Return:
         case Qt::Key_Enter:
             return modifiers == Qt::NoModifier ? OwnKey::Open : OwnKey::None;
-        case Qt::Key_Menu:
-            return OwnKey::Menu;
         case Qt::Key_F10:
             return modifiers == Qt::ShiftModifier ? OwnKey::Menu : OwnKey::None;
         default:

@@ -87,7 +87,8 @@ protected:
     virtual void OnDeleteKey();
     virtual void OnEscapeKey();
     // A context menu asked for with the mouse (at the mouse) or from the
-    // keyboard with the Menu key or Shift+F10 (at KeyboardMenuPosition).
+    // keyboard (at KeyboardMenuPosition): the Menu key, which Qt turns into
+    // a keyboard context menu event, or Shift+F10, which it does not.
     virtual void OnContextMenu(const QPoint& globalPos, bool fromKeyboard);
     // After a row's state changed, by the user or by the owner.
     virtual void OnItemStateChanged(int row, ListControl::State previous,
