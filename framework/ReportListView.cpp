@@ -125,7 +125,18 @@ QPixmap ReportListView::StateImage(int index) const
 
 void ReportListView::SelectOnly(int row)
 {
+    // The view follows in one step rather than row by row: after Select All
+    // of a large list that is a single change instead of one per row.
+    const QScopedValueRollback guard(m_syncing, true);
     m_control->SelectOnly(row);
+    const QModelIndex index = m_control->index(row, 0);
+    if (index.isValid()) {
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selectionModel()->clearSelection();
+        selectionModel()->clearCurrentIndex();
+    }
     EnsureVisible(row);
 }
 
