@@ -31,9 +31,9 @@ public:
     DupGroup(const DupGroup&) = delete;
     DupGroup& operator=(const DupGroup&) = delete;
 
-    DupGroup* next = nullptr;  // next group in the same bucket chain
-    std::uint32_t headHash;    // hash of the files' first 8192 bytes
-    std::uint64_t size;        // the files' size in bytes, all 64 bits
+    DupGroup* next = nullptr;    // next group in the same bucket chain
+    std::uint32_t headHash;      // hash of the files' first 8192 bytes
+    std::uint64_t size;          // the files' size in bytes, all 64 bits
     DupLink* members = nullptr;  // sorted by name without regard to case
 
     [[nodiscard]] int MemberCount() const;

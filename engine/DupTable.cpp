@@ -16,8 +16,8 @@ void DupTable::Append(DupGroup* group)
 
 bool DupTable::Unlink(DupGroup* group)
 {
-    for (DupGroup** place = &m_buckets[BucketOf(group->headHash, group->size)];
-         *place != nullptr; place = &(*place)->next) {
+    for (DupGroup** place = &m_buckets[BucketOf(group->headHash, group->size)]; *place != nullptr;
+         place = &(*place)->next) {
         if (*place == group) {
             *place = group->next;
             group->next = nullptr;

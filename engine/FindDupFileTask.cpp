@@ -16,9 +16,7 @@
 
 FindDupFileTask::FindDupFileTask(const DupSearchContext& context, FolderRecord& folder,
                                  std::string folderPath)
-    : m_context(context),
-      m_folder(context.references, &folder),
-      m_folderPath(std::move(folderPath))
+    : m_context(context), m_folder(context.references, &folder), m_folderPath(std::move(folderPath))
 {
 }
 

@@ -32,8 +32,8 @@ struct DupSearchContext {
     platform::WindowHandle clearWindow = 0;
     // Receives the "Scanning: PATH" text (the main frame); 0: none.
     platform::WindowHandle statusWindow = 0;
-    DupFileList* fileList = nullptr;        // null: no marks, no end notice
-    DuplicatesDisplay* display = nullptr;   // null: groups are not shown
+    DupFileList* fileList = nullptr;       // null: no marks, no end notice
+    DuplicatesDisplay* display = nullptr;  // null: groups are not shown
 };
 
 // Files every file of one folder into the DupTable: files of equal size
@@ -73,7 +73,10 @@ public:
 
     // For tests: called on the worker each time a content comparison asks
     // whether to go on (before its first block and after each block).
-    void SetComparisonHookForTesting(std::function<void()> hook) { m_comparisonHook = std::move(hook); }
+    void SetComparisonHookForTesting(std::function<void()> hook)
+    {
+        m_comparisonHook = std::move(hook);
+    }
 
 private:
     void PostStatus() const;
