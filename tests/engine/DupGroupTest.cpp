@@ -61,6 +61,11 @@ TEST_F(DupGroupTest, MembersAreKeptInNameOrderRegardlessOfCase)
     Insert(group, secondB);  // before the equal name
     EXPECT_EQ(Names(group), (std::vector<std::string>{"a", "B", "b", "C"}));
     EXPECT_EQ(group.MemberCount(), 4);
+    // Identity is looked for in every member, not only the first.
+    secondB.device = 3;
+    secondB.inode = 9;
+    EXPECT_TRUE(group.HoldsFile(3, 9));
+    EXPECT_FALSE(group.HoldsFile(3, 8));
 
     EXPECT_TRUE(group.RemoveMemberLink(firstB));
     EXPECT_FALSE(group.RemoveMemberLink(firstB));

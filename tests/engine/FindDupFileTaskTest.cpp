@@ -213,6 +213,10 @@ TEST_F(FindDupFileTaskTest, IdenticalFilesFormOneGroupAndMarkTheShownFolder)
     EXPECT_EQ(m_harness.marks, (std::vector<Mark>{{first, DupStateLParam(generation, true)},
                                                   {second, DupStateLParam(generation, false)},
                                                   {first, DupStateLParam(generation, false)}}));
+    // After the list fills again, these marks are stale.
+    EXPECT_TRUE(m_harness.IsCurrentFill(DupStateGeneration(m_harness.marks[0].second)));
+    m_harness.Show(&folder);
+    EXPECT_FALSE(m_harness.IsCurrentFill(DupStateGeneration(m_harness.marks[0].second)));
 }
 
 TEST_F(FindDupFileTaskTest, SameHeadButDifferentLaterGivesTwoSinglesInOneChain)
