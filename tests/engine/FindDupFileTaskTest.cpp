@@ -46,8 +46,6 @@ public:
     int removedGroups = 0;
     std::vector<const FolderRecord*> searched;
 
-    ~Harness() override { table.Clear(); }
-
     DupSearchContext Context() { return {tree, tree.references, table, Handle(), 0, this, this}; }
     void Show(const FolderRecord* folder)
     {
@@ -353,10 +351,12 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAtOnce)
     std::condition_variable changed;
     std::atomic<int> calls{0};
     bool cancelled = false;
+    bool openWhileComparing = false;
     auto hook = [&, window = m_harness.Handle()] {
         if (++calls != 2) {
             return;
         }
+        openWhileComparing = HoldsOpen(m_files.Path("long/a")) && HoldsOpen(m_files.Path("long/b"));
         platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return cancelled; });
@@ -379,6 +379,7 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAtOnce)
     const auto groups = m_harness.Groups();
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_TRUE(groups[0]->IsSingle() && groups[1]->IsSingle());
+    EXPECT_TRUE(openWhileComparing);
     EXPECT_FALSE(HoldsOpen(m_files.Path("long/a")));
     EXPECT_FALSE(HoldsOpen(m_files.Path("long/b")));
     // Discarded: nothing delivered.
