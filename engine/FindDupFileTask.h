@@ -1,0 +1,98 @@
+#pragma once
+
+#include <functional>
+#include <list>
+#include <string>
+
+#include "engine/DupGroup.h"
+#include "engine/FileComparison.h"
+#include "engine/FolderRecord.h"
+#include "engine/Task.h"
+#include "platform/MessageWindow.h"
+
+class DupFileList;
+class DupTable;
+class DuplicatesDisplay;
+class TreeAccess;
+class TrackedReferences;
+
+namespace platform {
+struct FindData;
+}
+
+// What a duplicate search works with, all belonging to the sized tree view
+// and the main windows. Every object named here outlives the tasks made with
+// it: their owner cancels all tasks and waits for the worker to be idle
+// (TaskManager::WaitUntilIdle) before it frees any of them.
+struct DupSearchContext {
+    TreeAccess& tree;               // its DataLock() guards all duplicate data
+    TrackedReferences& references;  // of folders and groups
+    DupTable& table;
+    // Receives UM_CLEAR_FOLDER_DUPS (the main view); required.
+    platform::WindowHandle clearWindow = 0;
+    // Receives the "Scanning: PATH" text (the main frame); 0: none.
+    platform::WindowHandle statusWindow = 0;
+    DupFileList* fileList = nullptr;       // null: no marks, no end notice
+    DuplicatesDisplay* display = nullptr;  // null: groups are not shown
+};
+
+// Files every file of one folder into the DupTable: files of equal size
+// whose first 8192 bytes hash alike are compared in full with the first
+// member of each such group, and join the first group whose contents match;
+// a file that matches none starts a group of its own. Empty files are left
+// out; only regular files are read; two links to one file (same device and
+// inode) never share a group.
+//
+// UI thread: construct, hand to TaskManager::Add. Worker, Run():
+//  1. posts "Scanning: PATH" to statusWindow;
+//  2. sends UM_CLEAR_FOLDER_DUPS with its FolderRecordRef to clearWindow and
+//     waits: the folder's members of an earlier search leave their groups.
+//     If they are still there afterwards (the window is gone or the program
+//     is shutting down), the run ends;
+//  3. lists the folder and files each regular, non-empty file, under the
+//     tree-data lock except around each content comparison. When a file of
+//     the folder that the file list shows joins a group, UM_FILE_DUP_STATE
+//     is posted for it (and for the group's earlier member when it gains its
+//     second).
+// It stops between files once cancelled, and a comparison under way then
+// answers "different" at its next block. Members added before stay.
+// UI thread, Deliver(), under the tree-data lock: the folder gets DupsKnown
+// and loses DupsQueued (UpdateDupsPending), each group that gained a member
+// through a confirmed match and still exists goes to the display's
+// AddOrUpdateGroup, and the file list's MarkFolderSearched (folder). Nothing
+// of the folder when its record was destroyed meanwhile.
+// The destructor takes no lock but the reference lock.
+class FindDupFileTask : public Task {
+public:
+    // folderPath ends with a separator.
+    FindDupFileTask(const DupSearchContext& context, FolderRecord& folder, std::string folderPath);
+
+    void Run() override;
+    void Deliver() override;
+    const char* GetName() const override { return "FindDupFileTask"; }
+
+    // For tests: called on the worker each time a content comparison asks
+    // whether to go on (before its first block and after each block).
+    void SetComparisonHookForTesting(std::function<void()> hook)
+    {
+        m_comparisonHook = std::move(hook);
+    }
+
+private:
+    void PostStatus() const;
+    // Under the tree-data lock, except around the content comparisons.
+    void ProcessFile(const platform::FindData& entry);
+    // Under the tree-data lock: a new member of the task's folder in group;
+    // false (nothing made) when the folder's record is gone.
+    bool AddMember(DupGroup& group, const std::string& name, const FileHead& head);
+    void ReportState(const DupMember& member, bool single) const;
+    // Under the tree-data lock: notes group for the delivery, once.
+    void Touch(DupGroup& group);
+
+    DupSearchContext m_context;
+    FolderRecordRef m_folder;
+    std::string m_folderPath;
+    // Groups that gained a member by a confirmed match, in order, each once.
+    std::list<DupGroupRef> m_touched;
+    std::function<void()> m_comparisonHook;
+};

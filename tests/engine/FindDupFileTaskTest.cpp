@@ -1,0 +1,421 @@
+// The duplicate search run by the worker thread against files on disk, with
+// stand-ins for the sized tree, the duplicates window and the file list.
+#include "engine/FindDupFileTask.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/DupFileList.h"
+#include "engine/DupGroupOwner.h"
+#include "engine/DupTable.h"
+#include "engine/DuplicatesDisplay.h"
+#include "engine/TaskManager.h"
+#include "engine/WindowMessages.h"
+#include "platform/FileReader.h"
+#include "platform/MessageQueue.h"
+#include "support/FolderTreeFake.h"
+#include "support/MessagePump.h"
+#include "support/TempTree.h"
+
+using testsupport::FolderTreeFake;
+
+namespace {
+
+constexpr platform::MessageId kWakeUp = platform::WM_USER + 100;
+
+// The main view, the sized tree's duplicate bookkeeping, the duplicates
+// window and the file list in one.
+class Harness : public platform::MessageWindow,
+                public DupGroupOwner,
+                public DuplicatesDisplay,
+                public DupFileList {
+public:
+    FolderTreeFake tree;
+    DupTable table;
+    std::vector<std::pair<std::string, platform::LParam>> marks;
+    std::vector<const DupGroup*> updated;
+    int removedGroups = 0;
+    std::vector<const FolderRecord*> searched;
+
+    DupSearchContext Context() { return {tree, tree.references, table, Handle(), 0, this, this}; }
+    void Show(const FolderRecord* folder)
+    {
+        std::lock_guard lock(tree.DataLock());
+        BeginFill(folder);
+    }
+    std::vector<DupGroup*> Groups() const
+    {
+        std::vector<DupGroup*> groups;
+        for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
+            for (DupGroup* group = table.Chain(bucket); group != nullptr; group = group->next) {
+                groups.push_back(group);
+            }
+        }
+        return groups;
+    }
+    static std::set<std::string> Names(const DupGroup& group)
+    {
+        std::set<std::string> names;
+        for (const DupLink* link = group.members; link != nullptr; link = link->next) {
+            names.insert(link->member->name);
+        }
+        return names;
+    }
+    static int CountMembers(const FolderRecord& folder)
+    {
+        int count = 0;
+        for (const DupMember* member = folder.duplicates; member != nullptr;
+             member = member->nextInFolder) {
+            ++count;
+        }
+        return count;
+    }
+
+    platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
+                                      platform::LParam lParam) override
+    {
+        if (message == UM_TASK_DONE) {
+            while (std::unique_ptr<Task> task = TaskManager::Instance().TakeFinished()) {
+                task->Deliver();
+            }
+        } else if (message == UM_CLEAR_FOLDER_DUPS) {
+            ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
+        } else if (message == UM_FILE_DUP_STATE) {
+            marks.emplace_back(*reinterpret_cast<const std::string*>(wParam), lParam);
+        }
+        return 0;
+    }
+
+    void ClearFolderDuplicates(const FolderRecordRef& folder) override
+    {
+        std::lock_guard lock(tree.DataLock());
+        if (FolderRecord* record = folder.Get()) {
+            record->ClearDuplicates(false, this);
+        }
+    }
+    void RemoveDupMember(DupMember& member) override
+    {
+        DupGroup* group = member.group;
+        if (group == nullptr || !group->RemoveMemberLink(member)) {
+            return;
+        }
+        if (group->members == nullptr) {
+            DropGroup(*group);
+        } else {
+            RefreshGroup(*group);
+        }
+    }
+    void DropGroup(DupGroup& group) override
+    {
+        {
+            std::lock_guard references(tree.references);
+            tree.references.Forget(&group);
+        }
+        RemoveGroup(group);
+        table.Unlink(&group);
+        delete &group;
+    }
+
+    void AddOrUpdateGroup(DupGroup& group) override { updated.push_back(&group); }
+    void RemoveGroup(DupGroup&) override { ++removedGroups; }
+    void RefreshGroup(DupGroup&) override {}
+
+    platform::WindowHandle DupStateWindow() const override { return Handle(); }
+    void MarkFolderSearched(FolderRecord& folder) override { searched.push_back(&folder); }
+};
+
+class FindDupFileTaskTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.IsValid());
+        TaskManager::Instance().SetNotifyWindow(m_harness.Handle());
+        m_top = &m_harness.tree.Add(m_harness.tree.MakeRoot(), m_files.Root());
+    }
+
+    FolderRecord& Folder(const std::string& name)
+    {
+        EXPECT_TRUE(m_files.MakeDir(name));
+        return m_harness.tree.Add(*m_top, name);
+    }
+    // Queues a search of folder and runs the event loop until it is done.
+    void Search(FolderRecord& folder, std::function<void()> hook = {})
+    {
+        auto task =
+            std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
+        task->SetComparisonHookForTesting(std::move(hook));
+        TaskManager::Instance().Add(std::move(task));
+        WaitUntilDone();
+    }
+    void WaitUntilDone()
+    {
+        ASSERT_TRUE(
+            testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; }));
+    }
+    // A file of size bytes with no data but the given bytes at offset.
+    bool MakeSparse(const std::string& name, std::uint64_t size, std::uint64_t offset = 0,
+                    const std::string& bytes = {})
+    {
+        const int fd = ::open(m_files.Path(name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0) {
+            return false;
+        }
+        bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+        if (!bytes.empty()) {
+            ok = ok && ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
+                           static_cast<ssize_t>(bytes.size());
+        }
+        return ::close(fd) == 0 && ok;
+    }
+
+    TempTree m_files;
+    Harness m_harness;
+    FolderRecord* m_top = nullptr;
+};
+
+const std::string kContents = std::string(20000, 'c') + "end";
+
+TEST_F(FindDupFileTaskTest, IdenticalFilesFormOneGroupAndMarkTheShownFolder)
+{
+    FolderRecord& folder = Folder("one");
+    folder.Set(FolderRecord::DupsQueued);
+    ASSERT_TRUE(m_files.MakeFile("one/a", kContents));
+    ASSERT_TRUE(m_files.MakeFile("one/b", kContents));
+    m_harness.Show(&folder);
+    const std::uint32_t generation = m_harness.ShownFolder().generation;
+    Search(folder);
+
+    const auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(Harness::Names(*groups[0]), (std::set<std::string>{"a", "b"}));
+    EXPECT_EQ(groups[0]->size, kContents.size());
+    EXPECT_EQ(m_harness.updated, std::vector<const DupGroup*>{groups[0]});
+    EXPECT_EQ(m_harness.searched, std::vector<const FolderRecord*>{&folder});
+    EXPECT_TRUE(folder.Has(FolderRecord::DupsKnown));
+    EXPECT_FALSE(folder.Has(FolderRecord::DupsQueued));
+
+    // The first file alone, then the second with a copy, then the first again.
+    ASSERT_EQ(m_harness.marks.size(), 3u);
+    const std::string first = m_harness.marks[0].first;
+    const std::string second = first == "a" ? "b" : "a";
+    using Mark = std::pair<std::string, platform::LParam>;
+    EXPECT_EQ(m_harness.marks, (std::vector<Mark>{{first, DupStateLParam(generation, true)},
+                                                  {second, DupStateLParam(generation, false)},
+                                                  {first, DupStateLParam(generation, false)}}));
+    // After the list fills again, these marks are stale.
+    EXPECT_TRUE(m_harness.IsCurrentFill(DupStateGeneration(m_harness.marks[0].second)));
+    m_harness.Show(&folder);
+    EXPECT_FALSE(m_harness.IsCurrentFill(DupStateGeneration(m_harness.marks[0].second)));
+}
+
+TEST_F(FindDupFileTaskTest, SameHeadButDifferentLaterGivesTwoSinglesInOneChain)
+{
+    FolderRecord& folder = Folder("one");
+    std::string other = kContents;
+    other[15000] = 'd';
+    ASSERT_TRUE(m_files.MakeFile("one/a", kContents));
+    ASSERT_TRUE(m_files.MakeFile("one/b", other));
+    Search(folder);
+
+    const auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_TRUE(groups[0]->IsSingle());
+    EXPECT_TRUE(groups[1]->IsSingle());
+    EXPECT_EQ(groups[0]->next, groups[1]);
+    EXPECT_TRUE(m_harness.updated.empty());
+}
+
+TEST_F(FindDupFileTaskTest, CopiesAcrossFoldersAndSearchingAgain)
+{
+    FolderRecord& x = Folder("x");
+    FolderRecord& y = Folder("y");
+    ASSERT_TRUE(m_files.MakeFile("x/a", kContents));
+    ASSERT_TRUE(m_files.MakeFile("y/copy", kContents));
+    Search(x);
+    EXPECT_TRUE(m_harness.updated.empty());
+    Search(y);
+    auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(Harness::Names(*groups[0]), (std::set<std::string>{"a", "copy"}));
+    EXPECT_EQ(m_harness.updated, std::vector<const DupGroup*>{groups[0]});
+
+    // Searching a folder again replaces its members instead of adding more.
+    Search(x);
+    groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0]->MemberCount(), 2);
+    EXPECT_EQ(Harness::CountMembers(x), 1);
+
+    // A group that keeps one member stays; one that loses all goes.
+    ASSERT_EQ(::unlink(m_files.Path("y/copy").c_str()), 0);
+    Search(y);
+    groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(Harness::Names(*groups[0]), std::set<std::string>{"a"});
+    EXPECT_EQ(Harness::CountMembers(y), 0);
+    ASSERT_EQ(::unlink(m_files.Path("x/a").c_str()), 0);
+    Search(x);
+    EXPECT_TRUE(m_harness.Groups().empty());
+    EXPECT_EQ(m_harness.removedGroups, 1);
+}
+
+TEST_F(FindDupFileTaskTest, OnlyNonEmptyRegularFilesAreRead)
+{
+    FolderRecord& folder = Folder("one");
+    ASSERT_TRUE(m_files.MakeFile("one/empty"));
+    ASSERT_TRUE(m_files.MakeFile("one/also-empty"));
+    ASSERT_TRUE(m_files.MakeFifo("one/fifo"));
+    ASSERT_TRUE(m_files.MakeFile("one/file", "x"));
+    ASSERT_TRUE(m_files.MakeSymlink("one/link", "file"));
+    Search(folder);
+
+    const auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(Harness::Names(*groups[0]), std::set<std::string>{"file"});
+}
+
+TEST_F(FindDupFileTaskTest, HardLinksAreNeverCopiesOfEachOther)
+{
+    FolderRecord& folder = Folder("one");
+    ASSERT_TRUE(m_files.MakeFile("one/a", kContents));
+    ASSERT_TRUE(m_files.MakeHardLink("one/b", "one/a"));
+    ASSERT_TRUE(m_files.MakeHardLink("one/c", "one/a"));
+    ASSERT_TRUE(m_files.MakeFile("one/copy", kContents));
+    Search(folder);
+
+    int pairs = 0;
+    int members = 0;
+    for (const DupGroup* group : m_harness.Groups()) {
+        std::set<std::uint64_t> inodes;
+        for (const DupLink* link = group->members; link != nullptr; link = link->next) {
+            EXPECT_TRUE(inodes.insert(link->member->inode).second) << link->member->name;
+        }
+        members += group->MemberCount();
+        pairs += group->MemberCount() == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(members, 4);
+    EXPECT_EQ(pairs, 1);  // the real copy with one of the links
+}
+
+TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
+{
+    constexpr std::uint64_t k4G = 1ull << 32;
+    FolderRecord& folder = Folder("big");
+    // Same head (all zeros), same size, different at 10000.
+    ASSERT_TRUE(MakeSparse("big/x", k4G, 10000, "x"));
+    ASSERT_TRUE(MakeSparse("big/y", k4G, 10000, "y"));
+    // Same head and the same low 32 bits of the size: no candidates.
+    ASSERT_TRUE(MakeSparse("big/small", 10));
+    ASSERT_TRUE(MakeSparse("big/large", k4G + 10));
+    int comparisons = 0;
+    Search(folder, [&comparisons] { ++comparisons; });
+
+    std::multiset<std::uint64_t> sizes;
+    for (const DupGroup* group : m_harness.Groups()) {
+        EXPECT_TRUE(group->IsSingle());
+        sizes.insert(group->size);
+    }
+    EXPECT_EQ(sizes, (std::multiset<std::uint64_t>{10, k4G, k4G, k4G + 10}));
+    EXPECT_EQ(comparisons, 1);  // x with y, which differ in the first block
+}
+
+// Whether this process has a descriptor open on path.
+bool HoldsOpen(const std::string& path)
+{
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(fd.path(), error) == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAtOnce)
+{
+    FolderRecord& folder = Folder("long");
+    ASSERT_TRUE(MakeSparse("long/a", 256ull << 20));
+    ASSERT_TRUE(MakeSparse("long/b", 256ull << 20));
+
+    // The worker stops after the first block and waits for the test.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<int> calls{0};
+    bool cancelled = false;
+    bool openWhileComparing = false;
+    auto hook = [&, window = m_harness.Handle()] {
+        if (++calls != 2) {
+            return;
+        }
+        openWhileComparing = HoldsOpen(m_files.Path("long/a")) && HoldsOpen(m_files.Path("long/b"));
+        platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return cancelled; });
+    };
+    auto task =
+        std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
+    task->SetComparisonHookForTesting(hook);
+    TaskManager::Instance().Add(std::move(task));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return calls >= 2; }));
+    TaskManager::Instance().CancelAll();
+    {
+        std::lock_guard lock(mutex);
+        cancelled = true;
+    }
+    changed.notify_all();
+    WaitUntilDone();
+
+    EXPECT_EQ(calls, 2);  // the check after the first block saw the cancel
+    // The second file counted as different: a group of its own.
+    const auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_TRUE(groups[0]->IsSingle() && groups[1]->IsSingle());
+    EXPECT_TRUE(openWhileComparing);
+    EXPECT_FALSE(HoldsOpen(m_files.Path("long/a")));
+    EXPECT_FALSE(HoldsOpen(m_files.Path("long/b")));
+    // Discarded: nothing delivered.
+    EXPECT_FALSE(folder.Has(FolderRecord::DupsKnown));
+    EXPECT_TRUE(m_harness.searched.empty());
+}
+
+TEST_F(FindDupFileTaskTest, LastAccessTimesStayAsTheyWere)
+{
+    for (const bool noAccessTimeFlag : {true, false}) {
+        SCOPED_TRACE(noAccessTimeFlag);
+        platform::FileReader::UseNoAccessTimeFlagForTesting(noAccessTimeFlag);
+        const std::string name = noAccessTimeFlag ? "with" : "without";
+        FolderRecord& folder = Folder(name);
+        std::vector<std::string> paths;
+        for (const char* file : {"/a", "/b"}) {
+            paths.push_back(m_files.Path(name + file));
+            ASSERT_TRUE(m_files.MakeFile(name + file, kContents));
+            // Long before the last change, so that even relatime would
+            // update it on a read.
+            const struct timespec times[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, paths.back().c_str(), times, 0), 0);
+        }
+        Search(folder);
+        ASSERT_EQ(m_harness.Groups().size(), 1u);
+        for (const std::string& path : paths) {
+            struct stat status {};
+            ASSERT_EQ(::stat(path.c_str(), &status), 0);
+            EXPECT_EQ(status.st_atim.tv_sec, 1000000000) << path;
+        }
+        m_harness.tree.DeleteItemTree(folder.item, true);
+        m_harness.table.Clear();
+    }
+    platform::FileReader::UseNoAccessTimeFlagForTesting(true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }
