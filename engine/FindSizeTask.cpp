@@ -72,7 +72,7 @@ void FindSizeTask::Run()
             m_size += FileSize::FromUnsigned(entry.Size());
             m_diskSpace += AllocatedSize(entry, m_clusterSize);
         }
-    } while (search.Next(entry));
+    } while (!IsCancelling() && search.Next(entry));
     search.Close();
 }
 

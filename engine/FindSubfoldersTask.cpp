@@ -94,7 +94,7 @@ void FindSubfoldersTask::EnumerateDirectory()
         entry.iconKey = platform::ShellIcons::kFolder;
         entry.openIconKey = platform::ShellIcons::kOpenFolder;
         Append(std::move(entry));
-    } while (search.Next(found));
+    } while (!IsCancelling() && search.Next(found));
     search.Close();
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "support/FolderTreeFake.h"
+#include "engine/FindSubfoldersTask.h"
 #include "support/TempTree.h"
 
 using platform::FindData;
@@ -211,3 +212,28 @@ TEST(FindSizeTask, RecordDestroyedBeforeDeliveryIsLeftAlone)
 }
 
 }  // namespace
+
+TEST(FolderTasks, CancelledScanStopsAtTheNextEntry)
+{
+    // Its results are discarded anyway; a folder of many files must not keep
+    // the worker after Stop.
+    TempTree files;
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(files.MakeFile("f" + std::to_string(i), std::string(1000, 'x')));
+    }
+    FolderTreeFake tree;
+    FolderRecord& root = tree.MakeRoot();
+    FolderRecord& folder = tree.Add(root, files.Root());
+    FindSizeTask task(tree, tree.references, folder, files.Root() + "/", 0);
+    task.SetState(TaskState::Cancelling);
+    task.Run();
+    EXPECT_LE(task.Size().Bytes(), 1000);
+
+    FindSubfoldersTask subfolders(tree, folder, files.Root() + "/");
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(files.MakeDir("d" + std::to_string(i)));
+    }
+    subfolders.SetState(TaskState::Cancelling);
+    subfolders.Run();
+    EXPECT_LE(subfolders.Entries().size(), 1u);
+}
