@@ -18,6 +18,31 @@ public:
     // The sized tree, after a member left a group that still has members.
     virtual void RefreshGroup(DupGroup& group) = 0;
 
+    // Every group is about to be dropped: forget all rows.
+    virtual void ClearAll() = 0;
+    // Duplicate search switched on or off: the lists are usable or greyed.
+    virtual void EnableLists(bool enable) = 0;
+
+    // The duplicates window, or null before it exists. The first one
+    // constructed is the instance until it is destroyed.
+    static DuplicatesDisplay* Instance() { return s_instance; }
+
 protected:
-    ~DuplicatesDisplay() = default;
+    DuplicatesDisplay()
+    {
+        if (s_instance == nullptr) {
+            s_instance = this;
+        }
+    }
+    ~DuplicatesDisplay()
+    {
+        if (s_instance == this) {
+            s_instance = nullptr;
+        }
+    }
+    DuplicatesDisplay(const DuplicatesDisplay&) = delete;
+    DuplicatesDisplay& operator=(const DuplicatesDisplay&) = delete;
+
+private:
+    inline static DuplicatesDisplay* s_instance = nullptr;
 };

@@ -128,6 +128,8 @@ public:
     void AddOrUpdateGroup(DupGroup& group) override { updated.push_back(&group); }
     void RemoveGroup(DupGroup&) override { ++removedGroups; }
     void RefreshGroup(DupGroup&) override {}
+    void ClearAll() override {}
+    void EnableLists(bool) override {}
 
     platform::WindowHandle DupStateWindow() const override { return Handle(); }
     void MarkFolderSearched(FolderRecord& folder) override { searched.push_back(&folder); }
