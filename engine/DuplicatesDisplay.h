@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProcessInstance.h"
+
 class DupGroup;
 
 // The duplicates window as the duplicate data tells it what changed. It
@@ -7,7 +9,7 @@ class DupGroup;
 // group; it only points at the groups, which belong to the DupTable.
 //
 // UI thread, under the tree-data lock, in every case.
-class DuplicatesDisplay {
+class DuplicatesDisplay : public ProcessInstance<DuplicatesDisplay> {
 public:
     // The duplicate search's delivery, for each group that gained a member
     // and still exists: a group not yet listed is added, a listed one
@@ -23,26 +25,6 @@ public:
     // Duplicate search switched on or off: the lists are usable or greyed.
     virtual void EnableLists(bool enable) = 0;
 
-    // The duplicates window, or null before it exists. The first one
-    // constructed is the instance until it is destroyed.
-    static DuplicatesDisplay* Instance() { return s_instance; }
-
 protected:
-    DuplicatesDisplay()
-    {
-        if (s_instance == nullptr) {
-            s_instance = this;
-        }
-    }
-    ~DuplicatesDisplay()
-    {
-        if (s_instance == this) {
-            s_instance = nullptr;
-        }
-    }
-    DuplicatesDisplay(const DuplicatesDisplay&) = delete;
-    DuplicatesDisplay& operator=(const DuplicatesDisplay&) = delete;
-
-private:
-    inline static DuplicatesDisplay* s_instance = nullptr;
+    ~DuplicatesDisplay() = default;
 };

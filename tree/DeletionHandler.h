@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProcessInstance.h"
+
 #include <memory>
 
 #include "tree/DeletionRequest.h"
@@ -9,29 +11,11 @@
 // Trash and brings records, tree, lists and duplicate data up to date for
 // what has really gone. The main view derives from it; the first one
 // constructed is the process-wide instance. UI thread only.
-class DeletionHandler {
+class DeletionHandler : public ProcessInstance<DeletionHandler> {
 public:
-    static DeletionHandler* Instance() { return s_instance; }
-
     // Takes the chain (null: nothing to delete) and frees every request.
     virtual void DeleteRequests(std::unique_ptr<DeletionRequest> chain) = 0;
 
 protected:
-    DeletionHandler()
-    {
-        if (s_instance == nullptr) {
-            s_instance = this;
-        }
-    }
-    ~DeletionHandler()
-    {
-        if (s_instance == this) {
-            s_instance = nullptr;
-        }
-    }
-    DeletionHandler(const DeletionHandler&) = delete;
-    DeletionHandler& operator=(const DeletionHandler&) = delete;
-
-private:
-    inline static DeletionHandler* s_instance = nullptr;
+    ~DeletionHandler() = default;
 };

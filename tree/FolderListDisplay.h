@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProcessInstance.h"
+
 #include <string>
 
 class FolderRecord;
@@ -8,11 +10,8 @@ class FolderRecord;
 // what changed about the folders it lists. The file list derives from it;
 // the first one constructed is the process-wide instance until it is
 // destroyed. UI thread only.
-class FolderListDisplay {
+class FolderListDisplay : public ProcessInstance<FolderListDisplay> {
 public:
-    // The file list, or null before it exists.
-    static FolderListDisplay* Instance() { return s_instance; }
-
     // Show folder (null: nothing); nothing happens when it is shown already.
     virtual void SetFolder(FolderRecord* folder) = 0;
     // Read the shown folder again and rebuild every row.
@@ -27,21 +26,5 @@ public:
     virtual void SelectFileByName(const std::string& name) = 0;
 
 protected:
-    FolderListDisplay()
-    {
-        if (s_instance == nullptr) {
-            s_instance = this;
-        }
-    }
-    ~FolderListDisplay()
-    {
-        if (s_instance == this) {
-            s_instance = nullptr;
-        }
-    }
-    FolderListDisplay(const FolderListDisplay&) = delete;
-    FolderListDisplay& operator=(const FolderListDisplay&) = delete;
-
-private:
-    inline static FolderListDisplay* s_instance = nullptr;
+    ~FolderListDisplay() = default;
 };

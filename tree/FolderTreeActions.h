@@ -1,14 +1,14 @@
 #pragma once
 
+#include "platform/ProcessInstance.h"
+
 class FolderRecord;
 struct DupMember;
 
 // What the lists ask of the sized folder tree. The sized tree derives from
 // it; the first one constructed is the process-wide instance. UI thread only.
-class FolderTreeActions {
+class FolderTreeActions : public ProcessInstance<FolderTreeActions> {
 public:
-    static FolderTreeActions* Instance() { return s_instance; }
-
     // Select the copy's folder in the tree without enumerating it again, show
     // that folder in the file list and select the copy's row there.
     virtual void GoToCopy(DupMember& copy) = 0;
@@ -22,21 +22,5 @@ public:
     virtual void ClearFolderData(FolderRecord& folder) = 0;
 
 protected:
-    FolderTreeActions()
-    {
-        if (s_instance == nullptr) {
-            s_instance = this;
-        }
-    }
-    ~FolderTreeActions()
-    {
-        if (s_instance == this) {
-            s_instance = nullptr;
-        }
-    }
-    FolderTreeActions(const FolderTreeActions&) = delete;
-    FolderTreeActions& operator=(const FolderTreeActions&) = delete;
-
-private:
-    inline static FolderTreeActions* s_instance = nullptr;
+    ~FolderTreeActions() = default;
 };

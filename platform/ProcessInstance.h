@@ -1,0 +1,31 @@
+#pragma once
+
+// Makes the first object of T constructed the process-wide instance, until
+// it is destroyed: the program's one main view, file list, duplicates window
+// and folder tree are reached this way. Derive as
+// `class Foo : public ProcessInstance<Foo>`. UI thread only.
+template <class T>
+class ProcessInstance {
+public:
+    // The instance, or null while none exists.
+    static T* Instance() { return s_instance; }
+
+protected:
+    ProcessInstance()
+    {
+        if (s_instance == nullptr) {
+            s_instance = static_cast<T*>(this);
+        }
+    }
+    ~ProcessInstance()
+    {
+        if (s_instance == static_cast<T*>(this)) {
+            s_instance = nullptr;
+        }
+    }
+    ProcessInstance(const ProcessInstance&) = delete;
+    ProcessInstance& operator=(const ProcessInstance&) = delete;
+
+private:
+    inline static T* s_instance = nullptr;
+};
