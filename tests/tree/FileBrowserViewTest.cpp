@@ -1,0 +1,346 @@
+#include "tree/FileBrowserView.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QTest>
+
+#include <climits>
+#include <functional>
+#include <latch>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "engine/FindSubfoldersTask.h"
+#include "engine/FolderPopulation.h"
+#include "engine/TaskManager.h"
+#include "framework/ContextHelp.h"
+#include "framework/SystemImageList.h"
+#include "platform/MessageQueue.h"
+#include "platform/MessageWindow.h"
+#include "platform/ShellActions.h"
+#include "resources/CommandIds.h"
+#include "support/TempTree.h"
+
+using namespace resources;
+
+namespace {
+
+std::string Real(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? resolved : "";
+}
+
+// A tree view that notes what its hooks were asked, one line per call.
+class RecordingView : public FileBrowserView {
+public:
+    std::vector<std::string> calls;
+    std::vector<QPoint> menus;
+    std::vector<std::string> explored;
+    QString labelPrefix = "~";
+
+    RecordingView()
+    {
+        SetExploreLauncher([this](const std::string& folder) {
+            explored.push_back(folder);
+            return platform::kLaunchSucceeded;
+        });
+    }
+    ~RecordingView() override { DestroyTree(); }
+
+    QString GetItemText(const TreeItemRecord& record) override
+    {
+        return labelPrefix + FileBrowserView::GetItemText(record);
+    }
+    void OnItemClicked(TreeItemRecord& record, bool ctrlHeld) override
+    {
+        calls.push_back((ctrlHeld ? "Ctrl+click " : "click ") + record.name);
+    }
+    void ShowFolderMenu(int x, int y) override { menus.emplace_back(x, y); }
+    void DeleteFolder(TreeItemRecord& r) override { calls.push_back("DeleteFolder " + r.name); }
+    void DeleteDuplicates(TreeItemRecord& r) override { calls.push_back("Dups " + r.name); }
+    void ClearFolderData(TreeItemRecord& r) override { calls.push_back("Clear " + r.name); }
+};
+
+class FileBrowserViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.MakeDir("top"));
+        ASSERT_TRUE(m_files.MakeDir("top/B1"));
+        ASSERT_TRUE(m_files.MakeDir("top/a2"));
+        m_view = std::make_unique<RecordingView>();
+        m_view->resize(500, 300);
+        m_view->show();
+        m_view->OnInitialUpdate();
+        m_top = FolderPopulation::BringPathIntoTree(*m_view, Real(m_files.Path("top")));
+        ASSERT_NE(m_top, TreeItem::None);
+    }
+
+    TreeControl& Tree() { return m_view->Tree(); }
+    QWidget* Viewport() { return m_view->viewport(); }
+
+    // The item's row, scrolled into sight (its ancestors opened).
+    QRect RowOf(TreeItem item)
+    {
+        const QModelIndex index = Tree().IndexOf(item);
+        // Opening the ancestors lays the tree out anew: scroll once more then.
+        m_view->scrollTo(index);
+        QCoreApplication::processEvents();
+        m_view->scrollTo(index);
+        return m_view->visualRect(index);
+    }
+    // A point dx right of where the item's icon begins (negative: on the
+    // expand button).
+    QPoint PointOn(TreeItem item, int dx)
+    {
+        const QRect rect = RowOf(item);
+        return {rect.left() + dx, rect.center().y()};
+    }
+    QPoint LabelPoint(TreeItem item) { return PointOn(item, m_view->iconSize().width() + 10); }
+
+    std::vector<std::string> ChildNames(TreeItem item)
+    {
+        std::vector<std::string> names;
+        for (TreeItem child = Tree().FirstChild(item); child != TreeItem::None;
+             child = Tree().NextSibling(child)) {
+            names.push_back(m_view->RecordOf(child)->name);
+        }
+        return names;
+    }
+    TreeItem Child(TreeItem item, const std::string& name)
+    {
+        TreeItem child = Tree().FirstChild(item);
+        while (child != TreeItem::None && m_view->RecordOf(child)->name != name) {
+            child = Tree().NextSibling(child);
+        }
+        return child;
+    }
+
+    TempTree m_files;
+    std::unique_ptr<RecordingView> m_view;
+    TreeItem m_top = TreeItem::None;
+};
+
+TEST_F(FileBrowserViewTest, StartsWithComputerOpenAndAsksForEveryLabel)
+{
+    const TreeItem computer = Tree().FirstChild(TreeItem::None);
+    const QModelIndex index = Tree().IndexOf(computer);
+    EXPECT_TRUE(m_view->isExpanded(index));
+    EXPECT_GT(Tree().ChildCount(computer), 0);
+    EXPECT_EQ(index.data().toString(), "~Computer");
+    // Nothing is stored: a label is what GetItemText answers now.
+    m_view->labelPrefix = "#";
+    EXPECT_EQ(index.data().toString(), "#Computer");
+    EXPECT_EQ(framework::ContextHelp::TopicOf(m_view->viewport()), HID_FOLDER_TREE);
+}
+
+TEST_F(FileBrowserViewTest, ClicksOnIconOrLabelPopulateAndPassTheCtrlKey)
+{
+    ASSERT_TRUE(m_files.MakeDir("top/new"));
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ControlModifier, LabelPoint(m_top));
+    EXPECT_EQ(ChildNames(m_top), (std::vector<std::string>{"a2", "B1", "new"}));
+    // A second Ctrl+click does not take the selection away from the item.
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ControlModifier, LabelPoint(m_top));
+    EXPECT_TRUE(m_view->selectionModel()->isSelected(Tree().IndexOf(m_top)));
+    EXPECT_EQ(Tree().Selection(), m_top);
+
+    const TreeItem b1 = Child(m_top, "B1");
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, PointOn(b1, 4));  // the icon
+    EXPECT_EQ(Tree().Selection(), b1);
+
+    // The expand button is no click on the item; the expansion populates.
+    ASSERT_TRUE(m_files.MakeDir("top/a2/inner"));
+    const TreeItem a2 = Child(m_top, "a2");
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, PointOn(a2, -m_view->indentation() / 2));
+    EXPECT_TRUE(m_view->isExpanded(Tree().IndexOf(a2)));
+    EXPECT_TRUE(Tree().IsExpanded(a2));
+    EXPECT_EQ(ChildNames(a2), std::vector<std::string>{"inner"});
+    EXPECT_EQ(m_view->calls,
+              (std::vector<std::string>{"Ctrl+click top", "Ctrl+click top", "click B1"}));
+}
+
+TEST_F(FileBrowserViewTest, RightClickSelectsAndPopulatesAndTheMenuFollows)
+{
+    ASSERT_TRUE(m_files.MakeDir("top/late"));
+    const QPoint point = LabelPoint(m_top);
+    QTest::mouseClick(Viewport(), Qt::RightButton, {}, point);
+    EXPECT_EQ(Tree().Selection(), m_top);
+    EXPECT_EQ(m_view->calls, std::vector<std::string>{"Ctrl+click top"});
+    EXPECT_EQ(ChildNames(m_top), (std::vector<std::string>{"a2", "B1", "late"}));
+
+    const QPoint global = Viewport()->mapToGlobal(point);
+    QContextMenuEvent byMouse(QContextMenuEvent::Mouse, point, global);
+    QApplication::sendEvent(Viewport(), &byMouse);
+    QContextMenuEvent byKey(QContextMenuEvent::Keyboard, QPoint(), m_view->mapToGlobal(QPoint()));
+    QApplication::sendEvent(m_view.get(), &byKey);
+    EXPECT_EQ(m_view->menus, (std::vector<QPoint>{global, QPoint(-1, -1)}));
+    // The menu key's menu opens at the selected item.
+    const int y = Viewport()->mapFromGlobal(m_view->ContextMenuPoint(-1, -1)).y();
+    EXPECT_TRUE(y >= RowOf(m_top).top() && y <= RowOf(m_top).bottom());
+}
+
+TEST_F(FileBrowserViewTest, QuietSelectionDoesNotRepopulateTheParentsItOpens)
+{
+    const TreeItem b1 = Child(m_top, "B1");
+    ASSERT_TRUE(m_files.MakeDir("top/B1/c"));
+    m_view->PopulateChildren(b1);
+    const TreeItem c = Child(b1, "c");
+    ASSERT_FALSE(m_view->isExpanded(Tree().IndexOf(b1)));
+
+    ASSERT_TRUE(m_files.MakeDir("top/B1/d"));
+    ASSERT_TRUE(m_files.MakeDir("top/B1/c/e"));
+    m_view->PopulateAndSelect(c);
+    EXPECT_EQ(m_view->currentIndex(), Tree().IndexOf(c));
+    EXPECT_TRUE(m_view->isExpanded(Tree().IndexOf(b1)));
+    EXPECT_EQ(ChildNames(b1), std::vector<std::string>{"c"});  // "d" not yet
+    EXPECT_EQ(ChildNames(c), std::vector<std::string>{"e"});   // the item itself was
+}
+
+// Counts the warnings QAbstractItemModelTester reports.
+int g_modelWarnings = 0;
+void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg) ++g_modelWarnings;
+}
+
+TEST_F(FileBrowserViewTest, ReExpandingFollowsTheDiskInNameOrder)
+{
+    const QtMessageHandler previous = qInstallMessageHandler(CountWarnings);
+    {
+        QAbstractItemModelTester tester(&Tree(),
+                                        QAbstractItemModelTester::FailureReportingMode::Warning);
+        const QModelIndex top = Tree().IndexOf(m_top);
+        m_view->expand(top);
+        m_view->SelectItemQuietly(Child(m_top, "a2"));
+        ASSERT_TRUE(m_files.MakeDir("top/C3"));
+        ASSERT_EQ(::rmdir(m_files.Path("top/a2").c_str()), 0);
+        m_view->collapse(top);
+        EXPECT_EQ(ChildNames(m_top), (std::vector<std::string>{"a2", "B1"}));  // read on opening
+        m_view->expand(top);
+        EXPECT_EQ(ChildNames(m_top), (std::vector<std::string>{"B1", "C3"}));
+        // The selection went with its item, in the view too.
+        EXPECT_EQ(Tree().Selection(), TreeItem::None);
+        EXPECT_FALSE(m_view->currentIndex().isValid());
+        // A folder without subfolders loses its expand button once opened.
+        const QModelIndex b1 = Tree().IndexOf(Child(m_top, "B1"));
+        m_view->expand(b1);
+        EXPECT_FALSE(b1.data(TreeControl::HasChildrenMarkRole).toBool());
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(g_modelWarnings, 0) << "the model broke a rule of QAbstractItemModel";
+}
+
+TEST_F(FileBrowserViewTest, CommandsActOnTheSelectedItemOnly)
+{
+    const std::vector<int> commands{ID_DELETE, ID_DELETE_DUPLICATES, ID_CLEAR_FOLDER_DATA,
+                                    ID_EXPLORE};
+    Tree().SelectItem(TreeItem::None);
+    framework::CommandState state;
+    for (int command : commands) {
+        EXPECT_TRUE(m_view->OnUpdateCommand(command, state) && state.enabled);
+        m_view->OnCommand(command);
+    }
+    QTest::keyClick(m_view.get(), Qt::Key_Delete);
+    EXPECT_TRUE(m_view->calls.empty() && m_view->explored.empty());
+    EXPECT_FALSE(m_view->OnUpdateCommand(ID_OPEN, state));
+
+    Tree().SelectItem(m_top);
+    for (int command : commands) m_view->OnCommand(command);
+    QTest::keyClick(m_view.get(), Qt::Key_Delete);
+    EXPECT_EQ(m_view->calls, (std::vector<std::string>{"DeleteFolder top", "Dups top", "Clear top",
+                                                       "DeleteFolder top"}));
+    // Explore gets the folder's path; outside the file system an empty one.
+    Tree().SelectItem(Tree().FirstChild(TreeItem::None));
+    m_view->OnCommand(ID_EXPLORE);
+    EXPECT_EQ(m_view->explored, (std::vector<std::string>{Real(m_files.Path("top")), ""}));
+}
+
+// Answers a message sent to the UI thread by calling back.
+class Callback : public platform::MessageWindow {
+public:
+    explicit Callback(std::function<void()> call) : m_call(std::move(call)) {}
+    platform::MessageResult OnMessage(platform::MessageId, platform::WParam,
+                                      platform::LParam) override
+    {
+        m_call();
+        return 0;
+    }
+
+private:
+    std::function<void()> m_call;
+};
+
+// Once running, sends a message that the UI thread can only answer while the
+// view waits for the worker; then reads a record under the tree-data lock,
+// as the duplicate search does.
+class LingeringTask : public Task {
+public:
+    LingeringTask(std::latch& started, const Callback& lookout, FileBrowserView& view,
+                  const TreeItemRecord& record, std::string& nameRead)
+        : m_started(started),
+          m_lookout(lookout.Handle()),
+          m_view(view),
+          m_record(record),
+          m_nameRead(nameRead)
+    {
+    }
+    void Run() override
+    {
+        m_started.count_down();
+        platform::MessageQueue::Instance().Send(m_lookout, platform::WM_USER, 0, 0);
+        std::lock_guard lock(m_view.DataLock());
+        m_nameRead = m_record.name;
+    }
+    const char* GetName() const override { return "LingeringTask"; }
+
+private:
+    std::latch& m_started;
+    platform::WindowHandle m_lookout;
+    FileBrowserView& m_view;
+    const TreeItemRecord& m_record;
+    std::string& m_nameRead;
+};
+
+TEST_F(FileBrowserViewTest, DestructionWaitsForACancelledTaskBeforeFreeingRecords)
+{
+    TaskManager& tasks = TaskManager::Instance();
+    bool recordKeptWhileWaiting = false;
+    FileBrowserView* view = m_view.get();  // reset() nulls m_view before the view goes
+    const Callback lookout([&] { recordKeptWhileWaiting = view->RecordOf(m_top) != nullptr; });
+    std::latch started(1);
+    std::string nameRead;
+    TreeItemRecord& top = *m_view->RecordOf(m_top);
+    tasks.Add(std::make_unique<LingeringTask>(started, lookout, *m_view, top, nameRead));
+    // Queued behind it: destroyed undelivered.
+    ASSERT_TRUE(m_files.MakeDir("top/never"));
+    tasks.Add(std::make_unique<FindSubfoldersTask>(*m_view, top, DirectoryPathOf(top)));
+    started.wait();
+
+    m_view.reset();
+    EXPECT_TRUE(recordKeptWhileWaiting);
+    EXPECT_EQ(nameRead, "top");
+    EXPECT_EQ(tasks.TakeFinished(), nullptr);  // the cancelled task is dropped
+    EXPECT_EQ(tasks.PendingCount(), 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    platform::MessageQueue::Instance().AttachToCurrentThread();
+    SystemImageList images;
+    platform::ImageList::SetSystem(&images);
+    const int result = RUN_ALL_TESTS();
+    platform::ImageList::SetSystem(nullptr);
+    return result;
+}

@@ -1,0 +1,388 @@
+#include "tree/FileBrowserView.h"
+
+#include <algorithm>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include <QAbstractItemDelegate>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
+#include <QStyleOptionViewItem>
+
+#include "engine/FolderPopulation.h"
+#include "engine/TaskManager.h"
+#include "framework/ContextHelp.h"
+#include "framework/WaitCursor.h"
+#include "platform/ShellActions.h"
+#include "resources/CommandIds.h"
+
+FileBrowserView::FileBrowserView(QWidget* parent)
+    : QTreeView(parent),
+      m_explore([](const std::string& folder) { return platform::ShellActions::Explore(folder); })
+{
+    TreeControl& tree = Tree();
+    // Connected before the view's own slots, so that the flag is up before
+    // the view and its selection model move the current index away from
+    // rows that are leaving.
+    connect(&tree, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ++m_removingRows; });
+    setModel(&tree);
+    connect(&tree, &QAbstractItemModel::rowsRemoved, this, [this] {
+        --m_removingRows;
+        ShowSelection();
+    });
+    connect(&tree, &TreeControl::ItemExpanding, this, &FileBrowserView::OnItemExpanding);
+    connect(&tree, &TreeControl::ExpansionChanged, this, &FileBrowserView::ShowExpansion);
+    connect(&tree, &TreeControl::SelectionChanged, this, [this] { ShowSelection(); });
+    connect(this, &QTreeView::expanded, this,
+            [this](const QModelIndex& index) { OnViewExpansion(index, true); });
+    connect(this, &QTreeView::collapsed, this,
+            [this](const QModelIndex& index) { OnViewExpansion(index, false); });
+
+    setHeaderHidden(true);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setAnimated(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    // Long labels scroll sideways instead of being cut.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    framework::ContextHelp::SetTopic(this, resources::HID_FOLDER_TREE);
+}
+
+FileBrowserView::~FileBrowserView()
+{
+    DestroyTree();
+    // The control goes with TreeAccess, before the QTreeView part.
+    setModel(nullptr);
+}
+
+void FileBrowserView::OnInitialUpdate() { FolderPopulation::BuildTopLevel(*this); }
+
+void FileBrowserView::PopulateChildren(TreeItem item)
+{
+    FolderPopulation::PopulateChildren(*this, item);
+}
+
+void FileBrowserView::SelectItemQuietly(TreeItem item)
+{
+    QScopedValueRollback quiet(m_quietSelection, true);
+    Tree().SelectItem(item);
+}
+
+void FileBrowserView::PopulateAndSelect(TreeItem item)
+{
+    PopulateChildren(item);
+    SelectItemQuietly(item);
+}
+
+void FileBrowserView::DeleteSelectedFolder()
+{
+    std::lock_guard lock(DataLock());
+    const TreeItem selected = Tree().Selection();
+    if (selected == TreeItem::None) {
+        return;
+    }
+    if (TreeItemRecord* record = RecordOf(selected)) {
+        DeleteFolder(*record);
+    }
+}
+
+void FileBrowserView::DestroyTree()
+{
+    if (m_destroyed) {
+        return;
+    }
+    m_destroyed = true;
+    TaskManager& tasks = TaskManager::Instance();
+    tasks.CancelAll();
+    // A cancelled task may still be running and about to take the tree-data
+    // lock or read a record: wait for it without holding the lock, and free
+    // nothing before.
+    tasks.WaitUntilIdle();
+
+    std::lock_guard lock(DataLock());
+    OnTreeDestroy();
+    std::vector<TreeItem> topLevel;
+    for (TreeItem item = Tree().FirstChild(TreeItem::None); item != TreeItem::None;
+         item = Tree().NextSibling(item)) {
+        topLevel.push_back(item);
+    }
+    for (TreeItem item : topLevel) {
+        DeleteItemTree(item, true);
+    }
+}
+
+QPoint FileBrowserView::ContextMenuPoint(int x, int y) const
+{
+    if (x != -1 || y != -1) {
+        return {x, y};
+    }
+    const QModelIndex index = Tree().IndexOf(Tree().Selection());
+    if (index.isValid()) {
+        const QRect rect = visualRect(index);
+        if (rect.isValid() && viewport()->rect().intersects(rect)) {
+            return viewport()->mapToGlobal(QPoint(rect.left() + 5, rect.bottom()));
+        }
+    }
+    return mapToGlobal(QPoint(5, 5));
+}
+
+void FileBrowserView::SetExploreLauncher(ExploreLauncher launcher)
+{
+    m_explore = std::move(launcher);
+}
+
+QString FileBrowserView::NameSortKey(const TreeItemRecord& record)
+{
+    return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record))).toCaseFolded();
+}
+
+// --- Commands ----------------------------------------------------------------
+
+bool FileBrowserView::OnUpdateCommand(int command, framework::CommandState& state)
+{
+    switch (command) {
+        case resources::ID_DELETE:
+        case resources::ID_DELETE_DUPLICATES:
+        case resources::ID_CLEAR_FOLDER_DATA:
+        case resources::ID_EXPLORE:
+            state.enabled = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void FileBrowserView::OnCommand(int command)
+{
+    if (command == resources::ID_DELETE) {
+        DeleteSelectedFolder();
+        return;
+    }
+    TreeItemRecord* record = nullptr;
+    if (const TreeItem selected = Tree().Selection(); selected != TreeItem::None) {
+        record = RecordOf(selected);
+    }
+    if (record == nullptr) {
+        return;
+    }
+    switch (command) {
+        case resources::ID_DELETE_DUPLICATES:
+            DeleteDuplicates(*record);
+            break;
+        case resources::ID_CLEAR_FOLDER_DATA:
+            ClearFolderData(*record);
+            break;
+        case resources::ID_EXPLORE:
+            ExploreFolder(*record);
+            break;
+        default:
+            break;
+    }
+}
+
+// --- Hooks -------------------------------------------------------------------
+
+void FileBrowserView::OnItemClicked(TreeItemRecord& /*record*/, bool /*ctrlHeld*/) {}
+
+void FileBrowserView::DeleteFolder(TreeItemRecord& /*record*/) {}
+
+void FileBrowserView::OnTreeKeyDown(int key)
+{
+    if (key == Qt::Key_Delete) {
+        DeleteSelectedFolder();
+    }
+}
+
+void FileBrowserView::ShowFolderMenu(int /*x*/, int /*y*/) {}
+
+void FileBrowserView::DeleteDuplicates(TreeItemRecord& /*record*/) {}
+
+void FileBrowserView::ClearFolderData(TreeItemRecord& /*record*/) {}
+
+void FileBrowserView::ExploreFolder(TreeItemRecord& record)
+{
+    if (m_explore) {
+        (void)m_explore(FullPathOf(record));
+    }
+}
+
+void FileBrowserView::OnTreeDestroy() {}
+
+void FileBrowserView::SortChildren(TreeItemRecord& record)
+{
+    SortChildrenWith(record,
+                     [](const TreeItemRecord&, const QString& firstKey, const TreeItemRecord&,
+                        const QString& secondKey) { return firstKey.compare(secondKey); });
+}
+
+void FileBrowserView::SortChildrenWith(TreeItemRecord& record, const ChildOrder& order)
+{
+    // A display name may have to be asked of a shell folder: once per child,
+    // not once per comparison.
+    std::unordered_map<const void*, QString> keys;
+    for (TreeItem child = Tree().FirstChild(record.item); child != TreeItem::None;
+         child = Tree().NextSibling(child)) {
+        if (const TreeItemRecord* childRecord = RecordOf(child)) {
+            keys.emplace(childRecord, NameSortKey(*childRecord));
+        }
+    }
+    Tree().SortChildren(record.item, [&keys, &order](void* first, void* second) {
+        // Every child has its record by the time its parent is sorted.
+        if (first == nullptr || second == nullptr) {
+            return first == second ? 0 : (first == nullptr ? 1 : -1);
+        }
+        return order(*static_cast<const TreeItemRecord*>(first), keys.at(first),
+                     *static_cast<const TreeItemRecord*>(second), keys.at(second));
+    });
+}
+
+// --- Events ------------------------------------------------------------------
+
+TreeItem FileBrowserView::ItemAtIconOrLabel(const QPoint& pos) const
+{
+    const QModelIndex index = indexAt(pos);
+    if (!index.isValid()) {
+        return TreeItem::None;
+    }
+    // visualRect starts after the indentation and the expand button and runs
+    // to the column's end; the icon and label take the delegate's width.
+    QRect rect = visualRect(index);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = rect;
+    const int contentWidth = itemDelegateForIndex(index)->sizeHint(option, index).width();
+    rect.setWidth(std::min(rect.width(), contentWidth));
+    return rect.contains(pos) ? Tree().ItemAt(index) : TreeItem::None;
+}
+
+void FileBrowserView::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    const TreeItem item = ItemAtIconOrLabel(pos);
+    if (event->button() == Qt::LeftButton && item != TreeItem::None) {
+        {
+            framework::WaitCursor wait;
+            PopulateChildren(item);
+            if (TreeItemRecord* record = RecordOf(item)) {
+                OnItemClicked(*record, event->modifiers().testFlag(Qt::ControlModifier));
+            }
+        }
+        // The hook may have changed what the label shows.
+        const QRect rect = visualRect(Tree().IndexOf(item));
+        viewport()->update(QRect(0, rect.top(), viewport()->width(), rect.height()));
+        QTreeView::mousePressEvent(event);  // selects the item
+        return;
+    }
+    if (event->button() == Qt::RightButton && item != TreeItem::None) {
+        // The tree's own right-click handling does not run; the context menu
+        // comes with the context-menu event.
+        Tree().SelectItem(item);
+        framework::WaitCursor wait;
+        PopulateChildren(item);
+        if (TreeItemRecord* record = RecordOf(item)) {
+            OnItemClicked(*record, true);
+        }
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void FileBrowserView::keyPressEvent(QKeyEvent* event)
+{
+    OnTreeKeyDown(event->key());
+    QTreeView::keyPressEvent(event);
+}
+
+void FileBrowserView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        ShowFolderMenu(-1, -1);
+    } else {
+        ShowFolderMenu(event->globalPos().x(), event->globalPos().y());
+    }
+    event->accept();
+}
+
+void FileBrowserView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTreeView::currentChanged(current, previous);
+    if (m_syncingSelection || m_removingRows > 0 || m_destroyed) {
+        return;
+    }
+    const TreeItem item = Tree().ItemAt(current);
+    if (item != Tree().Selection()) {
+        Tree().SelectItem(item);
+    }
+}
+
+QItemSelectionModel::SelectionFlags FileBrowserView::selectionCommand(const QModelIndex& index,
+                                                                      const QEvent* event) const
+{
+    QItemSelectionModel::SelectionFlags flags = QTreeView::selectionCommand(index, event);
+    // The tree always shows its one selected item: Ctrl+click selects like a
+    // plain click instead of clearing the selection.
+    if (flags.testFlag(QItemSelectionModel::Deselect)) {
+        flags = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    }
+    return flags;
+}
+
+// --- Keeping the view and the control in step ---------------------------------
+
+void FileBrowserView::OnItemExpanding(TreeItem item, ExpandAction action)
+{
+    if (action == ExpandAction::Collapse || m_quietSelection) {
+        return;
+    }
+    framework::WaitCursor wait;
+    PopulateChildren(item);
+}
+
+void FileBrowserView::OnViewExpansion(const QModelIndex& index, bool expanded)
+{
+    const TreeItem item = Tree().ItemAt(index);
+    if (item == TreeItem::None || Tree().IsExpanded(item) == expanded) {
+        return;  // the control changed first and the view followed
+    }
+    // The user opened or closed the item: the control announces it (and the
+    // item is populated) before its state changes.
+    Tree().RequestExpand(item, expanded ? ExpandAction::Expand : ExpandAction::Collapse);
+}
+
+void FileBrowserView::ShowExpansion(TreeItem item, bool expanded)
+{
+    const QModelIndex index = Tree().IndexOf(item);
+    if (index.isValid() && isExpanded(index) != expanded) {
+        setExpanded(index, expanded);
+    }
+}
+
+void FileBrowserView::ShowSelection()
+{
+    if (m_removingRows > 0 || m_destroyed) {
+        return;  // once the rows are gone
+    }
+    const QModelIndex index = Tree().IndexOf(Tree().Selection());
+    if (index == currentIndex() && (!index.isValid() || selectionModel()->isSelected(index))) {
+        return;
+    }
+    QScopedValueRollback syncing(m_syncingSelection, true);
+    if (index.isValid()) {
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
+    } else {
+        selectionModel()->clear();
+    }
+}
