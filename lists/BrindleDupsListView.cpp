@@ -73,8 +73,7 @@ int BrindleDupsListView::AddGroupRow(DupGroup& group)
         return -1;
     }
     ListControl& control = Control();
-    const int row =
-        control.InsertItem(control.ItemCount(), NamesText(group), -1, 0, &group);
+    const int row = control.InsertItem(control.ItemCount(), NamesText(group), -1, 0, &group);
     control.SetItemText(row, SizeColumn, SizeTextOf(group.size));
     control.SetItemText(row, CountColumn, QString::number(count));
     Sort();

@@ -69,13 +69,13 @@ void DupListView::OnContextMenu(const QPoint& globalPos, bool /*fromKeyboard*/)
     }
     // The frame's router: the menu's states and commands take the same road
     // as the menu bar's, with this list asked first.
-    auto* router = window()->findChild<framework::CommandRouter*>(QString(),
-                                                                   Qt::FindDirectChildrenOnly);
+    auto* router =
+        window()->findChild<framework::CommandRouter*>(QString(), Qt::FindDirectChildrenOnly);
     if (router == nullptr) {
         return;
     }
-    std::unique_ptr<QMenu> menu = framework::MenuBuilder::CreatePopup(
-        resources::IDR_CONTEXT_MENUS, kFileMenu, *router, this);
+    std::unique_ptr<QMenu> menu =
+        framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, kFileMenu, *router, this);
     if (menu == nullptr) {
         return;
     }

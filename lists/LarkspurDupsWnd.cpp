@@ -34,8 +34,7 @@ LarkspurDupsWnd::LarkspurDupsWnd(QWidget* parent)
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({kGroupsWidth, 0});
 
-    connect(m_groups, &BrindleDupsListView::GroupSelected, this,
-            &LarkspurDupsWnd::ShowGroupCopies);
+    connect(m_groups, &BrindleDupsListView::GroupSelected, this, &LarkspurDupsWnd::ShowGroupCopies);
 }
 
 LarkspurDupsWnd::~LarkspurDupsWnd() = default;
