@@ -35,6 +35,13 @@ public:
     explicit LarkspurDupsWnd(QWidget* parent = nullptr);
     ~LarkspurDupsWnd() override;
 
+    // The process-wide duplicates window (the file list's road to ShowCopy);
+    // null when the process-wide DuplicatesDisplay is none or not a window.
+    [[nodiscard]] static LarkspurDupsWnd* Instance()
+    {
+        return dynamic_cast<LarkspurDupsWnd*>(DuplicatesDisplay::Instance());
+    }
+
     // The tree-data lock for both lists (not owned; null: none yet).
     void SetDataLock(TreeDataLock* lock);
 

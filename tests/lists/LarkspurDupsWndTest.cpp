@@ -286,6 +286,7 @@ TEST_F(DupsWindowTest, CopiesFollowTheirGroup)
 
 TEST_F(DupsWindowTest, ShowCopySelectsGroupAndCopy)
 {
+    ASSERT_EQ(LarkspurDupsWnd::Instance(), &m_window);
     DupGroup& group = Group(10, {"s", "t"});
     DupMember& t = *group.members->next->member;
     m_window.ShowCopy(t);  // no row yet: nothing
