@@ -8,18 +8,21 @@ template <class T>
 class ProcessInstance {
 public:
     // The instance, or null while none exists.
-    static T* Instance() { return s_instance; }
+    static T* Instance() { return static_cast<T*>(s_instance); }
 
 protected:
+    // The base pointer is kept and only cast to T in Instance(): while this
+    // constructor and the destructor run, the object is not yet (or no
+    // longer) a T, and a downcast then is undefined.
     ProcessInstance()
     {
         if (s_instance == nullptr) {
-            s_instance = static_cast<T*>(this);
+            s_instance = this;
         }
     }
     ~ProcessInstance()
     {
-        if (s_instance == static_cast<T*>(this)) {
+        if (s_instance == this) {
             s_instance = nullptr;
         }
     }
@@ -27,5 +30,5 @@ protected:
     ProcessInstance& operator=(const ProcessInstance&) = delete;
 
 private:
-    inline static T* s_instance = nullptr;
+    inline static ProcessInstance* s_instance = nullptr;
 };

@@ -1,0 +1,220 @@
+#include "lists/BrindleDupsListView.h"
+
+#include <QFile>
+
+#include "engine/DupGroup.h"
+#include "engine/FileSize.h"
+#include "framework/SizeTextSource.h"
+#include "lists/FileLauncher.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "tree/DeletionHandler.h"
+#include "tree/TreeDataLock.h"
+
+namespace {
+
+QString SizeTextOf(std::uint64_t size)
+{
+    const FileSize value = FileSize::FromUnsigned(size);
+    if (const framework::SizeTextSource* source = framework::SizeTextSource::Instance()) {
+        return source->SizeText(value);
+    }
+    return QString::fromStdString(value.ToString());
+}
+
+}  // namespace
+
+BrindleDupsListView::BrindleDupsListView(QWidget* parent)
+    : DupListView(resources::HID_DUPLICATE_GROUPS, parent)
+{
+    using resources::StringTable;
+    ListControl& control = Control();
+    control.InsertColumn(NameColumn,
+                         {StringTable::Load(resources::IDS_COLUMN_NAME), 140, Qt::AlignLeft});
+    control.InsertColumn(SizeColumn,
+                         {StringTable::Load(resources::IDS_COLUMN_SIZE), 80, Qt::AlignRight});
+    control.InsertColumn(CountColumn,
+                         {StringTable::Load(resources::IDS_COLUMN_NO_DUPS), 80, Qt::AlignRight});
+}
+
+BrindleDupsListView::~BrindleDupsListView() = default;
+
+QString BrindleDupsListView::NamesText(const DupGroup& group)
+{
+    QString text;
+    const std::string* last = nullptr;
+    for (const DupLink* link = group.members; link != nullptr; link = link->next) {
+        const std::string& name = link->member->name;
+        if (last != nullptr && name == *last) {
+            continue;
+        }
+        if (last != nullptr) {
+            text += QStringLiteral(", ");
+        }
+        text += QFile::decodeName(QByteArray::fromStdString(name));
+        last = &name;
+    }
+    return text;
+}
+
+DupGroup* BrindleDupsListView::GroupAt(int row) const
+{
+    return static_cast<DupGroup*>(Control().ItemData(row));
+}
+
+int BrindleDupsListView::AddGroupRow(DupGroup& group)
+{
+    const auto lock = LockData();
+    if (const int existing = FindGroupRow(group); existing >= 0) {
+        return existing;
+    }
+    const int count = group.MemberCount();
+    if (count < 2) {
+        return -1;
+    }
+    ListControl& control = Control();
+    const int row = control.InsertItem(control.ItemCount(), NamesText(group), -1, 0, &group);
+    control.SetItemText(row, SizeColumn, SizeTextOf(group.size));
+    control.SetItemText(row, CountColumn, QString::number(count));
+    Sort();
+    return FindGroupRow(group);
+}
+
+void BrindleDupsListView::UpdateRowAt(int row)
+{
+    DupGroup* group = GroupAt(row);
+    if (group == nullptr) {
+        return;
+    }
+    const auto lock = LockData();
+    const int count = group->MemberCount();
+    if (count < 2) {
+        Control().DeleteItem(row);
+        return;
+    }
+    Control().SetItemText(row, NameColumn, NamesText(*group));
+    Control().SetItemText(row, CountColumn, QString::number(count));
+}
+
+int BrindleDupsListView::FindGroupRow(const DupGroup& group) const
+{
+    return Control().FindItem(&group);
+}
+
+void BrindleDupsListView::DeleteGroupRow(const DupGroup& group)
+{
+    if (const int row = FindGroupRow(group); row >= 0) {
+        Control().DeleteItem(row);
+    }
+}
+
+void BrindleDupsListView::UpdateGroupRow(const DupGroup& group)
+{
+    if (const int row = FindGroupRow(group); row >= 0) {
+        UpdateRowAt(row);
+    }
+}
+
+void BrindleDupsListView::DeleteAllRows() { Control().DeleteAllItems(); }
+
+void BrindleDupsListView::RefreshSizeColumn()
+{
+    const auto lock = LockData();
+    ListControl& control = Control();
+    control.SuspendRedraw();
+    for (int row = 0; row < control.ItemCount(); ++row) {
+        control.SetItemText(row, SizeColumn, SizeTextOf(GroupAt(row)->size));
+    }
+    control.ResumeRedraw();
+}
+
+void BrindleDupsListView::SelectRowOf(const DupGroup& group)
+{
+    if (const int row = FindGroupRow(group); row >= 0) {
+        SelectOnly(row);
+    }
+}
+
+void BrindleDupsListView::Sort()
+{
+    const auto lock = LockData();
+    const int column = m_sortColumn;
+    Control().SortItems(
+        [column](void* first, void* second, std::intptr_t ascending) {
+            const auto& a = *static_cast<const DupGroup*>(first);
+            const auto& b = *static_cast<const DupGroup*>(second);
+            switch (column) {
+                case NameColumn:
+                    return DupGroup::CompareByName(a, b, ascending != 0);
+                case CountColumn:
+                    return DupGroup::CompareByCount(a, b, ascending != 0);
+                default:
+                    return DupGroup::CompareBySize(a, b, ascending != 0);
+            }
+        },
+        m_ascending ? 1 : 0);
+}
+
+void BrindleDupsListView::OnColumnClick(int column)
+{
+    if (column < NameColumn || column > CountColumn) {
+        return;
+    }
+    if (column == m_sortColumn) {
+        m_ascending = !m_ascending;
+    } else {
+        m_sortColumn = column;
+        m_ascending = column == NameColumn;
+    }
+    Sort();
+}
+
+void BrindleDupsListView::OnItemStateChanged(int row, ListControl::State previous,
+                                             ListControl::State current)
+{
+    // Only a row that becomes selected; a focus change of the selected row
+    // would only fill the copies list again.
+    if (!current.testFlag(ListControl::Selected) || previous.testFlag(ListControl::Selected)) {
+        return;
+    }
+    if (DupGroup* group = GroupAt(row)) {
+        const BusyCursor busy;
+        Q_EMIT GroupSelected(*group);
+    }
+}
+
+void BrindleDupsListView::DeleteSelected()
+{
+    DeletionHandler* handler = DeletionHandler::Instance();
+    if (handler == nullptr) {
+        return;
+    }
+    const auto lock = LockData();
+    std::unique_ptr<DeletionRequest> chain;
+    std::unique_ptr<DeletionRequest>* tail = &chain;
+    for (const int row : Control().SelectedItems()) {
+        for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
+            DupMember* member = link->member;
+            *tail = std::make_unique<DeletionRequest>();
+            (*tail)->folder = member->folder;
+            (*tail)->name = member->name;
+            (*tail)->copy = member;
+            tail = &(*tail)->next;
+        }
+    }
+    if (chain != nullptr) {
+        handler->DeleteRequests(std::move(chain));
+    }
+}
+
+void BrindleDupsListView::OpenSelected()
+{
+    const auto lock = LockData();
+    for (const int row : Control().SelectedItems()) {
+        for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
+            if (link->member->folder != nullptr) {
+                FileLauncher::OpenFile(this, *link->member->folder, link->member->name);
+            }
+        }
+    }
+}
