@@ -8,18 +8,21 @@ template <class T>
 class ProcessInstance {
 public:
     // The instance, or null while none exists.
-    static T* Instance() { return s_instance; }
+    // The cast is made here, not in the constructor or destructor: there
+    // the T part of the object is not alive, and a downcast to it is
+    // undefined.
+    static T* Instance() { return static_cast<T*>(s_instance); }
 
 protected:
     ProcessInstance()
     {
         if (s_instance == nullptr) {
-            s_instance = static_cast<T*>(this);
+            s_instance = this;
         }
     }
     ~ProcessInstance()
     {
-        if (s_instance == static_cast<T*>(this)) {
+        if (s_instance == this) {
             s_instance = nullptr;
         }
     }
@@ -27,5 +30,5 @@ protected:
     ProcessInstance& operator=(const ProcessInstance&) = delete;
 
 private:
-    inline static T* s_instance = nullptr;
+    inline static ProcessInstance* s_instance = nullptr;
 };
