@@ -50,10 +50,10 @@ LarkspurListView::LarkspurListView(QWidget* parent)
                          {StringTable::Load(resources::IDS_COLUMN_NAME), 140, Qt::AlignLeft});
     control.InsertColumn(FileListItem::DiskSpaceColumn,
                          {StringTable::Load(resources::IDS_COLUMN_DISK_SPACE), 80,
-                          Qt::AlignRight | Qt::AlignVCenter});
+                          Qt::AlignRight});
     control.InsertColumn(FileListItem::FileSizeColumn,
                          {StringTable::Load(resources::IDS_COLUMN_FILE_SIZE), 80,
-                          Qt::AlignRight | Qt::AlignVCenter});
+                          Qt::AlignRight});
     control.InsertColumn(FileListItem::ModifiedColumn,
                          {StringTable::Load(resources::IDS_COLUMN_MODIFIED), 130, Qt::AlignLeft});
 
@@ -129,12 +129,7 @@ void LarkspurListView::SetFolder(FolderRecord* folder)
     ReleaseItems(true);
     m_folder = folder;
     if (m_folder == nullptr) {
-        if (m_tree != nullptr) {
-            std::lock_guard lock(m_tree->DataLock());
-            m_generation = BeginFill(nullptr);
-        } else {
-            m_generation = BeginFill(nullptr);
-        }
+        EndFill();
         return;
     }
     m_folder->Set(FolderRecord::InFileList);
@@ -225,7 +220,7 @@ void LarkspurListView::Fill()
     // one hold of the lock: a mark the search posted before it belongs to
     // the earlier fill, one it posts after finds these rows.
     std::lock_guard lock(m_tree->DataLock());
-    m_generation = BeginFill(m_folder);
+    BeginFill(m_folder);
 
     std::size_t folderCount = 0;
     for (TreeItemRecord* child = m_tree->FirstChildRecord(*m_folder); child != nullptr;
@@ -320,6 +315,16 @@ void LarkspurListView::SetMark(FileListItem& item, int mark)
     }
 }
 
+void LarkspurListView::EndFill()
+{
+    if (m_tree != nullptr) {
+        std::lock_guard lock(m_tree->DataLock());
+        BeginFill(nullptr);
+    } else {
+        BeginFill(nullptr);
+    }
+}
+
 // --- Order ------------------------------------------------------------------------
 
 void LarkspurListView::Sort()
@@ -406,7 +411,7 @@ void LarkspurListView::ForgetFolder(FolderRecord& folder)
         ReleaseItems(true);
         m_folder->Clear(FolderRecord::InFileList);
         m_folder = nullptr;
-        m_generation = BeginFill(nullptr);
+        EndFill();
         return;
     }
     // A subfolder row: the row goes now, and its item forgets the record, so
@@ -451,7 +456,7 @@ void LarkspurListView::RefreshMarks()
     }
     std::lock_guard lock(m_tree->DataLock());
     // Marks posted before this hold describe duplicate data read here anew.
-    m_generation = BeginFill(m_folder);
+    BeginFill(m_folder);
     const auto duplicates = DuplicateIndex();
     ListControl& control = Control();
     for (int row = 0; row < control.ItemCount(); ++row) {

@@ -138,6 +138,8 @@ private:
     // drops every item, index and pending icon. Rows are not touched.
     void ReleaseItems(bool clearFlags);
     void Fill();
+    // No folder is shown: marks still on their way are dropped.
+    void EndFill();
     void RebuildRows();
     void Sort();
     void ShowSizes(int row, const FileListItem& item);
@@ -158,7 +160,6 @@ private:
     FolderRecord* m_folder = nullptr;
     int m_sortColumn = FileListItem::FileSizeColumn;
     bool m_ascending = false;
-    std::uint32_t m_generation = 0;
 
     // The items of the current fill, subfolders first. Never appended to
     // after the rows are built, so the rows' pointers into it stay valid.
