@@ -84,16 +84,16 @@ int FileListItem::Compare(int column, const FileListItem& first, const FileListI
                           bool ascending)
 {
     switch (column) {
-    case NameColumn:
-        return CompareByName(first, second, ascending);
-    case DiskSpaceColumn:
-        return CompareByDiskSpace(first, second, ascending);
-    case FileSizeColumn:
-        return CompareByFileSize(first, second, ascending);
-    case ModifiedColumn:
-        return CompareByModified(first, second, ascending);
-    default:
-        return 0;
+        case NameColumn:
+            return CompareByName(first, second, ascending);
+        case DiskSpaceColumn:
+            return CompareByDiskSpace(first, second, ascending);
+        case FileSizeColumn:
+            return CompareByFileSize(first, second, ascending);
+        case ModifiedColumn:
+            return CompareByModified(first, second, ascending);
+        default:
+            return 0;
     }
 }
 

@@ -49,11 +49,9 @@ LarkspurListView::LarkspurListView(QWidget* parent)
     control.InsertColumn(FileListItem::NameColumn,
                          {StringTable::Load(resources::IDS_COLUMN_NAME), 140, Qt::AlignLeft});
     control.InsertColumn(FileListItem::DiskSpaceColumn,
-                         {StringTable::Load(resources::IDS_COLUMN_DISK_SPACE), 80,
-                          Qt::AlignRight});
+                         {StringTable::Load(resources::IDS_COLUMN_DISK_SPACE), 80, Qt::AlignRight});
     control.InsertColumn(FileListItem::FileSizeColumn,
-                         {StringTable::Load(resources::IDS_COLUMN_FILE_SIZE), 80,
-                          Qt::AlignRight});
+                         {StringTable::Load(resources::IDS_COLUMN_FILE_SIZE), 80, Qt::AlignRight});
     control.InsertColumn(FileListItem::ModifiedColumn,
                          {StringTable::Load(resources::IDS_COLUMN_MODIFIED), 130, Qt::AlignLeft});
 
@@ -206,11 +204,8 @@ void LarkspurListView::Fill()
                 item.diskSpace = AllocatedSize(entry, m_folder->clusterSize);
                 item.modified = WholeSeconds(entry.lastWriteTime);
                 if (m_icons != nullptr) {
-                    if (const std::optional<int> icon = m_icons->Cached(item.name)) {
-                        item.icon = *icon;
-                    } else {
-                        item.icon = -1;  // worked out after the rows are shown
-                    }
+                    // A type not seen before is worked out after the rows are shown.
+                    item.icon = m_icons->Cached(item.name).value_or(-1);
                 }
             } while (search.Next(entry));
         }
@@ -250,8 +245,8 @@ void LarkspurListView::Fill()
             item.icon = image >= 0 || m_icons == nullptr ? image : m_icons->FolderIcon();
         }
         TakeFolderSizes(item);
-        item.mark = record->Has(FolderRecord::DupsKnown) ? FileListItem::NoCopy
-                                                         : FileListItem::NoMark;
+        item.mark =
+            record->Has(FolderRecord::DupsKnown) ? FileListItem::NoCopy : FileListItem::NoMark;
         record->Set(FolderRecord::InFileList);
     }
 
@@ -302,8 +297,7 @@ void LarkspurListView::ShowSizes(int row, const FileListItem& item)
 {
     Control().SetItemText(row, FileListItem::DiskSpaceColumn,
                           FileListItem::SizeText(item.diskSpace));
-    Control().SetItemText(row, FileListItem::FileSizeColumn,
-                          FileListItem::SizeText(item.fileSize));
+    Control().SetItemText(row, FileListItem::FileSizeColumn, FileListItem::SizeText(item.fileSize));
 }
 
 void LarkspurListView::SetMark(FileListItem& item, int mark)
@@ -333,8 +327,7 @@ void LarkspurListView::Sort()
     Control().SortItems(
         [column](void* first, void* second, std::intptr_t ascending) {
             return FileListItem::Compare(column, *static_cast<const FileListItem*>(first),
-                                         *static_cast<const FileListItem*>(second),
-                                         ascending != 0);
+                                         *static_cast<const FileListItem*>(second), ascending != 0);
         },
         m_ascending ? 1 : 0);
 }
@@ -521,8 +514,7 @@ FolderRecord* LarkspurListView::FirstSelectedFolder() const
 void LarkspurListView::OnClick(int /*row*/)
 {
     const ListControl& control = Control();
-    if (control.SelectedCount() != 1 || m_folder == nullptr || m_tree == nullptr ||
-        !m_showCopy) {
+    if (control.SelectedCount() != 1 || m_folder == nullptr || m_tree == nullptr || !m_showCopy) {
         return;
     }
     const FileListItem* item = Item(control.FirstSelected());
@@ -663,47 +655,47 @@ void LarkspurListView::OnContextMenu(const QPoint& globalPos, bool /*fromKeyboar
 bool LarkspurListView::OnUpdateCommand(int command, framework::CommandState& state)
 {
     switch (command) {
-    case resources::ID_DELETE:
-        state.enabled = Control().SelectedCount() > 0;
-        return true;
-    case resources::ID_OPEN:
-    case resources::ID_EXPLORE:
-    case resources::ID_CLEAR_FOLDER_DATA:
-        return true;
-    case resources::ID_DELETE_DUPLICATES:
-        // The folder tree deletes a folder's duplicates; from this list the
-        // entry is shown but cannot be chosen.
-        state.enabled = false;
-        return true;
-    default:
-        return false;
+        case resources::ID_DELETE:
+            state.enabled = Control().SelectedCount() > 0;
+            return true;
+        case resources::ID_OPEN:
+        case resources::ID_EXPLORE:
+        case resources::ID_CLEAR_FOLDER_DATA:
+            return true;
+        case resources::ID_DELETE_DUPLICATES:
+            // The folder tree deletes a folder's duplicates; from this list the
+            // entry is shown but cannot be chosen.
+            state.enabled = false;
+            return true;
+        default:
+            return false;
     }
 }
 
 void LarkspurListView::OnCommand(int command)
 {
     switch (command) {
-    case resources::ID_DELETE:
-        DeleteSelected();
-        break;
-    case resources::ID_OPEN:
-        OpenSelectedFiles();
-        break;
-    case resources::ID_EXPLORE:
-        if (FolderRecord* folder = FirstSelectedFolder()) {
-            if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
-                tree->ExploreFolder(*folder);
+        case resources::ID_DELETE:
+            DeleteSelected();
+            break;
+        case resources::ID_OPEN:
+            OpenSelectedFiles();
+            break;
+        case resources::ID_EXPLORE:
+            if (FolderRecord* folder = FirstSelectedFolder()) {
+                if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
+                    tree->ExploreFolder(*folder);
+                }
             }
-        }
-        break;
-    case resources::ID_CLEAR_FOLDER_DATA:
-        if (FolderRecord* folder = FirstSelectedFolder()) {
-            if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
-                tree->ClearFolderData(*folder);
+            break;
+        case resources::ID_CLEAR_FOLDER_DATA:
+            if (FolderRecord* folder = FirstSelectedFolder()) {
+                if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
+                    tree->ClearFolderData(*folder);
+                }
             }
-        }
-        break;
-    default:
-        break;
+            break;
+        default:
+            break;
     }
 }

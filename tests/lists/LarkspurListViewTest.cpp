@@ -34,7 +34,10 @@ public:
     std::vector<std::string> calls;
     void GoToCopy(DupMember&) override { calls.push_back("GoToCopy"); }
     void StopScanning() override { calls.push_back("StopScanning"); }
-    void PopulateAndSelect(FolderRecord& folder) override { calls.push_back("Enter " + folder.name); }
+    void PopulateAndSelect(FolderRecord& folder) override
+    {
+        calls.push_back("Enter " + folder.name);
+    }
     void ExploreFolder(FolderRecord& folder) override { calls.push_back("Explore " + folder.name); }
     void ClearFolderData(FolderRecord& folder) override { calls.push_back("Clear " + folder.name); }
 };
@@ -229,11 +232,9 @@ TEST_F(LarkspurListViewTest, ModifiedOrdersByTimeThenByNameInEitherDirection)
 
     m_list.SetFolder(m_folder);
     ClickHeader(FileListItem::ModifiedColumn);
-    EXPECT_EQ(Names(),
-              (std::vector<std::string>{"new", "A-same", "b-same", "old", "no-entry"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"new", "A-same", "b-same", "old", "no-entry"}));
     ClickHeader(FileListItem::ModifiedColumn);
-    EXPECT_EQ(Names(),
-              (std::vector<std::string>{"no-entry", "old", "A-same", "b-same", "new"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"no-entry", "old", "A-same", "b-same", "new"}));
 }
 
 TEST_F(LarkspurListViewTest, FolderTotalsFillInWithoutResortingUntilTheListedFolderIsDone)
@@ -302,8 +303,7 @@ TEST_F(LarkspurListViewTest, DupStateMarksApplyToTheCurrentFillOnly)
     const std::uint32_t stale = m_list.ShownFolder().generation;
     m_list.SetFolder(&other);
     ASSERT_EQ(m_list.ShownFolder().folder, &other);
-    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "same",
-                   DupStateLParam(stale, true));
+    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "same", DupStateLParam(stale, true));
     queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "last",
                    DupStateLParam(m_list.ShownFolder().generation, true));
     ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("last") != 0; }));

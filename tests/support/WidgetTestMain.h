@@ -12,7 +12,8 @@ namespace testsupport {
 // offscreen platform, which CTest sets), makes this thread the message
 // queue's UI thread, and runs every test. Header-only, so that only widget
 // tests link QtWidgets. Use it as
-//   int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc, argv); }
+//   int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc,
+//   argv); }
 inline int RunWidgetTestsWithMessageQueue(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
