@@ -11,9 +11,7 @@ namespace testsupport {
 // A widget test program's main(): creates a QApplication (tests run on the
 // offscreen platform, which CTest sets), makes this thread the message
 // queue's UI thread, and runs every test. Header-only, so that only widget
-// tests link QtWidgets. Use it as
-//   int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc,
-//   argv); }
+// tests link QtWidgets. A test file's main() returns what it returns.
 inline int RunWidgetTestsWithMessageQueue(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
