@@ -8,18 +8,21 @@ template <class T>
 class ProcessInstance {
 public:
     // The instance, or null while none exists.
-    static T* Instance() { return s_instance; }
+    static T* Instance() { return s_instance != nullptr ? static_cast<T*>(s_instance) : nullptr; }
 
 protected:
+    // The T part does not exist yet while this constructor runs (nor any
+    // more in the destructor): keep the base pointer and cast only when the
+    // instance is asked for.
     ProcessInstance()
     {
         if (s_instance == nullptr) {
-            s_instance = static_cast<T*>(this);
+            s_instance = this;
         }
     }
     ~ProcessInstance()
     {
-        if (s_instance == static_cast<T*>(this)) {
+        if (s_instance == this) {
             s_instance = nullptr;
         }
     }
@@ -27,5 +30,5 @@ protected:
     ProcessInstance& operator=(const ProcessInstance&) = delete;
 
 private:
-    inline static T* s_instance = nullptr;
+    inline static ProcessInstance* s_instance = nullptr;
 };
