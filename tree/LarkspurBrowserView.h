@@ -10,6 +10,7 @@
 #include "engine/FolderRecord.h"
 #include "engine/TrackedReferences.h"
 #include "framework/ScanControl.h"
+#include "framework/SizeDisplay.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProcessInstance.h"
 #include "tree/FileBrowserView.h"
@@ -32,8 +33,8 @@ class QTimer;
 // and the upper levels get their sizes first. When the scan root's subtree
 // has nothing pending but other parts of the tree do (an earlier scan that
 // was left behind), the walk widens to the whole tree. The walk has no
-// depth limit of its own: it ends after a pass that reached nothing deeper
-// than the one before.
+// depth limit of its own: it ends after a pass that did not reach its depth
+// limit, as a deeper one would find nothing new.
 //
 // Records on the walk's path may be destroyed while it runs (a folder
 // vanished from disk and its parent was enumerated again): the walk then
@@ -58,7 +59,8 @@ class QTimer;
 //    texts (UM_STATUS_TEXT) and an empty text when the walk ends;
 //  - the file list (FolderListDisplay, also a DupFileList) and the
 //    duplicates window (DuplicatesDisplay) are reached through their
-//    process-wide instances; either may be missing.
+//    process-wide instances; either may be missing;
+//  - as a SizeDisplay it redraws its labels after the size format changed.
 //
 // UI thread only, except where DupGroupOwner says otherwise. The first view
 // constructed is TheBrowserView() until it is destroyed.
@@ -66,7 +68,8 @@ class LarkspurBrowserView : public FileBrowserView,
                             public ProcessInstance<LarkspurBrowserView>,
                             public FolderTreeActions,
                             public DupGroupOwner,
-                            public framework::ScanControl {
+                            public framework::ScanControl,
+                            public framework::SizeDisplay {
     Q_OBJECT
 
 public:
@@ -149,6 +152,7 @@ public:
     void ResetTraversal();
     // Redraws every label (after a change of the size format).
     void RedrawAll();
+    void RefreshSizes() override { RedrawAll(); }
 
     // --- Hooks ----------------------------------------------------------
     QString GetItemText(const TreeItemRecord& record) override;
