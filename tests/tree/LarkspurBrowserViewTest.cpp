@@ -279,8 +279,7 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
 {
     ASSERT_TRUE(m_files.MakeDir("top/a"));
     BringTopIntoTree();
-    m_view.resize(600, 400);
-    m_view.show();
+    m_view.resize(600, 400);  // laid out, not shown: nothing paints
     const QModelIndex index = m_view.Tree().IndexOf(m_top);
     m_view.scrollTo(index);  // opens the ancestors, which lays the tree out anew
     QCoreApplication::processEvents();
