@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <functional>
@@ -56,7 +57,7 @@ public:
     std::vector<std::string> statusTexts;
     int clearRequests = 0;
     std::function<void()> afterTasks;
-    std::function<void(const FolderRecord*)> onClear;
+    std::function<void()> onClear;
     std::function<void(const std::string&)> onStatus;
 
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
@@ -66,10 +67,9 @@ public:
             view->ProcessCompletedTasks();
             if (afterTasks) afterTasks();
         } else if (message == UM_CLEAR_FOLDER_DUPS) {
-            const auto& folder = *reinterpret_cast<const FolderRecordRef*>(wParam);
             ++clearRequests;
-            if (onClear) onClear(folder.Get());
-            view->ClearFolderDuplicates(folder);
+            if (onClear) onClear();
+            view->ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
         } else if (message == UM_STATUS_TEXT) {
             statusTexts.push_back(*reinterpret_cast<const std::string*>(wParam));
             if (onStatus) onStatus(statusTexts.back());
@@ -78,7 +78,8 @@ public:
     }
 };
 
-class FakeFileList : public FolderListDisplay, public DupFileList, public platform::MessageWindow {
+// The file list; the duplicate marks it would show are dropped (window 0).
+class FakeFileList : public FolderListDisplay, public DupFileList {
 public:
     std::vector<FolderRecord*> shown;
     int refreshes = 0;
@@ -89,15 +90,11 @@ public:
     void UpdateFolderRow(FolderRecord&) override {}
     void ForgetFolder(FolderRecord& folder) override { forgotten.insert(&folder); }
     void SelectFileByName(const std::string&) override {}
-    platform::WindowHandle DupStateWindow() const override { return Handle(); }
+    platform::WindowHandle DupStateWindow() const override { return 0; }
     void MarkFolderSearched(FolderRecord&) override {}
-    platform::MessageResult OnMessage(platform::MessageId, platform::WParam,
-                                      platform::LParam) override
-    {
-        return 0;
-    }
 };
 
+// Lists the groups of two or more, as the duplicates window does.
 class FakeDuplicatesWindow : public DuplicatesDisplay {
 public:
     std::set<const DupGroup*> listed;
@@ -107,22 +104,14 @@ public:
     {
         if (group.MemberCount() > 1) listed.insert(&group);
     }
-    void RemoveGroup(DupGroup& group) override
-    {
-        listed.erase(&group);
-        calls.push_back("remove");
-    }
+    void RemoveGroup(DupGroup& group) override { listed.erase(&group), calls.push_back("remove"); }
     void RefreshGroup(DupGroup& group) override
     {
         if (group.MemberCount() < 2) listed.erase(&group);
         calls.push_back("refresh");
     }
-    void ClearAll() override
-    {
-        listed.clear();
-        calls.push_back("clear");
-    }
-    void EnableLists(bool enable) override { calls.push_back(enable ? "enable" : "disable"); }
+    void ClearAll() override { listed.clear(), calls.push_back("clear"); }
+    void EnableLists(bool on) override { calls.push_back(on ? "enable" : "disable"); }
 };
 
 class LarkspurBrowserViewTest : public ::testing::Test {
@@ -139,40 +128,37 @@ protected:
     }
     void TearDown() override { framework::SizeTextSource::SetInstance(nullptr); }
 
+    bool Dirs(std::initializer_list<const char*> folders)
+    {
+        return std::all_of(folders.begin(), folders.end(),
+                           [this](const char* folder) { return m_files.MakeDir(folder); });
+    }
+    bool File(const std::string& relative, std::size_t size)
+    {
+        return m_files.MakeFile(relative, std::string(size, 'x'));
+    }
     // Brings top into the tree as expanding down to it would.
     void BringTopIntoTree()
     {
         m_top = FolderPopulation::BringPathIntoTree(m_view, Real(m_files.Path("top")));
         ASSERT_NE(m_top, TreeItem::None);
     }
-    // The record of a folder below the scratch root ("top/a"); null when it
-    // is not in the tree.
+    // The record of "top/a/b"; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative)
     {
-        TreeItem item = m_top;
+        TreeItemRecord* record = m_view.RecordOf(m_top);
         const std::filesystem::path path(relative);
-        for (auto it = std::next(path.begin()); it != path.end() && item != TreeItem::None; ++it) {
-            TreeItem child = m_view.Tree().FirstChild(item);
-            while (child != TreeItem::None && m_view.RecordOf(child)->name != it->string()) {
-                child = m_view.Tree().NextSibling(child);
+        for (auto it = std::next(path.begin()); it != path.end() && record; ++it) {
+            record = m_view.FirstChildRecord(*record);
+            while (record && record->name != it->string()) {
+                record = m_view.NextSiblingRecord(*record);
             }
-            item = child;
         }
-        return item == TreeItem::None ? nullptr : static_cast<FolderRecord*>(m_view.RecordOf(item));
+        return static_cast<FolderRecord*>(record);
     }
     QString Label(const std::string& relative)
     {
-        FolderRecord* record = Record(relative);
-        return record ? m_view.Tree().ItemText(record->item) : QString("(gone)");
-    }
-    std::vector<std::string> ChildNames(const std::string& relative)
-    {
-        std::vector<std::string> names;
-        for (TreeItemRecord* child = m_view.FirstChildRecord(*Record(relative)); child;
-             child = m_view.NextSiblingRecord(*child)) {
-            names.push_back(child->name);
-        }
-        return names;
+        return Record(relative) ? m_view.Tree().ItemText(Record(relative)->item) : "(gone)";
     }
     // What a plain left click on the folder does (the base populates first).
     void Click(const std::string& relative)
@@ -187,10 +173,9 @@ protected:
                    !m_main.statusTexts.empty() && m_main.statusTexts.back().empty();
         });
     }
-    // The disk space of the files of a folder's whole subtree, from the disk.
-    FileSize DiskSpaceOnDisk(const std::string& relative)
+    // The label of a folder whose subtree's size is known, read from the disk.
+    QString SizedLabel(const std::string& relative)
     {
-        const std::uint32_t cluster = Record("top")->clusterSize;
         FileSize total;
         std::vector<std::string> folders{m_files.Path(relative) + "/"};
         while (!folders.empty()) {
@@ -198,33 +183,25 @@ protected:
             folders.pop_back();
             platform::DirectorySearch search;
             platform::FindData entry;
-            if (!search.Start(folder + "*", entry)) continue;
-            do {
+            for (bool more = search.Start(folder + "*", entry); more; more = search.Next(entry)) {
                 if (!entry.IsDirectory()) {
-                    total += AllocatedSize(entry, cluster);
+                    total += AllocatedSize(entry, Record("top")->clusterSize);
                 } else if (entry.name != "." && entry.name != "..") {
                     folders.push_back(folder + entry.name + "/");
                 }
-            } while (search.Next(entry));
+            }
         }
-        return total;
+        return "[" + QString::fromStdString(total.ToString()) + "] " +
+               QString::fromStdString(std::filesystem::path(relative).filename());
     }
-    QString SizedLabel(const std::string& relative, const std::string& name)
-    {
-        return "[" + QString::fromStdString(DiskSpaceOnDisk(relative).ToString()) + "] " +
-               QString::fromStdString(name);
-    }
-    // Every folder of top's subtree in the tree, depth first.
+    // Every folder of top's subtree in the tree.
     std::vector<FolderRecord*> Subtree()
     {
-        std::vector<FolderRecord*> all;
-        std::vector<FolderRecord*> stack{Record("top")};
-        while (!stack.empty()) {
-            all.push_back(stack.back());
-            stack.pop_back();
-            for (TreeItemRecord* c = m_view.FirstChildRecord(*all.back()); c;
+        std::vector<FolderRecord*> all{Record("top")};
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            for (TreeItemRecord* c = m_view.FirstChildRecord(*all[i]); c;
                  c = m_view.NextSiblingRecord(*c)) {
-                stack.push_back(static_cast<FolderRecord*>(c));
+                all.push_back(static_cast<FolderRecord*>(c));
             }
         }
         return all;
@@ -241,16 +218,13 @@ protected:
 
 TEST_F(LarkspurBrowserViewTest, PlainClickShowsEmptyBracketsThenFillsThemWithSubtreeSizes)
 {
-    ASSERT_TRUE(m_files.MakeFile("top/f", std::string(5000, 'a')));
-    ASSERT_TRUE(m_files.MakeDir("top/a"));
-    ASSERT_TRUE(m_files.MakeFile("top/a/g", std::string(100, 'b')));
-    ASSERT_TRUE(m_files.MakeDir("top/b"));
+    ASSERT_TRUE(Dirs({"top/a", "top/b"}) && File("top/f", 5000) && File("top/a/g", 100));
     BringTopIntoTree();
-    std::vector<QString> waitingLabels;  // of top, sized but waiting for its subfolders
+    std::vector<QString> waiting;  // top's labels while sized but waiting for its subfolders
     m_main.afterTasks = [&] {
         const FolderRecord* top = Record("top");
         if (top->Has(FolderRecord::OwnSizeKnown) && !top->Has(FolderRecord::TreeSizeKnown)) {
-            waitingLabels.push_back(Label("top"));
+            waiting.push_back(Label("top"));
         }
     };
 
@@ -258,17 +232,15 @@ TEST_F(LarkspurBrowserViewTest, PlainClickShowsEmptyBracketsThenFillsThemWithSub
     EXPECT_EQ(Label("top"), "[ ] top");
     EXPECT_EQ(Label("top/a"), "[ ] a");
     EXPECT_EQ(Label("top/b"), "[ ] b");
-    EXPECT_TRUE(m_view.IsScanning());
-    // Found only by the queued enumeration of a, with a's marks.
-    ASSERT_TRUE(m_files.MakeDir("top/a/later"));
-    ASSERT_TRUE(m_files.MakeFile("top/a/later/h", std::string(9000, 'c')));
+    // Comes into the tree with the queued enumeration of a, and a's marks.
+    ASSERT_TRUE(Dirs({"top/a/later"}) && File("top/a/later/h", 9000));
 
     ASSERT_TRUE(WaitUntilIdle());
-    ASSERT_FALSE(waitingLabels.empty());
-    EXPECT_EQ(waitingLabels, std::vector<QString>(waitingLabels.size(), "[ ] top"));
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top"));
-    EXPECT_EQ(Label("top/a"), SizedLabel("top/a", "a"));
-    EXPECT_EQ(Label("top/a/later"), SizedLabel("top/a/later", "later"));
+    ASSERT_FALSE(waiting.empty());
+    EXPECT_EQ(waiting, std::vector<QString>(waiting.size(), "[ ] top"));
+    EXPECT_EQ(Label("top"), SizedLabel("top"));
+    EXPECT_EQ(Label("top/a"), SizedLabel("top/a"));
+    EXPECT_EQ(Label("top/a/later"), SizedLabel("top/a/later"));
     EXPECT_EQ(Label("top/b"), "[0] b");
     EXPECT_EQ(Record("top")->treeSize.Bytes(), 14100);
     EXPECT_TRUE(m_view.HasScannedSomething());
@@ -277,7 +249,7 @@ TEST_F(LarkspurBrowserViewTest, PlainClickShowsEmptyBracketsThenFillsThemWithSub
 
 TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
 {
-    ASSERT_TRUE(m_files.MakeDir("top/a"));
+    ASSERT_TRUE(Dirs({"top/a"}));
     BringTopIntoTree();
     m_view.resize(600, 400);  // laid out, not shown: nothing paints
     const QModelIndex index = m_view.Tree().IndexOf(m_top);
@@ -304,52 +276,45 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
 
 TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
 {
-    for (const char* folder : {"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c",
-                               "top/c/c1", "top/c/c1/c11", "top/c/c1/c11/c111"}) {
-        ASSERT_TRUE(m_files.MakeDir(folder));
-    }
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c",
+                      "top/c/c1", "top/c/c1/c11", "top/c/c1/c11/c111"}));
     BringTopIntoTree();
     m_view.SetDuplicateMode(false);
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
 
-    // Each size scan announces its folder once.
+    // Each size scan announces its folder once, as it is queued.
     const std::string prefix = "Scanning: " + Real(m_files.Path("top"));
-    std::vector<int> depths;
+    std::vector<long> depths;
     for (const std::string& text : m_main.statusTexts) {
-        if (text.rfind(prefix, 0) == 0) {
-            const std::string rest = text.substr(prefix.size());
-            depths.push_back(int(std::count(rest.begin(), rest.end(), '/')) - 1);
-        }
+        if (text.rfind(prefix, 0) == 0) depths.push_back(std::count(text.begin(), text.end(), '/'));
     }
-    EXPECT_EQ(depths, (std::vector<int>{0, 1, 1, 1, 2, 2, 2, 3, 3, 4}));
+    ASSERT_FALSE(depths.empty());
+    const long top = depths.front();
+    for (long& depth : depths) depth -= top;
+    EXPECT_EQ(depths, (std::vector<long>{0, 1, 1, 1, 2, 2, 2, 3, 3, 4}));
     EXPECT_EQ(Label("top/c/c1/c11/c111"), "[0] c111");
 }
 
 TEST_F(LarkspurBrowserViewTest, WidensToWorkLeftBehindElsewhereInTheTree)
 {
-    for (const char* folder : {"top/x", "top/x/x1", "top/x/x1/x11", "top/y", "top/y/y1"}) {
-        ASSERT_TRUE(m_files.MakeDir(folder));
-    }
-    ASSERT_TRUE(m_files.MakeFile("top/x/x1/x11/f", "12345"));
+    ASSERT_TRUE(Dirs({"top/x", "top/x/x1", "top/x/x1/x11", "top/y", "top/y/y1"}));
+    ASSERT_TRUE(File("top/x/x1/x11/f", 5));
     BringTopIntoTree();
     Click("top/x");
     Click("top/y");  // the walk now covers y only
 
     ASSERT_TRUE(WaitUntilIdle());
-    EXPECT_EQ(Label("top/x"), SizedLabel("top/x", "x"));
-    EXPECT_EQ(Label("top/x/x1/x11"), SizedLabel("top/x/x1/x11", "x11"));
+    EXPECT_EQ(Label("top/x"), SizedLabel("top/x"));
+    EXPECT_EQ(Label("top/x/x1/x11"), SizedLabel("top/x/x1/x11"));
     EXPECT_EQ(Label("top/y/y1"), "[0] y1");
     EXPECT_EQ(Label("top"), "top");  // never asked for
 }
 
 TEST_F(LarkspurBrowserViewTest, EscapeDropsEveryPendingMarkAndKeepsKnownSizes)
 {
-    ASSERT_TRUE(m_files.MakeDir("top/a"));
-    ASSERT_TRUE(m_files.MakeFile("top/a/f", std::string(3000, 'a')));
-    for (const char* folder : {"top/b", "top/b/b1", "top/b/b1/b11", "top/b/b1/b11/b111"}) {
-        ASSERT_TRUE(m_files.MakeDir(folder));
-    }
+    ASSERT_TRUE(Dirs({"top/a", "top/b", "top/b/b1", "top/b/b1/b11", "top/b/b1/b11/b111"}));
+    ASSERT_TRUE(File("top/a/f", 3000));
     BringTopIntoTree();
     m_main.afterTasks = [&] {
         if (m_view.IsScanning() && Record("top/a")->Has(FolderRecord::TreeSizeKnown)) {
@@ -359,7 +324,7 @@ TEST_F(LarkspurBrowserViewTest, EscapeDropsEveryPendingMarkAndKeepsKnownSizes)
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
 
-    EXPECT_EQ(Label("top/a"), SizedLabel("top/a", "a"));
+    EXPECT_EQ(Label("top/a"), SizedLabel("top/a"));
     for (const FolderRecord* record : Subtree()) {
         EXPECT_EQ(record->flags & FolderRecord::ClearPendingMask, 0) << record->name;
         EXPECT_FALSE(m_view.Tree().ItemText(record->item).startsWith("[ ]")) << record->name;
@@ -369,36 +334,34 @@ TEST_F(LarkspurBrowserViewTest, EscapeDropsEveryPendingMarkAndKeepsKnownSizes)
 
 TEST_F(LarkspurBrowserViewTest, EqualSizesAreOrderedByNameWithoutRegardToCase)
 {
-    ASSERT_TRUE(m_files.MakeDir("top/beta"));
-    ASSERT_TRUE(m_files.MakeDir("top/Alpha"));
-    ASSERT_TRUE(m_files.MakeDir("top/gamma"));
-    ASSERT_TRUE(m_files.MakeDir("top/Delta"));
-    ASSERT_TRUE(m_files.MakeFile("top/gamma/big", std::string(100000, 'g')));
-    ASSERT_TRUE(m_files.MakeFile("top/beta/f", "x"));
-    ASSERT_TRUE(m_files.MakeFile("top/Alpha/f", "y"));
+    ASSERT_TRUE(Dirs({"top/beta", "top/Alpha", "top/gamma", "top/Delta"}));
+    ASSERT_TRUE(File("top/gamma/big", 100000) && File("top/beta/f", 1) && File("top/Alpha/f", 1));
     BringTopIntoTree();
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
-    EXPECT_EQ(ChildNames("top"), (std::vector<std::string>{"gamma", "Alpha", "beta", "Delta"}));
+    std::vector<std::string> names;
+    for (TreeItemRecord* c = m_view.FirstChildRecord(*Record("top")); c;
+         c = m_view.NextSiblingRecord(*c)) {
+        names.push_back(c->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"gamma", "Alpha", "beta", "Delta"}));
 }
 
 TEST_F(LarkspurBrowserViewTest, SwitchingDuplicateSearchOffLetsTheSizeScanFinish)
 {
-    for (const char* folder : {"top/a", "top/a/a1", "top/b"}) {
-        ASSERT_TRUE(m_files.MakeDir(folder));
-        ASSERT_TRUE(m_files.MakeFile(std::string(folder) + "/same", "identical contents"));
-    }
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/b"}));
+    ASSERT_TRUE(File("top/a/same", 18) && File("top/a/a1/same", 18) && File("top/b/same", 18));
     BringTopIntoTree();
     m_list.refreshes = 0;
     // While the first duplicate search runs.
-    m_main.onClear = [&](const FolderRecord*) {
+    m_main.onClear = [&] {
         if (m_view.DuplicateMode()) m_view.SetDuplicateMode(false);
     };
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
 
     EXPECT_EQ(m_main.clearRequests, 1) << "no duplicate search after the switch";
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top"));
+    EXPECT_EQ(Label("top"), SizedLabel("top"));
     for (const FolderRecord* record : Subtree()) {
         EXPECT_EQ(record->flags & FolderRecord::ClearDupsMask, 0) << record->name;
         EXPECT_EQ(record->duplicates, nullptr);
@@ -409,24 +372,17 @@ TEST_F(LarkspurBrowserViewTest, SwitchingDuplicateSearchOffLetsTheSizeScanFinish
 
 TEST_F(LarkspurBrowserViewTest, DuplicatesAcrossFoldersReachTheWindowAndLeaveWithTheirFolders)
 {
-    const std::string contents(20000, 'd');
-    for (const char* folder : {"top/p", "top/q", "top/r"}) {
-        ASSERT_TRUE(m_files.MakeDir(folder));
-    }
-    ASSERT_TRUE(m_files.MakeFile("top/p/one", contents));
-    ASSERT_TRUE(m_files.MakeFile("top/q/two", contents));
-    ASSERT_TRUE(m_files.MakeFile("top/r/three", contents));
-    ASSERT_TRUE(m_files.MakeFile("top/p/unique", "nothing like it"));
+    ASSERT_TRUE(Dirs({"top/p", "top/q", "top/r"}));
+    ASSERT_TRUE(File("top/p/one", 20000) && File("top/q/two", 20000) &&
+                File("top/r/three", 20000) && m_files.MakeFile("top/p/unique", "no copy"));
     BringTopIntoTree();
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
-
     ASSERT_EQ(m_dups.listed.size(), 1u);
-    const DupGroup* group = *m_dups.listed.begin();
-    EXPECT_EQ(group->MemberCount(), 3);
+    EXPECT_EQ((*m_dups.listed.begin())->MemberCount(), 3);
 
-    // Folders that vanish take their members out of the group; the last
-    // one takes the group with it.
+    // Folders that vanish take their members out of their groups; a group's
+    // last member takes the group with it.
     std::filesystem::remove_all(m_files.Path("top/q"));
     std::filesystem::remove_all(m_files.Path("top/r"));
     m_view.PopulateChildren(m_top);
@@ -434,29 +390,24 @@ TEST_F(LarkspurBrowserViewTest, DuplicatesAcrossFoldersReachTheWindowAndLeaveWit
     EXPECT_TRUE(m_dups.listed.empty());
     std::filesystem::remove_all(m_files.Path("top/p"));
     m_view.PopulateChildren(m_top);
+    EXPECT_EQ(m_dups.calls.size(), 4u);
     EXPECT_EQ(m_dups.calls.back(), "remove");
     EXPECT_EQ(m_list.forgotten.size(), 3u);
-
-    std::size_t groups = 0;
     for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
-        for (DupGroup* g = m_view.Duplicates().Chain(bucket); g; g = g->next) ++groups;
+        ASSERT_EQ(m_view.Duplicates().Chain(bucket), nullptr);
     }
-    EXPECT_EQ(groups, 0u);
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top")) << "the totals follow at once";
+    EXPECT_EQ(Label("top"), SizedLabel("top")) << "the totals follow at once";
 }
 
 TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalk)
 {
-    for (const char* folder : {"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1",
-                               "top/b/b1/b11"}) {
-        ASSERT_TRUE(m_files.MakeDir(folder));
-        ASSERT_TRUE(m_files.MakeFile(std::string(folder) + "/f", folder));
-    }
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/b/b1/b11"}));
+    ASSERT_TRUE(File("top/a/f", 10) && File("top/a/a1/f", 20) && File("top/b/b1/b11/f", 30));
     BringTopIntoTree();
     const std::string doomed = Real(m_files.Path("top/a/a1")) + "/";
     bool removed = false;
-    // When a1, the walk's current folder, is being scanned, it vanishes and
-    // its parent is expanded.
+    // While a1, the walk's current folder, is scanned, it vanishes from the
+    // disk and its parent is expanded.
     m_main.onStatus = [&](const std::string& text) {
         if (!removed && text == "Scanning: " + doomed) {
             removed = true;
@@ -469,17 +420,15 @@ TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheW
 
     ASSERT_TRUE(removed);
     EXPECT_EQ(Record("top/a/a1"), nullptr);
-    EXPECT_EQ(Label("top/a"), SizedLabel("top/a", "a"));
-    EXPECT_EQ(Label("top/b/b1/b11"), SizedLabel("top/b/b1/b11", "b11"));
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top"));
+    EXPECT_EQ(Label("top/a"), SizedLabel("top/a"));
+    EXPECT_EQ(Label("top/b/b1/b11"), SizedLabel("top/b/b1/b11"));
+    EXPECT_EQ(Label("top"), SizedLabel("top"));
 }
 
 TEST_F(LarkspurBrowserViewTest, VanishedSubfolderAfterAScanGivesItsAncestorsNewTotalsAtOnce)
 {
-    ASSERT_TRUE(m_files.MakeDir("top/a"));
-    ASSERT_TRUE(m_files.MakeDir("top/a/gone"));
-    ASSERT_TRUE(m_files.MakeFile("top/a/f", std::string(7000, 'f')));
-    ASSERT_TRUE(m_files.MakeFile("top/a/gone/g", std::string(30000, 'g')));
+    ASSERT_TRUE(Dirs({"top/a", "top/a/gone"}) && File("top/a/f", 7000) &&
+                File("top/a/gone/g", 30000));
     BringTopIntoTree();
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
@@ -488,8 +437,8 @@ TEST_F(LarkspurBrowserViewTest, VanishedSubfolderAfterAScanGivesItsAncestorsNewT
     std::filesystem::remove_all(m_files.Path("top/a/gone"));
     m_view.PopulateChildren(Record("top/a")->item);  // as expanding a does
     EXPECT_NE(Label("top"), before);
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top"));
-    EXPECT_EQ(Label("top/a"), SizedLabel("top/a", "a"));
+    EXPECT_EQ(Label("top"), SizedLabel("top"));
+    EXPECT_EQ(Label("top/a"), SizedLabel("top/a"));
     EXPECT_EQ(Record("top")->treeSize.Bytes(), 7000);
 }
 
@@ -500,20 +449,20 @@ TEST_F(LarkspurBrowserViewTest, ThreeHundredLevelsDeepAreAllSized)
         relative += "/d";
         ASSERT_TRUE(m_files.MakeDir(relative));
         if (level % 60 == 0) {
-            ASSERT_TRUE(m_files.MakeFile(relative + "/f", std::string(level, 'z')));
+            ASSERT_TRUE(File(relative + "/f", level));
         }
     }
     BringTopIntoTree();
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
-    EXPECT_EQ(Label(relative), SizedLabel(relative, "d"));
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top"));
+    EXPECT_EQ(Label(relative), SizedLabel(relative));
+    EXPECT_EQ(Label("top"), SizedLabel("top"));
     EXPECT_EQ(Record("top")->treeSize.Bytes(), 60 + 120 + 180 + 240 + 300);
 }
 
 TEST_F(LarkspurBrowserViewTest, WorkThatCannotBeQueuedStillEndsTheWalk)
 {
-    ASSERT_TRUE(m_files.MakeDir("top/a"));
+    ASSERT_TRUE(Dirs({"top/a"}));
     BringTopIntoTree();
     // A folder outside the file system marked as waiting for its size.
     auto* computer = static_cast<FolderRecord*>(m_view.RecordOf(m_view.Tree().FirstChild({})));
@@ -524,7 +473,7 @@ TEST_F(LarkspurBrowserViewTest, WorkThatCannotBeQueuedStillEndsTheWalk)
         [this] { return !m_view.IsScanning() && TaskManager::Instance().PendingCount() == 0; },
         std::chrono::seconds(20)));
     ASSERT_TRUE(WaitUntilIdle());  // and the status line is cleared
-    EXPECT_EQ(Label("top"), SizedLabel("top", "top"));
+    EXPECT_EQ(Label("top"), SizedLabel("top"));
 }
 
 }  // namespace
