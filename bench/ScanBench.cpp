@@ -41,8 +41,8 @@ bool WriteFile(const std::string& path, const std::string& contents)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const bool ok = ::write(fd, contents.data(), contents.size()) ==
-                    static_cast<ssize_t>(contents.size());
+    const bool ok =
+        ::write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size());
     return ::close(fd) == 0 && ok;
 }
 
@@ -148,13 +148,12 @@ void Report(const char* what, const ScanResult& result, double duSeconds)
     std::printf("%-34s %8.2f s  (%5.1f x du)  disk space %s bytes\n", what, result.seconds,
                 duSeconds > 0 ? result.seconds / duSeconds : 0.0,
                 result.diskSpace.ToString().c_str());
-    std::printf("  UI event loop lateness over %zu ticks of 10 ms: p50 %.1f ms, p99 %.1f ms, "
-                "max %.1f ms\n",
-                result.lateMs.size(), Percentile(result.lateMs, 0.50),
-                Percentile(result.lateMs, 0.99),
-                result.lateMs.empty()
-                    ? 0.0
-                    : *std::max_element(result.lateMs.begin(), result.lateMs.end()));
+    std::printf(
+        "  UI event loop lateness over %zu ticks of 10 ms: p50 %.1f ms, p99 %.1f ms, "
+        "max %.1f ms\n",
+        result.lateMs.size(), Percentile(result.lateMs, 0.50), Percentile(result.lateMs, 0.99),
+        result.lateMs.empty() ? 0.0
+                              : *std::max_element(result.lateMs.begin(), result.lateMs.end()));
 }
 
 }  // namespace
@@ -192,9 +191,9 @@ int main(int argc, char** argv)
     du.start("du", {"-s", "-B1", QString::fromStdString(root)});
     du.waitForFinished(-1);
     const double duSeconds = double(clock.nsecsElapsed()) / 1e9;
-    std::printf("%-34s %8.2f s             disk space %s",
-                "du -s", duSeconds, du.readAllStandardOutput().split('\t').value(0).constData());
-    std::printf(" bytes\n");
+    std::printf("%-34s %8.2f s             disk space %s", "du -s", duSeconds,
+                du.readAllStandardOutput().split('\t').value(0).constData());
+    std::printf(" bytes (the folders' own blocks included)\n");
 
     MainView main;
     LarkspurBrowserView view;

@@ -329,8 +329,7 @@ void LarkspurBrowserView::MarkForSizeScan(FolderRecord& record)
 
 void LarkspurBrowserView::MarkForDuplicateScan(FolderRecord& record)
 {
-    Mark(record, FolderRecord::DupsKnown, FolderRecord::DupsQueued,
-         FolderRecord::TreeDupsPending);
+    Mark(record, FolderRecord::DupsKnown, FolderRecord::DupsQueued, FolderRecord::TreeDupsPending);
 }
 
 void LarkspurBrowserView::ClearStateBits(FolderRecord& record, std::uint16_t mask)
@@ -466,7 +465,7 @@ bool LarkspurBrowserView::FindNextFolderToScan()
                 return true;
             }
             step = m_depth < m_depthLimit && candidate->IsPendingBelow() ? Step::Descend
-                                                                          : Step::NextSibling;
+                                                                         : Step::NextSibling;
         }
     }
 }

@@ -62,7 +62,8 @@ class QTimer;
 //    process-wide instances; either may be missing;
 //  - as a SizeDisplay it redraws its labels after the size format changed.
 //
-// UI thread only, except where DupGroupOwner says otherwise. The first view
+// UI thread only; the worker reaches the view only through messages and the
+// duplicate data under the tree-data lock. The first view
 // constructed is TheBrowserView() until it is destroyed.
 class LarkspurBrowserView : public FileBrowserView,
                             public ProcessInstance<LarkspurBrowserView>,

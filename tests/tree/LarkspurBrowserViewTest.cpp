@@ -276,8 +276,8 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
 
 TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c",
-                      "top/c/c1", "top/c/c1/c11", "top/c/c1/c11/c111"}));
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c", "top/c/c1",
+                      "top/c/c1/c11", "top/c/c1/c11/c111"}));
     BringTopIntoTree();
     m_view.SetDuplicateMode(false);
     Click("top");
