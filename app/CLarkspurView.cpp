@@ -3,12 +3,21 @@
 #include <algorithm>
 
 #include <QKeyEvent>
+#include <QSplitter>
 
 #include "app/CLarkspurApp.h"
+#include "app/SplitterPlacement.h"
+#include "engine/TaskManager.h"
+#include "engine/WindowMessages.h"
 #include "framework/ScanControl.h"
 #include "framework/SizeDisplay.h"
+#include "lists/BrindleDupsListView.h"
+#include "lists/BrindleFileListView.h"
+#include "lists/LarkspurDupsWnd.h"
+#include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
 #include "resources/CommandIds.h"
+#include "tree/LarkspurBrowserView.h"
 
 CLarkspurView* TheMainView = nullptr;
 
@@ -17,16 +26,110 @@ CLarkspurView::CLarkspurView(QWidget* parent)
 {
     TheMainView = this;
     setFocusPolicy(Qt::StrongFocus);
+    TaskManager::Instance().SetNotifyWindow(Handle());
 }
 
 CLarkspurView::~CLarkspurView()
 {
+    // A running duplicate search reads the file list and reports to the
+    // duplicates window: no pane goes before the worker is idle. Sent
+    // messages are still answered meanwhile, by this view and the tree.
+    TaskManager::Instance().CancelAll();
+    TaskManager::Instance().WaitUntilIdle();
+    m_sizeDisplays.clear();
+    m_panes.clear();
+    m_browserPane = nullptr;
+    delete m_dupsPane;
+    m_dupsPane = nullptr;
+    delete m_fileList;
+    m_fileList = nullptr;
+    delete m_tree;
+    m_tree = nullptr;
     if (TheMainView == this) TheMainView = nullptr;
+}
+
+int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandRouter* router)
+{
+    // The outer splitter is placed by hand (resizeEvent), not by a layout: a
+    // lower pane that no longer fits keeps its height and the splitter may
+    // stand partly above the view's edge.
+    m_outer = new QSplitter(Qt::Vertical, this);
+    m_outer->setChildrenCollapsible(true);
+    m_inner = new QSplitter(Qt::Horizontal, m_outer);
+    m_inner->setChildrenCollapsible(true);
+
+    m_tree = new LarkspurBrowserView(m_inner);
+    m_tree->SetMainView(Handle());
+    m_tree->SetFrame(frame);
+    m_fileList = new LarkspurListView(m_inner);
+    m_fileList->SetTree(m_tree);
+    m_fileList->SetCommandRouter(router);
+    m_fileList->SetShowCopy([](DupMember& member) {
+        if (LarkspurDupsWnd* dups = LarkspurDupsWnd::Instance()) dups->ShowCopy(member);
+    });
+    m_inner->setSizes({315, 300});
+    m_inner->setStretchFactor(1, 1);
+
+    m_dupsPane = new LarkspurDupsWnd(m_outer);
+    m_dupsPane->SetDataLock(&m_tree->DataLock());
+    m_dupsPane->EnableLists(m_tree->DuplicateMode());
+    m_outer->setStretchFactor(0, 1);
+    m_outer->setStretchFactor(1, 0);
+    m_outer->setGeometry(0, 0, width(), height());
+
+    SetBrowserPane(m_tree);
+    for (framework::SizeDisplay* display :
+         std::initializer_list<framework::SizeDisplay*>{m_tree, m_fileList, m_dupsPane})
+        AddSizeDisplay(display);
+    AddPane(m_tree);
+    AddPane(m_fileList);
+    AddPane(&m_dupsPane->GroupsList());
+    AddPane(&m_dupsPane->CopiesList());
+    return 0;
 }
 
 void CLarkspurView::OnInitialUpdate()
 {
     if (CLarkspurApp* app = CLarkspurApp::Instance()) app->LoadProtectSetting();
+    if (m_tree == nullptr) return;
+    m_tree->OnInitialUpdate();
+    m_outer->setGeometry(0, 0, width(), height());
+    const int available = m_outer->height() - m_outer->handleWidth();
+    const int upper = SplitterPlacement::InitialUpperRow(height());
+    m_outer->setSizes({upper, std::max(0, available - upper)});
+}
+
+platform::MessageResult CLarkspurView::OnMessage(platform::MessageId message,
+                                                 platform::WParam wParam, platform::LParam)
+{
+    switch (message) {
+    case UM_TASK_DONE:
+        if (m_tree != nullptr) m_tree->ProcessCompletedTasks();
+        break;
+    case UM_CLEAR_FOLDER_DUPS:
+        if (LarkspurBrowserView* tree = LarkspurBrowserView::Instance())
+            tree->ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CLarkspurView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_outer == nullptr) return;
+    const QList<int> rows = m_outer->sizes();
+    const bool laidOut = rows.size() == 2 && m_outer->height() > 0;
+    const SplitterPlacement placement = SplitterPlacement::ForViewHeight(
+        laidOut ? rows[0] : -1, laidOut ? rows[1] : -1, m_outer->height(), height());
+    const int top = placement.keepTop ? m_outer->y() : placement.top;
+    m_outer->setGeometry(0, top, width(), placement.height);
+    if (placement.upperRow) {
+        const int lower = placement.height - m_outer->handleWidth() - *placement.upperRow;
+        m_outer->setSizes({*placement.upperRow, std::max(0, lower)});
+    }
 }
 
 void CLarkspurView::SetProtectSystemFiles(bool on)

@@ -6,27 +6,53 @@
 #include <QWidget>
 
 #include "framework/CommandTarget.h"
+#include "platform/MessageWindow.h"
+
+class QSplitter;
+class LarkspurBrowserView;
+class LarkspurListView;
+class LarkspurDupsWnd;
 
 namespace framework {
+class CommandRouter;
 class ScanControl;
 class SizeDisplay;
 }  // namespace framework
 
-// The main view: fills the frame's client area, holds the system-file
-// protection flag and forwards the frame's scan commands to the sized folder
-// tree. It has no panes until the tree pane is attached (SetBrowserPane)
-// and the panes that show sizes are added (AddSizeDisplay); without them
-// the forwarders do nothing. UI thread only.
-class CLarkspurView : public QWidget, public framework::CommandTarget {
+// The main view: fills the frame's client area with the three panes (the
+// sized folder tree and the file list side by side above the duplicates
+// window), keeps the lower pane's height when the window is resized,
+// receives the worker's UM_TASK_DONE and UM_CLEAR_FOLDER_DUPS and hands them
+// to the tree, holds the system-file protection flag and forwards the
+// frame's scan commands to the tree. UI thread only.
+//
+// Destruction cancels every task and waits for the worker before any pane
+// goes, since a running duplicate search reaches the file list and the
+// duplicates window.
+class CLarkspurView : public QWidget, public platform::MessageWindow, public framework::CommandTarget {
     Q_OBJECT
 
 public:
     explicit CLarkspurView(QWidget* parent = nullptr);
     ~CLarkspurView() override;
 
+    // Makes the panes and wires them to each other; the frame (or 0) gets the
+    // status texts and router (or null) serves the panes' context menus.
+    // Returns 0, or -1 when a pane cannot be made.
+    int CreatePanes(platform::WindowHandle frame, framework::CommandRouter* router);
+
     // Called once, after the view and its document are ready: reads the
-    // protection setting.
+    // protection setting, builds the tree's top level and gives the lower
+    // pane its first height.
     void OnInitialUpdate();
+
+    [[nodiscard]] LarkspurBrowserView* Tree() const { return m_tree; }
+    [[nodiscard]] LarkspurListView* FileList() const { return m_fileList; }
+    [[nodiscard]] LarkspurDupsWnd* DupsPane() const { return m_dupsPane; }
+    [[nodiscard]] QSplitter* OuterSplitter() const { return m_outer; }
+
+    platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
+                                      platform::LParam lParam) override;
 
     [[nodiscard]] bool ProtectSystemFiles() const { return m_protectSystemFiles; }
     // The directory deletions are kept out of while protection is on, as
@@ -61,8 +87,14 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QSplitter* m_outer = nullptr;
+    QSplitter* m_inner = nullptr;
+    LarkspurBrowserView* m_tree = nullptr;
+    LarkspurListView* m_fileList = nullptr;
+    LarkspurDupsWnd* m_dupsPane = nullptr;
     framework::ScanControl* m_browserPane = nullptr;
     std::vector<framework::SizeDisplay*> m_sizeDisplays;
     std::vector<QWidget*> m_panes;

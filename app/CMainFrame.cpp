@@ -64,6 +64,7 @@ int CMainFrame::Create(CLarkspurDoc* document)
 
     m_view = new CLarkspurView(this);
     setCentralWidget(m_view);
+    if (m_view->CreatePanes(Handle(), m_router) != 0) return -1;
 
     m_router->SetFallbackTargets({m_view, m_document, this, CLarkspurApp::Instance()});
     m_router->SetUpdateWhenIdle(true);
