@@ -4,6 +4,7 @@
 #include "app/CLarkspurDoc.h"
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
+#include "platform/ImageList.h"
 #include "platform/MessageQueue.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -41,6 +42,7 @@ CLarkspurApp::~CLarkspurApp()
 {
     m_mainFrame.reset();
     m_document.reset();
+    platform::ImageList::SetSystem(nullptr);
     framework::SizeTextSource::SetInstance(nullptr);
     g_app = nullptr;
 }
@@ -53,6 +55,8 @@ bool CLarkspurApp::InitInstance()
     setOrganizationName(kCompany);
     setApplicationName(resources::StringTable::Load(resources::IDS_APPLICATION_TITLE));
     platform::MessageQueue::Instance().AttachToCurrentThread();
+    m_images = std::make_unique<SystemImageList>();
+    platform::ImageList::SetSystem(m_images.get());
 
     if (!OpenDocumentFile(DocumentNameFrom(arguments()))) return false;
     LoadSizeFormat();

@@ -7,6 +7,7 @@
 #include "app/SizeFormat.h"
 #include "framework/CommandTarget.h"
 #include "framework/SizeTextSource.h"
+#include "framework/SystemImageList.h"
 #include "platform/SettingsStore.h"
 
 class CLarkspurDoc;
@@ -66,6 +67,8 @@ private:
 
     SizeFormat m_sizeFormat = SizeFormat::Bytes;
     platform::SettingsStore m_settings;
+    // The small icons the tree and the file list share; outlives the frame.
+    std::unique_ptr<SystemImageList> m_images;
     std::unique_ptr<CLarkspurDoc> m_document;
     std::unique_ptr<CMainFrame> m_mainFrame;
 };

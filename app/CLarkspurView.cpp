@@ -93,10 +93,19 @@ void CLarkspurView::OnInitialUpdate()
     if (CLarkspurApp* app = CLarkspurApp::Instance()) app->LoadProtectSetting();
     if (m_tree == nullptr) return;
     m_tree->OnInitialUpdate();
+    // The view has its real height only once the frame is shown: until then
+    // every resize lays the panes out as for the first time.
+    m_initialLayoutPending = true;
+    ApplyInitialLayout();
+}
+
+void CLarkspurView::ApplyInitialLayout()
+{
     m_outer->setGeometry(0, 0, width(), height());
-    const int available = m_outer->height() - m_outer->handleWidth();
+    const int available = height() - m_outer->handleWidth();
     const int upper = SplitterPlacement::InitialUpperRow(height());
     m_outer->setSizes({upper, std::max(0, available - upper)});
+    if (isVisible()) m_initialLayoutPending = false;
 }
 
 platform::MessageResult CLarkspurView::OnMessage(platform::MessageId message,
@@ -120,6 +129,10 @@ void CLarkspurView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (m_outer == nullptr) return;
+    if (m_initialLayoutPending) {
+        ApplyInitialLayout();
+        return;
+    }
     const QList<int> rows = m_outer->sizes();
     const bool laidOut = rows.size() == 2 && m_outer->height() > 0;
     const SplitterPlacement placement = SplitterPlacement::ForViewHeight(

@@ -90,6 +90,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void ApplyInitialLayout();
+
+    bool m_initialLayoutPending = false;
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
     LarkspurBrowserView* m_tree = nullptr;

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMenu>
 
@@ -52,8 +53,14 @@ LarkspurListView::LarkspurListView(QWidget* parent)
                          {StringTable::Load(resources::IDS_COLUMN_DISK_SPACE), 80, Qt::AlignRight});
     control.InsertColumn(FileListItem::FileSizeColumn,
                          {StringTable::Load(resources::IDS_COLUMN_FILE_SIZE), 80, Qt::AlignRight});
+    // The locale's full date and time ("%c") is wider in most locales than
+    // 130 pixels: the column takes what a long date needs, at least that.
+    const QString longDate = FileListItem::ModifiedText(
+        QDateTime(QDate(2026, 9, 30), QTime(23, 58, 58)).toSecsSinceEpoch());
+    const int modifiedWidth = std::max(130, fontMetrics().horizontalAdvance(longDate) + 16);
     control.InsertColumn(FileListItem::ModifiedColumn,
-                         {StringTable::Load(resources::IDS_COLUMN_MODIFIED), 130, Qt::AlignLeft});
+                         {StringTable::Load(resources::IDS_COLUMN_MODIFIED), modifiedWidth,
+                          Qt::AlignLeft});
 
     const auto [hasCopies, noCopy] = framework::MarkImages();
     SetStateImages(QPixmap::fromImage(hasCopies), QPixmap::fromImage(noCopy));
