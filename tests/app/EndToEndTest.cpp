@@ -1,0 +1,183 @@
+// The whole program on a scratch corpus: a click on its top folder scans it,
+// and the labels, the duplicate groups and the road from a copy back to its
+// folder and file agree with what is on the disk.
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/CLarkspurApp.h"
+#include "app/CLarkspurView.h"
+#include "engine/FileSize.h"
+#include "engine/FolderPopulation.h"
+#include "engine/TaskManager.h"
+#include "lists/BrindleDupsListView.h"
+#include "lists/BrindleFileListView.h"
+#include "lists/FileListItem.h"
+#include "lists/LarkspurDupsWnd.h"
+#include "lists/LarkspurListView.h"
+#include "support/IsolatedEnvironment.h"
+#include "support/MessagePump.h"
+#include "support/TempTree.h"
+#include "tree/LarkspurBrowserView.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bytes(std::size_t count, unsigned seed)
+{
+    std::string bytes(count, '\0');
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(seed >> 16);
+    }
+    return bytes;
+}
+
+// The space a file takes as the file system reports it: its size rounded up
+// to the volume's allocation unit, or its occupied blocks when they are fewer.
+std::int64_t DiskSpaceOf(const fs::path& file, std::int64_t unit)
+{
+    struct stat status {};
+    if (::lstat(file.c_str(), &status) != 0) return 0;
+    const std::int64_t rounded = (status.st_size + unit - 1) / unit * unit;
+    return std::min<std::int64_t>(rounded, static_cast<std::int64_t>(status.st_blocks) * 512);
+}
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(TheMainView, nullptr);
+        const std::string copy = Bytes(300000, 1);
+        const std::string note = Bytes(20000, 2);
+        std::string nearNote = note;
+        nearNote[15000] ^= 1;  // same size, same head, different later
+        for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
+            ASSERT_TRUE(m_files.MakeDir(folder));
+        ASSERT_TRUE(m_files.MakeFile("top/a/x.bin", copy));
+        ASSERT_TRUE(m_files.MakeFile("top/a/b/z.bin", copy));
+        ASSERT_TRUE(m_files.MakeFile("top/c/y.bin", copy));
+        ASSERT_TRUE(m_files.MakeFile("top/c/big", Bytes(5000000, 3)));
+        ASSERT_TRUE(m_files.MakeFile("top/docs/n1", note));
+        ASSERT_TRUE(m_files.MakeFile("top/docs/n2", note));
+        ASSERT_TRUE(m_files.MakeFile("top/docs/near", nearNote));
+        ASSERT_TRUE(m_files.MakeFile("top/docs/empty1"));
+        ASSERT_TRUE(m_files.MakeFile("top/empty2"));
+        m_top = fs::canonical(m_files.Path("top"));
+    }
+
+    LarkspurBrowserView& Tree() { return *TheMainView->Tree(); }
+
+    // The folder's subtree on disk: (disk space, size).
+    std::pair<std::int64_t, std::int64_t> OnDisk(const fs::path& folder)
+    {
+        struct statvfs volume {};
+        ::statvfs(folder.c_str(), &volume);
+        const std::int64_t unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
+        std::int64_t space = 0;
+        std::int64_t size = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            if (entry.is_symlink() || !entry.is_regular_file()) continue;
+            {
+                space += DiskSpaceOf(entry.path(), unit);
+                size += static_cast<std::int64_t>(entry.file_size());
+            }
+        }
+        return {space, size};
+    }
+
+    TempTree m_files;
+    fs::path m_top;
+};
+
+TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
+{
+    const TreeItem topItem = FolderPopulation::BringPathIntoTree(Tree(), m_top.string());
+    ASSERT_NE(topItem, TreeItem::None);
+    // Open its ancestors in the view, as the user would to reach it.
+    std::vector<TreeItem> ancestors;
+    for (TreeItem item = Tree().Tree().Parent(topItem); item != TreeItem::None;
+         item = Tree().Tree().Parent(item))
+        ancestors.insert(ancestors.begin(), item);
+    for (TreeItem item : ancestors) Tree().expand(Tree().Tree().IndexOf(item));
+    Tree().scrollTo(Tree().Tree().IndexOf(topItem));
+    QApplication::processEvents();
+    const QRect label = Tree().visualRect(Tree().Tree().IndexOf(topItem));
+    ASSERT_TRUE(label.isValid());
+    const QPoint onLabel(label.left() + Tree().iconSize().width() + 10, label.center().y());
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, onLabel);
+    ASSERT_TRUE(Tree().IsScanning());
+    ASSERT_TRUE(testsupport::PumpUntil([this] {
+        return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0;
+    }));
+
+    // Every folder's label shows its subtree's disk space; its record holds
+    // the subtree's size too.
+    auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
+    std::vector<std::pair<FolderRecord*, fs::path>> folders{{top, m_top}};
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        auto [record, path] = folders[i];
+        const auto [space, size] = OnDisk(path);
+        ASSERT_TRUE(record->Has(FolderRecord::TreeSizeKnown)) << path;
+        EXPECT_EQ(record->treeDiskSpace.Bytes(), space) << path;
+        EXPECT_EQ(record->treeSize.Bytes(), size) << path;
+        EXPECT_TRUE(Tree().Tree().ItemText(record->item).contains(
+            QString::fromStdString(FileSize::FromBytes(space).ToString())))
+            << path;
+        for (TreeItemRecord* child = Tree().FirstChildRecord(*record); child != nullptr;
+             child = Tree().NextSiblingRecord(*child)) {
+            folders.emplace_back(static_cast<FolderRecord*>(child), path / child->name);
+        }
+    }
+    EXPECT_EQ(folders.size(), 5u);  // top, a, a/b, c, docs
+
+    // Exactly the identical files form groups: not the near copy, not the
+    // empty files.
+    BrindleDupsListView& groups = TheMainView->DupsPane()->GroupsList();
+    std::map<QString, QString> listed;
+    for (int row = 0; row < groups.Control().ItemCount(); ++row)
+        listed[groups.Control().ItemText(row, 0)] = groups.Control().ItemText(row, 2);
+    EXPECT_EQ(listed, (std::map<QString, QString>{{"x.bin, y.bin, z.bin", "3"}, {"n1, n2", "2"}}));
+
+    // Choosing the group lists its copies; a click on a copy takes the tree
+    // to its folder and the file list to the file.
+    int groupRow = 0;
+    while (groups.Control().ItemText(groupRow, 0) != "x.bin, y.bin, z.bin") ++groupRow;
+    QTest::mouseClick(groups.viewport(), Qt::LeftButton, {}, groups.ItemRect(groupRow).center());
+    BrindleFileListView& copies = TheMainView->DupsPane()->CopiesList();
+    ASSERT_EQ(copies.Control().ItemCount(), 3);
+    int copyRow = 0;
+    while (copies.Control().ItemText(copyRow, 0) != "z.bin") ++copyRow;
+    QTest::mouseClick(copies.viewport(), Qt::LeftButton, {}, copies.ItemRect(copyRow).center());
+
+    const TreeItemRecord* selected = Tree().RecordOf(Tree().Tree().Selection());
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(FullPathOf(*selected), (m_top / "a" / "b").string());
+    LarkspurListView& files = *TheMainView->FileList();
+    EXPECT_EQ(files.ListedFolder(), selected);
+    const std::vector<int> chosen = files.Control().SelectedItems();
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(files.Control().ItemText(chosen.front(), FileListItem::NameColumn), "z.bin");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!InIsolatedEnvironment()) return 1;
+    CLarkspurApp application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!application.InitInstance()) return 1;
+    return RUN_ALL_TESTS();
+}
