@@ -171,6 +171,25 @@ TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     EXPECT_EQ(files.Control().ItemText(chosen.front(), FileListItem::NameColumn), "z.bin");
 }
 
+TEST_F(EndToEndTest, EscapeStopsTheScanFromEveryPane)
+{
+    const TreeItem topItem = FolderPopulation::BringPathIntoTree(Tree(), m_top.string());
+    ASSERT_NE(topItem, TreeItem::None);
+    auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
+    LarkspurDupsWnd& dups = *TheMainView->DupsPane();
+    for (QWidget* pane : std::initializer_list<QWidget*>{
+             TheMainView, &Tree(), TheMainView->FileList(), &dups.GroupsList(), &dups.CopiesList()}) {
+        Tree().ResetAll();
+        Tree().OnItemClicked(*top, false);
+        ASSERT_TRUE(Tree().IsScanning()) << pane->metaObject()->className();
+        QTest::keyClick(pane, Qt::Key_Escape);
+        EXPECT_FALSE(Tree().IsScanning()) << pane->metaObject()->className();
+        EXPECT_FALSE(top->Has(FolderRecord::SizeQueued));
+    }
+    TaskManager::Instance().WaitUntilIdle();
+    testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; });
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
