@@ -25,7 +25,7 @@
 #include "lists/FileListItem.h"
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
-#include "support/IsolatedEnvironment.h"
+#include "support/AppTestMain.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "tree/LarkspurBrowserView.h"
@@ -194,9 +194,5 @@ TEST_F(EndToEndTest, EscapeStopsTheScanFromEveryPane)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment()) return 1;
-    CLarkspurApp application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!application.InitInstance()) return 1;
-    return RUN_ALL_TESTS();
+    return testsupport::RunApplicationTests(argc, argv);
 }

@@ -23,7 +23,7 @@
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
-#include "support/IsolatedEnvironment.h"
+#include "support/AppTestMain.h"
 
 using namespace resources;
 
@@ -327,9 +327,5 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment()) return 1;
-    CLarkspurApp application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!application.InitInstance()) return 1;
-    return RUN_ALL_TESTS();
+    return testsupport::RunApplicationTests(argc, argv);
 }

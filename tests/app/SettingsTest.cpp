@@ -8,7 +8,7 @@
 #include "framework/CommandRouter.h"
 #include "framework/SizeDisplay.h"
 #include "resources/CommandIds.h"
-#include "support/IsolatedEnvironment.h"
+#include "support/AppTestMain.h"
 
 namespace {
 
@@ -119,9 +119,5 @@ TEST_F(SettingsTest, ChoosingAFormatRedrawsWritesAndChecksEvenWhenItIsCurrent)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment()) return 1;
-    CLarkspurApp application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!application.InitInstance()) return 1;
-    return RUN_ALL_TESTS();
+    return testsupport::RunApplicationTests(argc, argv);
 }
