@@ -1,5 +1,8 @@
 #include "app/CLarkspurApp.h"
 
+#include <QIcon>
+#include <QPixmap>
+
 #include "app/CAboutDlg.h"
 #include "app/CLarkspurDoc.h"
 #include "app/CLarkspurView.h"
@@ -8,6 +11,7 @@
 #include "platform/MessageQueue.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "resources/ToolbarResource.h"
 
 namespace {
 
@@ -15,6 +19,10 @@ const QString kCompany = QStringLiteral("Oakhollow Software");
 const QString kSection = QStringLiteral("Options");
 const QString kSizeFormatKey = QStringLiteral("Size Format");
 const QString kProtectKey = QStringLiteral("Protect Sys Files");
+// The installed desktop entry's file name without ".desktop", and the
+// program icon's name in the icon theme.
+const QString kDesktopFileName = QStringLiteral("larkspur");
+const QString kIconName = QStringLiteral("larkspur");
 
 CLarkspurApp* g_app = nullptr;
 
@@ -54,6 +62,11 @@ bool CLarkspurApp::InitInstance()
     // Qt gives every window the desktop's look; there is no 3-D switch.
     setOrganizationName(kCompany);
     setApplicationName(resources::StringTable::Load(resources::IDS_APPLICATION_TITLE));
+    // The desktop matches windows to larkspur.desktop by this name (the
+    // Wayland app id) and shows the entry's name and icon in its task switcher.
+    setDesktopFileName(kDesktopFileName);
+    setWindowIcon(QIcon::fromTheme(
+        kIconName, QIcon(QPixmap(resources::ToolbarResource::Image(resources::IDR_MAINFRAME)))));
     platform::MessageQueue::Instance().AttachToCurrentThread();
     m_images = std::make_unique<SystemImageList>();
     platform::ImageList::SetSystem(m_images.get());

@@ -57,7 +57,6 @@ CMainFrame::~CMainFrame()
 int CMainFrame::Create(CLarkspurDoc* document)
 {
     m_document = document;
-    setWindowIcon(QIcon(QPixmap(ToolbarResource::Image(IDR_MAINFRAME))));
     CreateMenus();
     if (!CreateToolBar() || !CreateStatusBar()) return -1;
     CreateAccelerators();

@@ -1,13 +1,16 @@
 #!/bin/sh
 # Installs what is missing, builds Larkspur and runs every test: the whole
-# suite, then again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the threaded tests under ThreadSanitizer. LARKSPUR_QUICK=1 runs the
-# plain suite only.
+# suite (the Debian package too, built and unpacked into a throw-away root),
+# then again under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# threaded tests under ThreadSanitizer. LARKSPUR_QUICK=1 runs the plain suite
+# only.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
+# dpkg-dev and desktop-file-utils: the package test builds the Debian package
+# (dpkg-shlibdeps finds its dependencies) and validates its desktop entry.
 # shellcheck disable=SC2086
-larkspur_install_packages $LARKSPUR_BUILD_PACKAGES shared-mime-info
+larkspur_install_packages $LARKSPUR_BUILD_PACKAGES shared-mime-info dpkg-dev desktop-file-utils
 jobs=$(nproc)
 
 run_suite() {  # build-dir sanitizers ctest-args...

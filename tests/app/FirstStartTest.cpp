@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QIcon>
 
 #include "app/CLarkspurApp.h"
 #include "app/CLarkspurDoc.h"
@@ -35,6 +37,20 @@ TEST(FirstStartTest, ShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
     EXPECT_TRUE(TheMainView->ProtectSystemFiles());
     EXPECT_EQ(settings.ReadInt(kSection, QStringLiteral("Protect Sys Files"), -1), 1);
     EXPECT_EQ(settings.ReadString(kSection, QStringLiteral("Size Format"), kAbsent), kAbsent);
+}
+
+// The desktop finds the entry and the icon by these names; without an icon
+// theme (as here, offscreen) every window still shows the drawn icon.
+TEST(FirstStartTest, NamesItselfForTheDesktopAndCarriesItsIcon)
+{
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("larkspur"));
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Larkspur"));
+    const QIcon icon = QGuiApplication::windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixmap(32, 32).size(), QSize(32, 32));
+    CMainFrame* frame = CLarkspurApp::Instance()->MainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->windowIcon().cacheKey(), icon.cacheKey());
 }
 
 TEST(FirstStartTest, ADocumentNamedOnTheCommandLineGivesOnlyItsTitle)
