@@ -1,0 +1,391 @@
+// Deletion to the Trash from every pane, on a scanned scratch tree with the
+// real main view, its panes and the real Trash of the test's XDG_DATA_HOME:
+// the confirmation, the protection refusal, what stays, and how records,
+// totals, tree, file list and duplicate data follow what has gone.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+
+#include "app/CLarkspurView.h"
+#include "engine/DupGroup.h"
+#include "engine/FolderPopulation.h"
+#include "engine/FolderRecord.h"
+#include "engine/TaskManager.h"
+#include "framework/ListControl.h"
+#include "framework/MessageBox.h"
+#include "lists/BrindleDupsListView.h"
+#include "lists/BrindleFileListView.h"
+#include "lists/LarkspurDupsWnd.h"
+#include "lists/LarkspurListView.h"
+#include "platform/FileQueries.h"
+#include "resources/StringTable.h"
+#include "support/MessagePump.h"
+#include "support/TempTree.h"
+#include "support/WidgetTestMain.h"
+#include "tree/LarkspurBrowserView.h"
+#include "tree/TreeItemRecord.h"
+
+using namespace resources;
+
+namespace {
+
+std::string Real(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? resolved : "";
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A name GIO cannot trash: its .trashinfo name would be longer than a name
+// may be, so the file stays where it is whoever runs the test.
+const std::string kUntrashable(250, 'n');
+
+struct Box {
+    int id;
+    QString text;
+};
+
+class DeletionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.MakeDir("top"));
+        for (const char* folder : {"top/a", "top/b", "top/b/sub", "top/sys", "top/sysold"})
+            ASSERT_TRUE(m_files.MakeDir(folder));
+        ASSERT_TRUE(m_files.MakeFile("top/a/x.txt", "same words in two places"));
+        ASSERT_TRUE(m_files.MakeFile("top/a/y.txt", "only here"));
+        ASSERT_TRUE(m_files.MakeFile("top/a/" + kUntrashable, "stays"));
+        ASSERT_TRUE(m_files.MakeFile("top/b/x2.txt", "same words in two places"));
+        ASSERT_TRUE(m_files.MakeFile("top/b/sub/z.txt", std::string(5000, 'z')));
+        ASSERT_TRUE(m_files.MakeFile("top/sys/s.txt", "system"));
+        ASSERT_TRUE(m_files.MakeFile("top/sysold/o.txt", "old"));
+        m_top = Real(m_files.Path("top"));
+        // Upper case: the protection compares paths without regard to case.
+        platform::FileQueries::SetProtectedSystemDirectoryForTesting(m_top + "/SYS");
+
+        framework::MessageBox::SetForTesting(
+            [this](int id, const QString& text, QMessageBox::Icon) {
+                m_boxes.push_back({id, text});
+                return m_answer;
+            });
+        m_view = std::make_unique<CLarkspurView>();
+        ASSERT_EQ(m_view->CreatePanes(0, nullptr), 0);
+        m_view->OnInitialUpdate();
+        m_view->SetProtectSystemFiles(true);
+        m_topItem = FolderPopulation::BringPathIntoTree(*Tree(), m_top);
+        ASSERT_NE(m_topItem, TreeItem::None);
+        Scan("top");
+        ASSERT_TRUE(Record("top")->Has(FolderRecord::TreeSizeKnown));
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        framework::MessageBox::SetForTesting({});
+    }
+
+    LarkspurBrowserView* Tree() const { return m_view->Tree(); }
+    LarkspurListView* List() const { return m_view->FileList(); }
+
+    // A click on the folder, then the scan to its end.
+    void Scan(const std::string& relative)
+    {
+        Tree()->PopulateChildren(Record(relative)->item);
+        Tree()->OnItemClicked(*Record(relative), false);
+        ASSERT_TRUE(testsupport::PumpUntil([this] {
+            return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
+        }));
+    }
+    // The record of "top/..."; null when it is not in the tree.
+    FolderRecord* Record(const std::string& relative) const
+    {
+        TreeItemRecord* record = Tree()->RecordOf(m_topItem);
+        const std::filesystem::path path(relative);
+        for (auto it = std::next(path.begin()); it != path.end() && record; ++it) {
+            record = Tree()->FirstChildRecord(*record);
+            while (record && record->name != it->string()) record = Tree()->NextSiblingRecord(*record);
+        }
+        return static_cast<FolderRecord*>(record);
+    }
+    std::string Path(const std::string& relative) const { return m_top + relative.substr(3); }
+    DupMember* Member(const std::string& folder, const std::string& name) const
+    {
+        for (DupMember* member = Record(folder)->duplicates; member; member = member->nextInFolder)
+            if (member->name == name) return member;
+        return nullptr;
+    }
+    std::unique_ptr<DeletionRequest> Request(const std::string& folder, const std::string& name = {},
+                                             DupMember* copy = nullptr)
+    {
+        auto request = std::make_unique<DeletionRequest>();
+        request->folder = Record(folder);
+        request->name = name;
+        request->copy = copy;
+        return request;
+    }
+    // Lists folder and selects the rows of exactly these names.
+    void SelectInList(const std::string& folder, const std::vector<std::string>& names)
+    {
+        List()->SetFolder(Record(folder));
+        ListControl& control = List()->Control();
+        control.SelectOnly(-1);
+        for (int row = 0; row < control.ItemCount(); ++row) {
+            for (const std::string& name : names)
+                if (control.ItemText(row, 0) == QFile::decodeName(QByteArray::fromStdString(name)))
+                    control.SetItemState(row, ListControl::Selected, ListControl::Selected);
+        }
+        ASSERT_EQ(control.SelectedCount(), static_cast<int>(names.size()));
+    }
+    std::vector<std::string> SelectedNames() const
+    {
+        std::vector<std::string> names;
+        for (int row : List()->Control().SelectedItems())
+            names.push_back(QFile::encodeName(List()->Control().ItemText(row, 0)).toStdString());
+        return names;
+    }
+    std::string TrashDir() const { return std::string(std::getenv("XDG_DATA_HOME")) + "/Trash"; }
+
+    TempTree m_files;
+    std::string m_top;
+    TreeItem m_topItem = TreeItem::None;
+    std::unique_ptr<CLarkspurView> m_view;
+    std::vector<Box> m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+};
+
+TEST_F(DeletionTest, AFileOfTheFileListGoesToTheTrashWholeAndCanBeRestored)
+{
+    SelectInList("top/a", {"y.txt"});
+    int resets = 0;
+    QObject::connect(&List()->Control(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+    const std::vector<std::string> selected = SelectedNames();
+    List()->Refresh();
+    const int perRefresh = std::exchange(resets, 0);
+    SelectInList("top/a", selected);
+    List()->DeleteSelected();
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].id, IDS_CONFIRM_TRASH_ONE);
+    EXPECT_EQ(m_boxes[0].text, "Move '" + QString::fromStdString(Path("top/a/y.txt")) + "' to the Trash?");
+    EXPECT_FALSE(Exists(Path("top/a/y.txt")));
+    EXPECT_EQ(Contents(TrashDir() + "/files/y.txt"), "only here");
+    EXPECT_NE(Contents(TrashDir() + "/info/y.txt.trashinfo").find("Path=" + Path("top/a/y.txt")),
+              std::string::npos);
+    ASSERT_EQ(std::rename((TrashDir() + "/files/y.txt").c_str(), Path("top/a/y.txt").c_str()), 0);
+    EXPECT_EQ(Contents(Path("top/a/y.txt")), "only here");
+
+    // The folder's own size and every tree size up to the root are unknown.
+    EXPECT_FALSE(Record("top/a")->Has(FolderRecord::OwnSizeKnown));
+    for (TreeItemRecord* up = Record("top/a"); up != nullptr; up = up->parent)
+        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(Record("top/b")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(Tree()->Tree().ItemText(Record("top/a")->item), "a");
+    EXPECT_EQ(resets, perRefresh);  // one refresh
+}
+
+TEST_F(DeletionTest, DecliningTheConfirmationChangesNothing)
+{
+    m_answer = QMessageBox::No;
+    const auto flags = Record("top/a")->flags;
+    const QString label = Tree()->Tree().ItemText(Record("top/a")->item);
+    SelectInList("top/a", {"x.txt", "y.txt"});
+    const int rows = List()->Control().ItemCount();
+    DupGroup* group = Member("top/a", "x.txt")->group;
+    List()->DeleteSelected();
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, "Move these 2 items to the Trash?");
+    EXPECT_TRUE(Exists(Path("top/a/x.txt")) && Exists(Path("top/a/y.txt")));
+    EXPECT_EQ(Record("top/a")->flags, flags);
+    EXPECT_EQ(Tree()->Tree().ItemText(Record("top/a")->item), label);
+    EXPECT_EQ(List()->Control().ItemCount(), rows);
+    EXPECT_EQ(group->MemberCount(), 2);
+}
+
+TEST_F(DeletionTest, TwoFilesOfTheListedFolderRefreshTheListOnceAndACopyLeavesItsGroup)
+{
+    DupGroup* group = Member("top/b", "x2.txt")->group;
+    ASSERT_EQ(group->MemberCount(), 2);
+    LarkspurDupsWnd* dups = m_view->DupsPane();
+    ASSERT_GE(dups->GroupsList().FindGroupRow(*group), 0);
+    SelectInList("top/a", {"x.txt", "y.txt"});
+    const int rows = List()->Control().ItemCount();
+    int resets = 0;
+    QObject::connect(&List()->Control(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+    const std::vector<std::string> selected = SelectedNames();
+    List()->Refresh();
+    const int perRefresh = std::exchange(resets, 0);
+    SelectInList("top/a", selected);
+    List()->DeleteSelected();
+
+    EXPECT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(resets, perRefresh);  // one refresh
+    EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
+    EXPECT_EQ(Member("top/a", "x.txt"), nullptr);
+    // The group keeps its one copy and leaves the duplicates window.
+    ASSERT_EQ(group->MemberCount(), 1);
+    EXPECT_EQ(group->FirstMember(), Member("top/b", "x2.txt"));
+    EXPECT_EQ(dups->GroupsList().FindGroupRow(*group), -1);
+}
+
+TEST_F(DeletionTest, AWholeGroupFromTheGroupsListSaysThatEveryCopyGoes)
+{
+    DupGroup* group = Member("top/b", "x2.txt")->group;
+    BrindleDupsListView& groups = m_view->DupsPane()->GroupsList();
+    groups.Control().SelectOnly(groups.FindGroupRow(*group));
+    groups.DeleteSelected();
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].id, IDS_CONFIRM_TRASH_GROUP);
+    EXPECT_TRUE(m_boxes[0].text.startsWith("Move all 2 copies of 'x"));
+    EXPECT_FALSE(Exists(Path("top/a/x.txt")) || Exists(Path("top/b/x2.txt")));
+    EXPECT_EQ(Member("top/a", "x.txt"), nullptr);
+    EXPECT_EQ(Member("top/b", "x2.txt"), nullptr);
+    EXPECT_EQ(groups.Control().ItemCount(), 0);
+}
+
+TEST_F(DeletionTest, ACopyFromTheCopiesListLeavesItsGroup)
+{
+    DupGroup* group = Member("top/b", "x2.txt")->group;
+    BrindleFileListView& copies = m_view->DupsPane()->CopiesList();
+    copies.ShowGroup(*group);
+    copies.SelectRowOf(*Member("top/b", "x2.txt"));
+    copies.DeleteSelected();
+
+    EXPECT_EQ(m_boxes.size(), 1u);
+    EXPECT_FALSE(Exists(Path("top/b/x2.txt")));
+    EXPECT_TRUE(Exists(Path("top/a/x.txt")));
+    EXPECT_EQ(group->MemberCount(), 1);
+    EXPECT_EQ(copies.Control().ItemCount(), 0);  // a group of one is no longer shown
+}
+
+TEST_F(DeletionTest, AFolderFromTheTreeLeavesWithItsSubtreeAndItsParentTotalsAtOnce)
+{
+    const FileSize subtree = Record("top/b/sub")->treeDiskSpace;
+    const FileSize before = Record("top")->treeDiskSpace;
+    Tree()->SelectItemQuietly(Record("top/b/sub")->item);
+    Tree()->DeleteSelectedFolder();
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_FALSE(Exists(Path("top/b/sub")));
+    EXPECT_EQ(Contents(TrashDir() + "/files/sub/z.txt"), std::string(5000, 'z'));
+    EXPECT_EQ(Record("top/b/sub"), nullptr);
+    EXPECT_EQ(Record("top/b")->treeDiskSpace, Record("top/b")->ownDiskSpace);
+    EXPECT_EQ(Record("top")->treeDiskSpace, before - subtree);
+}
+
+TEST_F(DeletionTest, AFolderAndFilesInsideItGoInOneChain)
+{
+    // The folder's records go with it; requests for its files, later in the
+    // chain, must not reach them afterwards.
+    auto chain = Request("top/b");
+    chain->next = Request("top/b", "x2.txt", Member("top/b", "x2.txt"));
+    chain->next->next = Request("top/b/sub", "z.txt");
+    DupGroup* group = Member("top/a", "x.txt")->group;
+    m_view->DeleteRequests(std::move(chain));
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, "Move these 3 items to the Trash?");
+    EXPECT_FALSE(Exists(Path("top/b")));
+    EXPECT_EQ(Record("top/b"), nullptr);
+    EXPECT_EQ(group->MemberCount(), 1);
+}
+
+TEST_F(DeletionTest, AProtectedRequestRefusesTheWholeChainWithOneMessage)
+{
+    auto chain = Request("top/a", "y.txt");
+    chain->next = Request("top/sys", "s.txt");
+    chain->next->next = Request("top/sysold", "o.txt");
+    const auto flags = Record("top/a")->flags;
+    m_view->DeleteRequests(std::move(chain));
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].id, IDS_PROTECTED_DIRECTORY);
+    EXPECT_EQ(m_boxes[0].text,
+              "One or more of the files you have selected is in the protected directory '" +
+                  QString::fromStdString(m_top) +
+                  "/SYS'.  You can only delete files from this directory if you turn off the "
+                  "option to protect system files (from the View/Options menu).  Do not do this "
+                  "unless you are certain that you know what you are doing.");
+    EXPECT_TRUE(Exists(Path("top/a/y.txt")) && Exists(Path("top/sys/s.txt")) &&
+                Exists(Path("top/sysold/o.txt")));
+    EXPECT_EQ(Record("top/a")->flags, flags);
+
+    // The protected folder itself, from the tree, is refused too.
+    m_boxes.clear();
+    Tree()->SelectItemQuietly(Record("top/sys")->item);
+    Tree()->DeleteSelectedFolder();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].id, IDS_PROTECTED_DIRECTORY);
+    EXPECT_TRUE(Exists(Path("top/sys")));
+}
+
+TEST_F(DeletionTest, ProtectionCoversTheDirectoryAndBelowInAnyCaseButNotItsNeighbourOrAncestor)
+{
+    EXPECT_TRUE(m_view->IsInProtectedDirectory(*Record("top/sys")));
+    EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("top/sysold")));
+    EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("top")));
+    EXPECT_FALSE(m_view->AnyInProtectedDirectory(nullptr));
+
+    // Neighbour and ancestor go to the Trash.
+    m_view->DeleteRequests(Request("top/sysold", "o.txt"));
+    EXPECT_FALSE(Exists(Path("top/sysold/o.txt")));
+
+    // With protection off the protected folder goes like any other.
+    m_view->SetProtectSystemFiles(false);
+    m_boxes.clear();
+    m_view->DeleteRequests(Request("top/sys", "s.txt"));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].id, IDS_CONFIRM_TRASH_ONE);
+    EXPECT_FALSE(Exists(Path("top/sys/s.txt")));
+}
+
+TEST_F(DeletionTest, APathThatCannotBeTrashedStaysAndIsNamedInOneMessage)
+{
+    auto chain = Request("top/a", kUntrashable);
+    chain->next = Request("top/a", "y.txt");
+    m_view->DeleteRequests(std::move(chain));
+
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].id, IDS_TRASH_FAILED);
+    EXPECT_TRUE(m_boxes[1].text.contains(QString::fromStdString(Path("top/a/" + kUntrashable))));
+    EXPECT_FALSE(m_boxes[1].text.contains("y.txt"));
+    EXPECT_EQ(Contents(Path("top/a/" + kUntrashable)), "stays");
+    EXPECT_FALSE(Exists(Path("top/a/y.txt")));
+}
+
+TEST_F(DeletionTest, AnEmptyChainOrOneWithoutPathsAsksNothing)
+{
+    m_view->DeleteRequests(nullptr);
+    // The Desktop's record has no path: it is left out silently.
+    auto outside = std::make_unique<DeletionRequest>();
+    outside->folder = static_cast<FolderRecord*>(Tree()->RootRecord());
+    m_view->DeleteRequests(std::move(outside));
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_NE(Tree()->RootRecord(), nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc, argv); }
