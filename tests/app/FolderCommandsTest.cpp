@@ -21,6 +21,7 @@
 
 #include "engine/WindowMessages.h"
 #include "framework/CommandRouter.h"
+#include "framework/ContextHelp.h"
 #include "lists/BrindleDupsListView.h"
 #include "lists/LarkspurDupsWnd.h"
 #include "platform/MessageQueue.h"
@@ -105,6 +106,7 @@ TEST_F(FolderCommandsTest, TheInsideRuleListsInsideCopiesWithACopyOutsideOrdered
 {
     m_act = [this](DeleteDuplicatesDialog& dialog) {
         EXPECT_TRUE(dialog.InsideRule());
+        EXPECT_EQ(framework::ContextHelp::TopicOf(dialog.List()), 0x20087);
         EXPECT_EQ(dialog.FolderPathText().toStdString(), Path("top/b"));
         EXPECT_EQ(Names(dialog), Expected({"b/x2.txt", "b/Q.txt", "b/w2.txt", "b/sub/q3.txt"}));
         EXPECT_EQ(Rows(dialog),
