@@ -1,4 +1,5 @@
 // The main view's deletion: every deletion of the program ends here.
+#include <algorithm>
 #include <mutex>
 #include <set>
 #include <string>
@@ -38,21 +39,27 @@ void FreeChain(std::unique_ptr<DeletionRequest> chain)
     while (chain != nullptr) chain = std::move(chain->next);
 }
 
-// The copies' group when the chain names every copy of one group (two or
-// more) and nothing else: the user must be told that no copy stays.
-const DupGroup* WholeGroup(const DeletionRequest* chain)
+// The duplicate groups of two or more whose every copy the chain names: the
+// user must be told that no copy of those files stays.
+std::vector<const DupGroup*> WholeGroups(const DeletionRequest* chain)
 {
-    const DupGroup* group = nullptr;
     std::set<const DupMember*> copies;
+    std::vector<const DupGroup*> groups;
     for (const DeletionRequest* request = chain; request != nullptr;
          request = request->next.get()) {
-        if (request->copy == nullptr || request->copy->group == nullptr) return nullptr;
-        if (group != nullptr && request->copy->group != group) return nullptr;
-        group = request->copy->group;
+        if (request->copy == nullptr) continue;
         copies.insert(request->copy);
+        const DupGroup* group = request->copy->group;
+        if (group != nullptr && std::find(groups.begin(), groups.end(), group) == groups.end())
+            groups.push_back(group);
     }
-    if (group == nullptr || copies.size() < 2) return nullptr;
-    return group->MemberCount() == static_cast<int>(copies.size()) ? group : nullptr;
+    std::erase_if(groups, [&copies](const DupGroup* group) {
+        if (group->MemberCount() < 2) return true;
+        for (const DupLink* link = group->members; link != nullptr; link = link->next)
+            if (copies.count(link->member) == 0) return true;
+        return false;
+    });
+    return groups;
 }
 
 }  // namespace
@@ -124,21 +131,27 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain)
     }
     if (paths.empty()) return true;
 
+    const std::vector<const DupGroup*> wholeGroups = WholeGroups(chain);
+    const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
     QMessageBox::StandardButton answer;
-    if (const DupGroup* group = WholeGroup(chain); group != nullptr && paths.size() > 1) {
+    if (wholeGroups.size() == 1 &&
+        static_cast<std::size_t>(wholeGroups.front()->MemberCount()) == paths.size()) {
+        const DupMember* first = wholeGroups.front()->FirstMember();
         answer = framework::MessageBox::Show(
             this, resources::IDS_CONFIRM_TRASH_GROUP,
-            {QString::number(group->MemberCount()), Decoded(chain->name)}, QMessageBox::Warning,
-            QMessageBox::Yes | QMessageBox::No);
+            {QString::number(paths.size()), Decoded(first->name)}, QMessageBox::Warning, yesNo);
+    } else if (!wholeGroups.empty()) {
+        answer = framework::MessageBox::Show(
+            this, resources::IDS_CONFIRM_TRASH_GROUPS,
+            {QString::number(paths.size()), QString::number(wholeGroups.size())},
+            QMessageBox::Warning, yesNo);
     } else if (paths.size() == 1) {
         answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_ONE,
-                                             {Decoded(paths.front())}, QMessageBox::Question,
-                                             QMessageBox::Yes | QMessageBox::No);
+                                             {Decoded(paths.front())}, QMessageBox::Question, yesNo);
     } else {
         answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_MANY,
                                              {QString::number(paths.size())},
-                                             QMessageBox::Question,
-                                             QMessageBox::Yes | QMessageBox::No);
+                                             QMessageBox::Question, yesNo);
     }
     if (answer != QMessageBox::Yes) return false;
 

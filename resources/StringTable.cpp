@@ -38,6 +38,9 @@ constexpr Entry kDeletion[] = {
     {IDS_CONFIRM_TRASH_MANY, "Move these %1 items to the Trash?"},
     {IDS_CONFIRM_TRASH_GROUP,
      "Move all %1 copies of '%2' to the Trash?  No copy of this file will be kept."},
+    {IDS_CONFIRM_TRASH_GROUPS,
+     "Move these %1 items to the Trash?  They hold every copy of %2 duplicated files: no copy "
+     "of those files will be kept."},
     {IDS_TRASH_FAILED,
      "These items could not be moved to the Trash and were left where they are:\n\n%1"},
     {IDS_LAST_COPIES_LEFT_OUT,

@@ -24,6 +24,7 @@ enum StringId : int {
     IDS_CONFIRM_TRASH_GROUP = 40012,        // %1: the number of copies, %2: the name
     IDS_TRASH_FAILED = 40013,               // %1: one line per path left in place
     IDS_LAST_COPIES_LEFT_OUT = 40014,       // %1: one line per file left out
+    IDS_CONFIRM_TRASH_GROUPS = 40015,       // %1: the number of items, %2: of whole groups
 
     // Column headers and captions that have no id of the framework's.
     IDS_COLUMN_DISK_SPACE = 41001,   // "Disk Space"

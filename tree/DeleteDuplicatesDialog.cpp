@@ -20,6 +20,7 @@
 #include "framework/ContextHelp.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
+#include "framework/WaitCursor.h"
 #include "platform/ModalScope.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionHandler.h"
@@ -231,7 +232,12 @@ std::vector<DupMember*> DeleteDuplicatesDialog::LastCopyCheck(
 void DeleteDuplicatesDialog::OnDelete()
 {
     std::vector<DupMember*> leftOut;
-    const std::vector<DupMember*> kept = LastCopyCheck(m_candidates, leftOut);
+    std::vector<DupMember*> kept;
+    {
+        // Every candidate is read again, in full, beside its copy.
+        const framework::WaitCursor wait;
+        kept = LastCopyCheck(m_candidates, leftOut);
+    }
     if (!leftOut.empty()) {
         QStringList names;
         for (const DupMember* member : leftOut) names << Decoded(member->FullPath());

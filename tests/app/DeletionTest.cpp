@@ -131,6 +131,21 @@ TEST_F(DeletionTest, AWholeGroupFromTheGroupsListSaysThatEveryCopyGoes)
     EXPECT_EQ(groups.Control().ItemCount(), 0);
 }
 
+TEST_F(DeletionTest, AChainHoldingEveryCopyOfAFileSaysSoAmongOtherItems)
+{
+    m_answer = QMessageBox::No;
+    auto chain = Request("top/a", "x.txt", Member("top/a", "x.txt"));
+    chain->next = Request("top/b", "x2.txt", Member("top/b", "x2.txt"));
+    chain->next->next = Request("top/a", "y.txt");
+    m_view->DeleteRequests(std::move(chain));
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].id, IDS_CONFIRM_TRASH_GROUPS);
+    EXPECT_TRUE(m_boxes[0].text.startsWith("Move these 3 items to the Trash?  They hold every "
+                                           "copy of 1 duplicated files"));
+    EXPECT_TRUE(Exists(Path("top/a/x.txt")) && Exists(Path("top/b/x2.txt")));
+}
+
 TEST_F(DeletionTest, ACopyFromTheCopiesListLeavesItsGroup)
 {
     DupGroup* group = Member("top/b", "x2.txt")->group;
