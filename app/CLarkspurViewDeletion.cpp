@@ -24,7 +24,10 @@
 
 namespace {
 
-QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+QString Decoded(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
 bool PathStillExists(const std::string& path)
 {
@@ -137,21 +140,22 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain)
     if (wholeGroups.size() == 1 &&
         static_cast<std::size_t>(wholeGroups.front()->MemberCount()) == paths.size()) {
         const DupMember* first = wholeGroups.front()->FirstMember();
-        answer = framework::MessageBox::Show(
-            this, resources::IDS_CONFIRM_TRASH_GROUP,
-            {QString::number(paths.size()), Decoded(first->name)}, QMessageBox::Warning, yesNo);
+        answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_GROUP,
+                                             {QString::number(paths.size()), Decoded(first->name)},
+                                             QMessageBox::Warning, yesNo);
     } else if (!wholeGroups.empty()) {
         answer = framework::MessageBox::Show(
             this, resources::IDS_CONFIRM_TRASH_GROUPS,
             {QString::number(paths.size()), QString::number(wholeGroups.size())},
             QMessageBox::Warning, yesNo);
     } else if (paths.size() == 1) {
-        answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_ONE,
-                                             {Decoded(paths.front())}, QMessageBox::Question, yesNo);
+        answer =
+            framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_ONE,
+                                        {Decoded(paths.front())}, QMessageBox::Question, yesNo);
     } else {
         answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_MANY,
-                                             {QString::number(paths.size())},
-                                             QMessageBox::Question, yesNo);
+                                             {QString::number(paths.size())}, QMessageBox::Question,
+                                             yesNo);
     }
     if (answer != QMessageBox::Yes) return false;
 
@@ -225,7 +229,8 @@ void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain)
             m_tree->RemoveFileFromFolder(*copy->folder, *copy);
 
         folder.ForgetOwnSizes();
-        for (FolderRecord* up = &folder; up != nullptr; up = static_cast<FolderRecord*>(up->parent)) {
+        for (FolderRecord* up = &folder; up != nullptr;
+             up = static_cast<FolderRecord*>(up->parent)) {
             up->ForgetTreeSizes();
             m_tree->RefreshItemLabel(*up);
         }

@@ -32,7 +32,10 @@ namespace {
 // The help topic of the dialog and its controls.
 constexpr int kHelpTopic = 0x20087;
 
-QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+QString Decoded(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
 using FileId = std::pair<std::uint64_t, std::uint64_t>;
 
@@ -183,9 +186,9 @@ void DeleteDuplicatesDialog::Refill()
     std::vector<Row> rows;
     rows.reserve(m_candidates.size());
     for (DupMember* member : m_candidates)
-        rows.push_back({Decoded(member->name),
-                        member->folder != nullptr ? Decoded(FullPathOf(*member->folder)) : QString(),
-                        member});
+        rows.push_back(
+            {Decoded(member->name),
+             member->folder != nullptr ? Decoded(FullPathOf(*member->folder)) : QString(), member});
     std::stable_sort(rows.begin(), rows.end(), [](const Row& first, const Row& second) {
         const int byPath = first.path.compare(second.path, Qt::CaseInsensitive);
         if (byPath != 0) return byPath < 0;
@@ -207,7 +210,8 @@ std::vector<DupMember*> DeleteDuplicatesDialog::LastCopyCheck(
     std::set<FileId> chainFiles;
     for (const DupMember* member : candidates) {
         chainFiles.insert({member->device, member->inode});
-        if (const auto head = HeadHash(member->FullPath())) chainFiles.insert({head->device, head->inode});
+        if (const auto head = HeadHash(member->FullPath()))
+            chainFiles.insert({head->device, head->inode});
     }
     const auto never = [] { return false; };
     std::vector<DupMember*> kept;

@@ -53,7 +53,8 @@ TEST_F(DeletionTest, AFileOfTheFileListGoesToTheTrashWholeAndCanBeRestored)
 
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].id, IDS_CONFIRM_TRASH_ONE);
-    EXPECT_EQ(m_boxes[0].text, "Move '" + QString::fromStdString(Path("top/a/y.txt")) + "' to the Trash?");
+    EXPECT_EQ(m_boxes[0].text,
+              "Move '" + QString::fromStdString(Path("top/a/y.txt")) + "' to the Trash?");
     EXPECT_FALSE(Exists(Path("top/a/y.txt")));
     EXPECT_EQ(Contents(TrashDir() + "/files/y.txt"), "only here");
     EXPECT_NE(Contents(TrashDir() + "/info/y.txt.trashinfo").find("Path=" + Path("top/a/y.txt")),
@@ -141,8 +142,9 @@ TEST_F(DeletionTest, AChainHoldingEveryCopyOfAFileSaysSoAmongOtherItems)
 
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].id, IDS_CONFIRM_TRASH_GROUPS);
-    EXPECT_TRUE(m_boxes[0].text.startsWith("Move these 3 items to the Trash?  They hold every "
-                                           "copy of 1 duplicated files"));
+    EXPECT_TRUE(
+        m_boxes[0].text.startsWith("Move these 3 items to the Trash?  They hold every "
+                                   "copy of 1 duplicated files"));
     EXPECT_TRUE(Exists(Path("top/a/x.txt")) && Exists(Path("top/b/x2.txt")));
 }
 

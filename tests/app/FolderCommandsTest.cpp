@@ -96,7 +96,10 @@ protected:
             }
         return names;
     }
-    void DeleteDuplicatesOf(const std::string& folder) { Tree()->DeleteDuplicates(*Record(folder)); }
+    void DeleteDuplicatesOf(const std::string& folder)
+    {
+        Tree()->DeleteDuplicates(*Record(folder));
+    }
 
     int m_dialogs = 0;
     std::function<void(DeleteDuplicatesDialog&)> m_act;

@@ -51,7 +51,6 @@ inline std::string Contents(const std::string& path)
     return text.str();
 }
 
-
 struct Box {
     int id;
     QString text;
@@ -111,7 +110,8 @@ protected:
         const std::filesystem::path path(relative);
         for (auto it = std::next(path.begin()); it != path.end() && record; ++it) {
             record = Tree()->FirstChildRecord(*record);
-            while (record && record->name != it->string()) record = Tree()->NextSiblingRecord(*record);
+            while (record && record->name != it->string())
+                record = Tree()->NextSiblingRecord(*record);
         }
         return static_cast<FolderRecord*>(record);
     }
@@ -122,7 +122,8 @@ protected:
             if (member->name == name) return member;
         return nullptr;
     }
-    std::unique_ptr<DeletionRequest> Request(const std::string& folder, const std::string& name = {},
+    std::unique_ptr<DeletionRequest> Request(const std::string& folder,
+                                             const std::string& name = {},
                                              DupMember* copy = nullptr)
     {
         auto request = std::make_unique<DeletionRequest>();
@@ -160,6 +161,5 @@ protected:
     std::vector<Box> m_boxes;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
 };
-
 
 }  // namespace testsupport
