@@ -195,6 +195,23 @@ TEST_F(FolderCommandsTest, TheCopiesOfTheChainNeverCountAsEachOthersLastCopy)
     EXPECT_EQ(leftOut.size(), 4u);
 }
 
+TEST_F(FolderCommandsTest, AHardLinkOfTheCandidateIsNoCopyOfIt)
+{
+    // The same file under another name, as a folder standing under two
+    // records would show it: deleting the candidate would leave no copy.
+    ASSERT_TRUE(m_files.MakeHardLink("top/a/link.txt", "top/b/x2.txt"));
+    DupMember candidate{nullptr, Record("top/b"), "x2.txt", nullptr, 0, 0};
+    DupMember link{nullptr, Record("top/a"), "link.txt", nullptr, 0, 0};
+    DupGroup group(0, 2);
+    group.InsertMemberLink(new DupLink{nullptr, &candidate});
+    group.InsertMemberLink(new DupLink{nullptr, &link});
+    candidate.group = link.group = &group;
+
+    std::vector<DupMember*> leftOut;
+    EXPECT_TRUE(DeleteDuplicatesDialog::LastCopyCheck({&candidate}, leftOut).empty());
+    EXPECT_EQ(leftOut, std::vector<DupMember*>{&candidate});
+}
+
 TEST_F(FolderCommandsTest, DeleteDuplicatesReportsAnUnsearchedFolderAndOneWithoutCopies)
 {
     DeleteDuplicatesOf("top/u");
