@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QSplitter>
 
@@ -18,6 +19,7 @@
 #include "platform/FileQueries.h"
 #include "resources/CommandIds.h"
 #include "tree/LarkspurBrowserView.h"
+#include "tree/TreeItemRecord.h"
 
 CLarkspurView* TheMainView = nullptr;
 
@@ -25,6 +27,10 @@ CLarkspurView::CLarkspurView(QWidget* parent)
     : QWidget(parent), m_protectedDirectory(platform::FileQueries::ProtectedSystemDirectory())
 {
     TheMainView = this;
+    if (!m_protectedDirectory.empty())
+        m_protectedPrefix =
+            QFile::decodeName(QByteArray::fromStdString(AppendBackslash(m_protectedDirectory)))
+                .toUpper();
     setFocusPolicy(Qt::StrongFocus);
     TaskManager::Instance().SetNotifyWindow(Handle());
 }
@@ -61,6 +67,7 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
     m_tree = new LarkspurBrowserView(m_inner);
     m_tree->SetMainView(Handle());
     m_tree->SetFrame(frame);
+    m_tree->SetCommandRouter(router);
     m_fileList = new LarkspurListView(m_inner);
     m_fileList->SetTree(m_tree);
     m_fileList->SetCommandRouter(router);

@@ -7,11 +7,13 @@
 
 #include "framework/CommandTarget.h"
 #include "platform/MessageWindow.h"
+#include "tree/DeletionHandler.h"
 
 class QSplitter;
 class LarkspurBrowserView;
 class LarkspurListView;
 class LarkspurDupsWnd;
+class FolderRecord;
 
 namespace framework {
 class CommandRouter;
@@ -23,13 +25,17 @@ class SizeDisplay;
 // sized folder tree and the file list side by side above the duplicates
 // window), keeps the lower pane's height when the window is resized,
 // receives the worker's UM_TASK_DONE and UM_CLEAR_FOLDER_DUPS and hands them
-// to the tree, holds the system-file protection flag and forwards the
-// frame's scan commands to the tree. UI thread only.
+// to the tree, holds the system-file protection flag, forwards the frame's
+// scan commands to the tree, and is where every deletion ends
+// (DeletionHandler). UI thread only.
 //
 // Destruction cancels every task and waits for the worker before any pane
 // goes, since a running duplicate search reaches the file list and the
 // duplicates window.
-class CLarkspurView : public QWidget, public platform::MessageWindow, public framework::CommandTarget {
+class CLarkspurView : public QWidget,
+                      public platform::MessageWindow,
+                      public framework::CommandTarget,
+                      public DeletionHandler {
     Q_OBJECT
 
 public:
@@ -54,12 +60,45 @@ public:
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
                                       platform::LParam lParam) override;
 
-    [[nodiscard]] bool ProtectSystemFiles() const { return m_protectSystemFiles; }
+    [[nodiscard]] bool ProtectSystemFiles() const override { return m_protectSystemFiles; }
     // The directory deletions are kept out of while protection is on, as
     // the system named it when the view was made (raw bytes).
     [[nodiscard]] const std::string& ProtectedDirectory() const { return m_protectedDirectory; }
     // Sets the flag and writes it to the settings.
     void SetProtectSystemFiles(bool on);
+
+    // --- Deletion ---------------------------------------------------------
+    // Stops the scan; refuses the whole chain with message 40007 when
+    // protection is on and any request lies in the protected directory;
+    // otherwise moves the chain's paths to the Trash (SendToRecycleBin) and
+    // brings records and panes up to date for what has gone
+    // (UpdateAfterDeletion). Frees the chain. Takes the tree-data lock
+    // (callers may hold it already); never waits for the worker.
+    void DeleteRequests(std::unique_ptr<DeletionRequest> chain) override;
+    // Compares the folder's path, upper-cased, with the protected directory
+    // and a separator, upper-cased: the directory itself and everything
+    // below it, in any letter case.
+    [[nodiscard]] bool IsInProtectedDirectory(const FolderRecord& folder) const override;
+    // True as soon as one request's folder is protected; false for null.
+    [[nodiscard]] bool AnyInProtectedDirectory(const DeletionRequest* chain) const;
+    // The file's path (folder's directory path and name), or for a folder
+    // its own path; empty when the folder is outside the file system.
+    [[nodiscard]] static std::string RequestPath(const DeletionRequest& request);
+    // False only when the request has a path and the file system says it
+    // does not exist (ENOENT); every other outcome counts as still there.
+    [[nodiscard]] static bool RequestStillExists(const DeletionRequest& request);
+    // Asks once (naming the item, the number of items, or that every copy
+    // of a file goes), then moves every path to the Trash, with a progress
+    // dialog when it takes long, and names in one message whatever could not
+    // be moved. Requests without a path are left out; without any path
+    // nothing is asked. Returns false when the user declined.
+    bool SendToRecycleBin(const DeletionRequest* chain);
+    // For each request whose path is gone: its duplicate record leaves the
+    // duplicate data; a file clears its folder's own size and the tree sizes
+    // up to the root (the listed folder's file list is refreshed once); a
+    // folder leaves the tree with its subtree and its parent's totals are
+    // worked out again. Requests that are still there change nothing.
+    void UpdateAfterDeletion(const DeletionRequest* chain);
 
     // The sized tree's scan operations; null detaches. Not owned.
     void SetBrowserPane(framework::ScanControl* browserPane);
@@ -103,6 +142,9 @@ private:
     std::vector<QWidget*> m_panes;
     bool m_protectSystemFiles = true;
     std::string m_protectedDirectory;
+    // The protected directory with a separator, upper-cased; empty when
+    // there is none.
+    QString m_protectedPrefix;
 };
 
 // The one main view while it exists; null before and after.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QMessageBox>
 #include <QStringList>
 
@@ -17,6 +19,13 @@ public:
     static QMessageBox::StandardButton Show(QWidget* parent, int stringId, const QStringList& args,
                                             QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+    // Tests answer the boxes themselves: while set, Show shows nothing and
+    // returns what answer gives for the entry's id and its filled-in text.
+    // An empty function restores the real boxes.
+    using Answer = std::function<QMessageBox::StandardButton(int stringId, const QString& text,
+                                                             QMessageBox::Icon icon)>;
+    static void SetForTesting(Answer answer);
 };
 
 }  // namespace framework

@@ -30,6 +30,24 @@ constexpr Entry kMessages[] = {
      "Do not do this unless you are certain that you know what you are doing."},
 };
 
+// Deletion to the Trash: the one confirmation before anything moves, the
+// report of what stayed, and the files the Delete Duplicate Files dialog
+// keeps because no other copy of them is left.
+constexpr Entry kDeletion[] = {
+    {IDS_CONFIRM_TRASH_ONE, "Move '%1' to the Trash?"},
+    {IDS_CONFIRM_TRASH_MANY, "Move these %1 items to the Trash?"},
+    {IDS_CONFIRM_TRASH_GROUP,
+     "Move all %1 copies of '%2' to the Trash?  No copy of this file will be kept."},
+    {IDS_CONFIRM_TRASH_GROUPS,
+     "Move these %1 items to the Trash?  They hold every copy of %2 duplicated files: no copy "
+     "of those files will be kept."},
+    {IDS_TRASH_FAILED,
+     "These items could not be moved to the Trash and were left where they are:\n\n%1"},
+    {IDS_LAST_COPIES_LEFT_OUT,
+     "These files were not deleted, since no identical copy of them is left outside the files "
+     "to delete:\n\n%1"},
+};
+
 // The application, its window and its status bar.
 constexpr Entry kApplication[] = {
     {IDS_DOCUMENT_STRING, "Larkspur\n\nLarksp\n\n\nLarkspur.Document\nLarksp Document"},
@@ -86,8 +104,9 @@ constexpr Entry kApplicationShell[] = {
      "The help file could not be opened. It belongs in the folder help beside the program."},
 };
 
-constexpr std::array<std::span<const Entry>, 5> kBlocks = {
+constexpr std::array<std::span<const Entry>, 6> kBlocks = {
     std::span<const Entry>(kMessages),
+    std::span<const Entry>(kDeletion),
     std::span<const Entry>(kApplication),
     std::span<const Entry>(kColumns),
     std::span<const Entry>(kCommandPrompts),

@@ -18,6 +18,14 @@ enum StringId : int {
     IDS_OPEN_FAILED = 40006,
     IDS_PROTECTED_DIRECTORY = 40007,
 
+    // Deletion to the Trash: the confirmation and the reports.
+    IDS_CONFIRM_TRASH_ONE = 40010,          // %1: the path
+    IDS_CONFIRM_TRASH_MANY = 40011,         // %1: the number of items
+    IDS_CONFIRM_TRASH_GROUP = 40012,        // %1: the number of copies, %2: the name
+    IDS_TRASH_FAILED = 40013,               // %1: one line per path left in place
+    IDS_LAST_COPIES_LEFT_OUT = 40014,       // %1: one line per file left out
+    IDS_CONFIRM_TRASH_GROUPS = 40015,       // %1: the number of items, %2: of whole groups
+
     // Column headers and captions that have no id of the framework's.
     IDS_COLUMN_DISK_SPACE = 41001,   // "Disk Space"
     IDS_COLUMN_FILE_SIZE = 41002,    // "File Size"

@@ -4,16 +4,26 @@
 #include <mutex>
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QTimer>
 
 #include "engine/DupFileList.h"
+#include "engine/DupGroup.h"
 #include "engine/DuplicatesDisplay.h"
 #include "engine/FindDupFileTask.h"
 #include "engine/FindSizeTask.h"
 #include "engine/FindSubfoldersTask.h"
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
+#include "framework/MenuBuilder.h"
+#include "framework/MessageBox.h"
 #include "framework/SizeTextSource.h"
+#include "framework/WaitCursor.h"
+#include "platform/ModalScope.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "tree/DeleteDuplicatesDialog.h"
+#include "tree/DeletionHandler.h"
 #include "platform/MessageQueue.h"
 #include "tree/FolderListDisplay.h"
 
@@ -587,7 +597,116 @@ void LarkspurBrowserView::ExploreFolder(FolderRecord& folder)
 
 void LarkspurBrowserView::ClearFolderData(FolderRecord& folder)
 {
-    FileBrowserView::ClearFolderData(static_cast<TreeItemRecord&>(folder));
+    ClearFolderData(static_cast<TreeItemRecord&>(folder));
+}
+
+// --- Folder commands ---------------------------------------------------------
+
+void LarkspurBrowserView::DeleteFolder(TreeItemRecord& record)
+{
+    DeletionHandler* handler = DeletionHandler::Instance();
+    if (handler == nullptr) {
+        return;
+    }
+    std::lock_guard lock(DataLock());
+    auto request = std::make_unique<DeletionRequest>();
+    request->folder = &AsFolder(record);
+    handler->DeleteRequests(std::move(request));
+}
+
+void LarkspurBrowserView::DeleteDuplicates(TreeItemRecord& record)
+{
+    StopScanning();
+    std::lock_guard lock(DataLock());
+    std::vector<FolderRecord*> subtree;
+    std::vector<FolderRecord*> stack{&AsFolder(record)};
+    while (!stack.empty()) {
+        FolderRecord* current = stack.back();
+        stack.pop_back();
+        subtree.push_back(current);
+        for (FolderRecord* child = FirstChild(*current); child != nullptr;
+             child = NextSibling(*child)) {
+            stack.push_back(child);
+        }
+    }
+    const bool searched = std::any_of(subtree.begin(), subtree.end(), [](const FolderRecord* f) {
+        return f->Has(FolderRecord::DupsKnown);
+    });
+    if (!searched) {
+        framework::MessageBox::Show(this, resources::IDS_NOT_SCANNED_FOR_DUPLICATES, {},
+                                    QMessageBox::Information);
+        return;
+    }
+    const bool found = std::any_of(subtree.begin(), subtree.end(), [](const FolderRecord* f) {
+        for (const DupMember* member = f->duplicates; member != nullptr;
+             member = member->nextInFolder) {
+            if (member->group != nullptr && member->group->MemberCount() > 1) {
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!found) {
+        framework::MessageBox::Show(this, resources::IDS_NO_DUPLICATES_FOUND, {},
+                                    QMessageBox::Information);
+        return;
+    }
+    DeleteDuplicatesDialog dialog(*this, this);
+    dialog.SetFolder(&AsFolder(record));
+    if (m_dialogRunner) {
+        const platform::ModalScope modal;
+        (void)m_dialogRunner(dialog);
+    } else {
+        (void)dialog.DoModal();
+    }
+}
+
+void LarkspurBrowserView::ClearFolderData(TreeItemRecord& record)
+{
+    const framework::WaitCursor wait;
+    StopScanning();
+    {
+        // The stopped scan's duplicate search may still be filing its current
+        // file under the tree-data lock: take it first, then the reference
+        // lock, as every other change of duplicate data does.
+        std::lock_guard lock(DataLock());
+        std::lock_guard references(m_references);
+        FolderRecord& folder = AsFolder(record);
+        ClearStateBits(folder, FolderRecord::ClearAllMask);
+        std::vector<FolderRecord*> stack{&folder};
+        while (!stack.empty()) {
+            FolderRecord* current = stack.back();
+            stack.pop_back();
+            current->ClearDuplicates(false, this);
+            for (FolderRecord* child = FirstChild(*current); child != nullptr;
+                 child = NextSibling(*child)) {
+                stack.push_back(child);
+            }
+        }
+        for (FolderRecord* ancestor = ParentOf(folder);
+             ancestor != nullptr && ancestor->Has(FolderRecord::TreeSizeKnown);
+             ancestor = ParentOf(*ancestor)) {
+            ancestor->ForgetTreeSizes();
+        }
+    }
+    RedrawAll();
+    if (FolderListDisplay* list = FolderListDisplay::Instance()) {
+        list->Refresh();
+    }
+}
+
+void LarkspurBrowserView::ShowFolderMenu(int x, int y)
+{
+    if (m_router == nullptr) {
+        return;
+    }
+    const std::unique_ptr<QMenu> menu =
+        framework::MenuBuilder::CreatePopup(resources::IDR_CONTEXT_MENUS, 0, *m_router, this);
+    if (menu == nullptr) {
+        return;
+    }
+    const platform::ModalScope modal;
+    menu->exec(ContextMenuPoint(x, y));
 }
 
 void LarkspurBrowserView::RemoveFileFromFolder(FolderRecord& folder, DupMember& member)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +18,10 @@
 #include "tree/FolderTreeActions.h"
 
 class QTimer;
+
+namespace framework {
+class CommandRouter;
+}
 
 // The folder tree the user sees: every record is a FolderRecord, each label
 // shows the disk space of the folder's whole subtree in brackets before the
@@ -90,6 +95,8 @@ public:
     void SetMainView(platform::WindowHandle mainView) { m_mainView = mainView; }
     // The main frame, which receives the status texts; 0: none.
     void SetFrame(platform::WindowHandle frame) { m_frame = frame; }
+    // Serves the Folder Menu's commands; null: no context menu. Not owned.
+    void SetCommandRouter(framework::CommandRouter* router) { m_router = router; }
 
     TrackedReferences& References() { return m_references; }
     DupTable& Duplicates() { return m_dupTable; }
@@ -120,8 +127,31 @@ public:
     void GoToCopy(DupMember& copy) override;
     void PopulateAndSelect(FolderRecord& folder) override;
     void ExploreFolder(FolderRecord& folder) override;
-    // The folder commands are not here yet: nothing.
     void ClearFolderData(FolderRecord& folder) override;
+
+    // --- Folder commands ------------------------------------------------
+    // Under the tree-data lock (DeleteSelectedFolder's): hands one request
+    // for the folder itself to the main view's deletion.
+    void DeleteFolder(TreeItemRecord& record) override;
+    // Stops the scan; under the tree-data lock, reports 40003 when nothing
+    // of the subtree was searched for duplicates, 40002 when it holds no
+    // copy of a group of two or more, and otherwise runs the Delete
+    // Duplicate Files dialog for the folder, holding the lock throughout.
+    void DeleteDuplicates(TreeItemRecord& record) override;
+    // Forgets everything known about the folder's subtree: stops the scan;
+    // then, holding the tree-data lock and after it the reference lock, the
+    // subtree's flags (all but InFileList) and duplicate members go, and the
+    // ancestors lose their known tree sizes up to the first that had none.
+    // Redraws the tree and refreshes the file list.
+    void ClearFolderData(TreeItemRecord& record) override;
+    // The "Folder Menu" at the screen point (x, y), or for (-1, -1) at
+    // ContextMenuPoint; its commands go to this tree first.
+    void ShowFolderMenu(int x, int y) override;
+    // The dialog the Delete Duplicates command runs, for tests: it is given
+    // the dialog set up for the folder and returns its result. Empty: the
+    // dialog runs modally.
+    using DialogRunner = std::function<int(class DeleteDuplicatesDialog& dialog)>;
+    void SetDialogRunnerForTesting(DialogRunner runner) { m_dialogRunner = std::move(runner); }
 
     // After the file of member was deleted (under the tree-data lock):
     // unlinks member from folder, takes it out of its group and frees it.
@@ -205,6 +235,8 @@ private:
     int m_passDeepest = 0;
     platform::WindowHandle m_frame = 0;
     platform::WindowHandle m_mainView = 0;
+    framework::CommandRouter* m_router = nullptr;
+    DialogRunner m_dialogRunner;
     DupTable m_dupTable;
     TrackedReferences m_references;
 

@@ -53,6 +53,8 @@ TEST_F(HelpTest, TheHelpFileHasASectionForEveryTopic)
     std::vector<int> topics = {resources::HID_FOLDER_TREE, resources::HID_FILE_LIST,
                                resources::HID_DUPLICATE_GROUPS, resources::HID_DUPLICATE_COPIES};
     for (int message = 40002; message <= 40007; ++message) topics.push_back(message);
+    for (int message = 40010; message <= 40015; ++message) topics.push_back(message);
+    topics.push_back(0x20087);  // the Delete Duplicate Files dialog
     for (int topic : topics) {
         const QString section =
             QStringLiteral("<section id=\"%1\">\n<h2>").arg(HelpFile::AnchorFor(topic));

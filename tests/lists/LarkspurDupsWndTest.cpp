@@ -39,6 +39,8 @@ public:
 class FakeDeletion : public DeletionHandler {
 public:
     explicit FakeDeletion(TreeDataLock& lock) : m_lock(lock) {}
+    bool ProtectSystemFiles() const override { return false; }
+    bool IsInProtectedDirectory(const FolderRecord&) const override { return false; }
 
     std::vector<std::vector<const DupMember*>> chains;
     bool senderHeldLock = false;

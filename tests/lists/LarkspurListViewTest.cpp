@@ -51,6 +51,8 @@ struct Request {
 class FakeDeletionHandler : public DeletionHandler {
 public:
     explicit FakeDeletionHandler(TreeDataLock& lock) : m_lock(lock) {}
+    bool ProtectSystemFiles() const override { return false; }
+    bool IsInProtectedDirectory(const FolderRecord&) const override { return false; }
     int chains = 0;
     std::vector<Request> requests;
     bool lockHeld = false;
