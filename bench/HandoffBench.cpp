@@ -74,8 +74,8 @@ int main(int argc, char** argv)
     }
     std::sort(seconds.begin(), seconds.end());
     const double median = seconds[seconds.size() / 2];
-    std::printf("hand-off floor: %d folders in %.4f s (median of %d), %.1f us per folder\n", folders,
-                median, rounds, median * 1e6 / folders);
+    std::printf("hand-off floor: %d folders in %.4f s (median of %d), %.1f us per folder\n",
+                folders, median, rounds, median * 1e6 / folders);
     TaskManager::Instance().SetNotifyWindow(0);
     return 0;
 }

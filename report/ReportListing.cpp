@@ -1,6 +1,7 @@
 #include "report/ReportListing.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <unordered_map>
 
@@ -30,21 +31,22 @@ void ReportListing::Collect(LarkspurBrowserView& view, TreeItem top, const std::
     // Depth first with an explicit stack: the tree may be deeper than the
     // call stack allows. Each folder's shown path is kept for its copies.
     std::unordered_map<const FolderRecord*, std::size_t> indexOf;
-    std::vector<const FolderRecord*> stack{topRecord};
+    // Each record with the index of its parent's entry (none for the top).
+    constexpr std::size_t kNoParent = SIZE_MAX;
+    std::vector<std::pair<const FolderRecord*, std::size_t>> stack{{topRecord, kNoParent}};
     while (!stack.empty()) {
-        const FolderRecord* record = stack.back();
+        const auto [record, parentIndex] = stack.back();
         stack.pop_back();
-        std::string path = record == topRecord
+        std::string path = parentIndex == kNoParent
                                ? shownPath
-                               : ChildPath(m_folders[indexOf.at(static_cast<const FolderRecord*>(
-                                                         record->parent))]
-                                               .path,
-                                           record->name);
-        indexOf.emplace(record, m_folders.size());
-        m_folders.push_back({std::move(path), record->treeDiskSpace.Bytes(), record->treeSize.Bytes()});
+                               : ChildPath(m_folders[parentIndex].path, record->name);
+        const std::size_t index = m_folders.size();
+        indexOf.emplace(record, index);
+        m_folders.push_back(
+            {std::move(path), record->treeDiskSpace.Bytes(), record->treeSize.Bytes()});
         for (TreeItemRecord* child = view.FirstChildRecord(*record); child != nullptr;
              child = view.NextSiblingRecord(*child)) {
-            stack.push_back(static_cast<const FolderRecord*>(child));
+            stack.push_back({static_cast<const FolderRecord*>(child), index});
         }
     }
 
@@ -95,10 +97,18 @@ std::string EscapeForLine(const std::string& path)
     escaped.reserve(path.size());
     for (const char c : path) {
         switch (c) {
-        case '\\': escaped += "\\\\"; break;
-        case '\t': escaped += "\\t"; break;
-        case '\n': escaped += "\\n"; break;
-        default: escaped += c; break;
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            default:
+                escaped += c;
+                break;
         }
     }
     return escaped;

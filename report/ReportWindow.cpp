@@ -21,20 +21,20 @@ platform::MessageResult ReportWindow::OnMessage(platform::MessageId message,
                                                 platform::WParam wParam, platform::LParam)
 {
     switch (message) {
-    case UM_TASK_DONE:
-        m_view.ProcessCompletedTasks();
-        if (!m_view.IsScanning() && TaskManager::Instance().PendingCount() == 0 && m_onIdle) {
-            m_onIdle();
-        }
-        break;
-    case UM_CLEAR_FOLDER_DUPS:
-        m_view.ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
-        break;
-    case UM_STATUS_TEXT:
-        if (const auto* text = reinterpret_cast<const std::string*>(wParam)) ShowStatus(*text);
-        break;
-    default:
-        break;
+        case UM_TASK_DONE:
+            m_view.ProcessCompletedTasks();
+            if (!m_view.IsScanning() && TaskManager::Instance().PendingCount() == 0 && m_onIdle) {
+                m_onIdle();
+            }
+            break;
+        case UM_CLEAR_FOLDER_DUPS:
+            m_view.ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
+            break;
+        case UM_STATUS_TEXT:
+            if (const auto* text = reinterpret_cast<const std::string*>(wParam)) ShowStatus(*text);
+            break;
+        default:
+            break;
     }
     return 0;
 }

@@ -61,9 +61,10 @@ TEST_F(LarkspurReportTest, PrintsEveryFolderWithItsSubtreeTotalsInByteOrder)
     // pin the plain sums once by hand.
     const auto lines = LinesStartingWith(outcome.out, "folder\t");
     ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines.front().find("\t" + std::to_string(10 + 200 + 5000 + 70000 + 3 + (1 << 30) + 2) +
-                                 "\t" + Top()),
-              std::string::npos)
+    EXPECT_NE(
+        lines.front().find("\t" + std::to_string(10 + 200 + 5000 + 70000 + 3 + (1 << 30) + 2) +
+                           "\t" + Top()),
+        std::string::npos)
         << lines.front();
 }
 
@@ -142,12 +143,7 @@ TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLine)
 {
     ASSERT_TRUE(File("plain", "x"));
     const std::vector<std::vector<std::string>> bad{
-        {},
-        {"--bogus", Top()},
-        {Top(), Top()},
-        {Top() + "/missing"},
-        {Top() + "/plain"},
-        {""},
+        {}, {"--bogus", Top()}, {Top(), Top()}, {Top() + "/missing"}, {Top() + "/plain"}, {""},
     };
     for (const auto& arguments : bad) {
         const auto outcome = RunReport(arguments);

@@ -122,14 +122,16 @@ TEST_F(ReportHardeningTest, UnreadableFoldersAndFilesCountAsWhatCanBeSeen)
 
     const auto before = Snapshot(Top());
     const auto outcome = RunReport({Top()}, {}, prefix);
-    for (auto it = opened.rbegin(); it != opened.rend(); ++it) ::chmod(it->first.c_str(), it->second);
+    for (auto it = opened.rbegin(); it != opened.rend(); ++it)
+        ::chmod(it->first.c_str(), it->second);
     ASSERT_FALSE(outcome.timedOut);
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"),
               ExpectedFolderLines(Top(), Top(), Listable));
     // The file nobody may read is no copy of anything.
-    EXPECT_EQ(LinesStartingWith(outcome.out, "copy\t"),
-              (std::vector<std::string>{"copy\t" + Top() + "/copy", "copy\t" + Top() + "/open/copy"}));
+    EXPECT_EQ(
+        LinesStartingWith(outcome.out, "copy\t"),
+        (std::vector<std::string>{"copy\t" + Top() + "/copy", "copy\t" + Top() + "/open/copy"}));
     EXPECT_EQ(Snapshot(Top()), before);
 }
 
@@ -216,8 +218,8 @@ TEST_F(ReportHardeningTest, FilesChangingDuringTheScanNeitherStopNorFoolIt)
     ASSERT_TRUE(m_files.MakeDir("top/churn"));
     for (int i = 0; i < 40; ++i) {
         ASSERT_TRUE(m_files.MakeDir("top/stable/s" + std::to_string(i)));
-        ASSERT_TRUE(m_files.MakeFile("top/stable/s" + std::to_string(i) + "/f",
-                                     std::string(100 + i, 's')));
+        ASSERT_TRUE(
+            m_files.MakeFile("top/stable/s" + std::to_string(i) + "/f", std::string(100 + i, 's')));
     }
     const std::string head(8192, 'h');
     ASSERT_TRUE(m_files.MakeFile("top/churn/twin", head + std::string(1 << 20, 'a')));

@@ -35,10 +35,14 @@ std::string Escaped(const std::string& path)
 {
     std::string escaped;
     for (const char c : path) {
-        if (c == '\\') escaped += "\\\\";
-        else if (c == '\t') escaped += "\\t";
-        else if (c == '\n') escaped += "\\n";
-        else escaped += c;
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\t')
+            escaped += "\\t";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
     }
     return escaped;
 }
@@ -96,11 +100,11 @@ Totals Walk(int dirFd, const std::string& path, const std::string& shown, unsign
 }  // namespace
 
 Outcome RunReport(const std::vector<std::string>& arguments, const std::string& workingDir,
-            const std::vector<std::string>& prefix, int deadlineMs)
+                  const std::vector<std::string>& prefix, int deadlineMs)
 {
     Outcome outcome;
-    const std::string base = std::string(std::getenv("TMPDIR")) + "/report-run." +
-                              std::to_string(::getpid());
+    const std::string base =
+        std::string(std::getenv("TMPDIR")) + "/report-run." + std::to_string(::getpid());
     const std::string outPath = base + ".out";
     const std::string errPath = base + ".err";
 
@@ -193,7 +197,8 @@ void SnapshotWalk(int dirFd, const std::string& shown, std::map<std::string, std
             std::string contents;
             // On the heap: the walk recurses once per level, hundreds deep.
             std::vector<char> buffer(65536);
-            for (ssize_t got; file >= 0 && (got = ::read(file, buffer.data(), buffer.size())) > 0;) {
+            for (ssize_t got;
+                 file >= 0 && (got = ::read(file, buffer.data(), buffer.size())) > 0;) {
                 contents.append(buffer.data(), static_cast<std::size_t>(got));
             }
             if (file >= 0) ::close(file);

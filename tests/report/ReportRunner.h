@@ -12,7 +12,7 @@
 namespace reporttest {
 
 struct Outcome {
-    int exitCode = -1;     // -1: killed by a signal or not run
+    int exitCode = -1;      // -1: killed by a signal or not run
     bool timedOut = false;  // killed after the deadline
     std::string out;
     std::string err;
@@ -23,7 +23,7 @@ struct Outcome {
 // program (for example {"setpriv", "--reuid=nobody", ...}). Kills it and
 // sets timedOut after deadlineMs.
 Outcome RunReport(const std::vector<std::string>& arguments, const std::string& workingDir = {},
-            const std::vector<std::string>& prefix = {}, int deadlineMs = 120000);
+                  const std::vector<std::string>& prefix = {}, int deadlineMs = 120000);
 
 // The folder lines for root's subtree as the files stand: every folder, and
 // for each the sum of the lengths (and disk space) of every entry that is
@@ -32,9 +32,8 @@ Outcome RunReport(const std::vector<std::string>& arguments, const std::string& 
 // allocation units). shownRoot stands for root in the paths. Folders whose
 // contents visible(path) says are hidden count as empty. Sorted in byte
 // order; the escaped output form.
-std::vector<std::string> ExpectedFolderLines(
-    const std::string& root, const std::string& shownRoot,
-    bool (*visible)(const std::string& folder) = nullptr);
+std::vector<std::string> ExpectedFolderLines(const std::string& root, const std::string& shownRoot,
+                                             bool (*visible)(const std::string& folder) = nullptr);
 
 // The lines of out that start with prefix (for example "folder\t").
 std::vector<std::string> LinesStartingWith(const std::string& out, const std::string& prefix);
