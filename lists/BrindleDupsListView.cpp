@@ -8,6 +8,7 @@
 #include "lists/FileLauncher.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
 #include "tree/TreeDataLock.h"
 
@@ -190,20 +191,14 @@ void BrindleDupsListView::DeleteSelected()
         return;
     }
     const auto lock = LockData();
-    std::unique_ptr<DeletionRequest> chain;
-    std::unique_ptr<DeletionRequest>* tail = &chain;
+    DeletionChain chain;
     for (const int row : Control().SelectedItems()) {
         for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
-            DupMember* member = link->member;
-            *tail = std::make_unique<DeletionRequest>();
-            (*tail)->folder = member->folder;
-            (*tail)->name = member->name;
-            (*tail)->copy = member;
-            tail = &(*tail)->next;
+            chain.AppendCopy(*link->member);
         }
     }
-    if (chain != nullptr) {
-        handler->DeleteRequests(std::move(chain));
+    if (!chain.Empty()) {
+        handler->DeleteRequests(chain.Take());
     }
 }
 

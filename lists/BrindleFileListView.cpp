@@ -6,6 +6,7 @@
 #include "lists/FileLauncher.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
 #include "tree/FolderTreeActions.h"
 #include "tree/TreeDataLock.h"
@@ -141,18 +142,12 @@ void BrindleFileListView::DeleteSelected()
         return;
     }
     const auto lock = LockData();
-    std::unique_ptr<DeletionRequest> chain;
-    std::unique_ptr<DeletionRequest>* tail = &chain;
+    DeletionChain chain;
     for (const int row : Control().SelectedItems()) {
-        DupMember* member = MemberAt(row);
-        *tail = std::make_unique<DeletionRequest>();
-        (*tail)->folder = member->folder;
-        (*tail)->name = member->name;
-        (*tail)->copy = member;
-        tail = &(*tail)->next;
+        chain.AppendCopy(*MemberAt(row));
     }
-    if (chain != nullptr) {
-        handler->DeleteRequests(std::move(chain));
+    if (!chain.Empty()) {
+        handler->DeleteRequests(chain.Take());
     }
 }
 

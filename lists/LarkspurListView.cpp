@@ -19,8 +19,8 @@
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
-#include "tree/DeletionRequest.h"
 #include "tree/FolderTreeActions.h"
 #include "tree/SharedImageList.h"
 #include "tree/TreeAccess.h"
@@ -578,27 +578,22 @@ void LarkspurListView::DeleteSelected()
     }
     std::lock_guard lock(m_tree->DataLock());
     const auto duplicates = DuplicateIndex();
-    std::unique_ptr<DeletionRequest> chain;
-    std::unique_ptr<DeletionRequest>* tail = &chain;
+    DeletionChain chain;
     for (int row : Control().SelectedItems()) {
         const FileListItem& item = *Item(row);
-        auto request = std::make_unique<DeletionRequest>();
         if (item.IsFolder()) {
-            request->folder = item.folder;
+            chain.Append(item.folder);
         } else {
-            request->folder = m_folder;
-            request->name = item.name;
             const auto found = duplicates.find(item.name);
-            request->copy = found == duplicates.end() ? nullptr : found->second;
+            chain.Append(m_folder, item.name,
+                         found == duplicates.end() ? nullptr : found->second);
         }
-        *tail = std::move(request);
-        tail = &(*tail)->next;
     }
-    if (chain == nullptr) {
+    if (chain.Empty()) {
         return;
     }
     if (DeletionHandler* handler = DeletionHandler::Instance()) {
-        handler->DeleteRequests(std::move(chain));
+        handler->DeleteRequests(chain.Take());
     }
 }
 

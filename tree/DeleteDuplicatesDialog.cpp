@@ -23,6 +23,7 @@
 #include "framework/WaitCursor.h"
 #include "platform/ModalScope.h"
 #include "resources/StringTable.h"
+#include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
 #include "tree/TreeAccess.h"
 #include "tree/TreeItemRecord.h"
@@ -248,20 +249,15 @@ void DeleteDuplicatesDialog::OnDelete()
         framework::MessageBox::Show(this, resources::IDS_LAST_COPIES_LEFT_OUT,
                                     {names.join(QLatin1Char('\n'))}, QMessageBox::Information);
     }
-    std::unique_ptr<DeletionRequest> chain;
-    std::unique_ptr<DeletionRequest>* tail = &chain;
+    DeletionChain chain;
     for (DupMember* member : kept) {
-        *tail = std::make_unique<DeletionRequest>();
-        (*tail)->folder = member->folder;
-        (*tail)->name = member->name;
-        (*tail)->copy = member;
-        tail = &(*tail)->next;
+        chain.AppendCopy(*member);
     }
     // The members handed over may be freed by the deletion: nothing here
     // keeps them past this point.
     m_list->clear();
     m_candidates.clear();
     if (DeletionHandler* handler = DeletionHandler::Instance())
-        handler->DeleteRequests(std::move(chain));
+        handler->DeleteRequests(chain.Take());
     accept();
 }
