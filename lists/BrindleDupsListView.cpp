@@ -9,7 +9,6 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
-#include "tree/DeletionHandler.h"
 #include "tree/TreeDataLock.h"
 
 namespace {
@@ -184,21 +183,12 @@ void BrindleDupsListView::OnItemStateChanged(int row, ListControl::State previou
     }
 }
 
-void BrindleDupsListView::DeleteSelected()
+void BrindleDupsListView::AppendSelectedCopies(DeletionChain& chain)
 {
-    DeletionHandler* handler = DeletionHandler::Instance();
-    if (handler == nullptr) {
-        return;
-    }
-    const auto lock = LockData();
-    DeletionChain chain;
     for (const int row : Control().SelectedItems()) {
         for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
             chain.AppendCopy(*link->member);
         }
-    }
-    if (!chain.Empty()) {
-        handler->DeleteRequests(chain.Take());
     }
 }
 

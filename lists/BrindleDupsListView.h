@@ -59,7 +59,7 @@ public:
 
     // One request per member of each selected group, in member order: every
     // copy, the first one included.
-    void DeleteSelected() override;
+    void AppendSelectedCopies(DeletionChain& chain) override;
     // Opens every member of each selected group.
     void OpenSelected() override;
 

@@ -7,7 +7,6 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
-#include "tree/DeletionHandler.h"
 #include "tree/FolderTreeActions.h"
 #include "tree/TreeDataLock.h"
 
@@ -135,19 +134,10 @@ void BrindleFileListView::OnClick(int /*row*/)
     tree->GoToCopy(*member);
 }
 
-void BrindleFileListView::DeleteSelected()
+void BrindleFileListView::AppendSelectedCopies(DeletionChain& chain)
 {
-    DeletionHandler* handler = DeletionHandler::Instance();
-    if (handler == nullptr) {
-        return;
-    }
-    const auto lock = LockData();
-    DeletionChain chain;
     for (const int row : Control().SelectedItems()) {
         chain.AppendCopy(*MemberAt(row));
-    }
-    if (!chain.Empty()) {
-        handler->DeleteRequests(chain.Take());
     }
 }
 

@@ -46,8 +46,8 @@ public:
     [[nodiscard]] int SortColumn() const { return m_sortColumn; }
     [[nodiscard]] bool Ascending() const { return m_ascending; }
 
-    // One request per selected copy.
-    void DeleteSelected() override;
+    // One deletion request per selected copy.
+    void AppendSelectedCopies(DeletionChain& chain) override;
     void OpenSelected() override;
 
 protected:

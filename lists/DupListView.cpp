@@ -8,6 +8,8 @@
 #include "framework/MenuBuilder.h"
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
+#include "tree/DeletionChain.h"
+#include "tree/DeletionHandler.h"
 #include "tree/FolderTreeActions.h"
 #include "tree/TreeDataLock.h"
 
@@ -48,6 +50,20 @@ void DupListView::OnCommand(int command)
         OpenSelected();
     } else if (command == resources::ID_DELETE) {
         DeleteSelected();
+    }
+}
+
+void DupListView::DeleteSelected()
+{
+    DeletionHandler* handler = DeletionHandler::Instance();
+    if (handler == nullptr) {
+        return;
+    }
+    const auto lock = LockData();
+    DeletionChain chain;
+    AppendSelectedCopies(chain);
+    if (!chain.Empty()) {
+        handler->DeleteRequests(chain.Take());
     }
 }
 

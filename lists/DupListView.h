@@ -17,6 +17,8 @@ class TreeDataLock;
 // the duplicate data and is handed in by the duplicates window.
 //
 // UI thread only.
+class DeletionChain;
+
 class DupListView : public framework::ReportListView {
     Q_OBJECT
 
@@ -32,7 +34,7 @@ public:
     // Hands a chain of deletion requests for the selected rows to the
     // deletion handler, holding the tree-data lock until it returns. Nothing
     // without a selection.
-    virtual void DeleteSelected() = 0;
+    void DeleteSelected();
     // Opens the selected rows' files with their default applications,
     // holding the tree-data lock. Nothing without a selection.
     virtual void OpenSelected() = 0;
@@ -42,6 +44,10 @@ public:
     void OnCommand(int command) override;
 
 protected:
+    // Appends a request for every copy the selected rows stand for, in row
+    // order; called with the tree-data lock held.
+    virtual void AppendSelectedCopies(DeletionChain& chain) = 0;
+
     // Holds the tree-data lock for as long as it lives (nothing without one).
     [[nodiscard]] std::unique_lock<TreeDataLock> LockData() const;
 
