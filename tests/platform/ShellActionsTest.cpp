@@ -266,8 +266,11 @@ public:
         s_fifo = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
         ASSERT_GE(s_fifo, 0);
 
-        // TMPDIR holds no character that needs quoting in an Exec key.
-        ASSERT_EQ(temp.find_first_of("\"`$\\% "), std::string::npos) << temp;
+        // The script's path goes into the Exec key unquoted.
+        ASSERT_EQ(temp.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                         "0123456789/._-"),
+                  std::string::npos)
+            << temp;
         const std::string script = temp + "/handler.sh";
         WriteBytes(script, "printf '%s\\000' \"$1\" > \"${0%/*}/launched.fifo\"\n");
         WriteBytes(dataHome + "/applications/larkspur-test-handler.desktop",
