@@ -203,11 +203,8 @@ TEST_F(TreeControlTest, BatchOfItemsIsOneInsertion)
     EXPECT_EQ(m_tree.ChildCount(parent), 5);
     EXPECT_FALSE(m_tree.Contains(added[1]));
     EXPECT_EQ(m_tree.IndexOf(added[4]).row(), 4);
-}
 
-TEST_F(TreeControlTest, BatchWhoseParentIsDeletedIsDropped)
-{
-    const TreeItem parent = m_tree.InsertItem(TreeItem::None, "parent");
+    // A batch whose parent is deleted meanwhile is dropped.
     m_tree.BeginInsertBatch(parent);
     const TreeItem pending = m_tree.InsertItem(parent, "pending");
     m_tree.DeleteItem(parent);

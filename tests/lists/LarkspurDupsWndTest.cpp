@@ -139,11 +139,17 @@ using Names = std::vector<QString>;
 
 TEST_F(DupsWindowTest, NamesTextShowsEachRunOfEqualNamesOnce)
 {
-    EXPECT_EQ(BrindleDupsListView::NamesText(Group(1, {"Report.doc", "report.doc", "Report.doc"})),
-              "Report.doc, report.doc, Report.doc");
-    EXPECT_EQ(BrindleDupsListView::NamesText(Group(1, {"a.txt", "a.txt", "b", "b", "a.txt"})),
-              "a.txt, b, a.txt");
-    EXPECT_EQ(BrindleDupsListView::NamesText(Group(1, {})), "");
+    const struct {
+        std::vector<std::string> names;
+        QString text;
+    } cases[] = {
+        {{"Report.doc", "report.doc", "Report.doc"}, "Report.doc, report.doc, Report.doc"},
+        {{"a.txt", "a.txt", "b", "b", "a.txt"}, "a.txt, b, a.txt"},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BrindleDupsListView::NamesText(Group(1, c.names)), c.text);
+    }
 
     m_window.AddOrUpdateGroup(Group(2048, {"a.txt", "a.txt", "a.txt"}));
     EXPECT_EQ(Cells(Groups(), 0), Names{"a.txt"});
@@ -311,7 +317,6 @@ TEST_F(DupsWindowTest, LayoutKeysAndClicks)
     m_window.resize(800, 300);
     m_window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
-    EXPECT_EQ(m_window.Caption().text(), " Duplicate Files");
     EXPECT_EQ(m_window.Caption().geometry(), QRect(0, 0, 800, 20));
     EXPECT_EQ(m_window.Splitter().geometry(), QRect(0, 20, 800, 280));
     EXPECT_EQ(Groups().width(), 313);

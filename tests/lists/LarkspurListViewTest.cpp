@@ -336,16 +336,18 @@ TEST_F(LarkspurListViewTest, TheSelectionChoosesTheContextMenu)
     m_tree.Add(*m_folder, "d2");
     m_list.SetFolder(m_folder);
 
-    Select({});
-    EXPECT_EQ(m_list.ContextMenuForSelection(), Menu::None);
-    Select({"d1"});
-    EXPECT_EQ(m_list.ContextMenuForSelection(), Menu::Folder);
-    Select({"f1", "f2"});
-    EXPECT_EQ(m_list.ContextMenuForSelection(), Menu::File);
-    Select({"d1", "d2"});
-    EXPECT_EQ(m_list.ContextMenuForSelection(), Menu::Both);
-    Select({"d1", "f1"});
-    EXPECT_EQ(m_list.ContextMenuForSelection(), Menu::Both);
+    const struct {
+        std::vector<std::string> selection;
+        Menu menu;
+    } cases[] = {
+        {{}, Menu::None},           {{"d1"}, Menu::Folder},     {{"f1", "f2"}, Menu::File},
+        {{"d1", "d2"}, Menu::Both}, {{"d1", "f1"}, Menu::Both},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.selection));
+        Select(c.selection);
+        EXPECT_EQ(m_list.ContextMenuForSelection(), c.menu);
+    }
 }
 
 TEST_F(LarkspurListViewTest, DeleteHandsOneChainInRowOrderUnderTheLock)

@@ -10,23 +10,14 @@ namespace {
 
 using platform::AutoResetEvent;
 
-TEST(AutoResetEventTest, StartsNotSignalled)
+// Sets are not counted: any number of them before a wait release one wait.
+TEST(AutoResetEventTest, ASetIsRememberedUntilOneWaitConsumesIt)
 {
     AutoResetEvent event;
     EXPECT_FALSE(event.TryWait());
-}
-
-TEST(AutoResetEventTest, SetBeforeWaitIsRemembered)
-{
-    AutoResetEvent event;
     event.Set();
     event.Wait();  // returns at once
-    EXPECT_FALSE(event.TryWait()) << "a Wait resets the event";
-}
-
-TEST(AutoResetEventTest, TwoSetsBeforeAWaitReleaseOnlyOne)
-{
-    AutoResetEvent event;
+    EXPECT_FALSE(event.TryWait());
     event.Set();
     event.Set();
     EXPECT_TRUE(event.TryWait());

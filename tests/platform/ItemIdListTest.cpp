@@ -38,13 +38,6 @@ TEST(ItemIdList, ConcatenationJoinsItemsAndCopiesWhenOneSideIsNone)
     EXPECT_EQ(ItemIdList::Concatenate(a, ItemIdList()), a);
     EXPECT_EQ(ItemIdList::Concatenate(ItemIdList::Empty(), b), b);
     EXPECT_TRUE(ItemIdList::Concatenate(ItemIdList(), ItemIdList()).IsNone());
-
-    // Lists are values: a copy is equal and independent.
-    ItemIdList copy = ab;
-    EXPECT_EQ(copy, ab);
-    copy = ItemIdList::Concatenate(copy, b);
-    EXPECT_NE(copy, ab);
-    EXPECT_EQ(ab.Items().size(), 2u);
 }
 
 TEST(ItemIdList, NamesAreKeptAsRawBytes)
@@ -57,16 +50,19 @@ TEST(ItemIdList, NamesAreKeptAsRawBytes)
 
 TEST(ItemIdList, MalformedBlocksAreRefused)
 {
-    EXPECT_TRUE(ItemIdList::FromBytes("").IsNone());
-    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x05\x00"
-                                                  "ab",
-                                                  4))
-                    .IsNone());  // no terminator
-    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x09\x00"
-                                                  "ab\0\0",
-                                                  6))
-                    .IsNone());                                                   // overruns
-    EXPECT_TRUE(ItemIdList::FromBytes(std::string("\x01\x00\0\0", 4)).IsNone());  // count below 3
+    using namespace std::string_literals;
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"nothing", ""},
+        {"no terminator", "\x05\x00" "ab"s},
+        {"item overruns", "\x09\x00" "ab\0\0"s},
+        {"count below 3", "\x01\x00\0\0"s},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(ItemIdList::FromBytes(c.bytes).IsNone()) << c.what;
+    }
     EXPECT_TRUE(ItemIdList::Single(ShellItemKind::Folder, std::string(70000, 'x')).IsNone());
 }
 

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -61,10 +60,7 @@ public:
     std::function<MessageResult(LParam)> onMessage;
 };
 
-MessageQueue& Queue()
-{
-    return MessageQueue::Instance();
-}
+MessageQueue& Queue() { return MessageQueue::Instance(); }
 
 // Every test starts and ends with an empty queue and no modal loop.
 class MessageQueueTest : public testing::Test {
@@ -81,18 +77,26 @@ protected:
     }
 };
 
-TEST_F(MessageQueueTest, HandlesAreUniqueAndNeverReused)
+TEST_F(MessageQueueTest, AGoneWindowsHandleIsNeverReusedAndSendsToItReturnZero)
 {
-    platform::WindowHandle first = 0;
+    platform::WindowHandle gone = 0;
     {
         RecordingWindow window;
-        first = window.Handle();
+        gone = window.Handle();
     }
     RecordingWindow second;
     RecordingWindow third;
-    EXPECT_NE(first, 0u);
-    EXPECT_NE(second.Handle(), first);
+    EXPECT_NE(gone, 0u);
+    EXPECT_NE(second.Handle(), gone);
     EXPECT_NE(third.Handle(), second.Handle());
+
+    EXPECT_EQ(Queue().Send(0, kPlain, 0, 1), 0);
+    EXPECT_EQ(Queue().Send(gone, kPlain, 0, 1), 0);
+    MessageResult fromWorker = -1;
+    std::thread worker([&] { fromWorker = Queue().Send(gone, kPlain, 0, 1); });
+    worker.join();  // returns at once: nobody needs to handle it
+    EXPECT_EQ(fromWorker, 0);
+    EXPECT_TRUE(second.received.empty() && third.received.empty());
 }
 
 TEST_F(MessageQueueTest, WorkerPostsArriveInPostingOrder)
@@ -124,16 +128,26 @@ TEST_F(MessageQueueTest, WorkerPostsArriveInPostingOrder)
     }
 }
 
+// A worker's send returns only after its handler ran, with its result, and
+// sees what the handler wrote (a plain int: the send must order the write
+// before the read).
 TEST_F(MessageQueueTest, InterleavedPostsAndSendsKeepTheirOrder)
 {
     RecordingWindow window;
     RecordingWindow other;
+    int writtenByHandler = 0;
+    window.onMessage = [&](LParam order) {
+        if (order == 3) writtenByHandler = 7;
+        return order + 1000;
+    };
     MessageResult firstResult = 0;
     MessageResult secondResult = 0;
+    int seenBySender = 0;
     std::thread worker([&, handle = window.Handle(), otherHandle = other.Handle()] {
         Queue().Post(handle, kPlain, 0, 1);
         Queue().Post(otherHandle, kPlain, 0, 2);
         firstResult = Queue().Send(handle, kPlain, 0, 3);
+        seenBySender = writtenByHandler;
         Queue().PostText(handle, kText, "four", 4);
         secondResult = Queue().Send(otherHandle, kPlain, 0, 5);
         Queue().Post(handle, kPlain, 0, 6);
@@ -145,32 +159,6 @@ TEST_F(MessageQueueTest, InterleavedPostsAndSendsKeepTheirOrder)
     EXPECT_EQ(other.Order(), (std::vector<LParam>{2, 5}));
     EXPECT_EQ(firstResult, 1003);
     EXPECT_EQ(secondResult, 1005);
-}
-
-TEST_F(MessageQueueTest, WorkerSendReturnsOnlyAfterTheHandlerRan)
-{
-    RecordingWindow window;
-    int writtenByHandler = 0;  // plain int: the send must order the write before the read
-    std::atomic<bool> sendReturned = false;
-    bool returnedBeforeHandler = false;
-    window.onMessage = [&](LParam) {
-        returnedBeforeHandler = sendReturned.load();
-        writtenByHandler = 7;
-        return MessageResult{99};
-    };
-
-    MessageResult result = 0;
-    int seenBySender = 0;
-    std::thread worker([&, handle = window.Handle()] {
-        result = Queue().Send(handle, kPlain, 0, 0);
-        seenBySender = writtenByHandler;
-        sendReturned = true;
-    });
-    EXPECT_TRUE(PumpUntil([&] { return !window.received.empty(); }));
-    worker.join();
-
-    EXPECT_FALSE(returnedBeforeHandler);
-    EXPECT_EQ(result, 99);
     EXPECT_EQ(seenBySender, 7);
 }
 
@@ -189,22 +177,6 @@ TEST_F(MessageQueueTest, SendOnTheUiThreadCallsTheHandlerDirectly)
 
     EXPECT_TRUE(PumpUntil([&] { return window.received.size() == 3; }));
     EXPECT_EQ(window.Order(), (std::vector<LParam>{2, 3, 1}));
-}
-
-TEST_F(MessageQueueTest, SendToNoWindowReturnsZero)
-{
-    platform::WindowHandle gone = 0;
-    {
-        RecordingWindow window;
-        gone = window.Handle();
-    }
-    EXPECT_EQ(Queue().Send(0, kPlain, 0, 1), 0);
-    EXPECT_EQ(Queue().Send(gone, kPlain, 0, 1), 0);
-
-    MessageResult fromWorker = -1;
-    std::thread worker([&] { fromWorker = Queue().Send(gone, kPlain, 0, 1); });
-    worker.join();  // returns at once: nobody needs to handle it
-    EXPECT_EQ(fromWorker, 0);
 }
 
 TEST_F(MessageQueueTest, MessagesForADestroyedWindowAreDroppedWithTheirText)
@@ -236,7 +208,8 @@ TEST_F(MessageQueueTest, WorkerSendToAWindowDestroyedWhileItWaitsReturnsZero)
 {
     auto window = std::make_unique<RecordingWindow>();
     MessageResult result = -1;
-    std::thread worker([&, handle = window->Handle()] { result = Queue().Send(handle, kPlain, 0, 1); });
+    std::thread worker(
+        [&, handle = window->Handle()] { result = Queue().Send(handle, kPlain, 0, 1); });
     {
         // Keeps the send queued, unhandled, until the window is gone.
         ModalScope modal;
@@ -285,47 +258,32 @@ TEST_F(MessageQueueTest, NestedModalScopesDeferMessagesUntilTheOutermostCloses)
     EXPECT_EQ(sendResult, 1002);
 }
 
-TEST_F(MessageQueueTest, HandlerRunningAModalLoopDefersTheMessagesBehindIt)
-{
-    RecordingWindow window;
-    std::vector<LParam> seenInsideTheDialog;
-    window.onMessage = [&](LParam order) {
-        if (order == 1) {
-            ModalScope dialog;
-            // What a dialog's nested event loop would do.
-            QCoreApplication::processEvents();
-            Queue().DispatchPending();
-            seenInsideTheDialog = window.Order();
-        }
-        return MessageResult{0};
-    };
-    Queue().Post(window.Handle(), kPlain, 0, 1);
-    Queue().Post(window.Handle(), kPlain, 0, 2);
-
-    EXPECT_TRUE(PumpUntil([&] { return window.received.size() == 2; }));
-    EXPECT_EQ(seenInsideTheDialog, (std::vector<LParam>{1}));
-    EXPECT_EQ(window.Order(), (std::vector<LParam>{1, 2}));
-}
-
+// A handler that dispatches again, directly or from a dialog's nested loop,
+// must not get the messages queued behind its own.
 TEST_F(MessageQueueTest, HandlerReenteringTheDispatchDoesNotReorder)
 {
-    RecordingWindow window;
-    std::vector<LParam> seenInsideTheHandler;
-    window.onMessage = [&](LParam order) {
-        if (order == 1) {
-            Queue().DispatchPending();
-            QCoreApplication::processEvents();
-            Queue().Post(window.Handle(), kPlain, 0, 3);
-            seenInsideTheHandler = window.Order();
-        }
-        return MessageResult{0};
-    };
-    Queue().Post(window.Handle(), kPlain, 0, 1);
-    Queue().Post(window.Handle(), kPlain, 0, 2);
+    for (const bool inDialog : {false, true}) {
+        SCOPED_TRACE(inDialog ? "inside a modal loop" : "directly");
+        RecordingWindow window;
+        std::vector<LParam> seenInsideTheHandler;
+        window.onMessage = [&](LParam order) {
+            if (order == 1) {
+                std::optional<ModalScope> dialog;
+                if (inDialog) dialog.emplace();
+                QCoreApplication::processEvents();
+                Queue().DispatchPending();
+                Queue().Post(window.Handle(), kPlain, 0, 3);
+                seenInsideTheHandler = window.Order();
+            }
+            return MessageResult{0};
+        };
+        Queue().Post(window.Handle(), kPlain, 0, 1);
+        Queue().Post(window.Handle(), kPlain, 0, 2);
 
-    EXPECT_TRUE(PumpUntil([&] { return window.received.size() == 3; }));
-    EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1}));
-    EXPECT_EQ(window.Order(), (std::vector<LParam>{1, 2, 3}));
+        EXPECT_TRUE(PumpUntil([&] { return window.received.size() == 3; }));
+        EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1}));
+        EXPECT_EQ(window.Order(), (std::vector<LParam>{1, 2, 3}));
+    }
 }
 
 // A window-modal dialog opened by a handler stays open after the handler
@@ -356,7 +314,8 @@ TEST_F(MessageQueueTest, DispatchSentMessagesLeavesPostedMessagesInPlace)
     RecordingWindow window;
     Queue().Post(window.Handle(), kPlain, 0, 1);
     MessageResult result = 0;
-    std::thread worker([&, handle = window.Handle()] { result = Queue().Send(handle, kPlain, 0, 2); });
+    std::thread worker(
+        [&, handle = window.Handle()] { result = Queue().Send(handle, kPlain, 0, 2); });
 
     // Waits for the send to arrive (the limit is only a guard against a hang).
     Queue().DispatchSentMessages(60000);
@@ -383,7 +342,8 @@ TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsInsideHandlersAndModalLo
     window.onMessage = [&](LParam order) {
         if (order == 1) {
             ModalScope dialog;
-            worker.emplace([&, handle = window.Handle()] { result = Queue().Send(handle, kPlain, 0, 3); });
+            worker.emplace(
+                [&, handle = window.Handle()] { result = Queue().Send(handle, kPlain, 0, 3); });
             Queue().DispatchSentMessages(60000);
             seenInsideTheHandler = window.Order();
         }
@@ -401,7 +361,4 @@ TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsInsideHandlersAndModalLo
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunTestsWithMessageQueue(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

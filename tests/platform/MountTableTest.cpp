@@ -48,45 +48,45 @@ TEST(MountTable, ParsesFieldsAndDecodesEscapes)
 
 TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
 {
-    const auto volumes = MountTable::Volumes(MountTable::Parse(kSample), false);
-    // No pseudo or memory file systems, no desktop FUSE helpers, and a mount
-    // point mounted over by tmpfs is hidden.
-    EXPECT_EQ(MountPoints(volumes), (std::vector<std::string>{"/", "/media/My Disk", "/home",
-                                                              "/net/share", "/home/u/remote"}));
-}
-
-TEST(MountTable, OnlyLocalMountPointsAreCheckedForBeingDirectories)
-{
-    // Neither mount point exists here. The local one is looked at and left
-    // out; the one inside a network mount is not looked at (its server may
-    // be gone) and is kept, as is the network mount itself.
-    const auto volumes = MountTable::Volumes(
-        MountTable::Parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
-                          "2 1 8:2 / /no-such-local-point rw - ext4 /dev/sdb1 rw\n"
-                          "3 1 0:9 / /no-such-share rw - nfs4 server:/x rw\n"
-                          "4 3 8:3 / /no-such-share/usb rw - vfat /dev/sdc1 rw\n"),
-        true);
-    EXPECT_EQ(MountPoints(volumes),
-              (std::vector<std::string>{"/", "/no-such-share", "/no-such-share/usb"}));
-}
-
-TEST(MountTable, RootIsAlwaysAVolume)
-{
-    const auto volumes =
-        MountTable::Volumes(MountTable::Parse("1 0 0:2 / / rw - overlay overlay rw\n"), false);
-    EXPECT_EQ(MountPoints(volumes), std::vector<std::string>{"/"});
+    const struct {
+        const char* what;
+        std::string table;
+        bool checkDirectories;
+        std::vector<std::string> volumes;
+    } cases[] = {
+        // No pseudo or memory file systems, no desktop FUSE helpers, and a
+        // mount point mounted over by tmpfs is hidden.
+        {"sample",
+         kSample,
+         false,
+         {"/", "/media/My Disk", "/home", "/net/share", "/home/u/remote"}},
+        // Neither mount point exists. The local one is looked at and left out;
+        // the one inside a network mount is not looked at (its server may be
+        // gone) and is kept, as is the network mount itself.
+        {"missing points",
+         "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "2 1 8:2 / /no-such-local-point rw - ext4 /dev/sdb1 rw\n"
+         "3 1 0:9 / /no-such-share rw - nfs4 server:/x rw\n"
+         "4 3 8:3 / /no-such-share/usb rw - vfat /dev/sdc1 rw\n",
+         true,
+         {"/", "/no-such-share", "/no-such-share/usb"}},
+        {"overlay root", "1 0 0:2 / / rw - overlay overlay rw\n", false, {"/"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MountPoints(MountTable::Volumes(MountTable::Parse(c.table), c.checkDirectories)),
+                  c.volumes)
+            << c.what;
+    }
+    const auto current = MountPoints(MountTable::Volumes(MountTable::ReadCurrent(), true));
+    EXPECT_NE(std::find(current.begin(), current.end(), "/"), current.end());
 }
 
 TEST(MountTable, RemoteFileSystemsAreKnownWithoutAskingThem)
 {
     const auto table = MountTable::Parse(kSample);
-    auto find = [&](const std::string& point) {
-        return *std::find_if(table.begin(), table.end(),
-                             [&](const MountEntry& e) { return e.mountPoint == point; });
-    };
-    EXPECT_TRUE(MountTable::IsRemote(find("/net/share")));
-    EXPECT_TRUE(MountTable::IsRemote(find("/home/u/remote")));
-    EXPECT_FALSE(MountTable::IsRemote(find("/home")));
+    EXPECT_TRUE(MountTable::IsRemote(*MountTable::Containing(table, "/net/share")));
+    EXPECT_TRUE(MountTable::IsRemote(*MountTable::Containing(table, "/home/u/remote")));
+    EXPECT_FALSE(MountTable::IsRemote(*MountTable::Containing(table, "/home")));
 }
 
 TEST(MountTable, ContainingTakesTheLongestWholeComponentMatch)
@@ -103,12 +103,6 @@ TEST(MountTable, DisplayNameIsLabelOrLastNameWithMountPoint)
     EXPECT_EQ(MountTable::DisplayName("DATA", "/media/u/DATA"), "DATA (/media/u/DATA)");
     EXPECT_EQ(MountTable::DisplayName("", "/media/u/stick"), "stick (/media/u/stick)");
     EXPECT_EQ(MountTable::DisplayName("", "/"), "/ (/)");
-}
-
-TEST(MountTable, CurrentTableListsTheRoot)
-{
-    const auto points = MountPoints(MountTable::Volumes(MountTable::ReadCurrent(), true));
-    EXPECT_NE(std::find(points.begin(), points.end(), "/"), points.end());
 }
 
 }  // namespace

@@ -11,9 +11,20 @@ namespace {
 using platform::SettingsStore;
 
 const QString kOrganisation = QStringLiteral("Oakhollow Software");
+const QString kOptions = QStringLiteral("Options");
+const QString kSizeFormat = QStringLiteral("Size Format");
+const QString kProtect = QStringLiteral("Protect Sys Files");
 
 // isolated-run.sh gives every test program its own XDG_CONFIG_HOME.
 QString ConfigHome() { return QFile::decodeName(qgetenv("XDG_CONFIG_HOME")); }
+
+bool WriteFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(contents) == contents.size();
+}
 
 class SettingsStoreTest : public testing::Test {
 protected:
@@ -21,84 +32,49 @@ protected:
     {
         ASSERT_FALSE(ConfigHome().isEmpty()) << "run through ctest (tests/isolated-run.sh)";
     }
-
-    static bool WriteFile(const QString& path, const QByteArray& contents)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-               file.write(contents) == contents.size();
-    }
 };
 
-TEST_F(SettingsStoreTest, WrittenValuesReadBackThroughAFreshStore)
+TEST_F(SettingsStoreTest, WrittenValuesGoToTheIniFileAndReadBackThroughAFreshStore)
 {
     {
-        SettingsStore store(kOrganisation, QStringLiteral("RoundTrip"));
-        EXPECT_TRUE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Size Format"),
-                                      QStringLiteral("KB")));
+        SettingsStore store(kOrganisation, QStringLiteral("Larkspur"));
+        EXPECT_TRUE(store.WriteString(kOptions, kSizeFormat, QStringLiteral("KB")));
+        EXPECT_TRUE(store.WriteInt(kOptions, kProtect, 0));
         EXPECT_TRUE(
-            store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 0));
-        EXPECT_TRUE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Text"),
-                                      QStringLiteral("a, b = c; d")));
+            store.WriteString(kOptions, QStringLiteral("Text"), QStringLiteral("a, b = c; d")));
     }
-    const SettingsStore store(kOrganisation, QStringLiteral("RoundTrip"));
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Size Format"), {}),
-              QStringLiteral("KB"));
-    EXPECT_EQ(store.ReadInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 1), 0);
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Text"), {}),
+    const SettingsStore store(kOrganisation, QStringLiteral("Larkspur"));
+    EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, {}), QStringLiteral("KB"));
+    EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 0);
+    EXPECT_EQ(store.ReadString(kOptions, QStringLiteral("Text"), {}),
               QStringLiteral("a, b = c; d"));
     // The integer is stored as text and reads as a string too.
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), {}),
-              QStringLiteral("0"));
-}
-
-TEST_F(SettingsStoreTest, AbsentValuesReadAsTheFallback)
-{
-    SettingsStore store(kOrganisation, QStringLiteral("Absent"));
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Size Format"),
-                               QStringLiteral("none")),
+    EXPECT_EQ(store.ReadString(kOptions, kProtect, {}), QStringLiteral("0"));
+    // Absent sections and keys read as the fallback.
+    EXPECT_EQ(store.ReadInt(QStringLiteral("Other"), kProtect, 5), 5);
+    EXPECT_EQ(store.ReadString(kOptions, QStringLiteral("Absent"), QStringLiteral("none")),
               QStringLiteral("none"));
-    EXPECT_EQ(store.ReadInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 1), 1);
-
-    ASSERT_TRUE(store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 0));
-    EXPECT_EQ(store.ReadInt(QStringLiteral("Other"), QStringLiteral("Protect Sys Files"), 5), 5);
-}
-
-TEST_F(SettingsStoreTest, TextThatIsNotAnIntegerReadsAsTheFallback)
-{
-    SettingsStore store(kOrganisation, QStringLiteral("NotInteger"));
-    const QString section = QStringLiteral("Options");
-    const QString key = QStringLiteral("Protect Sys Files");
-
-    ASSERT_TRUE(store.WriteString(section, key, QStringLiteral("on")));
-    EXPECT_EQ(store.ReadInt(section, key, 1), 1);
-    ASSERT_TRUE(store.WriteString(section, key, QStringLiteral("7x")));
-    EXPECT_EQ(store.ReadInt(section, key, 1), 1);
-    ASSERT_TRUE(store.WriteString(section, key, QStringLiteral("99999999999")));
-    EXPECT_EQ(store.ReadInt(section, key, 1), 1);
-    ASSERT_TRUE(store.WriteString(section, key, QString()));
-    EXPECT_EQ(store.ReadInt(section, key, 1), 1);
-
-    ASSERT_TRUE(store.WriteString(section, key, QStringLiteral("7")));
-    EXPECT_EQ(store.ReadInt(section, key, 1), 7);
-    ASSERT_TRUE(store.WriteString(section, key, QStringLiteral("-3")));
-    EXPECT_EQ(store.ReadInt(section, key, 1), -3);
-}
-
-TEST_F(SettingsStoreTest, TheFileIsAnIniFileUnderTheConfigHome)
-{
-    SettingsStore store(kOrganisation, QStringLiteral("Larkspur"));
-    ASSERT_TRUE(store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 1));
-    ASSERT_TRUE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Size Format"),
-                                  QStringLiteral("auto")));
 
     QFile file(ConfigHome() + QStringLiteral("/Oakhollow Software/Larkspur.ini"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
     const QList<QByteArray> lines = file.readAll().split('\n');
     EXPECT_TRUE(lines.contains("[Options]"));
-    EXPECT_TRUE(lines.contains("Protect%20Sys%20Files=1"));
-    EXPECT_TRUE(lines.contains("Size%20Format=auto"));
+    EXPECT_TRUE(lines.contains("Protect%20Sys%20Files=0"));
+    EXPECT_TRUE(lines.contains("Size%20Format=KB"));
+}
+
+TEST_F(SettingsStoreTest, OnlyAWholeDecimalNumberInRangeReadsAsAnInteger)
+{
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {{"on", 1}, {"7x", 1}, {"99999999999", 1}, {"", 1}, {"7", 7}, {"-3", -3}};
+    SettingsStore store(kOrganisation, QStringLiteral("Integers"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(store.WriteString(kOptions, kProtect, QString::fromUtf8(c.text)));
+        EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), c.expected);
+    }
 }
 
 TEST_F(SettingsStoreTest, AHandEditedFileIsRead)
@@ -109,12 +85,10 @@ TEST_F(SettingsStoreTest, AHandEditedFileIsRead)
                           "Protect%20Sys%20Files = 7\n"
                           "List=KB, MB\n"));
     const SettingsStore store(kOrganisation, QStringLiteral("Edited"));
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Size Format"), {}),
-              QStringLiteral("kb"));
-    EXPECT_EQ(store.ReadInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 1), 7);
+    EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, {}), QStringLiteral("kb"));
+    EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 7);
     // Unquoted commas make a list, which is not one string.
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("List"),
-                               QStringLiteral("fallback")),
+    EXPECT_EQ(store.ReadString(kOptions, QStringLiteral("List"), QStringLiteral("fallback")),
               QStringLiteral("fallback"));
 }
 
@@ -124,13 +98,11 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenSaysSo)
     // cannot be created, even by root.
     ASSERT_TRUE(WriteFile(ConfigHome() + QStringLiteral("/Blocked Org"), "not a folder\n"));
     SettingsStore store(QStringLiteral("Blocked Org"), QStringLiteral("Larkspur"));
-    EXPECT_FALSE(store.WriteString(QStringLiteral("Options"), QStringLiteral("Size Format"),
-                                   QStringLiteral("GB")));
-    EXPECT_FALSE(store.WriteInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 0));
-    EXPECT_EQ(store.ReadString(QStringLiteral("Options"), QStringLiteral("Size Format"),
-                               QStringLiteral("none")),
+    EXPECT_FALSE(store.WriteString(kOptions, kSizeFormat, QStringLiteral("GB")));
+    EXPECT_FALSE(store.WriteInt(kOptions, kProtect, 0));
+    EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, QStringLiteral("none")),
               QStringLiteral("none"));
-    EXPECT_EQ(store.ReadInt(QStringLiteral("Options"), QStringLiteral("Protect Sys Files"), 1), 1);
+    EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 1);
 }
 
 }  // namespace

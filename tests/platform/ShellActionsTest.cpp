@@ -1,16 +1,19 @@
 #include "platform/ShellActions.h"
 
-#include <dirent.h>
+#include "support/TempTree.h"
+
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <QByteArray>
+#include <QProcess>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -18,8 +21,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-
-extern char** environ;
 
 namespace {
 
@@ -55,107 +56,47 @@ std::string ReadBytes(const std::string& path)
     return contents.str();
 }
 
-bool MakeDirs(const std::string& path)
-{
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string prefix = path.substr(0, slash);
-        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            return true;
-        }
-    }
-}
-
-std::string MakeTempDir()
-{
-    std::string pattern = Env("TMPDIR") + "/shellactions.XXXXXX";
-    const char* made = mkdtemp(pattern.data());
-    return made != nullptr ? std::string(made) : std::string();
-}
-
-std::vector<std::string> ListDir(const std::string& path)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(path.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string PercentDecode(const std::string& text)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            bytes += text[i];
-        }
-    }
-    return bytes;
-}
-
-// Whether a Path= value is escaped as a URL: only unreserved characters, "/"
-// and the other characters a URL path may hold, plus %XX escapes.
+// Whether a Path= value is escaped as a URL path: unreserved characters, the
+// characters a URL path may hold, and %XX escapes only.
 bool IsUrlEscaped(const std::string& value)
 {
+    const std::string_view allowed = "-._~/%!$&'()*+,;=:@";
     for (const unsigned char c : value) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                             (c >= '0' && c <= '9') ||
-                             std::string_view("-._~/%!$&'()*+,;=:@").find(static_cast<char>(c)) !=
-                                 std::string_view::npos;
-        if (!allowed) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && allowed.find(static_cast<char>(c)) == std::string_view::npos) {
             return false;
         }
     }
     return true;
 }
 
-// One item of the home Trash: its name under Trash/files, and the Path=
-// line of its .trashinfo, as written and decoded.
+std::string TrashDir() { return Env("XDG_DATA_HOME") + "/Trash"; }
+
+// One item of the home Trash: its name under Trash/files, and the Path= line
+// of its .trashinfo, as written and decoded.
 struct TrashEntry {
     std::string name;
     std::string rawPath;
     std::string originalPath;
 };
 
-std::string TrashDir() { return Env("XDG_DATA_HOME") + "/Trash"; }
-
 std::vector<TrashEntry> TrashEntries()
 {
-    const std::string suffix = ".trashinfo";
     std::vector<TrashEntry> entries;
-    for (const std::string& infoName : ListDir(TrashDir() + "/info")) {
-        if (infoName.size() <= suffix.size() ||
-            infoName.compare(infoName.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    std::error_code error;
+    for (const auto& file : std::filesystem::directory_iterator(TrashDir() + "/info", error)) {
+        if (file.path().extension() != ".trashinfo") {
             continue;
         }
-        TrashEntry entry;
-        entry.name = infoName.substr(0, infoName.size() - suffix.size());
-        std::istringstream info(ReadBytes(TrashDir() + "/info/" + infoName));
-        std::string line;
-        while (std::getline(info, line)) {
+        TrashEntry entry{file.path().stem().string(), {}, {}};
+        std::istringstream info(ReadBytes(file.path().string()));
+        for (std::string line; std::getline(info, line);) {
             if (line.rfind("Path=", 0) == 0) {
                 entry.rawPath = line.substr(5);
-                entry.originalPath = PercentDecode(entry.rawPath);
+                entry.originalPath =
+                    QByteArray::fromPercentEncoding(QByteArray::fromStdString(entry.rawPath))
+                        .toStdString();
             }
         }
         entries.push_back(entry);
@@ -178,17 +119,16 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(Env("XDG_DATA_HOME").empty()) << "run through ctest (tests/isolated-run.sh)";
-        m_dir = MakeTempDir();
-        ASSERT_FALSE(m_dir.empty());
+        ASSERT_TRUE(m_tree.IsValid());
         // The home Trash takes files of its own file system only.
         struct stat dataInfo {};
         struct stat dirInfo {};
         ASSERT_EQ(stat(Env("XDG_DATA_HOME").c_str(), &dataInfo), 0);
-        ASSERT_EQ(stat(m_dir.c_str(), &dirInfo), 0);
+        ASSERT_EQ(stat(m_tree.Root().c_str(), &dirInfo), 0);
         ASSERT_EQ(dataInfo.st_dev, dirInfo.st_dev);
     }
 
-    std::string m_dir;
+    TempTree m_tree;
 };
 
 TEST_F(ShellActionsTrashTest, FilesGoToTheHomeTrashWithTheirOriginalPaths)
@@ -201,7 +141,7 @@ TEST_F(ShellActionsTrashTest, FilesGoToTheHomeTrashWithTheirOriginalPaths)
     };
     for (std::size_t i = 0; i < names.size(); ++i) {
         SCOPED_TRACE(names[i]);
-        const std::string path = m_dir + "/" + names[i];
+        const std::string path = m_tree.Path(names[i]);
         const std::string contents =
             "contents " + std::to_string(i) + std::string(1, '\0') + "\xff";
         WriteBytes(path, contents);
@@ -221,11 +161,11 @@ TEST_F(ShellActionsTrashTest, FilesGoToTheHomeTrashWithTheirOriginalPaths)
 
 TEST_F(ShellActionsTrashTest, AFolderGoesWhole)
 {
-    const std::string folder = m_dir + "/folder";
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0755), 0);
-    WriteBytes(folder + "/sub/inner.dat", "inner");
-    WriteBytes(folder + "/top.dat", "top");
+    ASSERT_TRUE(m_tree.MakeDir("folder"));
+    ASSERT_TRUE(m_tree.MakeDir("folder/sub"));
+    ASSERT_TRUE(m_tree.MakeFile("folder/sub/inner.dat", "inner"));
+    ASSERT_TRUE(m_tree.MakeFile("folder/top.dat", "top"));
+    const std::string folder = m_tree.Path("folder");
 
     const std::vector<TrashOutcome> outcomes = ShellActions::MoveToTrash({folder});
     ASSERT_EQ(outcomes.size(), 1u);
@@ -239,49 +179,14 @@ TEST_F(ShellActionsTrashTest, AFolderGoesWhole)
     EXPECT_EQ(ReadBytes(trashed + "/top.dat"), "top");
 }
 
-TEST_F(ShellActionsTrashTest, AMissingPathIsReportedWithAReason)
+TEST_F(ShellActionsTrashTest, EachPathIsReportedInOrderAndAFailureStopsNoOther)
 {
-    const std::string missing = m_dir + "/never-was";
+    ASSERT_TRUE(m_tree.MakeFile("first", "1"));
+    ASSERT_TRUE(m_tree.MakeFile("second", "2"));
+    const std::string first = m_tree.Path("first");
+    const std::string missing = m_tree.Path("missing");
+    const std::string second = m_tree.Path("second");
     const std::size_t before = TrashEntries().size();
-
-    const std::vector<TrashOutcome> outcomes = ShellActions::MoveToTrash({missing});
-    ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].path, missing);
-    EXPECT_FALSE(outcomes[0].trashed);
-    EXPECT_FALSE(outcomes[0].reason.empty());
-    EXPECT_EQ(TrashEntries().size(), before);
-}
-
-TEST_F(ShellActionsTrashTest, PathsThatDoNotSayExactlyWhatGoesAreRefused)
-{
-    ASSERT_EQ(mkdir((m_dir + "/sub").c_str(), 0755), 0);
-    WriteBytes(m_dir + "/sub/keep.txt", "keep");
-    const std::size_t before = TrashEntries().size();
-
-    const std::vector<TrashOutcome> outcomes = ShellActions::MoveToTrash({
-        "",
-        "relative.txt",
-        m_dir + "/sub/..",  // would be m_dir itself
-        m_dir + "/sub/./keep.txt",
-        m_dir + "/sub/../sub/keep.txt",
-    });
-    ASSERT_EQ(outcomes.size(), 5u);
-    for (const TrashOutcome& outcome : outcomes) {
-        SCOPED_TRACE(outcome.path);
-        EXPECT_FALSE(outcome.trashed);
-        EXPECT_FALSE(outcome.reason.empty());
-    }
-    EXPECT_TRUE(Exists(m_dir + "/sub/keep.txt"));
-    EXPECT_EQ(TrashEntries().size(), before);
-}
-
-TEST_F(ShellActionsTrashTest, SeveralPathsAreEachReportedInOrder)
-{
-    const std::string first = m_dir + "/first";
-    const std::string missing = m_dir + "/missing";
-    const std::string second = m_dir + "/second";
-    WriteBytes(first, "1");
-    WriteBytes(second, "2");
 
     const std::vector<TrashOutcome> outcomes = ShellActions::MoveToTrash({first, missing, second});
     ASSERT_EQ(outcomes.size(), 3u);
@@ -292,11 +197,33 @@ TEST_F(ShellActionsTrashTest, SeveralPathsAreEachReportedInOrder)
     EXPECT_FALSE(outcomes[1].reason.empty());
     EXPECT_EQ(outcomes[2].path, second);
     EXPECT_TRUE(outcomes[2].trashed) << outcomes[2].reason;
-    EXPECT_FALSE(Exists(first));
-    EXPECT_FALSE(Exists(second));
     EXPECT_TRUE(FindTrashed(first).has_value());
     EXPECT_TRUE(FindTrashed(second).has_value());
+    EXPECT_EQ(TrashEntries().size(), before + 2);
     EXPECT_TRUE(ShellActions::MoveToTrash({}).empty());
+}
+
+TEST_F(ShellActionsTrashTest, PathsThatDoNotSayExactlyWhatGoesAreRefused)
+{
+    ASSERT_TRUE(m_tree.MakeDir("sub"));
+    ASSERT_TRUE(m_tree.MakeFile("sub/keep.txt", "keep"));
+    const std::size_t before = TrashEntries().size();
+
+    const std::vector<TrashOutcome> outcomes = ShellActions::MoveToTrash({
+        "",
+        "relative.txt",
+        m_tree.Path("sub/.."),  // would be the tree itself
+        m_tree.Path("sub/./keep.txt"),
+        m_tree.Path("sub/../sub/keep.txt"),
+    });
+    ASSERT_EQ(outcomes.size(), 5u);
+    for (const TrashOutcome& outcome : outcomes) {
+        SCOPED_TRACE(outcome.path);
+        EXPECT_FALSE(outcome.trashed);
+        EXPECT_FALSE(outcome.reason.empty());
+    }
+    EXPECT_TRUE(Exists(m_tree.Path("sub/keep.txt")));
+    EXPECT_EQ(TrashEntries().size(), before);
 }
 
 // Launching: a test handler, installed in the test's own XDG directories
@@ -316,10 +243,9 @@ public:
         ASSERT_FALSE(dataHome.empty() || configHome.empty() || temp.empty())
             << "run through ctest (tests/isolated-run.sh)";
 
-        // The two test types, known by their file name extensions.
-        ASSERT_TRUE(MakeDirs(dataHome + "/mime/packages"));
-        ASSERT_TRUE(MakeDirs(dataHome + "/applications"));
-        ASSERT_TRUE(MakeDirs(configHome));
+        std::filesystem::create_directories(dataHome + "/mime/packages");
+        std::filesystem::create_directories(dataHome + "/applications");
+        std::filesystem::create_directories(configHome);
         WriteBytes(dataHome + "/mime/packages/larkspur-test.xml",
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
@@ -330,7 +256,8 @@ public:
                    "    <comment>Unhandled test file</comment><glob pattern=\"*.lksunhandled\"/>\n"
                    "  </mime-type>\n"
                    "</mime-info>\n");
-        s_mimeTypesKnown = Run({"update-mime-database", dataHome + "/mime"});
+        s_mimeTypesKnown = QProcess::execute(QStringLiteral("update-mime-database"),
+                                             {QString::fromStdString(dataHome + "/mime")}) == 0;
 
         const std::string fifo = temp + "/launched.fifo";
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -339,14 +266,20 @@ public:
         s_fifo = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
         ASSERT_GE(s_fifo, 0);
 
+        // The script's path goes into the Exec key unquoted.
+        ASSERT_EQ(temp.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                         "0123456789/._-"),
+                  std::string::npos)
+            << temp;
         const std::string script = temp + "/handler.sh";
         WriteBytes(script, "printf '%s\\000' \"$1\" > \"${0%/*}/launched.fifo\"\n");
-        const std::string exec = "Exec=/bin/sh " + ExecArgument(script) + " %f\n";
         WriteBytes(dataHome + "/applications/larkspur-test-handler.desktop",
                    "[Desktop Entry]\n"
                    "Type=Application\n"
-                   "Name=Larkspur test handler\n" +
-                       exec +
+                   "Name=Larkspur test handler\n"
+                   "Exec=/bin/sh " +
+                       script +
+                       " %f\n"
                        "MimeType=application/x-larkspur-handled;inode/directory;\n"
                        "NoDisplay=true\n");
         WriteBytes(configHome + "/mimeapps.list",
@@ -379,49 +312,6 @@ public:
         }
     }
 
-    static bool MimeTypesKnown() { return s_mimeTypesKnown; }
-
-private:
-    static bool Run(const std::vector<std::string>& command)
-    {
-        std::vector<char*> argv;
-        for (const std::string& argument : command) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            return false;
-        }
-        int status = 0;
-        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-    // One quoted argument of a desktop entry's Exec key: quoted for the
-    // command line, then escaped as the key's string value.
-    static std::string ExecArgument(const std::string& argument)
-    {
-        std::string quoted = "\"";
-        for (const char c : argument) {
-            if (c == '"' || c == '`' || c == '$' || c == '\\') {
-                quoted += '\\';
-            }
-            quoted += c;
-            if (c == '%') {
-                quoted += '%';
-            }
-        }
-        quoted += '"';
-        std::string value;
-        for (const char c : quoted) {
-            value += c;
-            if (c == '\\') {
-                value += '\\';
-            }
-        }
-        return value;
-    }
-
     static inline int s_fifo = -1;
     static inline bool s_mimeTypesKnown = false;
 };
@@ -431,88 +321,72 @@ private:
 
 class ShellActionsLaunchTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = MakeTempDir();
-        ASSERT_FALSE(m_dir.empty());
-    }
+    void SetUp() override { ASSERT_TRUE(m_tree.IsValid()); }
 
-    std::string m_dir;
+    TempTree m_tree;
 };
 
 TEST_F(ShellActionsLaunchTest, AFileIsOpenedByItsTypesApplicationWithItsExactPath)
 {
-    if (!LaunchHandler::MimeTypesKnown()) {
+    if (!LaunchHandler::s_mimeTypesKnown) {
         GTEST_SKIP() << "update-mime-database (shared-mime-info) is not available";
     }
-    const std::string path = m_dir + "/we#ird %25 \xff\nname.lkshandled";
-    WriteBytes(path, "x");
-    ASSERT_EQ(ShellActions::LaunchDefault(path, ""), platform::kLaunchSucceeded);
-    EXPECT_EQ(LaunchHandler::NextLaunchedPath(), path);
-}
+    const std::string name = "we#ird %25 \xff\nname.lkshandled";
+    ASSERT_TRUE(m_tree.MakeFile(name, "x"));
+    ASSERT_EQ(ShellActions::LaunchDefault(m_tree.Path(name), ""), platform::kLaunchSucceeded);
+    EXPECT_EQ(LaunchHandler::NextLaunchedPath(), m_tree.Path(name));
 
-TEST_F(ShellActionsLaunchTest, ARelativeNameIsOpenedInItsWorkingDirectory)
-{
-    if (!LaunchHandler::MimeTypesKnown()) {
-        GTEST_SKIP() << "update-mime-database (shared-mime-info) is not available";
-    }
-    WriteBytes(m_dir + "/named.lkshandled", "x");
-    EXPECT_GT(ShellActions::LaunchDefault("named.lkshandled", m_dir), 32);
-    EXPECT_EQ(LaunchHandler::NextLaunchedPath(), m_dir + "/named.lkshandled");
-}
+    // A relative name is taken in the given working directory.
+    ASSERT_TRUE(m_tree.MakeFile("named.lkshandled", "x"));
+    EXPECT_GT(ShellActions::LaunchDefault("named.lkshandled", m_tree.Root()), 32);
+    EXPECT_EQ(LaunchHandler::NextLaunchedPath(), m_tree.Path("named.lkshandled"));
 
-TEST_F(ShellActionsLaunchTest, AFileTypeWithoutApplicationSaysNoApplication)
-{
-    if (!LaunchHandler::MimeTypesKnown()) {
-        GTEST_SKIP() << "update-mime-database (shared-mime-info) is not available";
-    }
-    const std::string path = m_dir + "/orphan.lksunhandled";
-    WriteBytes(path, "x");
-    EXPECT_EQ(ShellActions::LaunchDefault(path, ""), platform::kLaunchNoApplication);
-}
-
-TEST_F(ShellActionsLaunchTest, AMissingOrEmptyPathFails)
-{
-    EXPECT_EQ(ShellActions::LaunchDefault(m_dir + "/missing.lkshandled", ""),
-              platform::kLaunchFailed);
-    EXPECT_EQ(ShellActions::LaunchDefault("", m_dir), platform::kLaunchFailed);
-    EXPECT_EQ(ShellActions::LaunchDefault(std::string("a\0b", 3), m_dir), platform::kLaunchFailed);
-}
-
-TEST_F(ShellActionsLaunchTest, AFileTheUserMayNotReadIsAccessDenied)
-{
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root may read every file";
-    }
-    const std::string path = m_dir + "/secret.lkshandled";
-    WriteBytes(path, "x");
-    ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    EXPECT_EQ(ShellActions::LaunchDefault(path, ""), platform::kLaunchAccessDenied);
+    ASSERT_TRUE(m_tree.MakeFile("orphan.lksunhandled", "x"));
+    EXPECT_EQ(ShellActions::LaunchDefault(m_tree.Path("orphan.lksunhandled"), ""),
+              platform::kLaunchNoApplication);
 }
 
 TEST_F(ShellActionsLaunchTest, ExploreOpensTheFolderInTheFileManager)
 {
-    const std::string folder = m_dir + "/a #folder% \xfe";
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    ASSERT_EQ(ShellActions::Explore(folder), platform::kLaunchSucceeded);
-    EXPECT_EQ(LaunchHandler::NextLaunchedPath(), folder);
+    const std::string name = "a #folder% \xfe";
+    ASSERT_TRUE(m_tree.MakeDir(name));
+    ASSERT_EQ(ShellActions::Explore(m_tree.Path(name)), platform::kLaunchSucceeded);
+    EXPECT_EQ(LaunchHandler::NextLaunchedPath(), m_tree.Path(name));
 }
 
-TEST_F(ShellActionsLaunchTest, ExploreOfAMissingOrRelativeFolderFails)
+TEST_F(ShellActionsLaunchTest, MissingEmptyOrRelativePathsFail)
 {
-    EXPECT_EQ(ShellActions::Explore(m_dir + "/missing"), platform::kLaunchFailed);
-    EXPECT_EQ(ShellActions::Explore("relative"), platform::kLaunchFailed);
-    EXPECT_EQ(ShellActions::Explore(""), platform::kLaunchFailed);
+    const struct {
+        const char* what;
+        std::function<int()> launch;
+    } cases[] = {
+        {"missing file",
+         [&] { return ShellActions::LaunchDefault(m_tree.Path("missing.lkshandled"), ""); }},
+        {"empty file", [&] { return ShellActions::LaunchDefault("", m_tree.Root()); }},
+        {"embedded zero",
+         [&] { return ShellActions::LaunchDefault(std::string("a\0b", 3), m_tree.Root()); }},
+        {"missing folder", [&] { return ShellActions::Explore(m_tree.Path("missing")); }},
+        {"relative folder", [] { return ShellActions::Explore("relative"); }},
+        {"empty folder", [] { return ShellActions::Explore(""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.launch(), platform::kLaunchFailed);
+    }
 }
 
-TEST_F(ShellActionsLaunchTest, ExploreOfAFolderTheUserMayNotEnterIsAccessDenied)
+TEST_F(ShellActionsLaunchTest, WhatTheUserMayNotReadOrEnterIsAccessDenied)
 {
     if (geteuid() == 0) {
-        GTEST_SKIP() << "root may enter every folder";
+        GTEST_SKIP() << "root may read every file and enter every folder";
     }
-    const std::string folder = m_dir + "/closed";
-    ASSERT_EQ(mkdir(folder.c_str(), 0), 0);
-    EXPECT_EQ(ShellActions::Explore(folder), platform::kLaunchAccessDenied);
+    ASSERT_TRUE(m_tree.MakeFile("secret.lkshandled", "x"));
+    ASSERT_EQ(chmod(m_tree.Path("secret.lkshandled").c_str(), 0), 0);
+    EXPECT_EQ(ShellActions::LaunchDefault(m_tree.Path("secret.lkshandled"), ""),
+              platform::kLaunchAccessDenied);
+    ASSERT_TRUE(m_tree.MakeDir("closed"));
+    ASSERT_EQ(chmod(m_tree.Path("closed").c_str(), 0), 0);
+    EXPECT_EQ(ShellActions::Explore(m_tree.Path("closed")), platform::kLaunchAccessDenied);
 }
 
 }  // namespace

@@ -6,54 +6,45 @@ namespace {
 
 using resources::StringTable;
 
-TEST(StringTableLoad, ProtectedDirectoryMessageIsWordForWord)
+// The texts users read, word for word; command prompts carry their tooltip
+// after a line feed.
+TEST(StringTableLoad, TextsAreWordForWord)
 {
-    EXPECT_EQ(StringTable::Load(resources::IDS_PROTECTED_DIRECTORY),
-              QStringLiteral(
-                  "One or more of the files you have selected is in the protected directory "
-                  "'%1'.  You can only delete files from this directory if you turn off the "
-                  "option to protect system files (from the View/Options menu).  Do not do this "
-                  "unless you are certain that you know what you are doing."));
-}
-
-TEST(StringTableLoad, MessagesAndFrameworkStrings)
-{
-    EXPECT_EQ(StringTable::Load(40002),
-              QStringLiteral("No duplicate files found under the selected folder."));
-    EXPECT_EQ(StringTable::Load(40003),
-              QStringLiteral("The selected folder has not been scanned for duplicates."));
-    EXPECT_EQ(StringTable::Load(40004),
-              QStringLiteral("Can not open '%1', since there is no application registered for "
-                             "this type of file."));
-    EXPECT_EQ(StringTable::Load(40005), QStringLiteral("You do not have permission to open '%s'."));
-    EXPECT_EQ(StringTable::Load(40006), QStringLiteral("Can not open '%1'."));
-    EXPECT_EQ(StringTable::Load(57344), QStringLiteral("Larkspur"));
-    EXPECT_EQ(StringTable::Load(57345), QStringLiteral("For Help, press F1"));
-    EXPECT_EQ(StringTable::Load(61696), QStringLiteral("Scanning: %1"));
-}
-
-TEST(StringTableLoad, ColumnHeadersAndCaption)
-{
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_NAME), QStringLiteral("Name"));
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_PATH), QStringLiteral("Path"));
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_DISK_SPACE), QStringLiteral("Disk Space"));
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_FILE_SIZE), QStringLiteral("File Size"));
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_MODIFIED), QStringLiteral("Modified"));
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_SIZE), QStringLiteral("Size"));
-    EXPECT_EQ(StringTable::Load(resources::IDS_COLUMN_NO_DUPS), QStringLiteral("No. Dups."));
-    EXPECT_EQ(StringTable::Load(resources::IDS_DUPLICATES_CAPTION),
-              QStringLiteral(" Duplicate Files"));
-}
-
-TEST(StringTableLoad, CommandPromptsCarryTheirTooltipAfterALineFeed)
-{
-    EXPECT_EQ(StringTable::Load(32780), QStringLiteral("Stop scanning folders\nStop"));
-    EXPECT_EQ(StringTable::Load(32784),
-              QStringLiteral("Disable searching for duplicates, scan folders for file sizes "
-                             "only\nScan For Size Only"));
-    EXPECT_EQ(StringTable::Load(32789), QStringLiteral("Delete the selected file(s) or folder(s)"));
-    EXPECT_EQ(StringTable::Load(59393),
-              QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
+    const struct {
+        int id;
+        const char* text;
+    } cases[] = {
+        {resources::IDS_PROTECTED_DIRECTORY,
+         "One or more of the files you have selected is in the protected directory '%1'.  You "
+         "can only delete files from this directory if you turn off the option to protect system "
+         "files (from the View/Options menu).  Do not do this unless you are certain that you "
+         "know what you are doing."},
+        {40002, "No duplicate files found under the selected folder."},
+        {40003, "The selected folder has not been scanned for duplicates."},
+        {40004,
+         "Can not open '%1', since there is no application registered for this type of file."},
+        {40005, "You do not have permission to open '%s'."},
+        {40006, "Can not open '%1'."},
+        {57344, "Larkspur"},
+        {57345, "For Help, press F1"},
+        {61696, "Scanning: %1"},
+        {resources::IDS_COLUMN_NAME, "Name"},
+        {resources::IDS_COLUMN_PATH, "Path"},
+        {resources::IDS_COLUMN_DISK_SPACE, "Disk Space"},
+        {resources::IDS_COLUMN_FILE_SIZE, "File Size"},
+        {resources::IDS_COLUMN_MODIFIED, "Modified"},
+        {resources::IDS_COLUMN_SIZE, "Size"},
+        {resources::IDS_COLUMN_NO_DUPS, "No. Dups."},
+        {resources::IDS_DUPLICATES_CAPTION, " Duplicate Files"},
+        {32780, "Stop scanning folders\nStop"},
+        {32784,
+         "Disable searching for duplicates, scan folders for file sizes only\nScan For Size Only"},
+        {32789, "Delete the selected file(s) or folder(s)"},
+        {59393, "Show or hide the status bar\nToggle StatusBar"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StringTable::Load(c.id), QString::fromUtf8(c.text)) << c.id;
+    }
 }
 
 TEST(StringTableLoad, UnknownIdsAndCommandsWithoutPromptAreEmpty)
@@ -64,37 +55,32 @@ TEST(StringTableLoad, UnknownIdsAndCommandsWithoutPromptAreEmpty)
     EXPECT_TRUE(StringTable::Contains(resources::IDS_SCANNING));
 }
 
-TEST(StringTableFormat, InsertedArgumentsAreNotFilledAgain)
+TEST(StringTableFormat, FillsEachPlaceholderOnceAndLeavesTheRest)
 {
-    EXPECT_EQ(StringTable::Format(QStringLiteral("%1 and %2"),
-                                  {QStringLiteral("a%2b"), QStringLiteral("c%1")}),
-              QStringLiteral("a%2b and c%1"));
+    const struct {
+        const char* pattern;
+        QStringList arguments;
+        const char* expected;
+    } cases[] = {
+        // Inserted arguments are not filled again.
+        {"%1 and %2", {"a%2b", "c%1"}, "a%2b and c%1"},
+        // Any order, repeated.
+        {"%2-%1-%2", {"x", "y"}, "y-x-y"},
+        // Placeholders without arguments and other percent signs stay.
+        {"%1 %3 %x 100% %", {"a"}, "a %3 %x 100% %"},
+        {"%10", {"a"}, "a0"},
+        {"%1", {}, "%1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StringTable::Format(QString::fromUtf8(c.pattern), c.arguments),
+                  QString::fromUtf8(c.expected))
+            << c.pattern;
+    }
+    // The table's own strings; %s counts as the first argument.
     EXPECT_EQ(StringTable::Format(resources::IDS_OPEN_FAILED, {QStringLiteral("100%2.txt")}),
               QStringLiteral("Can not open '100%2.txt'."));
-}
-
-TEST(StringTableFormat, PercentSCountsAsTheFirstArgument)
-{
     EXPECT_EQ(StringTable::Format(resources::IDS_OPEN_ACCESS_DENIED, {QStringLiteral("a %s b")}),
               QStringLiteral("You do not have permission to open 'a %s b'."));
-}
-
-TEST(StringTableFormat, PlaceholdersInAnyOrderAndRepeated)
-{
-    EXPECT_EQ(
-        StringTable::Format(QStringLiteral("%2-%1-%2"), {QStringLiteral("x"), QStringLiteral("y")}),
-        QStringLiteral("y-x-y"));
-    EXPECT_EQ(StringTable::Format(resources::IDS_SCANNING, {QStringLiteral("/home/u")}),
-              QStringLiteral("Scanning: /home/u"));
-}
-
-TEST(StringTableFormat, PlaceholdersWithoutArgumentsAndOtherPercentSignsStay)
-{
-    EXPECT_EQ(StringTable::Format(QStringLiteral("%1 %3 %x 100% %"), {QStringLiteral("a")}),
-              QStringLiteral("a %3 %x 100% %"));
-    EXPECT_EQ(StringTable::Format(QStringLiteral("%10"), {QStringLiteral("a")}),
-              QStringLiteral("a0"));
-    EXPECT_EQ(StringTable::Format(QStringLiteral("%1"), {}), QStringLiteral("%1"));
 }
 
 }  // namespace
