@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -37,10 +36,5 @@ std::vector<std::string> ExpectedFolderLines(const std::string& root, const std:
 
 // The lines of out that start with prefix (for example "folder\t").
 std::vector<std::string> LinesStartingWith(const std::string& out, const std::string& prefix);
-
-// What every file and folder under root looks like: type, mode, length,
-// modification time and, for regular files up to 16 MiB, a hash of the
-// contents. Two snapshots are equal when nothing was changed.
-std::map<std::string, std::string> Snapshot(const std::string& root);
 
 }  // namespace reporttest
