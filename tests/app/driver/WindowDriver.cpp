@@ -1,0 +1,111 @@
+// larkspur-window-driver: the program as the user runs it, on the offscreen
+// platform, driven from outside by the shutdown tests. It starts the
+// application as main() does, clicks a folder (as a plain left click does),
+// and closes the main window (as the window manager's close does) at a
+// chosen moment of the scan; then it lets the application quit and returns
+// what exec() returned.
+//
+//   larkspur-window-driver scanning FOLDER
+//       closes once the frame shows its first status text (a task runs)
+//   larkspur-window-driver comparing FOLDER FILE1 FILE2
+//       closes once the program holds both files open (the duplicate
+//       search is comparing them)
+//
+// It writes "closing" on a line of its own to standard output just before
+// it closes the window, so that the test can time the way to the exit.
+// Refuses to run outside the scratch folders of isolated-run.sh, since the
+// application writes its settings.
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include <QTimer>
+
+#include "app/CLarkspurApp.h"
+#include "app/CLarkspurView.h"
+#include "app/CMainFrame.h"
+#include "engine/FolderPopulation.h"
+#include "resources/StringTable.h"
+#include "support/IsolatedEnvironment.h"
+#include "tree/LarkspurBrowserView.h"
+
+namespace {
+
+std::string Real(const char* path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path, resolved) != nullptr ? resolved : "";
+}
+
+// Whether this process has both files open.
+bool HoldsOpen(const std::string& first, const std::string& second)
+{
+    bool sawFirst = false;
+    bool sawSecond = false;
+    for (int fd = 0; fd < 256; ++fd) {
+        char target[PATH_MAX];
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (length <= 0) continue;
+        const std::string path(target, static_cast<std::size_t>(length));
+        sawFirst = sawFirst || path == first;
+        sawSecond = sawSecond || path == second;
+    }
+    return sawFirst && sawSecond;
+}
+
+int Usage()
+{
+    std::fputs("usage: larkspur-window-driver scanning FOLDER | comparing FOLDER FILE1 FILE2\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!InIsolatedEnvironment()) return 1;
+    if (argc < 3) return Usage();
+    const bool comparing = std::strcmp(argv[1], "comparing") == 0;
+    if ((!comparing && std::strcmp(argv[1], "scanning") != 0) || (comparing && argc != 5))
+        return Usage();
+    const std::string folder = Real(argv[2]);
+    const std::string first = comparing ? Real(argv[3]) : std::string();
+    const std::string second = comparing ? Real(argv[4]) : std::string();
+    if (folder.empty()) return Usage();
+
+    std::setlocale(LC_ALL, "");
+    // The application sees no arguments of ours: it would take the first
+    // as the name of a document.
+    int qtArgc = 1;
+    CLarkspurApp application(qtArgc, argv);
+    if (!application.InitInstance()) return 1;
+    CMainFrame* frame = application.MainFrame();
+    LarkspurBrowserView* tree = TheMainView->Tree();
+
+    const TreeItem item = FolderPopulation::BringPathIntoTree(*tree, folder);
+    if (item == TreeItem::None) return 1;
+    tree->PopulateChildren(item);
+    tree->OnItemClicked(*tree->RecordOf(item), false);
+    if (!tree->IsScanning()) return 1;
+
+    // Looks for the moment at every turn of the event loop that a short
+    // timer makes: neither condition announces itself.
+    const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const bool now = comparing ? HoldsOpen(first, second) : frame->MessageText() != idle;
+        if (!now) return;
+        watch.stop();
+        std::fputs("closing\n", stdout);
+        std::fflush(stdout);
+        frame->close();
+    });
+    watch.start(2);
+    return application.exec();
+}
