@@ -98,13 +98,26 @@ bool MakeOddNames(const TempTree& files, const std::string& folder)
 bool MakeCrowdedFolder(const TempTree& files, const std::string& folder, int count)
 {
     if (!files.MakeDir(folder)) return false;
-    for (int i = 0; i < count; ++i) {
-        if (!files.MakeFile(folder + "/f" + std::to_string(i),
-                            i % 1000 == 0 ? std::string(i / 1000 % 7 + 1, 'x') : "")) {
-            return false;
+    // Made relative to the folder's descriptor: no path to look up each time.
+    const int dirFd = ::open(files.Path(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+    bool made = true;
+    for (int i = 0; made && i < count; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        const int fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            made = false;
+            break;
         }
+        if (i % 1000 == 0) {
+            const std::string contents(i / 1000 % 7 + 1, 'x');
+            made = ::write(fd, contents.data(), contents.size()) ==
+                   static_cast<ssize_t>(contents.size());
+        }
+        made = ::close(fd) == 0 && made;
     }
-    return true;
+    ::close(dirFd);
+    return made;
 }
 
 bool MakeUnreadableParts(const TempTree& files, const std::string& folder)
