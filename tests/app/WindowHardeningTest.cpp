@@ -1,6 +1,7 @@
 // The whole program, offscreen, on trees that try to break a scan: special
 // files and link loops, odd names, great depths and path lengths, a folder
-// of 100,000 files, and files changing while the scan runs. A click on the
+// of 100,000 files, unreadable parts, and files changing while the scan
+// runs. A click on the
 // top folder must scan to the end; every folder's totals must equal the
 // files; the file list must show the odd folders' files as they are; and
 // nothing on disk may change.
@@ -29,6 +30,7 @@
 #include "lists/LarkspurListView.h"
 #include "resources/StringTable.h"
 #include "support/AppTestMain.h"
+#include "support/ChildProcess.h"
 #include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
@@ -38,6 +40,34 @@ namespace {
 
 using testsupport::FolderTotals;
 using testsupport::Snapshot;
+
+// The lines "folder\tSIZE\tDISK SPACE\tPATH" that larkspur-window-driver
+// prints, by PATH unescaped.
+std::map<std::string, FolderTotals> ParseSizes(const std::string& out)
+{
+    std::map<std::string, FolderTotals> sizes;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("folder\t", 0) != 0) continue;
+        std::istringstream fields(line.substr(7));
+        FolderTotals totals;
+        fields >> totals.size >> totals.diskSpace;
+        fields.get();
+        std::string escaped;
+        std::getline(fields, escaped);
+        std::string path;
+        for (std::size_t i = 0; i < escaped.size(); ++i) {
+            if (escaped[i] != '\\' || i + 1 == escaped.size()) {
+                path += escaped[i];
+                continue;
+            }
+            const char next = escaped[++i];
+            path += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+        }
+        sizes[path] = totals;
+    }
+    return sizes;
+}
 
 std::string Real(const std::string& path)
 {
@@ -241,6 +271,30 @@ TEST_F(WindowHardeningTest, NamesThatAreNotTextAreScannedAndListedAsTheyAre)
     for (const std::string& name : testsupport::OddFolderNames()) ExpectListShowsTheFiles(name);
     EXPECT_EQ(GroupCounts(), (std::multiset<QString>{"3", "2"}));
     EXPECT_EQ(Snapshot(m_files.Path("top")), before);
+}
+
+// Root, as which the tests run here, reads everything: the unreadable parts
+// are scanned by the whole program run as nobody (larkspur-window-driver),
+// which prints the totals it found once the scan has ended.
+TEST_F(WindowHardeningTest, UnreadablePartsCountAsWhatCanBeSeen)
+{
+    ASSERT_TRUE(testsupport::MakeUnreadableParts(m_files, "top"));
+    const std::string top = Real(m_files.Path("top"));
+    const auto before = Snapshot(top);
+    testsupport::ChildOutcome outcome;
+    {
+        const testsupport::AsUnprivileged unprivileged(top);
+        if (!unprivileged.Usable()) GTEST_SKIP() << "cannot run the program as nobody";
+        std::vector<std::string> words = unprivileged.Prefix();
+        words.insert(words.end(), {LARKSPUR_WINDOW_DRIVER, "sizes", top});
+        outcome = testsupport::RunChild(words);
+    }
+    ASSERT_FALSE(outcome.timedOut);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(ParseSizes(outcome.out),
+              testsupport::FolderTotalsOnDisk(top, testsupport::AsUnprivileged::Listable))
+        << outcome.out;
+    EXPECT_EQ(Snapshot(top), before);
 }
 
 TEST_F(WindowHardeningTest, DeepTreesAndPathsNearTheLimitAreScannedToTheBottom)

@@ -61,44 +61,20 @@ TEST_F(ReportHardeningTest, NamesThatAreNotTextAreWalkedAndKeptAsBytes)
     ExpectFaithfulReport();
 }
 
-// Whether the report's user may list folder: as root the report runs as
-// nobody, who may list what others may read and pass.
-bool Listable(const std::string& folder)
-{
-    if (::geteuid() != 0) return ::access(folder.c_str(), R_OK | X_OK) == 0;
-    struct stat status {};
-    return ::stat(folder.c_str(), &status) == 0 && (status.st_mode & S_IROTH) != 0 &&
-           (status.st_mode & S_IXOTH) != 0;
-}
-
 TEST_F(ReportHardeningTest, UnreadableFoldersAndFilesCountAsWhatCanBeSeen)
 {
-    // Root reads everything: run the report as nobody instead, which needs
-    // the scratch folders above the tree to let others pass.
-    std::vector<std::string> prefix;
-    std::vector<std::pair<std::string, mode_t>> opened;
-    if (::geteuid() == 0) {
-        if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no setpriv";
-        prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-        for (std::string path = Top(); path.size() > 1; path = path.substr(0, path.rfind('/'))) {
-            struct stat status {};
-            ASSERT_EQ(::stat(path.c_str(), &status), 0);
-            if ((status.st_mode & 0005) != 0005) {
-                opened.push_back({path, status.st_mode & 07777});
-                ASSERT_EQ(::chmod(path.c_str(), (status.st_mode & 07777) | 0005), 0);
-            }
-        }
-    }
     ASSERT_TRUE(testsupport::MakeUnreadableParts(m_files, "top"));
-
     const auto before = Snapshot(Top());
-    const auto outcome = RunReport({Top()}, {}, prefix);
-    for (auto it = opened.rbegin(); it != opened.rend(); ++it)
-        ::chmod(it->first.c_str(), it->second);
+    reporttest::Outcome outcome;
+    {
+        const testsupport::AsUnprivileged unprivileged(Top());
+        if (!unprivileged.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
+        outcome = RunReport({Top()}, {}, unprivileged.Prefix());
+    }
     ASSERT_FALSE(outcome.timedOut);
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"),
-              ExpectedFolderLines(Top(), Top(), Listable));
+              ExpectedFolderLines(Top(), Top(), testsupport::AsUnprivileged::Listable));
     // The file nobody may read is no copy of anything.
     EXPECT_EQ(
         LinesStartingWith(outcome.out, "copy\t"),

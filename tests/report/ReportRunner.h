@@ -3,19 +3,14 @@
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
+#include "support/ChildProcess.h"
 
 // Runs the built larkspur-report (its path is the compile definition
 // LARKSPUR_REPORT_PROGRAM) as a child process, and works out from the files
 // themselves what it ought to print.
 namespace reporttest {
 
-struct Outcome {
-    int exitCode = -1;      // -1: killed by a signal or not run
-    bool timedOut = false;  // killed after the deadline
-    std::string out;
-    std::string err;
-};
+using Outcome = testsupport::ChildOutcome;
 
 // Runs the program with arguments, stdout and stderr into files under
 // $TMPDIR, in folder workingDir (empty: ours). prefix goes before the

@@ -149,6 +149,45 @@ bool MakeHugeTwins(const TempTree& files, const std::string& folder, std::uint64
     return true;
 }
 
+AsUnprivileged::AsUnprivileged(const std::string& path)
+{
+    if (::geteuid() != 0) return;
+    if (::access("/usr/bin/setpriv", X_OK) != 0) {
+        m_usable = false;
+        return;
+    }
+    m_prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    for (std::string folder = path; folder.size() > 1;
+         folder = folder.substr(0, folder.rfind('/'))) {
+        struct stat status {};
+        if (::stat(folder.c_str(), &status) != 0) {
+            m_usable = false;
+            return;
+        }
+        if ((status.st_mode & 0005) != 0005) {
+            m_opened.emplace_back(folder, status.st_mode & 07777);
+            if (::chmod(folder.c_str(), (status.st_mode & 07777) | 0005) != 0) {
+                m_usable = false;
+                return;
+            }
+        }
+    }
+}
+
+AsUnprivileged::~AsUnprivileged()
+{
+    for (auto it = m_opened.rbegin(); it != m_opened.rend(); ++it)
+        ::chmod(it->first.c_str(), it->second);
+}
+
+bool AsUnprivileged::Listable(const std::string& folder)
+{
+    if (::geteuid() != 0) return ::access(folder.c_str(), R_OK | X_OK) == 0;
+    struct stat status {};
+    return ::stat(folder.c_str(), &status) == 0 && (status.st_mode & S_IROTH) != 0 &&
+           (status.st_mode & S_IXOTH) != 0;
+}
+
 namespace {
 
 FolderTotals Walk(int dirFd, const std::string& path, const std::string& relative,

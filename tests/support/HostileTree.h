@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -46,6 +47,32 @@ bool MakeCrowdedFolder(const TempTree& files, const std::string& folder, int cou
 // nobody may read (open/"secret copy", mode 0).
 bool MakeUnreadableParts(const TempTree& files, const std::string& folder);
 
+// Unreadable parts mean nothing to root, who reads everything: as root a
+// program under test runs as nobody instead (through setpriv), which needs
+// the folders above the tree to let others pass. While this object lives,
+// every folder from path up to / lets others read and pass; the destructor
+// gives back their modes. Not root: nothing changes and no prefix is needed.
+class AsUnprivileged {
+public:
+    explicit AsUnprivileged(const std::string& path);
+    ~AsUnprivileged();
+    AsUnprivileged(const AsUnprivileged&) = delete;
+    AsUnprivileged& operator=(const AsUnprivileged&) = delete;
+
+    // False when root and there is no setpriv or a folder could not be
+    // opened: the test must skip.
+    [[nodiscard]] bool Usable() const { return m_usable; }
+    // Words to run before the program (empty when not root).
+    [[nodiscard]] const std::vector<std::string>& Prefix() const { return m_prefix; }
+    // Whether the program's user may list folder.
+    static bool Listable(const std::string& folder);
+
+private:
+    bool m_usable = true;
+    std::vector<std::string> m_prefix;
+    std::vector<std::pair<std::string, unsigned>> m_opened;
+};
+
 // Two identical sparse files huge1 and huge2 of size bytes each, whose
 // comparison takes seconds, and folders folders d0.. each with one byte.
 bool MakeHugeTwins(const TempTree& files, const std::string& folder, std::uint64_t size,
@@ -59,6 +86,10 @@ struct FolderTotals {
     long long size = 0;
     long long diskSpace = 0;
     friend bool operator==(const FolderTotals&, const FolderTotals&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const FolderTotals& totals)
+    {
+        return out << "{size " << totals.size << ", disk space " << totals.diskSpace << "}";
+    }
 };
 
 // Every folder in root's subtree (root itself as "") by its path relative

@@ -10,6 +10,11 @@
 //   larkspur-window-driver comparing FOLDER FILE1 FILE2
 //       closes once the program holds both files open (the duplicate
 //       search is comparing them)
+//   larkspur-window-driver sizes FOLDER
+//       closes once the scan has ended, after printing a line
+//       "folder\tSIZE\tDISK SPACE\tPATH" for every folder record below
+//       FOLDER (PATH relative to it, "" for FOLDER itself; backslash, tab
+//       and newline escaped as \\, \t and \n), as far as sizes are known
 //
 // It writes "closing" on a line of its own to standard output just before
 // it closes the window, so that the test can time the way to the exit.
@@ -20,6 +25,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
@@ -29,6 +36,8 @@
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
 #include "engine/FolderPopulation.h"
+#include "engine/FolderRecord.h"
+#include "engine/TaskManager.h"
 #include "resources/StringTable.h"
 #include "support/IsolatedEnvironment.h"
 #include "tree/LarkspurBrowserView.h"
@@ -58,9 +67,48 @@ bool HoldsOpen(const std::string& first, const std::string& second)
     return sawFirst && sawSecond;
 }
 
+std::string Escaped(const std::string& path)
+{
+    std::string escaped;
+    for (const char c : path) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\t')
+            escaped += "\\t";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+// The sizes line of every folder record in top's subtree that knows its
+// totals.
+void PrintSizes(const LarkspurBrowserView& tree, const FolderRecord& top)
+{
+    std::vector<std::pair<const FolderRecord*, std::string>> pending{{&top, ""}};
+    while (!pending.empty()) {
+        const auto [record, relative] = pending.back();
+        pending.pop_back();
+        if (record->Has(FolderRecord::TreeSizeKnown)) {
+            std::printf("folder\t%lld\t%lld\t%s\n",
+                        static_cast<long long>(record->treeSize.Bytes()),
+                        static_cast<long long>(record->treeDiskSpace.Bytes()),
+                        Escaped(relative).c_str());
+        }
+        for (TreeItemRecord* child = tree.FirstChildRecord(*record); child != nullptr;
+             child = tree.NextSiblingRecord(*child)) {
+            pending.emplace_back(static_cast<const FolderRecord*>(child),
+                                 relative.empty() ? child->name : relative + "/" + child->name);
+        }
+    }
+}
+
 int Usage()
 {
-    std::fputs("usage: larkspur-window-driver scanning FOLDER | comparing FOLDER FILE1 FILE2\n",
+    std::fputs("usage: larkspur-window-driver scanning FOLDER | comparing FOLDER FILE1 FILE2 | "
+               "sizes FOLDER\n",
                stderr);
     return 2;
 }
@@ -72,7 +120,9 @@ int main(int argc, char** argv)
     if (!InIsolatedEnvironment()) return 1;
     if (argc < 3) return Usage();
     const bool comparing = std::strcmp(argv[1], "comparing") == 0;
-    if ((!comparing && std::strcmp(argv[1], "scanning") != 0) || (comparing && argc != 5))
+    const bool sizes = std::strcmp(argv[1], "sizes") == 0;
+    if ((!comparing && !sizes && std::strcmp(argv[1], "scanning") != 0) ||
+        argc != (comparing ? 5 : 3))
         return Usage();
     const std::string folder = Real(argv[2]);
     const std::string first = comparing ? Real(argv[3]) : std::string();
@@ -99,9 +149,17 @@ int main(int argc, char** argv)
     const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        const bool now = comparing ? HoldsOpen(first, second) : frame->MessageText() != idle;
+        bool now = false;
+        if (comparing) {
+            now = HoldsOpen(first, second);
+        } else if (sizes) {
+            now = !tree->IsScanning() && TaskManager::Instance().PendingCount() == 0;
+        } else {
+            now = frame->MessageText() != idle;
+        }
         if (!now) return;
         watch.stop();
+        if (sizes) PrintSizes(*tree, *static_cast<FolderRecord*>(tree->RecordOf(item)));
         std::fputs("closing\n", stdout);
         std::fflush(stdout);
         frame->close();
