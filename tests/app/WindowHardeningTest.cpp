@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/CLarkspurApp.h"
@@ -113,7 +115,7 @@ protected:
     LarkspurListView& List() const { return *TheMainView->FileList(); }
     CMainFrame& Frame() const { return *CLarkspurApp::Instance()->MainFrame(); }
 
-    // What a plain left click on the top folder does, then the event loop
+    // A plain left click on the top folder's label, then the event loop
     // until the scan has ended and the frame shows the idle prompt again.
     void ClickTopAndScanToTheEnd()
     {
@@ -121,8 +123,19 @@ protected:
         const TreeItem item = FolderPopulation::BringPathIntoTree(Tree(), m_top);
         ASSERT_NE(item, TreeItem::None);
         m_topRecord = static_cast<FolderRecord*>(Tree().RecordOf(item));
-        Tree().PopulateChildren(item);
-        Tree().OnItemClicked(*m_topRecord, false);
+        // Open its ancestors in the view, as the user would to reach it,
+        // and click on its label.
+        std::vector<TreeItem> ancestors;
+        for (TreeItem above = Tree().Tree().Parent(item); above != TreeItem::None;
+             above = Tree().Tree().Parent(above))
+            ancestors.insert(ancestors.begin(), above);
+        for (TreeItem above : ancestors) Tree().expand(Tree().Tree().IndexOf(above));
+        Tree().scrollTo(Tree().Tree().IndexOf(item));
+        QApplication::processEvents();
+        const QRect label = Tree().visualRect(Tree().Tree().IndexOf(item));
+        ASSERT_TRUE(label.isValid());
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                          QPoint(label.left() + Tree().iconSize().width() + 10, label.center().y()));
         ASSERT_TRUE(Tree().IsScanning());
         ASSERT_TRUE(testsupport::PumpUntil(
             [this] { return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0; },
