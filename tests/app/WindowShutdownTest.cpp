@@ -31,6 +31,7 @@ using testsupport::Snapshot;
 
 struct Closing {
     bool closed = false;     // the driver announced the close
+    bool scanning = false;   // ... and the scan was running then
     long milliseconds = -1;  // from the close to the exit; -1: no exit in 10 s
     int exitCode = -1;       // -1: ended by a signal
     int signal = 0;          // the signal that ended it, if one did
@@ -77,12 +78,13 @@ Closing RunAndClose(std::vector<std::string> arguments)
     std::string seen;
     char buffer[256];
     pollfd readable{output[0], POLLIN, 0};
-    while (seen.find("closing\n") == std::string::npos && ::poll(&readable, 1, 60000) == 1) {
+    while (seen.find('\n') == std::string::npos && ::poll(&readable, 1, 60000) == 1) {
         const ssize_t got = ::read(output[0], buffer, sizeof buffer);
         if (got <= 0) break;
         seen.append(buffer, static_cast<std::size_t>(got));
     }
-    result.closed = seen.find("closing\n") != std::string::npos;
+    result.closed = seen.rfind("closing ", 0) == 0 && seen.find('\n') != std::string::npos;
+    result.scanning = seen.rfind("closing while scanning\n", 0) == 0;
     const auto closedAt = std::chrono::steady_clock::now();
     pollfd exited{pidFd, POLLIN, 0};
     const bool ended = result.closed && pidFd >= 0 && ::poll(&exited, 1, 10000) == 1;
@@ -107,14 +109,33 @@ protected:
     {
         ASSERT_TRUE(m_files.IsValid());
         ASSERT_TRUE(m_files.MakeDir("top"));
+        ASSERT_TRUE(m_files.MakeDir("wide"));
         // Comparing the two large identical files takes seconds, so the
         // close always comes while the scan runs.
         ASSERT_TRUE(testsupport::MakeHugeTwins(m_files, "top", 8ull << 30, 200));
+    }
+    // 20 folders of 20 folders each, every folder with two copies of a
+    // small file: the walk goes on for hundreds of status texts, and every
+    // folder's duplicate search compares.
+    void MakeWideTree()
+    {
+        for (int i = 0; i < 20; ++i) {
+            const std::string outer = "wide/o" + std::to_string(i);
+            ASSERT_TRUE(m_files.MakeDir(outer));
+            for (int j = 0; j < 20; ++j) {
+                const std::string inner = outer + "/i" + std::to_string(j);
+                ASSERT_TRUE(m_files.MakeDir(inner));
+                const std::string contents(100 + j, static_cast<char>('a' + i));
+                ASSERT_TRUE(m_files.MakeFile(inner + "/one", contents));
+                ASSERT_TRUE(m_files.MakeFile(inner + "/two", contents));
+            }
+        }
     }
     std::string Top() const { return m_files.Path("top"); }
     static void ExpectCleanExitWithinASecond(const Closing& closing)
     {
         ASSERT_TRUE(closing.closed) << closing.errors;
+        EXPECT_TRUE(closing.scanning) << "the scan had ended before the close";
         ASSERT_GE(closing.milliseconds, 0) << "no exit within 10 s\n" << closing.errors;
         EXPECT_EQ(closing.exitCode, 0) << "signal " << closing.signal << "\n" << closing.errors;
         EXPECT_LT(closing.milliseconds, 1000);
@@ -129,6 +150,18 @@ TEST_F(WindowShutdownTest, ClosingTheWindowMidScanEndsTheProgramWithinASecond)
     const auto before = Snapshot(Top());
     ExpectCleanExitWithinASecond(RunAndClose({"scanning", Top()}));
     EXPECT_EQ(Snapshot(Top()), before);
+}
+
+TEST_F(WindowShutdownTest, ClosingTheWindowDeepInTheWalkEndsTheProgramWithinASecond)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeWideTree());
+    const std::string wide = m_files.Path("wide");
+    const auto before = Snapshot(wide);
+    for (const char* changes : {"3", "40", "150"}) {
+        SCOPED_TRACE(std::string("after status texts: ") + changes);
+        ExpectCleanExitWithinASecond(RunAndClose({"scanning", wide, changes}));
+    }
+    EXPECT_EQ(Snapshot(wide), before);
 }
 
 TEST_F(WindowShutdownTest, ClosingTheWindowMidComparisonEndsTheProgramWithinASecond)

@@ -5,8 +5,9 @@
 // chosen moment of the scan; then it lets the application quit and returns
 // what exec() returned.
 //
-//   larkspur-window-driver scanning FOLDER
-//       closes once the frame shows its first status text (a task runs)
+//   larkspur-window-driver scanning FOLDER [CHANGES]
+//       closes once the frame's status text has changed CHANGES times
+//       (default 1: a task runs), counted as seen at each look
 //   larkspur-window-driver comparing FOLDER FILE1 FILE2
 //       closes once the program holds both files open (the duplicate
 //       search is comparing them)
@@ -16,12 +17,14 @@
 //       FOLDER (PATH relative to it, "" for FOLDER itself; backslash, tab
 //       and newline escaped as \\, \t and \n), as far as sizes are known
 //
-// It writes "closing" on a line of its own to standard output just before
-// it closes the window, so that the test can time the way to the exit.
+// It writes "closing while scanning" (or "closing after the scan" when the
+// scan had ended) on a line of its own to standard output just before it
+// closes the window, so that the test can time the way to the exit.
 // Refuses to run outside the scratch folders of isolated-run.sh, since the
 // application writes its settings.
 #include <climits>
 #include <clocale>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -122,8 +125,9 @@ int main(int argc, char** argv)
     const bool comparing = std::strcmp(argv[1], "comparing") == 0;
     const bool sizes = std::strcmp(argv[1], "sizes") == 0;
     if ((!comparing && !sizes && std::strcmp(argv[1], "scanning") != 0) ||
-        argc != (comparing ? 5 : 3))
+        argc < 3 || argc > (comparing ? 5 : sizes ? 3 : 4) || (comparing && argc != 5))
         return Usage();
+    const int changesWanted = !comparing && !sizes && argc == 4 ? std::atoi(argv[3]) : 1;
     const std::string folder = Real(argv[2]);
     const std::string first = comparing ? Real(argv[3]) : std::string();
     const std::string second = comparing ? Real(argv[4]) : std::string();
@@ -147,6 +151,8 @@ int main(int argc, char** argv)
     // Looks for the moment at every turn of the event loop that a short
     // timer makes: neither condition announces itself.
     const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+    QString lastText = idle;
+    int changes = 0;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         bool now = false;
@@ -155,12 +161,16 @@ int main(int argc, char** argv)
         } else if (sizes) {
             now = !tree->IsScanning() && TaskManager::Instance().PendingCount() == 0;
         } else {
-            now = frame->MessageText() != idle;
+            const QString text = frame->MessageText();
+            if (text != lastText) ++changes;
+            lastText = text;
+            now = changes >= changesWanted;
         }
         if (!now) return;
         watch.stop();
         if (sizes) PrintSizes(*tree, *static_cast<FolderRecord*>(tree->RecordOf(item)));
-        std::fputs("closing\n", stdout);
+        std::fputs(tree->IsScanning() ? "closing while scanning\n" : "closing after the scan\n",
+                   stdout);
         std::fflush(stdout);
         frame->close();
     });
