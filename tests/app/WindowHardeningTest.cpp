@@ -134,8 +134,9 @@ protected:
         QApplication::processEvents();
         const QRect label = Tree().visualRect(Tree().Tree().IndexOf(item));
         ASSERT_TRUE(label.isValid());
-        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
-                          QPoint(label.left() + Tree().iconSize().width() + 10, label.center().y()));
+        QTest::mouseClick(
+            Tree().viewport(), Qt::LeftButton, {},
+            QPoint(label.left() + Tree().iconSize().width() + 10, label.center().y()));
         ASSERT_TRUE(Tree().IsScanning());
         ASSERT_TRUE(testsupport::PumpUntil(
             [this] { return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0; },
@@ -358,7 +359,4 @@ TEST_F(WindowHardeningTest, FilesChangingDuringTheScanNeitherStopNorFoolIt)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunApplicationTests(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunApplicationTests(argc, argv); }

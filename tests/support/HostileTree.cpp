@@ -15,14 +15,13 @@ namespace testsupport {
 bool MakeSpecialFilesAndLoops(const TempTree& files, const std::string& folder)
 {
     const std::string top = folder + "/";
-    const bool made = files.MakeDir(top + "a") && files.MakeDir(top + "a/b") &&
-                      files.MakeFifo(top + "a/fifo") && files.MakeSocket(top + "a/socket") &&
-                      files.MakeSymlink(top + "a/b/loop", "../..") &&
-                      files.MakeSymlink(top + "self", "self") &&
-                      files.MakeSymlink(top + "a/ping", "pong") &&
-                      files.MakeSymlink(top + "a/pong", "ping") &&
-                      files.MakeFile(top + "a/b/data", "some data") &&
-                      files.MakeFile(top + "a/data", "some data");
+    const bool made =
+        files.MakeDir(top + "a") && files.MakeDir(top + "a/b") && files.MakeFifo(top + "a/fifo") &&
+        files.MakeSocket(top + "a/socket") && files.MakeSymlink(top + "a/b/loop", "../..") &&
+        files.MakeSymlink(top + "self", "self") && files.MakeSymlink(top + "a/ping", "pong") &&
+        files.MakeSymlink(top + "a/pong", "ping") &&
+        files.MakeFile(top + "a/b/data", "some data") &&
+        files.MakeFile(top + "a/data", "some data");
     // A device node needs privilege; where it cannot be made the rest runs.
     if (made) ::mknod(files.Path(top + "a/null").c_str(), S_IFCHR | 0666, makedev(1, 3));
     return made;
@@ -340,7 +339,8 @@ void Churn::Loop()
         const int fd = ::open(m_files.Path(m_folder + "/rewritten").c_str(),
                               O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd >= 0) {
-            const std::string body = head + std::string(1 << 20, static_cast<char>('a' + round % 2));
+            const std::string body =
+                head + std::string(1 << 20, static_cast<char>('a' + round % 2));
             [[maybe_unused]] const ssize_t written = ::write(fd, body.data(), body.size());
             ::close(fd);
         }

@@ -95,10 +95,9 @@ void PrintSizes(const LarkspurBrowserView& tree, const FolderRecord& top)
         const auto [record, relative] = pending.back();
         pending.pop_back();
         if (record->Has(FolderRecord::TreeSizeKnown)) {
-            std::printf("folder\t%lld\t%lld\t%s\n",
-                        static_cast<long long>(record->treeSize.Bytes()),
-                        static_cast<long long>(record->treeDiskSpace.Bytes()),
-                        Escaped(relative).c_str());
+            std::printf(
+                "folder\t%lld\t%lld\t%s\n", static_cast<long long>(record->treeSize.Bytes()),
+                static_cast<long long>(record->treeDiskSpace.Bytes()), Escaped(relative).c_str());
         }
         for (TreeItemRecord* child = tree.FirstChildRecord(*record); child != nullptr;
              child = tree.NextSiblingRecord(*child)) {
@@ -110,9 +109,10 @@ void PrintSizes(const LarkspurBrowserView& tree, const FolderRecord& top)
 
 int Usage()
 {
-    std::fputs("usage: larkspur-window-driver scanning FOLDER | comparing FOLDER FILE1 FILE2 | "
-               "sizes FOLDER\n",
-               stderr);
+    std::fputs(
+        "usage: larkspur-window-driver scanning FOLDER | comparing FOLDER FILE1 FILE2 | "
+        "sizes FOLDER\n",
+        stderr);
     return 2;
 }
 
@@ -122,12 +122,12 @@ int main(int argc, char** argv)
 {
     if (!InIsolatedEnvironment()) return 1;
     if (argc < 3) return Usage();
+    const bool scanning = std::strcmp(argv[1], "scanning") == 0;
     const bool comparing = std::strcmp(argv[1], "comparing") == 0;
     const bool sizes = std::strcmp(argv[1], "sizes") == 0;
-    if ((!comparing && !sizes && std::strcmp(argv[1], "scanning") != 0) ||
-        argc < 3 || argc > (comparing ? 5 : sizes ? 3 : 4) || (comparing && argc != 5))
-        return Usage();
-    const int changesWanted = !comparing && !sizes && argc == 4 ? std::atoi(argv[3]) : 1;
+    const bool argumentsFit = scanning ? argc <= 4 : comparing ? argc == 5 : argc == 3;
+    if (!(scanning || comparing || sizes) || !argumentsFit) return Usage();
+    const int changesWanted = scanning && argc == 4 ? std::atoi(argv[3]) : 1;
     const std::string folder = Real(argv[2]);
     const std::string first = comparing ? Real(argv[3]) : std::string();
     const std::string second = comparing ? Real(argv[4]) : std::string();
