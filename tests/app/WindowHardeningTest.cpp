@@ -192,8 +192,9 @@ protected:
     {
         const auto inTree = TotalsInTheTree();
         const std::string root = under.empty() ? m_top : m_top + "/" + under;
+        const auto onDisk = testsupport::FolderTotalsOnDisk(root);
         std::vector<std::string> differences;
-        for (const auto& [below, expected] : testsupport::FolderTotalsOnDisk(root)) {
+        for (const auto& [below, expected] : onDisk) {
             const std::string relative =
                 under.empty() ? below : (below.empty() ? under : under + "/" + below);
             const auto found = inTree.find(relative);
@@ -207,7 +208,7 @@ protected:
                                       std::to_string(expected.diskSpace));
             }
         }
-        if (under.empty() && inTree.size() != testsupport::FolderTotalsOnDisk(m_top).size())
+        if (under.empty() && inTree.size() != onDisk.size())
             differences.push_back("the tree holds folders that are not on disk");
         return differences;
     }
