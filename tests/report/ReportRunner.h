@@ -1,22 +1,16 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
+#include "support/ChildProcess.h"
 
 // Runs the built larkspur-report (its path is the compile definition
 // LARKSPUR_REPORT_PROGRAM) as a child process, and works out from the files
 // themselves what it ought to print.
 namespace reporttest {
 
-struct Outcome {
-    int exitCode = -1;      // -1: killed by a signal or not run
-    bool timedOut = false;  // killed after the deadline
-    std::string out;
-    std::string err;
-};
+using Outcome = testsupport::ChildOutcome;
 
 // Runs the program with arguments, stdout and stderr into files under
 // $TMPDIR, in folder workingDir (empty: ours). prefix goes before the
@@ -37,10 +31,5 @@ std::vector<std::string> ExpectedFolderLines(const std::string& root, const std:
 
 // The lines of out that start with prefix (for example "folder\t").
 std::vector<std::string> LinesStartingWith(const std::string& out, const std::string& prefix);
-
-// What every file and folder under root looks like: type, mode, length,
-// modification time and, for regular files up to 16 MiB, a hash of the
-// contents. Two snapshots are equal when nothing was changed.
-std::map<std::string, std::string> Snapshot(const std::string& root);
 
 }  // namespace reporttest
