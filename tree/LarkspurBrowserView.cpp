@@ -13,6 +13,7 @@
 #include "engine/FindDupFileTask.h"
 #include "engine/FindSizeTask.h"
 #include "engine/FindSubfoldersTask.h"
+#include "engine/FolderListing.h"
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
 #include "framework/MenuBuilder.h"
@@ -373,9 +374,16 @@ void LarkspurBrowserView::QueueTasksFor(FolderRecord& record)
         return;
     }
     TaskManager& tasks = TaskManager::Instance();
-    tasks.Add(std::make_unique<FindSubfoldersTask>(*this, record, path));
-    if (record.Has(FolderRecord::SizeQueued)) {
-        tasks.Add(std::make_unique<FindSizeTask>(*this, m_references, record, path, m_frame));
+    // The folder is read once for the batch: with every entry's details when
+    // the size scan follows, types only otherwise. The duplicate search
+    // lists the folder itself.
+    const bool sizeQueued = record.Has(FolderRecord::SizeQueued);
+    auto listing = std::make_shared<FolderListing>(
+        path, sizeQueued ? platform::SearchDetail::Full : platform::SearchDetail::TypeOnly);
+    tasks.Add(std::make_unique<FindSubfoldersTask>(*this, record, path, listing));
+    if (sizeQueued) {
+        tasks.Add(std::make_unique<FindSizeTask>(*this, m_references, record, path, m_frame,
+                                                 std::move(listing)));
     }
     if (record.Has(FolderRecord::DupsQueued)) {
         const DupSearchContext context{*this,
