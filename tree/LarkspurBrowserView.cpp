@@ -374,12 +374,14 @@ void LarkspurBrowserView::QueueTasksFor(FolderRecord& record)
         return;
     }
     TaskManager& tasks = TaskManager::Instance();
-    // The folder is read once for the batch: with every entry's details when
-    // the size scan follows, types only otherwise. The duplicate search
-    // lists the folder itself.
+    // With a size scan to follow, the folder is read once for both tasks,
+    // with every entry's details; otherwise the enumeration lists the folder
+    // itself, types only. The duplicate search lists the folder itself.
     const bool sizeQueued = record.Has(FolderRecord::SizeQueued);
-    auto listing = std::make_shared<FolderListing>(
-        path, sizeQueued ? platform::SearchDetail::Full : platform::SearchDetail::TypeOnly);
+    std::shared_ptr<FolderListing> listing;
+    if (sizeQueued) {
+        listing = std::make_shared<FolderListing>(path, platform::SearchDetail::Full);
+    }
     tasks.Add(std::make_unique<FindSubfoldersTask>(*this, record, path, listing));
     if (sizeQueued) {
         tasks.Add(std::make_unique<FindSizeTask>(*this, m_references, record, path, m_frame,
