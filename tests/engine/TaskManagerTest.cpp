@@ -352,16 +352,23 @@ TEST_F(TaskDoneCountTest, ATaskAddedWhileOneRunsIsAnnouncedByTheLastFinish)
 
 TEST_F(TaskDoneCountTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
 {
-    // The walk's pattern: a batch, a drain, the next batch.
+    // The walk's pattern: a batch, a drain, the next batch. Whether the
+    // worker takes the first task before the second is added or not, the
+    // messages alone bring every batch to its drain (the pump waits for
+    // them, never for the worker).
     auto& manager = TaskManager::Instance();
     for (int batch = 0; batch < 50; ++batch) {
         manager.Add(std::make_unique<JournalTask>(m_journal, "sub"));
         manager.Add(std::make_unique<JournalTask>(m_journal, "size"));
-        ASSERT_TRUE(testsupport::PumpUntil([&] { return m_window.doneCount > batch; }));
-        EXPECT_EQ(Drain(), 2);
-        EXPECT_EQ(manager.PendingCount(), 0);
+        int delivered = 0;
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            delivered += Drain();
+            return delivered == 2 && manager.PendingCount() == 0;
+        })) << "batch " << batch;
     }
-    EXPECT_EQ(DoneCountAfterIdle(), 50);
+    const int announcements = DoneCountAfterIdle();
+    EXPECT_GE(announcements, 50);
+    EXPECT_LE(announcements, 100);
 }
 
 TEST_F(TaskDoneCountTest, CancellingTheRunningTaskStillAnnouncesItsEnd)
