@@ -11,10 +11,16 @@
 
 FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSize)
 {
-    if ((entry.attributes & platform::kAttributeCompressed) != 0) {
-        return FileSize::FromUnsigned(entry.occupiedBytes);
+    return AllocatedSize(entry.attributes, entry.Size(), entry.occupiedBytes, clusterSize);
+}
+
+FileSize AllocatedSize(std::uint32_t attributes, std::uint64_t size, std::uint64_t occupiedBytes,
+                       std::uint32_t clusterSize)
+{
+    if ((attributes & platform::kAttributeCompressed) != 0) {
+        return FileSize::FromUnsigned(occupiedBytes);
     }
-    FileSize result = FileSize::FromUnsigned(entry.Size());
+    FileSize result = FileSize::FromUnsigned(size);
     if (clusterSize > 1) {
         const std::uint64_t unit = clusterSize;
         const std::uint64_t bytes = static_cast<std::uint64_t>(result.Bytes());
@@ -43,12 +49,14 @@ std::uint32_t GetClusterSize(const std::string& path,
 }
 
 FindSizeTask::FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
-                           std::string folderPath, platform::WindowHandle statusWindow)
+                           std::string folderPath, platform::WindowHandle statusWindow,
+                           std::shared_ptr<FolderListing> listing)
     : m_tree(tree),
       m_folder(references, &folder),
       m_folderPath(std::move(folderPath)),
       m_clusterSize(folder.clusterSize),
-      m_statusWindow(statusWindow)
+      m_statusWindow(statusWindow),
+      m_listing(std::move(listing))
 {
 }
 
@@ -60,6 +68,30 @@ void FindSizeTask::Run()
         platform::MessageQueue::Instance().PostText(m_statusWindow, UM_STATUS_TEXT,
                                                     QFile::encodeName(text).toStdString(), 0);
     }
+    // A type-only listing lacks the sizes.
+    if (m_listing && m_listing->Detail() == platform::SearchDetail::Full) {
+        SumSharedListing();
+    } else {
+        SumOwnListing();
+    }
+}
+
+void FindSizeTask::SumSharedListing()
+{
+    if (!m_listing->Fill(*this)) {
+        return;
+    }
+    for (const FolderListing::Entry& entry : m_listing->Entries()) {
+        if (!entry.IsDirectory()) {
+            m_size += FileSize::FromUnsigned(entry.size);
+            m_diskSpace +=
+                AllocatedSize(entry.attributes, entry.size, entry.occupiedBytes, m_clusterSize);
+        }
+    }
+}
+
+void FindSizeTask::SumOwnListing()
+{
     // Without a path there is nothing to list (an empty pattern would name
     // the current directory).
     platform::DirectorySearch search;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/FileSize.h"
+#include "engine/FolderListing.h"
 #include "engine/FolderRecord.h"
 #include "engine/Task.h"
 #include "platform/DirectorySearch.h"
@@ -20,6 +22,9 @@ class TreeAccess;
 // size rounded up to whole allocation units; a cluster size of 0 or 1 means
 // no rounding. Thread-safe; makes no query.
 FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSize);
+// The same from the entry's attributes, size and occupied bytes.
+FileSize AllocatedSize(std::uint32_t attributes, std::uint64_t size, std::uint64_t occupiedBytes,
+                       std::uint32_t clusterSize);
 
 // The allocation unit of the volume that holds path, in bytes; 0 when it
 // cannot be found. A volume served over the network or by a user-space
@@ -40,11 +45,16 @@ std::uint32_t GetClusterSize(const std::string& path,
 // and propagates the totals; nothing when the record has been destroyed
 // meanwhile (its reference is null). tree and references must outlive the
 // task's delivery.
+//
+// Given a FolderListing shared with the other tasks of its folder (made with
+// SearchDetail::Full), Run() sums that listing's entries, filling it first
+// if no task before did; without one it lists the folder itself.
 class FindSizeTask : public Task {
 public:
     // folderPath ends with a separator.
     FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
-                 std::string folderPath, platform::WindowHandle statusWindow);
+                 std::string folderPath, platform::WindowHandle statusWindow,
+                 std::shared_ptr<FolderListing> listing = nullptr);
 
     void Run() override;
     void Deliver() override;
@@ -54,11 +64,15 @@ public:
     FileSize DiskSpace() const { return m_diskSpace; }
 
 private:
+    void SumOwnListing();
+    void SumSharedListing();
+
     TreeAccess& m_tree;
     FolderRecordRef m_folder;
     std::string m_folderPath;
     std::uint32_t m_clusterSize;
     platform::WindowHandle m_statusWindow;
+    std::shared_ptr<FolderListing> m_listing;
     FileSize m_size;
     FileSize m_diskSpace;
 };

@@ -10,11 +10,13 @@
 #include "tree/TreeAccess.h"
 
 FindSubfoldersTask::FindSubfoldersTask(TreeAccess& tree, TreeItemRecord& parent,
-                                       std::string folderPath)
+                                       std::string folderPath,
+                                       std::shared_ptr<FolderListing> listing)
     : m_tree(tree),
       m_parent(&parent),
       m_parentItem(parent.item),
-      m_folderPath(std::move(folderPath))
+      m_folderPath(std::move(folderPath)),
+      m_listing(std::move(listing))
 {
     TakeSnapshot();
 }
@@ -51,7 +53,7 @@ void FindSubfoldersTask::Append(SubfolderEntry entry)
     m_entries.push_back(std::move(entry));
 }
 
-SubfolderEntry* FindSubfoldersTask::Lookup(const std::string& name)
+SubfolderEntry* FindSubfoldersTask::Lookup(std::string_view name)
 {
     auto found = m_byName.find(name);
     return found == m_byName.end() ? nullptr : &m_entries[found->second];
@@ -61,8 +63,42 @@ void FindSubfoldersTask::Run()
 {
     if (m_shellFolder) {
         EnumerateShell();
+    } else if (m_listing) {
+        EnumerateListing();
     } else {
         EnumerateDirectory();
+    }
+}
+
+void FindSubfoldersTask::Found(std::string_view name)
+{
+    if (SubfolderEntry* existing = Lookup(name)) {
+        existing->found = true;
+        return;
+    }
+    SubfolderEntry entry;
+    entry.found = true;
+    entry.parentPath = m_folderPath;
+    entry.name = name;
+    entry.hasChildren = true;
+    entry.iconKey = platform::ShellIcons::kFolder;
+    entry.openIconKey = platform::ShellIcons::kOpenFolder;
+    Append(std::move(entry));
+}
+
+void FindSubfoldersTask::EnumerateListing()
+{
+    if (!m_listing->Fill(*this)) {
+        return;
+    }
+    for (const FolderListing::Entry& found : m_listing->Entries()) {
+        if (!found.IsDirectory()) {
+            continue;
+        }
+        const std::string_view name = m_listing->NameOf(found);
+        if (name != "." && name != "..") {
+            Found(name);
+        }
     }
 }
 
@@ -79,21 +115,9 @@ void FindSubfoldersTask::EnumerateDirectory()
         return;
     }
     do {
-        if (!found.IsDirectory() || found.name == "." || found.name == "..") {
-            continue;
+        if (found.IsDirectory() && found.name != "." && found.name != "..") {
+            Found(found.name);
         }
-        if (SubfolderEntry* existing = Lookup(found.name)) {
-            existing->found = true;
-            continue;
-        }
-        SubfolderEntry entry;
-        entry.found = true;
-        entry.parentPath = m_folderPath;
-        entry.name = found.name;
-        entry.hasChildren = true;
-        entry.iconKey = platform::ShellIcons::kFolder;
-        entry.openIconKey = platform::ShellIcons::kOpenFolder;
-        Append(std::move(entry));
     } while (!IsCancelling() && search.Next(found));
     search.Close();
 }

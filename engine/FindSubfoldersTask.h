@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "engine/FolderListing.h"
 #include "engine/Task.h"
 #include "framework/TreeControl.h"
 #include "platform/ItemIdList.h"
@@ -48,6 +51,9 @@ struct SubfolderEntry {
 //
 // Used two ways: queued through TaskManager, or directly: construct, Run(),
 // Deliver() and destroy at once on the UI thread (an expansion or click).
+// Queued with a FolderListing shared with the other tasks of its folder,
+// Run() reads the subfolders from that listing (filling it first if no task
+// before did); otherwise it lists the folder itself, types only.
 //
 // Safe against a tree that changed between construction and delivery:
 //  - the parent is held by its item handle (handles are never reused); when
@@ -59,7 +65,8 @@ struct SubfolderEntry {
 class FindSubfoldersTask : public Task {
 public:
     // Directory form: folderPath ends with a separator.
-    FindSubfoldersTask(TreeAccess& tree, TreeItemRecord& parent, std::string folderPath);
+    FindSubfoldersTask(TreeAccess& tree, TreeItemRecord& parent, std::string folderPath,
+                       std::shared_ptr<FolderListing> listing = nullptr);
     // Shell form, with the parent's absolute identifier. A parent that has a
     // file-system path is enumerated in the directory form after all.
     FindSubfoldersTask(TreeAccess& tree, TreeItemRecord& parent,
@@ -74,9 +81,13 @@ public:
 private:
     void TakeSnapshot();
     void EnumerateDirectory();
+    void EnumerateListing();
     void EnumerateShell();
+    // A subfolder seen by the enumeration: marks its entry found, or
+    // appends a new one.
+    void Found(std::string_view name);
     // The first entry with exactly this name; null when none.
-    SubfolderEntry* Lookup(const std::string& name);
+    SubfolderEntry* Lookup(std::string_view name);
     void Append(SubfolderEntry entry);
     [[nodiscard]] bool ParentStillInTree() const;
     void InsertItem(const SubfolderEntry& entry);
@@ -87,6 +98,15 @@ private:
     std::shared_ptr<platform::ShellFolder> m_shellFolder;  // shell form only
     platform::ItemIdList m_parentId;                       // shell form only
     std::string m_folderPath;                              // directory form only
+    std::shared_ptr<FolderListing> m_listing;               // directory form only
     std::vector<SubfolderEntry> m_entries;
-    std::unordered_map<std::string, std::size_t> m_byName;
+    // Looked up by std::string_view without making a string.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const
+        {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> m_byName;
 };

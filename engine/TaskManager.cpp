@@ -28,6 +28,7 @@ void TaskManager::Add(std::unique_ptr<Task> task)
     std::lock_guard lock(m_lock);
     task->SetState(TaskState::Queued);
     m_tasks.push_back(std::move(task));
+    m_queuedCount.fetch_add(1, std::memory_order_release);
     m_wake.Set();
 }
 
@@ -68,6 +69,7 @@ void TaskManager::CancelByName(const char* name)
 void TaskManager::CancelMatching(const char* name)
 {
     std::lock_guard lock(m_lock);
+    bool removedQueued = false;
     for (auto it = m_tasks.begin(); it != m_tasks.end();) {
         Task& task = **it;
         if (name != nullptr && std::strcmp(task.GetName(), name) != 0) {
@@ -83,11 +85,33 @@ void TaskManager::CancelMatching(const char* name)
             ++it;
             break;
         case TaskState::Queued:
+            m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
+            removedQueued = true;
+            it = m_tasks.erase(it);
+            break;
         case TaskState::Finished:
         case TaskState::Discarded:
             it = m_tasks.erase(it);
             break;
         }
+    }
+    if (!removedQueued) {
+        return;
+    }
+    // A task that finished while the removed ones waited was not announced:
+    // their last Finish would have done it. When nothing left will run,
+    // announce it here.
+    bool owed = false;
+    for (const auto& task : m_tasks) {
+        const TaskState state = task->State();
+        if (state == TaskState::Queued || state == TaskState::Running ||
+            state == TaskState::Cancelling) {
+            return;
+        }
+        owed = true;
+    }
+    if (owed) {
+        PostTaskDone();
     }
 }
 
@@ -118,6 +142,7 @@ Task* TaskManager::TakeNext()
     for (auto& task : m_tasks) {
         if (task->State() == TaskState::Queued) {
             task->SetState(TaskState::Running);
+            m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
             return task.get();
         }
     }
@@ -129,13 +154,43 @@ void TaskManager::Finish(Task* task)
     std::lock_guard lock(m_lock);
     task->SetState(task->State() == TaskState::Cancelling ? TaskState::Discarded
                                                           : TaskState::Finished);
+    // The tasks still waiting end with a Finish of their own, which announces
+    // this one too.
+    if (m_queuedCount.load(std::memory_order_relaxed) == 0) {
+        PostTaskDone();
+    }
+}
+
+void TaskManager::PostTaskDone()
+{
     platform::MessageQueue::Instance().Post(m_notifyWindow, UM_TASK_DONE, 0, 0);
+}
+
+bool TaskManager::SpinForWork() const
+{
+    const auto until = std::chrono::steady_clock::now() + kSpinBeforeSleep;
+    do {
+        if (m_queuedCount.load(std::memory_order_acquire) != 0) {
+            return true;
+        }
+        // On a busy machine the thread that queues the work may be waiting
+        // for this very processor.
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < until);
+    return m_queuedCount.load(std::memory_order_acquire) != 0;
 }
 
 void TaskManager::WorkerLoop()
 {
     for (;;) {
-        m_wake.Wait();
+        if (SpinForWork()) {
+            // The Add that queued the work also set the event; taking that
+            // signal now spares the next wait an empty round. A task queued
+            // after this sets it again.
+            (void)m_wake.TryWait();
+        } else {
+            m_wake.Wait();
+        }
         while (Task* task = TakeNext()) {
             task->Run();
             Finish(task);

@@ -53,7 +53,8 @@ FileBrowserView::FileBrowserView(QWidget* parent)
     setDragDropMode(QAbstractItemView::NoDragDrop);
     // Long labels scroll sideways instead of being cut.
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Fitted to the labels while shown (showEvent).
+    LeaveLabelsUnmeasured();
     setContextMenuPolicy(Qt::DefaultContextMenu);
     framework::ContextHelp::SetTopic(this, resources::HID_FOLDER_TREE);
 }
@@ -63,6 +64,27 @@ FileBrowserView::~FileBrowserView()
     DestroyTree();
     // The control goes with TreeAccess, before the QTreeView part.
     setModel(nullptr);
+}
+
+void FileBrowserView::showEvent(QShowEvent* event)
+{
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    QTreeView::showEvent(event);
+}
+
+void FileBrowserView::hideEvent(QHideEvent* event)
+{
+    QTreeView::hideEvent(event);
+    LeaveLabelsUnmeasured();
+}
+
+void FileBrowserView::LeaveLabelsUnmeasured()
+{
+    // Wide enough for any label, so that finding the item under a point
+    // works in a hidden view too (ItemAtIconOrLabel measures that one label).
+    constexpr int kWidthOfAnyLabel = 1 << 15;
+    header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    header()->resizeSection(0, kWidthOfAnyLabel);
 }
 
 void FileBrowserView::OnInitialUpdate() { FolderPopulation::BuildTopLevel(*this); }

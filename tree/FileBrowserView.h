@@ -133,6 +133,12 @@ protected:
     // or below the last item.
     [[nodiscard]] TreeItem ItemAtIconOrLabel(const QPoint& pos) const;
 
+    // The label column is as wide as the widest label in view, so that long
+    // labels scroll sideways. Measuring labels is dear and a scan changes
+    // them many times a second: they are measured only while the view is
+    // shown.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -141,6 +147,7 @@ protected:
         const QModelIndex& index, const QEvent* event = nullptr) const override;
 
 private:
+    void LeaveLabelsUnmeasured();
     void OnItemExpanding(TreeItem item, ExpandAction action);
     void OnViewExpansion(const QModelIndex& index, bool expanded);
     void ShowExpansion(TreeItem item, bool expanded);

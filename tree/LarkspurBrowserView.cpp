@@ -13,6 +13,7 @@
 #include "engine/FindDupFileTask.h"
 #include "engine/FindSizeTask.h"
 #include "engine/FindSubfoldersTask.h"
+#include "engine/FolderListing.h"
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
 #include "framework/MenuBuilder.h"
@@ -373,9 +374,18 @@ void LarkspurBrowserView::QueueTasksFor(FolderRecord& record)
         return;
     }
     TaskManager& tasks = TaskManager::Instance();
-    tasks.Add(std::make_unique<FindSubfoldersTask>(*this, record, path));
-    if (record.Has(FolderRecord::SizeQueued)) {
-        tasks.Add(std::make_unique<FindSizeTask>(*this, m_references, record, path, m_frame));
+    // With a size scan to follow, the folder is read once for both tasks,
+    // with every entry's details; otherwise the enumeration lists the folder
+    // itself, types only. The duplicate search lists the folder itself.
+    const bool sizeQueued = record.Has(FolderRecord::SizeQueued);
+    std::shared_ptr<FolderListing> listing;
+    if (sizeQueued) {
+        listing = std::make_shared<FolderListing>(path, platform::SearchDetail::Full);
+    }
+    tasks.Add(std::make_unique<FindSubfoldersTask>(*this, record, path, listing));
+    if (sizeQueued) {
+        tasks.Add(std::make_unique<FindSizeTask>(*this, m_references, record, path, m_frame,
+                                                 std::move(listing)));
     }
     if (record.Has(FolderRecord::DupsQueued)) {
         const DupSearchContext context{*this,

@@ -1,5 +1,6 @@
 #include "tree/TreeItemRecord.h"
 
+#include <iterator>
 #include <vector>
 
 std::string DisplayNameOf(const TreeItemRecord& record)
@@ -18,28 +19,55 @@ std::string AppendBackslash(const std::string& path)
     return path + '/';
 }
 
-std::string FullPathOf(const TreeItemRecord& record)
+namespace {
+
+// The names of record and its ancestors up to the first one without a path,
+// joined by separators, in one buffer; a separator at the end too when
+// asDirectory. Empty when record has no path.
+std::string JoinedPath(const TreeItemRecord& record, bool asDirectory)
 {
     if (record.name.empty()) {
         return {};
     }
-    // The records whose names make up the path: this one and the ancestors
-    // up to the first one without a path.
-    std::vector<const TreeItemRecord*> chain{&record};
-    for (const TreeItemRecord* up = record.parent; up != nullptr && !up->name.empty();
-         up = up->parent) {
-        chain.push_back(up);
+    const TreeItemRecord* chain[64];
+    std::vector<const TreeItemRecord*> deepChain;  // only past 64 levels
+    std::size_t count = 0;
+    std::size_t length = 1;
+    for (const TreeItemRecord* up = &record; up != nullptr && !up->name.empty(); up = up->parent) {
+        if (count < std::size(chain)) {
+            chain[count] = up;
+        } else {
+            if (deepChain.empty()) deepChain.assign(chain, chain + count);
+            deepChain.push_back(up);
+        }
+        ++count;
+        length += up->name.size() + 1;
     }
-    std::string path = chain.back()->name;
-    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
-        path = AppendBackslash(path) + (*it)->name;
+    const TreeItemRecord* const* links = deepChain.empty() ? chain : deepChain.data();
+    std::string path;
+    path.reserve(length);
+    for (std::size_t i = count; i-- > 0;) {
+        if (!path.empty() && path.back() != '/') {
+            path += '/';
+        }
+        path += links[i]->name;
+    }
+    if (asDirectory && path.back() != '/') {
+        path += '/';
     }
     return path;
 }
 
+}  // namespace
+
+std::string FullPathOf(const TreeItemRecord& record)
+{
+    return JoinedPath(record, false);
+}
+
 std::string DirectoryPathOf(const TreeItemRecord& record)
 {
-    return AppendBackslash(FullPathOf(record));
+    return JoinedPath(record, true);
 }
 
 platform::ItemIdList FullItemIdListOf(const TreeItemRecord& record)

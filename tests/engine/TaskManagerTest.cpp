@@ -305,6 +305,111 @@ TEST_F(TaskManagerTest, WaitUntilIdleAnswersATaskBlockedInASend)
     EXPECT_EQ(manager.PendingCount(), 0);
 }
 
+// --- One UM_TASK_DONE per batch ---------------------------------------------
+
+class TaskDoneCountTest : public TaskManagerTest {
+protected:
+    // Handles every message posted so far (the worker posts under the queue
+    // lock, before a finished task can be taken) and answers the count.
+    int DoneCountAfterIdle()
+    {
+        RunUntilIdle();
+        platform::MessageQueue::Instance().DispatchPending();
+        return m_window.doneCount;
+    }
+    int Count(const std::string& event)
+    {
+        const auto events = m_journal.Snapshot();
+        return static_cast<int>(std::count(events.begin(), events.end(), event));
+    }
+};
+
+TEST_F(TaskDoneCountTest, ThreeTasksAddedTogetherAreAnnouncedOnce)
+{
+    auto& manager = TaskManager::Instance();
+    Gate gate;
+    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
+    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
+    manager.Add(std::make_unique<JournalTask>(m_journal, "3"));
+    gate.Open();
+    EXPECT_EQ(DoneCountAfterIdle(), 1);
+    for (const char* id : {"1", "2", "3"})
+        EXPECT_EQ(Count(std::string("deliver ") + id), 1) << id;
+}
+
+TEST_F(TaskDoneCountTest, ATaskAddedWhileOneRunsIsAnnouncedByTheLastFinish)
+{
+    auto& manager = TaskManager::Instance();
+    Gate gate;
+    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
+    m_journal.WaitFor("run 1");
+    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
+    gate.Open();
+    EXPECT_EQ(DoneCountAfterIdle(), 1);
+    EXPECT_EQ(Count("deliver 1"), 1);
+    EXPECT_EQ(Count("deliver 2"), 1);
+}
+
+TEST_F(TaskDoneCountTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
+{
+    // The walk's pattern: a batch, a drain, the next batch. Whether the
+    // worker takes the first task before the second is added or not, the
+    // messages alone bring every batch to its drain (the pump waits for
+    // them, never for the worker).
+    auto& manager = TaskManager::Instance();
+    for (int batch = 0; batch < 50; ++batch) {
+        manager.Add(std::make_unique<JournalTask>(m_journal, "sub"));
+        manager.Add(std::make_unique<JournalTask>(m_journal, "size"));
+        int delivered = 0;
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            delivered += Drain();
+            return delivered == 2 && manager.PendingCount() == 0;
+        })) << "batch " << batch;
+    }
+    const int announcements = DoneCountAfterIdle();
+    EXPECT_GE(announcements, 50);
+    EXPECT_LE(announcements, 100);
+}
+
+TEST_F(TaskDoneCountTest, CancellingTheRunningTaskStillAnnouncesItsEnd)
+{
+    auto& manager = TaskManager::Instance();
+    Gate gate;
+    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
+    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
+    m_journal.WaitFor("run 1");
+    manager.CancelAll();
+    gate.Open();
+    // The discarded task's drain is what empties the queue.
+    EXPECT_EQ(DoneCountAfterIdle(), 1);
+    EXPECT_EQ(Count("deliver 1"), 0);
+    EXPECT_EQ(Count("run 2"), 0);
+}
+
+TEST_F(TaskDoneCountTest, CancellingTheWaitingTasksLosesNoFinishedOne)
+{
+    // [gate running, a finished unannounced, dup waiting]: cancelling the
+    // waiting search must not leave a without an announcement.
+    auto& manager = TaskManager::Instance();
+    Gate gate;
+    manager.Add(std::make_unique<JournalTask>(m_journal, "gate", "FindSizeTask", &gate));
+    m_journal.WaitFor("run gate");
+    manager.Add(std::make_unique<JournalTask>(m_journal, "a", "FindSubfoldersTask"));
+    manager.Add(std::make_unique<JournalTask>(m_journal, "dup", "FindDupFileTask"));
+    Task* a = manager.TakeNext();
+    ASSERT_NE(a, nullptr);
+    manager.Finish(a);
+    platform::MessageQueue::Instance().DispatchPending();
+    EXPECT_EQ(m_window.doneCount, 0);  // the waiting search will announce it
+
+    manager.CancelByName("FindDupFileTask");
+    gate.Open();
+    EXPECT_EQ(DoneCountAfterIdle(), 1);
+    EXPECT_EQ(Count("deliver a"), 1);
+    EXPECT_EQ(Count("deliver gate"), 1);
+    EXPECT_EQ(Count("run dup"), 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
