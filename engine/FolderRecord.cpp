@@ -1,38 +1,36 @@
 #include "engine/FolderRecord.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "tree/TreeAccess.h"
 
 namespace {
 
-FolderRecord* FirstChild(TreeAccess& tree, const FolderRecord& record)
-{
-    return static_cast<FolderRecord*>(tree.FirstChildRecord(record));
-}
+using Children = std::vector<TreeItemRecord*>;
 
-FolderRecord* NextSibling(TreeAccess& tree, const FolderRecord& record)
-{
-    return static_cast<FolderRecord*>(tree.NextSiblingRecord(record));
-}
+FolderRecord& Child(TreeItemRecord* record) { return *static_cast<FolderRecord*>(record); }
 
 // One step of the upward propagation; true when the totals or the pending
 // state of record changed, so that the parent must be looked at again.
-bool RecomputeTotals(TreeAccess& tree, FolderRecord& record)
+// children is scratch space: the child list is read once per step, since a
+// folder with thousands of subfolders is stepped through once per child.
+bool RecomputeTotals(TreeAccess& tree, FolderRecord& record, Children& children)
 {
+    tree.ChildRecords(record, children);
     FileSize max;
     bool changed = false;
     if (record.Has(FolderRecord::OwnSizeKnown)) {
         record.treeSize = record.ownSize;
         record.treeDiskSpace = record.ownDiskSpace;
         bool complete = true;
-        for (FolderRecord* child = FirstChild(tree, record); child != nullptr;
-             child = NextSibling(tree, *child)) {
-            if (child->Has(FolderRecord::TreeSizeKnown)) {
-                record.treeSize += child->treeSize;
-                record.treeDiskSpace += child->treeDiskSpace;
-                if (max < child->treeDiskSpace) {
-                    max = child->treeDiskSpace;
+        for (TreeItemRecord* item : children) {
+            const FolderRecord& child = Child(item);
+            if (child.Has(FolderRecord::TreeSizeKnown)) {
+                record.treeSize += child.treeSize;
+                record.treeDiskSpace += child.treeDiskSpace;
+                if (max < child.treeDiskSpace) {
+                    max = child.treeDiskSpace;
                 }
             } else {
                 complete = false;
@@ -51,12 +49,11 @@ bool RecomputeTotals(TreeAccess& tree, FolderRecord& record)
     if (!changed && !record.Has(FolderRecord::SizeQueued)) {
         // Nothing remains to be counted below, though a total may be missing
         // (a scan was stopped).
-        bool waiting = false;
-        for (FolderRecord* child = FirstChild(tree, record); child != nullptr && !waiting;
-             child = NextSibling(tree, *child)) {
-            waiting =
-                child->Has(FolderRecord::SizeQueued) || child->Has(FolderRecord::TreeSizePending);
-        }
+        const bool waiting =
+            std::any_of(children.begin(), children.end(), [](TreeItemRecord* item) {
+                return Child(item).Has(FolderRecord::SizeQueued) ||
+                       Child(item).Has(FolderRecord::TreeSizePending);
+            });
         if (!waiting) {
             record.Clear(FolderRecord::TreeSizePending);
             changed = true;
@@ -65,10 +62,9 @@ bool RecomputeTotals(TreeAccess& tree, FolderRecord& record)
     if (!changed) {
         return false;
     }
-    for (FolderRecord* child = FirstChild(tree, record); child != nullptr;
-         child = NextSibling(tree, *child)) {
-        child->siblingMaxDiskSpace = max;
-        tree.RefreshItemLabel(*child);
+    for (TreeItemRecord* item : children) {
+        Child(item).siblingMaxDiskSpace = max;
+        tree.RefreshItemLabel(Child(item));
     }
     return true;
 }
@@ -104,9 +100,10 @@ void FolderRecord::UpdateTotals(TreeAccess& tree)
     // changed folder that has a parent are re-sorted afterwards, from the
     // top down, as the changes have then reached the root.
     std::vector<FolderRecord*> toSort;
+    Children children;
     for (FolderRecord* record = this; record != nullptr;
          record = static_cast<FolderRecord*>(record->parent)) {
-        if (!RecomputeTotals(tree, *record) || record->parent == nullptr) {
+        if (!RecomputeTotals(tree, *record, children) || record->parent == nullptr) {
             break;
         }
         toSort.push_back(record);
@@ -118,14 +115,15 @@ void FolderRecord::UpdateTotals(TreeAccess& tree)
 
 void FolderRecord::UpdateDupsPending(TreeAccess& tree)
 {
+    Children children;
     for (FolderRecord* record = this; record != nullptr;
          record = static_cast<FolderRecord*>(record->parent)) {
         if (record->Has(DupsQueued)) {
             return;
         }
-        for (FolderRecord* child = FirstChild(tree, *record); child != nullptr;
-             child = NextSibling(tree, *child)) {
-            if (child->Has(DupsQueued) || child->Has(TreeDupsPending)) {
+        tree.ChildRecords(*record, children);
+        for (TreeItemRecord* child : children) {
+            if (Child(child).Has(DupsQueued) || Child(child).Has(TreeDupsPending)) {
                 return;
             }
         }

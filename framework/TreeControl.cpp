@@ -220,6 +220,16 @@ TreeItem TreeControl::NextSibling(TreeItem item) const
     return next < siblings.size() ? siblings[next]->handle : TreeItem::None;
 }
 
+void TreeControl::ChildData(TreeItem item, std::vector<void*>& out) const
+{
+    out.clear();
+    if (const Node* node = Find(item); node != nullptr) {
+        for (const Node* child : node->children) {
+            out.push_back(child->data);
+        }
+    }
+}
+
 int TreeControl::ChildCount(TreeItem item) const
 {
     const Node* node = Find(item);

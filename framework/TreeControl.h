@@ -81,6 +81,10 @@ public:
     [[nodiscard]] TreeItem FirstChild(TreeItem item) const;
     [[nodiscard]] TreeItem NextSibling(TreeItem item) const;
     [[nodiscard]] int ChildCount(TreeItem item) const;
+    // The item data of item's children in order (those FirstChild and
+    // NextSibling list), replacing out's contents: one lookup for the whole
+    // walk instead of two per child.
+    void ChildData(TreeItem item, std::vector<void*>& out) const;
     // Number of items in the model, the invisible root not counted.
     [[nodiscard]] int Count() const;
 

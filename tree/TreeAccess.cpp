@@ -63,6 +63,18 @@ TreeItemRecord* TreeAccess::NextSiblingRecord(const TreeItemRecord& record) cons
     return next == TreeItem::None ? nullptr : RecordOf(next);
 }
 
+void TreeAccess::ChildRecords(const TreeItemRecord& record, std::vector<TreeItemRecord*>& out) const
+{
+    thread_local std::vector<void*> data;
+    m_tree.ChildData(record.item, data);
+    out.clear();
+    for (void* item : data) {
+        if (item != nullptr) {
+            out.push_back(static_cast<TreeItemRecord*>(item));
+        }
+    }
+}
+
 void TreeAccess::DeleteItemTree(TreeItem item, bool destroying)
 {
     if (!m_tree.Contains(item)) {
