@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "engine/DupTable.h"
 #include "engine/FileComparison.h"
 #include "support/FolderTreeFake.h"
@@ -149,6 +152,47 @@ TEST(DupTable, ChainsKeepTheirOrderAndTheWholeSize)
     delete second;
     table.Clear();
     EXPECT_EQ(table.Chain(bucket), nullptr);
+}
+
+// The hash as it is defined, one byte at a time.
+std::uint32_t HashByteAtATime(std::uint32_t hash, const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        hash = hash ^ bytes[i] ^ (hash << 11) ^ (hash >> 17);
+    }
+    return hash;
+}
+
+TEST(HeadHash, BlockwiseHashIsTheByteAtATimeHash)
+{
+    std::mt19937 random(2026);
+    // Eight spare bytes in front, to start at every alignment.
+    std::vector<unsigned char> bytes(kHeadHashBytes + 8);
+    for (unsigned char& byte : bytes) {
+        byte = static_cast<unsigned char>(random());
+    }
+    const std::uint32_t starts[] = {0, 1, 0x80000001u, 0xDEADBEEFu, 0xFFFFFFFFu,
+                                    static_cast<std::uint32_t>(random()) | 1u};
+    for (const std::uint32_t start : starts) {
+        for (std::size_t offset = 0; offset < 8; ++offset) {
+            for (std::size_t count = 0; count <= 100; ++count) {
+                ASSERT_EQ(HashBytes(start, bytes.data() + offset, count),
+                          HashByteAtATime(start, bytes.data() + offset, count))
+                    << "start " << start << ", offset " << offset << ", count " << count;
+            }
+            EXPECT_EQ(HashBytes(start, bytes.data() + offset, kHeadHashBytes),
+                      HashByteAtATime(start, bytes.data() + offset, kHeadHashBytes));
+        }
+    }
+    // Every byte value in every place of a block, high bits included.
+    for (int value = 0; value < 256; ++value) {
+        for (std::size_t place = 0; place < 8; ++place) {
+            unsigned char block[8] = {};
+            block[place] = static_cast<unsigned char>(value);
+            ASSERT_EQ(HashBytes(0xFFFFFFFFu, block, 8), HashByteAtATime(0xFFFFFFFFu, block, 8))
+                << value << " at " << place;
+        }
+    }
 }
 
 TEST(HeadHash, HashesTheFirst8192BytesAsUnsigned)
