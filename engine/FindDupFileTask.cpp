@@ -67,30 +67,81 @@ void FindDupFileTask::Run()
 
 void FindDupFileTask::ProcessFile(const platform::FindData& entry)
 {
-    const std::string path = m_folderPath + entry.name;
-    // Size and identity come from the same open as the hash, so they
-    // describe the bytes that were hashed.
-    const std::optional<FileHead> head = HeadHash(path);
-    if (!head || head->size == 0) {
+    const std::uint64_t size = entry.Size();
+    std::unique_lock lock(m_context.tree.DataLock());
+    DupTable& table = m_context.table;
+    DupGroup* pending = table.PendingOfSize(size);
+    if (pending == nullptr && !table.MayHoldSize(size)) {
+        // The first file of its size has nothing to be a copy of yet: it
+        // waits in a pending group, unread, until a second file of its size
+        // turns up. Its identity is the listing's.
+        auto group = std::make_unique<DupGroup>(0, size);
+        group->pending = true;
+        if (AddMember(*group, entry.name, FileHead{0, size, entry.device, entry.inode})) {
+            table.Append(group.release());
+        }
         return;
     }
 
-    std::unique_lock lock(m_context.tree.DataLock());
+    // A file filed by its hash could be a copy of the pending file of its
+    // size: that one is read now and becomes an ordinary group first.
+    std::optional<DupGroupRef> pendingRef;
+    std::string pendingPath;
+    bool pendingIsThisFile = false;
+    if (pending != nullptr) {
+        pendingRef.emplace(m_context.references, pending);
+        if (const DupMember* member = pending->FirstMember()) {
+            pendingPath = member->FullPath();
+            pendingIsThisFile = member->device == entry.device && member->inode == entry.inode;
+        }
+    }
+    lock.unlock();
+    const std::string path = m_folderPath + entry.name;
+    const std::optional<FileHead> head = ReadHead(path);
+    std::optional<FileHead> pendingHead;
+    if (pendingRef) {
+        pendingHead = pendingIsThisFile ? head : ReadHead(pendingPath);
+    }
+    lock.lock();
+    if (pendingRef) {
+        // Unless the folder's members were cleared meanwhile. A head that
+        // could not be read gives hash 0; comparing with that file then
+        // fails, so nothing joins it.
+        if (DupGroup* group = pendingRef->Get(); group != nullptr && group->pending) {
+            if (DupMember* member = group->FirstMember(); member != nullptr && pendingHead) {
+                member->device = pendingHead->device;
+                member->inode = pendingHead->inode;
+            }
+            table.Promote(group, pendingHead ? pendingHead->hash : 0);
+        }
+        pendingRef.reset();
+    }
+    // A size from the open other than the listing's: the file changed while
+    // it was being searched, and is left out.
+    if (!head || head->size != size) {
+        return;
+    }
+    FileByHash(entry.name, path, *head, lock);
+}
+
+void FindDupFileTask::FileByHash(const std::string& name, const std::string& path,
+                                 const FileHead& head, std::unique_lock<TreeDataLock>& lock)
+{
     DupTable& table = m_context.table;
     auto newGroup = [&] {
-        auto group = std::make_unique<DupGroup>(head->hash, head->size);
-        if (AddMember(*group, entry.name, *head)) {
+        auto group = std::make_unique<DupGroup>(head.hash, head.size);
+        if (AddMember(*group, name, head)) {
             // The bucket is read again here: it may have changed while the
             // lock was released for a comparison.
             table.Append(group.release());
         }
     };
 
-    // Declared after the lock, so destroyed while it is still held.
+    // Destroyed on return, while the lock is held.
     std::list<DupGroupRef> candidates;
-    for (DupGroup* group = table.Chain(DupTable::BucketOf(head->hash, head->size));
+    for (DupGroup* group = table.Chain(DupTable::BucketOf(head.hash, head.size));
          group != nullptr; group = group->next) {
-        if (group->headHash == head->hash && group->size == head->size) {
+        if (group->headHash == head.hash && group->size == head.size) {
             candidates.emplace_back(m_context.references, group);
         }
     }
@@ -104,7 +155,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry)
         DupGroup* group = candidate.Get();
         // A link to a file already in the group is that file, not a copy.
         if (group == nullptr || group->FirstMember() == nullptr ||
-            group->HoldsFile(head->device, head->inode)) {
+            group->HoldsFile(head.device, head.inode)) {
             continue;
         }
         const std::string otherPath = group->FirstMember()->FullPath();
@@ -113,7 +164,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry)
         lock.lock();
         group = candidate.Get();
         if (same && group != nullptr) {
-            if (AddMember(*group, entry.name, *head)) {
+            if (AddMember(*group, name, head)) {
                 Touch(*group);
             }
             return;
@@ -143,6 +194,14 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
         ReportState(*earlier, false);
     }
     return true;
+}
+
+std::optional<FileHead> FindDupFileTask::ReadHead(const std::string& path) const
+{
+    if (m_headReadHook) {
+        m_headReadHook(path);
+    }
+    return HeadHash(path);
 }
 
 void FindDupFileTask::ReportState(const DupMember& member, bool single) const

@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <list>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/DupGroup.h"
@@ -9,6 +11,7 @@
 #include "engine/FolderRecord.h"
 #include "engine/Task.h"
 #include "platform/MessageWindow.h"
+#include "tree/TreeDataLock.h"
 
 class DupFileList;
 class DupTable;
@@ -39,7 +42,9 @@ struct DupSearchContext {
 // Files every file of one folder into the DupTable: files of equal size
 // whose first 8192 bytes hash alike are compared in full with the first
 // member of each such group, and join the first group whose contents match;
-// a file that matches none starts a group of its own. Empty files are left
+// a file that matches none starts a group of its own. A file is read only
+// once a second file of its size is known: the first one of a size waits
+// unread in a pending group (DupGroup::pending) until then. Empty files are left
 // out; only regular files are read; two links to one file (same device and
 // inode) never share a group.
 //
@@ -77,11 +82,24 @@ public:
     {
         m_comparisonHook = std::move(hook);
     }
+    // For tests: called on the worker with the path of each file whose
+    // head is about to be read.
+    void SetHeadReadHookForTesting(std::function<void(const std::string&)> hook)
+    {
+        m_headReadHook = std::move(hook);
+    }
 
 private:
     void PostStatus() const;
-    // Under the tree-data lock, except around the content comparisons.
+    // Takes the tree-data lock, and releases it around the reads.
     void ProcessFile(const platform::FindData& entry);
+    // Holding lock (the tree-data lock), except around the content
+    // comparisons: files the file at path, whose head was read, by its hash
+    // and size.
+    void FileByHash(const std::string& name, const std::string& path, const FileHead& head,
+                    std::unique_lock<TreeDataLock>& lock);
+    // Without the tree-data lock.
+    [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path) const;
     // Under the tree-data lock: a new member of the task's folder in group;
     // false (nothing made) when the folder's record is gone.
     bool AddMember(DupGroup& group, const std::string& name, const FileHead& head);
@@ -95,4 +113,5 @@ private:
     // Groups that gained a member by a confirmed match, in order, each once.
     std::list<DupGroupRef> m_touched;
     std::function<void()> m_comparisonHook;
+    std::function<void(const std::string&)> m_headReadHook;
 };

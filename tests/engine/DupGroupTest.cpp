@@ -154,6 +154,51 @@ TEST(DupTable, ChainsKeepTheirOrderAndTheWholeSize)
     EXPECT_EQ(table.Chain(bucket), nullptr);
 }
 
+TEST(DupTable, PendingGroupsLieApartUntilPromoted)
+{
+    constexpr std::uint64_t k4G = 1ull << 32;
+    DupTable table;
+    EXPECT_FALSE(table.MayHoldSize(10));
+    auto pending = [](std::uint64_t size) {
+        auto* group = new DupGroup(0, size);
+        group->pending = true;
+        return group;
+    };
+    // One pending bucket for both; each is found by its whole size.
+    DupGroup* small = pending(10);
+    DupGroup* large = pending(k4G + 10);
+    table.Append(small);
+    table.Append(large);
+    EXPECT_EQ(table.PendingOfSize(10), small);
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), large);
+    EXPECT_EQ(table.PendingOfSize(11), nullptr);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0, 10)), nullptr);
+    EXPECT_FALSE(table.MayHoldSize(10));
+
+    // Promoted: an ordinary group in its hash's bucket, its size marked.
+    table.Promote(small, 0x50000);
+    EXPECT_FALSE(small->pending);
+    EXPECT_EQ(table.PendingOfSize(10), nullptr);
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), large);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), small);
+    EXPECT_TRUE(table.MayHoldSize(10));
+
+    // Unlinking either kind; the size stays marked until Clear.
+    EXPECT_TRUE(table.Unlink(large));
+    EXPECT_FALSE(table.Unlink(large));
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), nullptr);
+    delete large;
+    EXPECT_TRUE(table.Unlink(small));
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), nullptr);
+    EXPECT_TRUE(table.MayHoldSize(10));
+    table.Append(small);
+    table.Append(pending(20));
+    table.Clear();
+    EXPECT_FALSE(table.MayHoldSize(10));
+    EXPECT_EQ(table.PendingOfSize(20), nullptr);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), nullptr);
+}
+
 // The hash as it is defined, one byte at a time.
 std::uint32_t HashByteAtATime(std::uint32_t hash, const unsigned char* bytes, std::size_t count)
 {
