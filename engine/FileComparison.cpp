@@ -82,9 +82,18 @@ std::optional<FileHead> HeadHash(const std::string& path)
     if (!reader.Open(path)) {
         return std::nullopt;
     }
+    return HeadHash(reader);
+}
+
+std::optional<FileHead> HeadHash(platform::FileReader& reader)
+{
     unsigned char buffer[kHeadHashBytes];
     const std::int64_t count = reader.Read(buffer, sizeof buffer);
-    if (count < 0) {
+    // A read that ends short of the buffer but not at the size the file had
+    // when it was opened means the file changed meanwhile.
+    if (count < 0 || (static_cast<std::size_t>(count) < sizeof buffer &&
+                      static_cast<std::uint64_t>(count) != reader.Size())) {
+        reader.Close();
         return std::nullopt;
     }
     FileHead head;
@@ -92,6 +101,7 @@ std::optional<FileHead> HeadHash(const std::string& path)
     head.size = reader.Size();
     head.device = reader.Device();
     head.inode = reader.Inode();
+    reader.Close();
     return head;
 }
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <QFile>
 
@@ -55,17 +56,60 @@ void FindDupFileTask::Run()
     if (m_folderPath.empty() || IsCancelling() || !search.Start(m_folderPath + "*", entry)) {
         return;
     }
-    do {
-        // The listing's own entry tells the type and size, so nothing else
-        // is opened and an empty file is not read at all.
-        if (entry.isRegularFile && entry.Size() != 0) {
-            ProcessFile(entry);
+    // The next files of the listing wait in a small window. Those whose
+    // heads will be read are opened as they enter it and the kernel is asked
+    // to fetch their heads at once, so that on a cold cache the reads of
+    // several files overlap; the files are then filed in listing order.
+    std::array<Upcoming, kReadAhead> window;
+    std::size_t first = 0;
+    std::size_t count = 0;
+    bool listed = true;  // entry holds a listing entry not yet taken
+    while (!IsCancelling() && !m_folder.IsNull()) {
+        for (; listed && count < window.size(); listed = search.Next(entry)) {
+            // The listing's own entry tells the type and size, so nothing
+            // else is opened and an empty file is not read at all.
+            if (entry.isRegularFile && entry.Size() != 0) {
+                Upcoming& next = window[(first + count) % window.size()];
+                std::swap(next.entry, entry);
+                if (WillBeRead(next.entry.Size(), window, first, count)) {
+                    ReadAhead(next);
+                }
+                ++count;
+            }
         }
-    } while (!IsCancelling() && !m_folder.IsNull() && search.Next(entry));
+        if (count == 0) {
+            break;
+        }
+        Upcoming& current = window[first];
+        ProcessFile(current.entry, current.reader);
+        current.reader.Close();
+        first = (first + 1) % window.size();
+        --count;
+    }
+    // The files still open in the window are closed with it.
     search.Close();
 }
 
-void FindDupFileTask::ProcessFile(const platform::FindData& entry)
+bool FindDupFileTask::WillBeRead(std::uint64_t size, const std::array<Upcoming, kReadAhead>& window,
+                                 std::size_t first, std::size_t count) const
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (window[(first + i) % window.size()].entry.Size() == size) {
+            return true;
+        }
+    }
+    std::lock_guard lock(m_context.tree.DataLock());
+    return m_context.table.PendingOfSize(size) != nullptr || m_context.table.MayHoldSize(size);
+}
+
+void FindDupFileTask::ReadAhead(Upcoming& upcoming) const
+{
+    if (upcoming.reader.Open(m_folderPath + upcoming.entry.name)) {
+        upcoming.reader.AdviseWillNeed(kHeadHashBytes);
+    }
+}
+
+void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::FileReader& opened)
 {
     const std::uint64_t size = entry.Size();
     std::unique_lock lock(m_context.tree.DataLock());
@@ -97,10 +141,10 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry)
     }
     lock.unlock();
     const std::string path = m_folderPath + entry.name;
-    const std::optional<FileHead> head = ReadHead(path);
+    const std::optional<FileHead> head = ReadHead(path, &opened);
     std::optional<FileHead> pendingHead;
     if (pendingRef) {
-        pendingHead = pendingIsThisFile ? head : ReadHead(pendingPath);
+        pendingHead = pendingIsThisFile ? head : ReadHead(pendingPath, nullptr);
     }
     lock.lock();
     if (pendingRef) {
@@ -196,12 +240,13 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
     return true;
 }
 
-std::optional<FileHead> FindDupFileTask::ReadHead(const std::string& path) const
+std::optional<FileHead> FindDupFileTask::ReadHead(const std::string& path,
+                                                   platform::FileReader* opened) const
 {
     if (m_headReadHook) {
         m_headReadHook(path);
     }
-    return HeadHash(path);
+    return opened != nullptr && opened->IsOpen() ? HeadHash(*opened) : HeadHash(path);
 }
 
 void FindDupFileTask::ReportState(const DupMember& member, bool single) const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <mutex>
@@ -10,6 +13,8 @@
 #include "engine/FileComparison.h"
 #include "engine/FolderRecord.h"
 #include "engine/Task.h"
+#include "platform/DirectorySearch.h"
+#include "platform/FileReader.h"
 #include "platform/MessageWindow.h"
 #include "tree/TreeDataLock.h"
 
@@ -19,9 +24,6 @@ class DuplicatesDisplay;
 class TreeAccess;
 class TrackedReferences;
 
-namespace platform {
-struct FindData;
-}
 
 // What a duplicate search works with, all belonging to the sized tree view
 // and the main windows. Every object named here outlives the tasks made with
@@ -91,15 +93,34 @@ public:
 
 private:
     void PostStatus() const;
-    // Takes the tree-data lock, and releases it around the reads.
-    void ProcessFile(const platform::FindData& entry);
+    // A file of the folder's listing waiting for its turn; reader is open
+    // when its head was asked for ahead of it.
+    struct Upcoming {
+        platform::FindData entry;
+        platform::FileReader reader;
+    };
+    static constexpr std::size_t kReadAhead = 16;
+
+    // Whether a file of this size will have its head read when its turn
+    // comes: a file of its size is in the table or waits before it in the
+    // window (count entries from first). Takes the tree-data lock.
+    [[nodiscard]] bool WillBeRead(std::uint64_t size,
+                                  const std::array<Upcoming, kReadAhead>& window,
+                                  std::size_t first, std::size_t count) const;
+    // Opens the file and asks the kernel for its head.
+    void ReadAhead(Upcoming& upcoming) const;
+    // Takes the tree-data lock, and releases it around the reads. opened is
+    // the file when it was opened ahead, else closed.
+    void ProcessFile(const platform::FindData& entry, platform::FileReader& opened);
     // Holding lock (the tree-data lock), except around the content
     // comparisons: files the file at path, whose head was read, by its hash
     // and size.
     void FileByHash(const std::string& name, const std::string& path, const FileHead& head,
                     std::unique_lock<TreeDataLock>& lock);
-    // Without the tree-data lock.
-    [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path) const;
+    // Without the tree-data lock. Reads from opened when it is not null and
+    // holds the file open, else opens path.
+    [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path,
+                                                   platform::FileReader* opened) const;
     // Under the tree-data lock: a new member of the task's folder in group;
     // false (nothing made) when the folder's record is gone.
     bool AddMember(DupGroup& group, const std::string& name, const FileHead& head);

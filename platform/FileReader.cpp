@@ -100,6 +100,13 @@ std::int64_t FileReader::Read(void* buffer, std::size_t count)
     return static_cast<std::int64_t>(total);
 }
 
+void FileReader::AdviseWillNeed(std::size_t count)
+{
+    if (m_fd >= 0) {
+        ::posix_fadvise(m_fd, 0, static_cast<off_t>(count), POSIX_FADV_WILLNEED);
+    }
+}
+
 void FileReader::Close()
 {
     if (m_fd < 0) {

@@ -30,6 +30,10 @@ public:
     // is open.
     std::int64_t Read(void* buffer, std::size_t count);
     void Close();
+    // Asks the kernel to start reading the first count bytes into its cache
+    // now, so that a later Read of them need not wait; returns at once.
+    // Nothing when no file is open.
+    void AdviseWillNeed(std::size_t count);
 
     bool IsOpen() const { return m_fd >= 0; }
     // Identity and size of the open file, from fstat at Open.

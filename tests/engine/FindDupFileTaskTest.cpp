@@ -602,6 +602,88 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAtOnce)
     EXPECT_TRUE(m_harness.searched.empty());
 }
 
+// How many descriptors this process has open on files under folder.
+int OpenUnder(const std::string& folder)
+{
+    int count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        count += target.compare(0, folder.size() + 1, folder + "/") == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+// The heads of the next files to be read are asked for ahead through files
+// opened early; a cancelled search closes them all.
+TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreClosedWhenCancelled)
+{
+    FolderRecord& folder = Folder("many");
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_TRUE(m_files.MakeFile("many/f" + std::to_string(i), kContents));
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<int> calls{0};
+    bool cancelled = false;
+    int openAhead = 0;
+    auto hook = [&, window = m_harness.Handle()] {
+        if (++calls != 1) {
+            return;
+        }
+        openAhead = OpenUnder(m_files.Path("many"));
+        platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return cancelled; });
+    };
+    auto task =
+        std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
+    task->SetComparisonHookForTesting(hook);
+    TaskManager::Instance().Add(std::move(task));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return calls >= 1; }));
+    TaskManager::Instance().CancelAll();
+    {
+        std::lock_guard lock(mutex);
+        cancelled = true;
+    }
+    changed.notify_all();
+    WaitUntilDone();
+
+    // The two being compared and the next files of the listing, at most
+    // sixteen of them.
+    EXPECT_GE(openAhead, 2 + 8);
+    EXPECT_LE(openAhead, 2 + 16);
+    EXPECT_EQ(OpenUnder(m_files.Path("many")), 0);
+    EXPECT_EQ(Harness::CountMembers(folder), 2);
+}
+
+// Read ahead or not, every file whose size another file has is read once
+// and the copies end up together.
+TEST_F(FindDupFileTaskTest, ReadingAheadFilesEveryCopy)
+{
+    FolderRecord& folder = Folder("mixed");
+    std::multiset<std::string> shared;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "mixed/f" + std::to_string(i);
+        // Sizes 1 to 4 twice each from 0 to 7 on, 8 to 39 unique; contents
+        // equal by size.
+        const int size = i < 8 ? 1 + i % 4 : i;
+        ASSERT_TRUE(m_files.MakeFile(name, std::string(static_cast<std::size_t>(size), 'm')));
+        if (i < 8) {
+            shared.insert(name);
+        }
+    }
+    Search(folder);
+    EXPECT_EQ(m_reads, shared);
+    EXPECT_EQ(m_harness.Pending().size(), 32u);
+    int copies = 0;
+    for (const DupGroup* group : m_harness.Ordinary()) {
+        EXPECT_EQ(group->MemberCount(), 2);
+        ++copies;
+    }
+    EXPECT_EQ(copies, 4);
+}
+
 TEST_F(FindDupFileTaskTest, LastAccessTimesStayAsTheyWere)
 {
     for (const bool noAccessTimeFlag : {true, false}) {
