@@ -87,10 +87,13 @@ TEST_F(FileReaderTest, ReadsTheWholeFileInBlocks)
     EXPECT_EQ(got, 0);
     EXPECT_EQ(read, contents);
 
-    // A buffer larger than the file takes it in one go.
+    // A buffer larger than the file takes it in one go, also after asking
+    // for the start of the file ahead.
     ASSERT_TRUE(reader.Open(m_tree.Path("data")));
+    reader.AdviseWillNeed(8192);
     std::vector<char> all(200000);
     EXPECT_EQ(reader.Read(all.data(), all.size()), 100000);
+    EXPECT_EQ(std::string(all.data(), 100000), contents);
 }
 
 TEST_F(FileReaderTest, OpenCloseAndReopen)
@@ -100,6 +103,7 @@ TEST_F(FileReaderTest, OpenCloseAndReopen)
     FileReader reader;
     char buffer[4];
     EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
+    reader.AdviseWillNeed(8192);  // nothing open: nothing done
     ASSERT_TRUE(reader.Open(m_tree.Path("one")));
     ASSERT_TRUE(reader.Open(m_tree.Path("two")));
     EXPECT_EQ(reader.Inode(), Status(m_tree.Path("two")).st_ino);
