@@ -71,8 +71,9 @@ void FindDupFileTask::Run()
             if (entry.isRegularFile && entry.Size() != 0) {
                 Upcoming& next = window[(first + count) % window.size()];
                 std::swap(next.entry, entry);
-                if (WillBeRead(next.entry.Size(), window, first, count)) {
-                    ReadAhead(next);
+                if (WillBeRead(next.entry.Size(), window, first, count) &&
+                    next.reader.Open(search, next.entry.name)) {
+                    next.reader.AdviseWillNeed(kHeadHashBytes);
                 }
                 ++count;
             }
@@ -100,13 +101,6 @@ bool FindDupFileTask::WillBeRead(std::uint64_t size, const std::array<Upcoming, 
     }
     std::lock_guard lock(m_context.tree.DataLock());
     return m_context.table.PendingOfSize(size) != nullptr || m_context.table.MayHoldSize(size);
-}
-
-void FindDupFileTask::ReadAhead(Upcoming& upcoming) const
-{
-    if (upcoming.reader.Open(m_folderPath + upcoming.entry.name)) {
-        upcoming.reader.AdviseWillNeed(kHeadHashBytes);
-    }
 }
 
 void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::FileReader& opened)

@@ -107,8 +107,6 @@ private:
     [[nodiscard]] bool WillBeRead(std::uint64_t size,
                                   const std::array<Upcoming, kReadAhead>& window,
                                   std::size_t first, std::size_t count) const;
-    // Opens the file and asks the kernel for its head.
-    void ReadAhead(Upcoming& upcoming) const;
     // Takes the tree-data lock, and releases it around the reads. opened is
     // the file when it was opened ahead, else closed.
     void ProcessFile(const platform::FindData& entry, platform::FileReader& opened);

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+class DirectorySearch;
+
 // Reads the contents of one regular file, for the duplicate search.
 //
 // Open succeeds only for regular files: a FIFO, socket, device or symbolic
@@ -25,6 +27,10 @@ public:
 
     // Closes any file open before.
     [[nodiscard]] bool Open(const std::string& path);
+    // The same for the entry name (one component) of the folder that folder
+    // is listing; the folder's path is not looked up again. False when the
+    // search has no listing open.
+    [[nodiscard]] bool Open(const DirectorySearch& folder, const std::string& name);
     // Reads up to count bytes; fewer only at the end of the file. Short reads
     // of the kernel are looped over. Returns -1 on an error or when no file
     // is open.
@@ -46,6 +52,9 @@ public:
     static void UseNoAccessTimeFlagForTesting(bool use);
 
 private:
+    // name relative to the directory descriptor, or AT_FDCWD.
+    bool OpenAt(int directory, const char* name);
+
     int m_fd = -1;
     bool m_restoreAccessTime = false;
     std::int64_t m_accessSeconds = 0;

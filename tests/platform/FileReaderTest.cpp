@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/DirectorySearch.h"
 #include "support/TempTree.h"
 
 using platform::FileReader;
@@ -112,6 +113,29 @@ TEST_F(FileReaderTest, OpenCloseAndReopen)
     reader.Close();
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
+}
+
+TEST_F(FileReaderTest, OpensEntriesOfAListedFolderByName)
+{
+    ASSERT_TRUE(m_tree.MakeDir("folder"));
+    ASSERT_TRUE(m_tree.MakeFile("folder/file", "contents"));
+    ASSERT_TRUE(m_tree.MakeSymlink("folder/link", "file"));
+    ASSERT_TRUE(m_tree.MakeFifo("folder/fifo"));
+    platform::DirectorySearch search;
+    FileReader reader;
+    EXPECT_FALSE(reader.Open(search, "file"));  // no listing open
+    platform::FindData entry;
+    ASSERT_TRUE(search.Start(m_tree.Path("folder") + "/*", entry));
+    ASSERT_TRUE(reader.Open(search, "file"));
+    EXPECT_EQ(reader.Inode(), Status(m_tree.Path("folder/file")).st_ino);
+    char buffer[16];
+    EXPECT_EQ(reader.Read(buffer, sizeof buffer), 8);
+    EXPECT_FALSE(reader.Open(search, "link"));
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_FALSE(reader.Open(search, "fifo"));
+    EXPECT_FALSE(reader.Open(search, "missing"));
+    search.Close();
+    EXPECT_FALSE(reader.Open(search, "file"));
 }
 
 TEST_F(FileReaderTest, RefusesAllButRegularFiles)
