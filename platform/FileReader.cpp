@@ -29,7 +29,7 @@ int OpenForReading(int directory, const char* path, int flags)
 
 FileReader::~FileReader() { Close(); }
 
-bool FileReader::Open(const std::string& path) { return OpenAt(AT_FDCWD, path.c_str()); }
+bool FileReader::Open(const std::string& path) { return OpenAt(AT_FDCWD, path.c_str(), true); }
 
 bool FileReader::Open(const DirectorySearch& folder, const std::string& name)
 {
@@ -38,17 +38,17 @@ bool FileReader::Open(const DirectorySearch& folder, const std::string& name)
         Close();
         return false;
     }
-    return OpenAt(directory, name.c_str());
+    return OpenAt(directory, name.c_str(), false);
 }
 
-bool FileReader::OpenAt(int directory, const char* path)
+bool FileReader::OpenAt(int directory, const char* path, bool look)
 {
     Close();
     // Opening a device can have effects of its own (a tape rewinds), and a
     // FIFO is no file to compare: look before opening.
     struct stat before {};
-    if (::fstatat(directory, path, &before, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(before.st_mode)) {
+    if (look && (::fstatat(directory, path, &before, AT_SYMLINK_NOFOLLOW) != 0 ||
+                 !S_ISREG(before.st_mode))) {
         return false;
     }
 

@@ -30,6 +30,11 @@ public:
     // The same for the entry name (one component) of the folder that folder
     // is listing; the folder's path is not looked up again. False when the
     // search has no listing open.
+    //
+    // For an entry that the search itself has just reported as a regular
+    // file, the look before opening is that report's: nothing is examined
+    // again before the open. What the open finds is still checked as by
+    // Open, so only a regular file stays open.
     [[nodiscard]] bool Open(const DirectorySearch& folder, const std::string& name);
     // Reads up to count bytes; fewer only at the end of the file. Short reads
     // of the kernel are looped over. Returns -1 on an error or when no file
@@ -52,8 +57,9 @@ public:
     static void UseNoAccessTimeFlagForTesting(bool use);
 
 private:
-    // name relative to the directory descriptor, or AT_FDCWD.
-    bool OpenAt(int directory, const char* name);
+    // path relative to the directory descriptor, or AT_FDCWD; look: examine
+    // it before opening.
+    bool OpenAt(int directory, const char* path, bool look);
 
     int m_fd = -1;
     bool m_restoreAccessTime = false;

@@ -130,9 +130,12 @@ TEST_F(FileReaderTest, OpensEntriesOfAListedFolderByName)
     EXPECT_EQ(reader.Inode(), Status(m_tree.Path("folder/file")).st_ino);
     char buffer[16];
     EXPECT_EQ(reader.Read(buffer, sizeof buffer), 8);
+    // Even when asked for (the listing would not report them as files),
+    // what is no regular file does not stay open.
     EXPECT_FALSE(reader.Open(search, "link"));
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_FALSE(reader.Open(search, "fifo"));
+    EXPECT_FALSE(reader.IsOpen());
     EXPECT_FALSE(reader.Open(search, "missing"));
     search.Close();
     EXPECT_FALSE(reader.Open(search, "file"));
