@@ -57,19 +57,24 @@ std::uint32_t HashBytes(std::uint32_t hash, const unsigned char* bytes, std::siz
     std::size_t i = 0;
     for (; i + kBlock <= count; i += kBlock) {
         // One load for each eight bytes, taken apart in registers.
-        std::uint32_t data = 0;
-        for (std::size_t w = 0; w < kBlock / 8; ++w) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + i + 8 * w, sizeof word);
-            if constexpr (std::endian::native == std::endian::big) {
-                word = __builtin_bswap64(word);
-            }
-            for (std::size_t j = 0; j < 8; ++j) {
-                data ^= byteTerm[8 * w + j][(word >> (8 * j)) & 0xFF];
-            }
+        std::uint64_t low;
+        std::uint64_t high;
+        std::memcpy(&low, bytes + i, sizeof low);
+        std::memcpy(&high, bytes + i + 8, sizeof high);
+        if constexpr (std::endian::native == std::endian::big) {
+            low = __builtin_bswap64(low);
+            high = __builtin_bswap64(high);
         }
+        const auto term = [&byteTerm](std::size_t j, std::uint64_t word) {
+            return byteTerm[j][(word >> (8 * (j % 8))) & 0xFF];
+        };
+        const std::uint32_t lowData = term(0, low) ^ term(1, low) ^ term(2, low) ^ term(3, low) ^
+                                      term(4, low) ^ term(5, low) ^ term(6, low) ^ term(7, low);
+        const std::uint32_t highData = term(8, high) ^ term(9, high) ^ term(10, high) ^
+                                       term(11, high) ^ term(12, high) ^ term(13, high) ^
+                                       term(14, high) ^ term(15, high);
         hash = hashTerm[0][hash & 0xFF] ^ hashTerm[1][(hash >> 8) & 0xFF] ^
-               hashTerm[2][(hash >> 16) & 0xFF] ^ hashTerm[3][hash >> 24] ^ data;
+               hashTerm[2][(hash >> 16) & 0xFF] ^ hashTerm[3][hash >> 24] ^ lowData ^ highData;
     }
     for (; i < count; ++i) {
         hash = Step(hash) ^ bytes[i];
