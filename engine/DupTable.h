@@ -50,10 +50,7 @@ public:
     // The first group of a bucket's chain; null when the bucket is empty.
     [[nodiscard]] DupGroup* Chain(std::size_t bucket) const { return m_buckets[bucket]; }
     // The first pending group of a pending bucket; null when it is empty.
-    [[nodiscard]] DupGroup* PendingChain(std::size_t bucket) const
-    {
-        return m_pending[bucket];
-    }
+    [[nodiscard]] DupGroup* PendingChain(std::size_t bucket) const { return m_pending[bucket]; }
     // The pending group of files of exactly this size; null when none.
     [[nodiscard]] DupGroup* PendingOfSize(std::uint64_t size) const;
     // False only when no ordinary group of this size has been linked in

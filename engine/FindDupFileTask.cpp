@@ -177,8 +177,8 @@ void FindDupFileTask::FileByHash(const std::string& name, const std::string& pat
 
     // Destroyed on return, while the lock is held.
     std::list<DupGroupRef> candidates;
-    for (DupGroup* group = table.Chain(DupTable::BucketOf(head.hash, head.size));
-         group != nullptr; group = group->next) {
+    for (DupGroup* group = table.Chain(DupTable::BucketOf(head.hash, head.size)); group != nullptr;
+         group = group->next) {
         if (group->headHash == head.hash && group->size == head.size) {
             candidates.emplace_back(m_context.references, group);
         }
@@ -235,7 +235,7 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
 }
 
 std::optional<FileHead> FindDupFileTask::ReadHead(const std::string& path,
-                                                   platform::FileReader* opened) const
+                                                  platform::FileReader* opened) const
 {
     if (m_headReadHook) {
         m_headReadHook(path);

@@ -24,7 +24,6 @@ class DuplicatesDisplay;
 class TreeAccess;
 class TrackedReferences;
 
-
 // What a duplicate search works with, all belonging to the sized tree view
 // and the main windows. Every object named here outlives the tasks made with
 // it: their owner cancels all tasks and waits for the worker to be idle
@@ -46,9 +45,9 @@ struct DupSearchContext {
 // member of each such group, and join the first group whose contents match;
 // a file that matches none starts a group of its own. A file is read only
 // once a second file of its size is known: the first one of a size waits
-// unread in a pending group (DupGroup::pending) until then. Empty files are left
-// out; only regular files are read; two links to one file (same device and
-// inode) never share a group.
+// unread in a pending group (DupGroup::pending) until then. Empty files are
+// left out; only regular files are read; two links to one file (same device
+// and inode) never share a group.
 //
 // UI thread: construct, hand to TaskManager::Add. Worker, Run():
 //  1. posts "Scanning: PATH" to statusWindow;
@@ -56,8 +55,11 @@ struct DupSearchContext {
 //     waits: the folder's members of an earlier search leave their groups.
 //     If they are still there afterwards (the window is gone or the program
 //     is shutting down), the run ends;
-//  3. lists the folder and files each regular, non-empty file, under the
-//     tree-data lock except around each content comparison. When a file of
+//  3. lists the folder and files each regular, non-empty file, in listing
+//     order, under the tree-data lock except around the reads. The heads of
+//     the next files that will be read are asked of the kernel ahead, through
+//     at most kReadAhead files held open, all closed when the run ends. A
+//     file whose size changes while it is searched is left out. When a file of
 //     the folder that the file list shows joins a group, UM_FILE_DUP_STATE
 //     is posted for it (and for the group's earlier member when it gains its
 //     second).
@@ -105,8 +107,8 @@ private:
     // comes: a file of its size is in the table or waits before it in the
     // window (count entries from first). Takes the tree-data lock.
     [[nodiscard]] bool WillBeRead(std::uint64_t size,
-                                  const std::array<Upcoming, kReadAhead>& window,
-                                  std::size_t first, std::size_t count) const;
+                                  const std::array<Upcoming, kReadAhead>& window, std::size_t first,
+                                  std::size_t count) const;
     // Takes the tree-data lock, and releases it around the reads. opened is
     // the file when it was opened ahead, else closed.
     void ProcessFile(const platform::FindData& entry, platform::FileReader& opened);

@@ -120,10 +120,7 @@ bool DirectorySearch::Start(const std::string& pattern, FindData& entry, SearchD
     return true;
 }
 
-int DirectorySearch::FolderDescriptor() const
-{
-    return m_dir != nullptr ? ::dirfd(m_dir) : -1;
-}
+int DirectorySearch::FolderDescriptor() const { return m_dir != nullptr ? ::dirfd(m_dir) : -1; }
 
 bool DirectorySearch::StartSingle(const std::string& pattern, FindData& entry)
 {

@@ -216,8 +216,8 @@ TEST(HeadHash, BlockwiseHashIsTheByteAtATimeHash)
     for (unsigned char& byte : bytes) {
         byte = static_cast<unsigned char>(random());
     }
-    const std::uint32_t starts[] = {0, 1, 0x80000001u, 0xDEADBEEFu, 0xFFFFFFFFu,
-                                    static_cast<std::uint32_t>(random()) | 1u};
+    const std::uint32_t starts[] = {
+        0, 1, 0x80000001u, 0xDEADBEEFu, 0xFFFFFFFFu, static_cast<std::uint32_t>(random()) | 1u};
     for (const std::uint32_t start : starts) {
         for (std::size_t offset = 0; offset < 8; ++offset) {
             for (std::size_t count = 0; count <= 100; ++count) {

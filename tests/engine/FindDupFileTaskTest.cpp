@@ -459,8 +459,8 @@ TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
     for (const DupGroup* group : groups) {
         names.insert(Harness::Names(*group));
     }
-    EXPECT_EQ(names, (std::multiset<std::set<std::string>>{
-                         {"gone"}, {"grows"}, {"copy", "again"}}));
+    EXPECT_EQ(names,
+              (std::multiset<std::set<std::string>>{{"gone"}, {"grows"}, {"copy", "again"}}));
 }
 
 TEST_F(FindDupFileTaskTest, ClearingAFolderDropsItsPendingGroups)
