@@ -20,6 +20,11 @@ struct DupLink {
 // Several groups may share one (headHash, size) pair when their contents
 // differ further on; they then lie in the same chain of the DupTable.
 //
+// A group may be pending: it holds the one file of its size seen so far,
+// whose head was not read because no other file could be its copy yet. Its
+// headHash means nothing until the duplicate search reads the head, when a
+// second file of the same size turns up, and makes it an ordinary group.
+//
 // Owned by the DupTable (the sized tree view's). Made and linked by the
 // duplicate search on the worker thread; every read and change, on either
 // thread, holds the tree-data lock.
@@ -33,6 +38,7 @@ public:
 
     DupGroup* next = nullptr;    // next group in the same bucket chain
     std::uint32_t headHash;      // hash of the files' first 8192 bytes
+    bool pending = false;        // head not read yet (see above); in the padding
     std::uint64_t size;          // the files' size in bytes, all 64 bits
     DupLink* members = nullptr;  // sorted by name without regard to case
 
@@ -70,6 +76,9 @@ public:
     [[nodiscard]] static int CompareByCount(const DupGroup& first, const DupGroup& second,
                                             bool ascending);
 };
+
+// There is a group per file recorded: it stays small.
+static_assert(sizeof(void*) != 8 || sizeof(DupGroup) == 32);
 
 // A tracked reference to a group (see TrackedRef): the sized tree view sets
 // it to null when it destroys the group. Held by the duplicate search across

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/FileReader.h"
+
 // Reading files for the duplicate search. Only regular files are opened
 // (platform::FileReader), and reading leaves their last-access times as
 // they were. Thread-safe; used on the worker thread.
@@ -30,9 +32,14 @@ inline constexpr std::size_t kCompareBlockBytes = 32768;
                                       std::size_t count);
 
 // Opens path, hashes up to its first kHeadHashBytes bytes from 0 and closes
-// it again. Nothing when it is not a regular file, cannot be opened or the
-// read fails.
+// it again. Nothing when it is not a regular file, cannot be opened, the
+// read fails or the file changes between the open and the read (below).
 [[nodiscard]] std::optional<FileHead> HeadHash(const std::string& path);
+// The same for a file already open in reader and not read from yet; closes
+// it. Nothing when reader has no file open, or when the read ends short of
+// kHeadHashBytes at another size than the file had when it was opened (it
+// changed meanwhile).
+[[nodiscard]] std::optional<FileHead> HeadHash(platform::FileReader& reader);
 
 // Whether the two files have the same contents, compared block by block.
 // stop() is asked before the first block and after each block compared; when

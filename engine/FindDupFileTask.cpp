@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <QFile>
 
@@ -55,42 +56,130 @@ void FindDupFileTask::Run()
     if (m_folderPath.empty() || IsCancelling() || !search.Start(m_folderPath + "*", entry)) {
         return;
     }
-    do {
-        // The listing's own entry tells the type and size, so nothing else
-        // is opened and an empty file is not read at all.
-        if (entry.isRegularFile && entry.Size() != 0) {
-            ProcessFile(entry);
+    // The next files of the listing wait in a small window. Those whose
+    // heads will be read are opened as they enter it and the kernel is asked
+    // to fetch their heads at once, so that on a cold cache the reads of
+    // several files overlap; the files are then filed in listing order.
+    std::array<Upcoming, kReadAhead> window;
+    std::size_t first = 0;
+    std::size_t count = 0;
+    bool listed = true;  // entry holds a listing entry not yet taken
+    while (!IsCancelling() && !m_folder.IsNull()) {
+        for (; listed && count < window.size(); listed = search.Next(entry)) {
+            // The listing's own entry tells the type and size, so nothing
+            // else is opened and an empty file is not read at all.
+            if (entry.isRegularFile && entry.Size() != 0) {
+                Upcoming& next = window[(first + count) % window.size()];
+                std::swap(next.entry, entry);
+                if (WillBeRead(next.entry.Size(), window, first, count) &&
+                    next.reader.Open(search, next.entry.name)) {
+                    next.reader.AdviseWillNeed(kHeadHashBytes);
+                }
+                ++count;
+            }
         }
-    } while (!IsCancelling() && !m_folder.IsNull() && search.Next(entry));
+        if (count == 0) {
+            break;
+        }
+        Upcoming& current = window[first];
+        ProcessFile(current.entry, current.reader);
+        current.reader.Close();
+        first = (first + 1) % window.size();
+        --count;
+    }
+    // The files still open in the window are closed with it.
     search.Close();
 }
 
-void FindDupFileTask::ProcessFile(const platform::FindData& entry)
+bool FindDupFileTask::WillBeRead(std::uint64_t size, const std::array<Upcoming, kReadAhead>& window,
+                                 std::size_t first, std::size_t count) const
 {
-    const std::string path = m_folderPath + entry.name;
-    // Size and identity come from the same open as the hash, so they
-    // describe the bytes that were hashed.
-    const std::optional<FileHead> head = HeadHash(path);
-    if (!head || head->size == 0) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (window[(first + i) % window.size()].entry.Size() == size) {
+            return true;
+        }
+    }
+    std::lock_guard lock(m_context.tree.DataLock());
+    return m_context.table.PendingOfSize(size) != nullptr || m_context.table.MayHoldSize(size);
+}
+
+void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::FileReader& opened)
+{
+    const std::uint64_t size = entry.Size();
+    std::unique_lock lock(m_context.tree.DataLock());
+    DupTable& table = m_context.table;
+    DupGroup* pending = table.PendingOfSize(size);
+    if (pending == nullptr && !table.MayHoldSize(size)) {
+        // The first file of its size has nothing to be a copy of yet: it
+        // waits in a pending group, unread, until a second file of its size
+        // turns up. Its identity is the listing's.
+        auto group = std::make_unique<DupGroup>(0, size);
+        group->pending = true;
+        if (AddMember(*group, entry.name, FileHead{0, size, entry.device, entry.inode})) {
+            table.Append(group.release());
+        }
         return;
     }
 
-    std::unique_lock lock(m_context.tree.DataLock());
+    // A file filed by its hash could be a copy of the pending file of its
+    // size: that one is read now and becomes an ordinary group first.
+    std::optional<DupGroupRef> pendingRef;
+    std::string pendingPath;
+    bool pendingIsThisFile = false;
+    if (pending != nullptr) {
+        pendingRef.emplace(m_context.references, pending);
+        if (const DupMember* member = pending->FirstMember()) {
+            pendingPath = member->FullPath();
+            pendingIsThisFile = member->device == entry.device && member->inode == entry.inode;
+        }
+    }
+    lock.unlock();
+    const std::string path = m_folderPath + entry.name;
+    const std::optional<FileHead> head = ReadHead(path, &opened);
+    std::optional<FileHead> pendingHead;
+    if (pendingRef) {
+        pendingHead = pendingIsThisFile ? head : ReadHead(pendingPath, nullptr);
+    }
+    lock.lock();
+    if (pendingRef) {
+        // Unless the folder's members were cleared meanwhile. A head that
+        // could not be read gives hash 0; comparing with that file then
+        // fails, so nothing joins it.
+        if (DupGroup* group = pendingRef->Get(); group != nullptr && group->pending) {
+            if (DupMember* member = group->FirstMember(); member != nullptr && pendingHead) {
+                member->device = pendingHead->device;
+                member->inode = pendingHead->inode;
+            }
+            table.Promote(group, pendingHead ? pendingHead->hash : 0);
+        }
+        pendingRef.reset();
+    }
+    // A size from the open other than the listing's: the file changed while
+    // it was being searched, and is left out.
+    if (!head || head->size != size) {
+        return;
+    }
+    FileByHash(entry.name, path, *head, lock);
+}
+
+void FindDupFileTask::FileByHash(const std::string& name, const std::string& path,
+                                 const FileHead& head, std::unique_lock<TreeDataLock>& lock)
+{
     DupTable& table = m_context.table;
     auto newGroup = [&] {
-        auto group = std::make_unique<DupGroup>(head->hash, head->size);
-        if (AddMember(*group, entry.name, *head)) {
+        auto group = std::make_unique<DupGroup>(head.hash, head.size);
+        if (AddMember(*group, name, head)) {
             // The bucket is read again here: it may have changed while the
             // lock was released for a comparison.
             table.Append(group.release());
         }
     };
 
-    // Declared after the lock, so destroyed while it is still held.
+    // Destroyed on return, while the lock is held.
     std::list<DupGroupRef> candidates;
-    for (DupGroup* group = table.Chain(DupTable::BucketOf(head->hash, head->size));
-         group != nullptr; group = group->next) {
-        if (group->headHash == head->hash && group->size == head->size) {
+    for (DupGroup* group = table.Chain(DupTable::BucketOf(head.hash, head.size)); group != nullptr;
+         group = group->next) {
+        if (group->headHash == head.hash && group->size == head.size) {
             candidates.emplace_back(m_context.references, group);
         }
     }
@@ -104,7 +193,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry)
         DupGroup* group = candidate.Get();
         // A link to a file already in the group is that file, not a copy.
         if (group == nullptr || group->FirstMember() == nullptr ||
-            group->HoldsFile(head->device, head->inode)) {
+            group->HoldsFile(head.device, head.inode)) {
             continue;
         }
         const std::string otherPath = group->FirstMember()->FullPath();
@@ -113,7 +202,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry)
         lock.lock();
         group = candidate.Get();
         if (same && group != nullptr) {
-            if (AddMember(*group, entry.name, *head)) {
+            if (AddMember(*group, name, head)) {
                 Touch(*group);
             }
             return;
@@ -143,6 +232,15 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
         ReportState(*earlier, false);
     }
     return true;
+}
+
+std::optional<FileHead> FindDupFileTask::ReadHead(const std::string& path,
+                                                  platform::FileReader* opened) const
+{
+    if (m_headReadHook) {
+        m_headReadHook(path);
+    }
+    return opened != nullptr && opened->IsOpen() ? HeadHash(*opened) : HeadHash(path);
 }
 
 void FindDupFileTask::ReportState(const DupMember& member, bool single) const

@@ -1,24 +1,28 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <list>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/DupGroup.h"
 #include "engine/FileComparison.h"
 #include "engine/FolderRecord.h"
 #include "engine/Task.h"
+#include "platform/DirectorySearch.h"
+#include "platform/FileReader.h"
 #include "platform/MessageWindow.h"
+#include "tree/TreeDataLock.h"
 
 class DupFileList;
 class DupTable;
 class DuplicatesDisplay;
 class TreeAccess;
 class TrackedReferences;
-
-namespace platform {
-struct FindData;
-}
 
 // What a duplicate search works with, all belonging to the sized tree view
 // and the main windows. Every object named here outlives the tasks made with
@@ -39,9 +43,11 @@ struct DupSearchContext {
 // Files every file of one folder into the DupTable: files of equal size
 // whose first 8192 bytes hash alike are compared in full with the first
 // member of each such group, and join the first group whose contents match;
-// a file that matches none starts a group of its own. Empty files are left
-// out; only regular files are read; two links to one file (same device and
-// inode) never share a group.
+// a file that matches none starts a group of its own. A file is read only
+// once a second file of its size is known: the first one of a size waits
+// unread in a pending group (DupGroup::pending) until then. Empty files are
+// left out; only regular files are read; two links to one file (same device
+// and inode) never share a group.
 //
 // UI thread: construct, hand to TaskManager::Add. Worker, Run():
 //  1. posts "Scanning: PATH" to statusWindow;
@@ -49,8 +55,11 @@ struct DupSearchContext {
 //     waits: the folder's members of an earlier search leave their groups.
 //     If they are still there afterwards (the window is gone or the program
 //     is shutting down), the run ends;
-//  3. lists the folder and files each regular, non-empty file, under the
-//     tree-data lock except around each content comparison. When a file of
+//  3. lists the folder and files each regular, non-empty file, in listing
+//     order, under the tree-data lock except around the reads. The heads of
+//     the next files that will be read are asked of the kernel ahead, through
+//     at most kReadAhead files held open, all closed when the run ends. A
+//     file whose size changes while it is searched is left out. When a file of
 //     the folder that the file list shows joins a group, UM_FILE_DUP_STATE
 //     is posted for it (and for the group's earlier member when it gains its
 //     second).
@@ -77,11 +86,41 @@ public:
     {
         m_comparisonHook = std::move(hook);
     }
+    // For tests: called on the worker with the path of each file whose
+    // head is about to be read.
+    void SetHeadReadHookForTesting(std::function<void(const std::string&)> hook)
+    {
+        m_headReadHook = std::move(hook);
+    }
 
 private:
     void PostStatus() const;
-    // Under the tree-data lock, except around the content comparisons.
-    void ProcessFile(const platform::FindData& entry);
+    // A file of the folder's listing waiting for its turn; reader is open
+    // when its head was asked for ahead of it.
+    struct Upcoming {
+        platform::FindData entry;
+        platform::FileReader reader;
+    };
+    static constexpr std::size_t kReadAhead = 16;
+
+    // Whether a file of this size will have its head read when its turn
+    // comes: a file of its size is in the table or waits before it in the
+    // window (count entries from first). Takes the tree-data lock.
+    [[nodiscard]] bool WillBeRead(std::uint64_t size,
+                                  const std::array<Upcoming, kReadAhead>& window, std::size_t first,
+                                  std::size_t count) const;
+    // Takes the tree-data lock, and releases it around the reads. opened is
+    // the file when it was opened ahead, else closed.
+    void ProcessFile(const platform::FindData& entry, platform::FileReader& opened);
+    // Holding lock (the tree-data lock), except around the content
+    // comparisons: files the file at path, whose head was read, by its hash
+    // and size.
+    void FileByHash(const std::string& name, const std::string& path, const FileHead& head,
+                    std::unique_lock<TreeDataLock>& lock);
+    // Without the tree-data lock. Reads from opened when it is not null and
+    // holds the file open, else opens path.
+    [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path,
+                                                   platform::FileReader* opened) const;
     // Under the tree-data lock: a new member of the task's folder in group;
     // false (nothing made) when the folder's record is gone.
     bool AddMember(DupGroup& group, const std::string& name, const FileHead& head);
@@ -95,4 +134,5 @@ private:
     // Groups that gained a member by a confirmed match, in order, each once.
     std::list<DupGroupRef> m_touched;
     std::function<void()> m_comparisonHook;
+    std::function<void(const std::string&)> m_headReadHook;
 };

@@ -120,6 +120,8 @@ bool DirectorySearch::Start(const std::string& pattern, FindData& entry, SearchD
     return true;
 }
 
+int DirectorySearch::FolderDescriptor() const { return m_dir != nullptr ? ::dirfd(m_dir) : -1; }
+
 bool DirectorySearch::StartSingle(const std::string& pattern, FindData& entry)
 {
     // Trailing slashes would make the system follow a link to a directory.

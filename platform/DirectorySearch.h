@@ -81,6 +81,9 @@ public:
     void Close();
 
     int LastError() const { return m_error; }
+    // The descriptor of the folder being listed, for opening its entries by
+    // name (FileReader); -1 when no listing is open. Owned by the search.
+    [[nodiscard]] int FolderDescriptor() const;
 
 private:
     bool StartSingle(const std::string& path, FindData& entry);

@@ -8,17 +8,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/DirectorySearch.h"
+
 namespace platform {
 
 namespace {
 
 std::atomic<bool> s_useNoAccessTime{true};
 
-int OpenForReading(const char* path, int flags)
+int OpenForReading(int directory, const char* path, int flags)
 {
     int fd;
     do {
-        fd = ::open(path, flags);
+        fd = ::openat(directory, path, flags);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -27,13 +29,26 @@ int OpenForReading(const char* path, int flags)
 
 FileReader::~FileReader() { Close(); }
 
-bool FileReader::Open(const std::string& path)
+bool FileReader::Open(const std::string& path) { return OpenAt(AT_FDCWD, path.c_str(), true); }
+
+bool FileReader::Open(const DirectorySearch& folder, const std::string& name)
+{
+    const int directory = folder.FolderDescriptor();
+    if (directory < 0) {
+        Close();
+        return false;
+    }
+    return OpenAt(directory, name.c_str(), false);
+}
+
+bool FileReader::OpenAt(int directory, const char* path, bool look)
 {
     Close();
     // Opening a device can have effects of its own (a tape rewinds), and a
     // FIFO is no file to compare: look before opening.
     struct stat before {};
-    if (::lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) {
+    if (look && (::fstatat(directory, path, &before, AT_SYMLINK_NOFOLLOW) != 0 ||
+                 !S_ISREG(before.st_mode))) {
         return false;
     }
 
@@ -43,13 +58,13 @@ bool FileReader::Open(const std::string& path)
     bool noAccessTime = s_useNoAccessTime.load(std::memory_order_relaxed);
     int fd = -1;
     if (noAccessTime) {
-        fd = OpenForReading(path.c_str(), flags | O_NOATIME);
+        fd = OpenForReading(directory, path, flags | O_NOATIME);
         if (fd < 0 && errno == EPERM) {
             noAccessTime = false;  // only the owner may ask for O_NOATIME
         }
     }
     if (!noAccessTime) {
-        fd = OpenForReading(path.c_str(), flags);
+        fd = OpenForReading(directory, path, flags);
     }
     if (fd < 0) {
         return false;
@@ -98,6 +113,13 @@ std::int64_t FileReader::Read(void* buffer, std::size_t count)
         total += static_cast<std::size_t>(got);
     }
     return static_cast<std::int64_t>(total);
+}
+
+void FileReader::AdviseWillNeed(std::size_t count)
+{
+    if (m_fd >= 0) {
+        ::posix_fadvise(m_fd, 0, static_cast<off_t>(count), POSIX_FADV_WILLNEED);
+    }
 }
 
 void FileReader::Close()

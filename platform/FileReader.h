@@ -6,6 +6,8 @@
 
 namespace platform {
 
+class DirectorySearch;
+
 // Reads the contents of one regular file, for the duplicate search.
 //
 // Open succeeds only for regular files: a FIFO, socket, device or symbolic
@@ -25,11 +27,24 @@ public:
 
     // Closes any file open before.
     [[nodiscard]] bool Open(const std::string& path);
+    // The same for the entry name (one component) of the folder that folder
+    // is listing; the folder's path is not looked up again. False when the
+    // search has no listing open.
+    //
+    // For an entry that the search itself has just reported as a regular
+    // file, the look before opening is that report's: nothing is examined
+    // again before the open. What the open finds is still checked as by
+    // Open, so only a regular file stays open.
+    [[nodiscard]] bool Open(const DirectorySearch& folder, const std::string& name);
     // Reads up to count bytes; fewer only at the end of the file. Short reads
     // of the kernel are looped over. Returns -1 on an error or when no file
     // is open.
     std::int64_t Read(void* buffer, std::size_t count);
     void Close();
+    // Asks the kernel to start reading the first count bytes into its cache
+    // now, so that a later Read of them need not wait; returns at once.
+    // Nothing when no file is open.
+    void AdviseWillNeed(std::size_t count);
 
     bool IsOpen() const { return m_fd >= 0; }
     // Identity and size of the open file, from fstat at Open.
@@ -42,6 +57,10 @@ public:
     static void UseNoAccessTimeFlagForTesting(bool use);
 
 private:
+    // path relative to the directory descriptor, or AT_FDCWD; look: examine
+    // it before opening.
+    bool OpenAt(int directory, const char* path, bool look);
+
     int m_fd = -1;
     bool m_restoreAccessTime = false;
     std::int64_t m_accessSeconds = 0;

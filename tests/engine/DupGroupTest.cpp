@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "engine/DupTable.h"
 #include "engine/FileComparison.h"
 #include "support/FolderTreeFake.h"
@@ -149,6 +152,92 @@ TEST(DupTable, ChainsKeepTheirOrderAndTheWholeSize)
     delete second;
     table.Clear();
     EXPECT_EQ(table.Chain(bucket), nullptr);
+}
+
+TEST(DupTable, PendingGroupsLieApartUntilPromoted)
+{
+    constexpr std::uint64_t k4G = 1ull << 32;
+    DupTable table;
+    EXPECT_FALSE(table.MayHoldSize(10));
+    auto pending = [](std::uint64_t size) {
+        auto* group = new DupGroup(0, size);
+        group->pending = true;
+        return group;
+    };
+    // One pending bucket for both; each is found by its whole size.
+    DupGroup* small = pending(10);
+    DupGroup* large = pending(k4G + 10);
+    table.Append(small);
+    table.Append(large);
+    EXPECT_EQ(table.PendingOfSize(10), small);
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), large);
+    EXPECT_EQ(table.PendingOfSize(11), nullptr);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0, 10)), nullptr);
+    EXPECT_FALSE(table.MayHoldSize(10));
+
+    // Promoted: an ordinary group in its hash's bucket, its size marked.
+    table.Promote(small, 0x50000);
+    EXPECT_FALSE(small->pending);
+    EXPECT_EQ(table.PendingOfSize(10), nullptr);
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), large);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), small);
+    EXPECT_TRUE(table.MayHoldSize(10));
+
+    // Unlinking either kind; the size stays marked until Clear.
+    EXPECT_TRUE(table.Unlink(large));
+    EXPECT_FALSE(table.Unlink(large));
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), nullptr);
+    delete large;
+    EXPECT_TRUE(table.Unlink(small));
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), nullptr);
+    EXPECT_TRUE(table.MayHoldSize(10));
+    table.Append(small);
+    table.Append(pending(20));
+    table.Clear();
+    EXPECT_FALSE(table.MayHoldSize(10));
+    EXPECT_EQ(table.PendingOfSize(20), nullptr);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), nullptr);
+}
+
+// The hash as it is defined, one byte at a time.
+std::uint32_t HashByteAtATime(std::uint32_t hash, const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        hash = hash ^ bytes[i] ^ (hash << 11) ^ (hash >> 17);
+    }
+    return hash;
+}
+
+TEST(HeadHash, BlockwiseHashIsTheByteAtATimeHash)
+{
+    std::mt19937 random(2026);
+    // Eight spare bytes in front, to start at every alignment.
+    std::vector<unsigned char> bytes(kHeadHashBytes + 8);
+    for (unsigned char& byte : bytes) {
+        byte = static_cast<unsigned char>(random());
+    }
+    const std::uint32_t starts[] = {
+        0, 1, 0x80000001u, 0xDEADBEEFu, 0xFFFFFFFFu, static_cast<std::uint32_t>(random()) | 1u};
+    for (const std::uint32_t start : starts) {
+        for (std::size_t offset = 0; offset < 8; ++offset) {
+            for (std::size_t count = 0; count <= 100; ++count) {
+                ASSERT_EQ(HashBytes(start, bytes.data() + offset, count),
+                          HashByteAtATime(start, bytes.data() + offset, count))
+                    << "start " << start << ", offset " << offset << ", count " << count;
+            }
+            EXPECT_EQ(HashBytes(start, bytes.data() + offset, kHeadHashBytes),
+                      HashByteAtATime(start, bytes.data() + offset, kHeadHashBytes));
+        }
+    }
+    // Every byte value in every place of a block, high bits included.
+    for (int value = 0; value < 256; ++value) {
+        for (std::size_t place = 0; place < 8; ++place) {
+            unsigned char block[8] = {};
+            block[place] = static_cast<unsigned char>(value);
+            ASSERT_EQ(HashBytes(0xFFFFFFFFu, block, 8), HashByteAtATime(0xFFFFFFFFu, block, 8))
+                << value << " at " << place;
+        }
+    }
 }
 
 TEST(HeadHash, HashesTheFirst8192BytesAsUnsigned)

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -52,11 +54,33 @@ public:
         std::lock_guard lock(tree.DataLock());
         BeginFill(folder);
     }
+    // The ordinary groups, bucket by bucket, then the pending ones.
     std::vector<DupGroup*> Groups() const
+    {
+        std::vector<DupGroup*> groups = Ordinary();
+        for (DupGroup* group : Pending()) {
+            groups.push_back(group);
+        }
+        return groups;
+    }
+    std::vector<DupGroup*> Ordinary() const
     {
         std::vector<DupGroup*> groups;
         for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
             for (DupGroup* group = table.Chain(bucket); group != nullptr; group = group->next) {
+                EXPECT_FALSE(group->pending);
+                groups.push_back(group);
+            }
+        }
+        return groups;
+    }
+    std::vector<DupGroup*> Pending() const
+    {
+        std::vector<DupGroup*> groups;
+        for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
+            for (DupGroup* group = table.PendingChain(bucket); group != nullptr;
+                 group = group->next) {
+                EXPECT_TRUE(group->pending && group->IsSingle());
                 groups.push_back(group);
             }
         }
@@ -150,11 +174,23 @@ protected:
         return m_harness.tree.Add(*m_top, name);
     }
     // Queues a search of folder and runs the event loop until it is done.
-    void Search(FolderRecord& folder, std::function<void()> hook = {})
+    // The files whose heads it reads are added to m_reads, relative to the
+    // temporary tree; onRead is called with each before it is read.
+    void Search(FolderRecord& folder, std::function<void()> hook = {},
+                std::function<void(const std::string&)> onRead = {})
     {
         auto task =
             std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
         task->SetComparisonHookForTesting(std::move(hook));
+        task->SetHeadReadHookForTesting([this, onRead](const std::string& path) {
+            const std::string prefix = m_files.Root() + "/";
+            const bool inside = path.compare(0, prefix.size(), prefix) == 0;
+            const std::string name = inside ? path.substr(prefix.size()) : path;
+            if (onRead) {
+                onRead(name);
+            }
+            m_reads.insert(name);
+        });
         TaskManager::Instance().Add(std::move(task));
         WaitUntilDone();
     }
@@ -182,6 +218,7 @@ protected:
     TempTree m_files;
     Harness m_harness;
     FolderRecord* m_top = nullptr;
+    std::multiset<std::string> m_reads;
 };
 
 const std::string kContents = std::string(20000, 'c') + "end";
@@ -330,6 +367,182 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
     EXPECT_EQ(comparisons, 1);  // x with y, which differ in the first block
 }
 
+// Files of sizes that no other file has are recorded without being opened;
+// the first file of a size is read only once a second one turns up.
+TEST_F(FindDupFileTaskTest, AFileIsReadOnlyOnceASecondFileOfItsSizeTurnsUp)
+{
+    FolderRecord& x = Folder("x");
+    FolderRecord& y = Folder("y");
+    FolderRecord& z = Folder("z");
+    ASSERT_TRUE(m_files.MakeFile("x/a", kContents));
+    ASSERT_TRUE(m_files.MakeFile("x/short", "s"));
+    ASSERT_TRUE(m_files.MakeFile("x/longer", "longer"));
+    m_harness.Show(&x);
+    const std::uint32_t generation = m_harness.ShownFolder().generation;
+    Search(x);
+    EXPECT_TRUE(m_reads.empty());
+    EXPECT_TRUE(m_harness.Ordinary().empty());
+    ASSERT_EQ(m_harness.Pending().size(), 3u);
+    EXPECT_EQ(Harness::CountMembers(x), 3);
+    // Each is marked as a file without copies, as when it was read.
+    using Mark = std::pair<std::string, platform::LParam>;
+    EXPECT_EQ(std::multiset<Mark>(m_harness.marks.begin(), m_harness.marks.end()),
+              (std::multiset<Mark>{{"a", DupStateLParam(generation, true)},
+                                   {"short", DupStateLParam(generation, true)},
+                                   {"longer", DupStateLParam(generation, true)}}));
+    m_harness.marks.clear();
+
+    // A copy in another folder reads both; the pending file becomes an
+    // ordinary group which the copy joins, and the shown folder's file is
+    // marked as having a copy.
+    ASSERT_TRUE(m_files.MakeFile("y/copy", kContents));
+    ASSERT_TRUE(m_files.MakeFile("y/other", "other!"));  // the size of x/longer
+    Search(y);
+    EXPECT_EQ(m_reads, (std::multiset<std::string>{"x/a", "y/copy", "x/longer", "y/other"}));
+    EXPECT_EQ(m_harness.Pending().size(), 1u);
+    auto groups = m_harness.Ordinary();
+    ASSERT_EQ(groups.size(), 3u);
+    const auto copies = std::find_if(groups.begin(), groups.end(),
+                                     [](const DupGroup* group) { return !group->IsSingle(); });
+    ASSERT_NE(copies, groups.end());
+    DupGroup* const group = *copies;
+    EXPECT_EQ(Harness::Names(*group), (std::set<std::string>{"a", "copy"}));
+    EXPECT_EQ(m_harness.updated, std::vector<const DupGroup*>{group});
+    EXPECT_EQ(m_harness.marks, (std::vector<Mark>{{"a", DupStateLParam(generation, false)}}));
+
+    // A third copy is read and joins; nothing else is read again.
+    m_reads.clear();
+    ASSERT_TRUE(m_files.MakeFile("z/third", kContents));
+    Search(z);
+    EXPECT_EQ(m_reads, std::multiset<std::string>{"z/third"});
+    EXPECT_EQ(Harness::Names(*group), (std::set<std::string>{"a", "copy", "third"}));
+    EXPECT_EQ(m_harness.Groups().size(), 4u);
+}
+
+TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
+{
+    FolderRecord& x = Folder("x");
+    FolderRecord& y = Folder("y");
+    FolderRecord& z = Folder("z");
+    ASSERT_TRUE(m_files.MakeFile("x/gone", kContents));
+    ASSERT_TRUE(m_files.MakeFile("x/grows", "1234"));
+    Search(x);
+    ASSERT_EQ(m_harness.Pending().size(), 2u);
+
+    // The pending file is gone when a second file of its size turns up: it
+    // stays a group of one that nothing can join. A file that grows between
+    // the listing and its reading is left out; the pending file of its size
+    // is read all the same.
+    ASSERT_EQ(::unlink(m_files.Path("x/gone").c_str()), 0);
+    ASSERT_TRUE(m_files.MakeFile("y/copy", kContents));
+    ASSERT_TRUE(m_files.MakeFile("y/grows", "5678"));
+    Search(y, {}, [this](const std::string& name) {
+        if (name == "y/grows") {
+            std::ofstream(m_files.Path(name), std::ios::app) << "9";
+        }
+    });
+    EXPECT_TRUE(m_harness.Pending().empty());
+    EXPECT_EQ(Harness::CountMembers(y), 1);
+    auto groups = m_harness.Ordinary();
+    ASSERT_EQ(groups.size(), 3u);
+    for (const DupGroup* group : groups) {
+        EXPECT_TRUE(group->IsSingle());
+    }
+    EXPECT_TRUE(m_harness.updated.empty());
+
+    // A later copy joins the readable file, not the vanished one.
+    ASSERT_TRUE(m_files.MakeFile("z/again", kContents));
+    Search(z);
+    groups = m_harness.Ordinary();
+    ASSERT_EQ(groups.size(), 3u);
+    std::multiset<std::set<std::string>> names;
+    for (const DupGroup* group : groups) {
+        names.insert(Harness::Names(*group));
+    }
+    EXPECT_EQ(names,
+              (std::multiset<std::set<std::string>>{{"gone"}, {"grows"}, {"copy", "again"}}));
+}
+
+TEST_F(FindDupFileTaskTest, ClearingAFolderDropsItsPendingGroups)
+{
+    FolderRecord& x = Folder("x");
+    FolderRecord& y = Folder("y");
+    ASSERT_TRUE(m_files.MakeFile("x/a", kContents));
+    Search(x);
+    ASSERT_EQ(m_harness.Pending().size(), 1u);
+
+    // Searching the folder again replaces its pending file, unread.
+    Search(x);
+    ASSERT_EQ(m_harness.Pending().size(), 1u);
+    EXPECT_EQ(m_harness.removedGroups, 1);
+    ASSERT_EQ(::unlink(m_files.Path("x/a").c_str()), 0);
+    Search(x);
+    EXPECT_TRUE(m_harness.Groups().empty());
+    EXPECT_EQ(m_harness.removedGroups, 2);
+
+    // A later file of that size waits unread again.
+    ASSERT_TRUE(m_files.MakeFile("y/b", kContents));
+    Search(y);
+    EXPECT_TRUE(m_reads.empty());
+    ASSERT_EQ(m_harness.Pending().size(), 1u);
+    EXPECT_EQ(Harness::Names(*m_harness.Pending()[0]), std::set<std::string>{"b"});
+}
+
+TEST_F(FindDupFileTaskTest, HardLinkOfAPendingFileIsReadOnceAndNeverItsCopy)
+{
+    FolderRecord& x = Folder("x");
+    FolderRecord& y = Folder("y");
+    ASSERT_TRUE(m_files.MakeFile("x/a", kContents));
+    ASSERT_TRUE(m_files.MakeHardLink("x/b", "x/a"));
+    Search(x);
+    // Whichever is listed second is read, for both.
+    ASSERT_EQ(m_reads.size(), 1u);
+    auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_TRUE(groups[0]->IsSingle() && groups[1]->IsSingle());
+    EXPECT_EQ(groups[0]->headHash, groups[1]->headHash);
+    EXPECT_EQ(groups[0]->FirstMember()->inode, groups[1]->FirstMember()->inode);
+
+    ASSERT_TRUE(m_files.MakeFile("y/copy", kContents));
+    Search(y);
+    int pairs = 0;
+    for (const DupGroup* group : m_harness.Groups()) {
+        pairs += group->MemberCount() == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(pairs, 1);
+    EXPECT_EQ(m_harness.Groups().size(), 2u);
+}
+
+// Sizes that share a bit of the table's size set cost a read, never a copy.
+TEST_F(FindDupFileTaskTest, SizesSharingABitAreReadAndFiledApart)
+{
+    const std::size_t small = 100;
+    const std::size_t large = (std::size_t{1} << 20) + 101;
+    ASSERT_EQ(DupTable::SizeBitOf(small), DupTable::SizeBitOf(large));
+    FolderRecord& x = Folder("x");
+    FolderRecord& y = Folder("y");
+    FolderRecord& z = Folder("z");
+    ASSERT_TRUE(m_files.MakeFile("x/a", std::string(small, 'a')));
+    ASSERT_TRUE(m_files.MakeFile("x/b", std::string(small, 'a')));
+    Search(x);
+    ASSERT_EQ(m_harness.Ordinary().size(), 1u);
+
+    ASSERT_TRUE(m_files.MakeFile("y/large", std::string(large, 'l')));
+    Search(y);
+    EXPECT_EQ(m_reads.count("y/large"), 1u);
+    EXPECT_TRUE(m_harness.Pending().empty());
+    ASSERT_EQ(m_harness.Ordinary().size(), 2u);
+
+    ASSERT_TRUE(m_files.MakeFile("z/copy", std::string(large, 'l')));
+    Search(z);
+    const auto groups = m_harness.Groups();
+    ASSERT_EQ(groups.size(), 2u);
+    for (const DupGroup* group : groups) {
+        EXPECT_EQ(group->MemberCount(), 2);
+        EXPECT_EQ(Harness::Names(*group).size(), 2u);
+    }
+}
+
 // Whether this process has a descriptor open on path.
 bool HoldsOpen(const std::string& path)
 {
@@ -387,6 +600,88 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAtOnce)
     // Discarded: nothing delivered.
     EXPECT_FALSE(folder.Has(FolderRecord::DupsKnown));
     EXPECT_TRUE(m_harness.searched.empty());
+}
+
+// How many descriptors this process has open on files under folder.
+int OpenUnder(const std::string& folder)
+{
+    int count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        count += target.compare(0, folder.size() + 1, folder + "/") == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+// The heads of the next files to be read are asked for ahead through files
+// opened early; a cancelled search closes them all.
+TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreClosedWhenCancelled)
+{
+    FolderRecord& folder = Folder("many");
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_TRUE(m_files.MakeFile("many/f" + std::to_string(i), kContents));
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<int> calls{0};
+    bool cancelled = false;
+    int openAhead = 0;
+    auto hook = [&, window = m_harness.Handle()] {
+        if (++calls != 1) {
+            return;
+        }
+        openAhead = OpenUnder(m_files.Path("many"));
+        platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return cancelled; });
+    };
+    auto task =
+        std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
+    task->SetComparisonHookForTesting(hook);
+    TaskManager::Instance().Add(std::move(task));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return calls >= 1; }));
+    TaskManager::Instance().CancelAll();
+    {
+        std::lock_guard lock(mutex);
+        cancelled = true;
+    }
+    changed.notify_all();
+    WaitUntilDone();
+
+    // The two being compared and the next files of the listing, at most
+    // sixteen of them.
+    EXPECT_GE(openAhead, 2 + 8);
+    EXPECT_LE(openAhead, 2 + 16);
+    EXPECT_EQ(OpenUnder(m_files.Path("many")), 0);
+    EXPECT_EQ(Harness::CountMembers(folder), 2);
+}
+
+// Read ahead or not, every file whose size another file has is read once
+// and the copies end up together.
+TEST_F(FindDupFileTaskTest, ReadingAheadFilesEveryCopy)
+{
+    FolderRecord& folder = Folder("mixed");
+    std::multiset<std::string> shared;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "mixed/f" + std::to_string(i);
+        // Sizes 1 to 4 twice each from 0 to 7 on, 8 to 39 unique; contents
+        // equal by size.
+        const int size = i < 8 ? 1 + i % 4 : i;
+        ASSERT_TRUE(m_files.MakeFile(name, std::string(static_cast<std::size_t>(size), 'm')));
+        if (i < 8) {
+            shared.insert(name);
+        }
+    }
+    Search(folder);
+    EXPECT_EQ(m_reads, shared);
+    EXPECT_EQ(m_harness.Pending().size(), 32u);
+    int copies = 0;
+    for (const DupGroup* group : m_harness.Ordinary()) {
+        EXPECT_EQ(group->MemberCount(), 2);
+        ++copies;
+    }
+    EXPECT_EQ(copies, 4);
 }
 
 TEST_F(FindDupFileTaskTest, LastAccessTimesStayAsTheyWere)

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/DirectorySearch.h"
 #include "support/TempTree.h"
 
 using platform::FileReader;
@@ -87,10 +88,13 @@ TEST_F(FileReaderTest, ReadsTheWholeFileInBlocks)
     EXPECT_EQ(got, 0);
     EXPECT_EQ(read, contents);
 
-    // Opening again starts over; a buffer larger than the file takes it in one go.
+    // Opening again starts over; a buffer larger than the file takes it in
+    // one go, also after asking for the start of the file ahead.
     ASSERT_TRUE(reader.Open(m_tree.Path("data")));
+    reader.AdviseWillNeed(8192);
     std::vector<char> all(200000);
     EXPECT_EQ(reader.Read(all.data(), all.size()), 100000);
+    EXPECT_EQ(std::string(all.data(), 100000), contents);
 
     // Open replaces the open file; Close may come twice; no file reads as -1.
     ASSERT_TRUE(m_tree.MakeFile("two", "22"));
@@ -102,6 +106,33 @@ TEST_F(FileReaderTest, ReadsTheWholeFileInBlocks)
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_EQ(reader.Read(all.data(), all.size()), -1);
     EXPECT_EQ(FileReader().Read(all.data(), all.size()), -1);
+    FileReader().AdviseWillNeed(8192);  // nothing open: nothing done
+}
+
+TEST_F(FileReaderTest, OpensEntriesOfAListedFolderByName)
+{
+    ASSERT_TRUE(m_tree.MakeDir("folder"));
+    ASSERT_TRUE(m_tree.MakeFile("folder/file", "contents"));
+    ASSERT_TRUE(m_tree.MakeSymlink("folder/link", "file"));
+    ASSERT_TRUE(m_tree.MakeFifo("folder/fifo"));
+    platform::DirectorySearch search;
+    FileReader reader;
+    EXPECT_FALSE(reader.Open(search, "file"));  // no listing open
+    platform::FindData entry;
+    ASSERT_TRUE(search.Start(m_tree.Path("folder") + "/*", entry));
+    ASSERT_TRUE(reader.Open(search, "file"));
+    EXPECT_EQ(reader.Inode(), Status(m_tree.Path("folder/file")).st_ino);
+    char buffer[16];
+    EXPECT_EQ(reader.Read(buffer, sizeof buffer), 8);
+    // Even when asked for (the listing would not report them as files),
+    // what is no regular file does not stay open.
+    EXPECT_FALSE(reader.Open(search, "link"));
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_FALSE(reader.Open(search, "fifo"));
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_FALSE(reader.Open(search, "missing"));
+    search.Close();
+    EXPECT_FALSE(reader.Open(search, "file"));
 }
 
 TEST_F(FileReaderTest, RefusesAllButRegularFiles)
