@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
+#include "support/ModelRuleCheck.h"
+
 #include <QPersistentModelIndex>
 
 #include <map>
@@ -10,29 +11,15 @@
 
 namespace {
 
-// Counts the warnings QAbstractItemModelTester reports.
-int g_modelWarnings = 0;
-void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg) {
-        ++g_modelWarnings;
-    }
-}
-
 class TreeControlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        g_modelWarnings = 0;
-        m_previousHandler = qInstallMessageHandler(CountWarnings);
-        m_tester = std::make_unique<QAbstractItemModelTester>(
-            &m_tree, QAbstractItemModelTester::FailureReportingMode::Warning);
+        m_rules = std::make_unique<testsupport::ModelRuleCheck>(&m_tree);
     }
     void TearDown() override
     {
-        m_tester.reset();
-        qInstallMessageHandler(m_previousHandler);
-        EXPECT_EQ(g_modelWarnings, 0) << "the model broke a rule of QAbstractItemModel";
+        EXPECT_EQ(m_rules->Finish(), 0) << "the model broke a rule of QAbstractItemModel";
     }
 
     std::vector<TreeItem> Children(TreeItem parent) const
@@ -46,8 +33,7 @@ protected:
     }
 
     TreeControl m_tree;
-    std::unique_ptr<QAbstractItemModelTester> m_tester;
-    QtMessageHandler m_previousHandler = nullptr;
+    std::unique_ptr<testsupport::ModelRuleCheck> m_rules;
 };
 
 TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QTest>
@@ -26,6 +25,7 @@
 #include "platform/MessageWindow.h"
 #include "platform/ShellActions.h"
 #include "resources/CommandIds.h"
+#include "support/ModelRuleCheck.h"
 #include "support/TempTree.h"
 
 using namespace resources;
@@ -204,19 +204,10 @@ TEST_F(FileBrowserViewTest, QuietSelectionDoesNotRepopulateTheParentsItOpens)
     EXPECT_EQ(ChildNames(c), std::vector<std::string>{"e"});   // the item itself was
 }
 
-// Counts the warnings QAbstractItemModelTester reports.
-int g_modelWarnings = 0;
-void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg) ++g_modelWarnings;
-}
-
 TEST_F(FileBrowserViewTest, ReExpandingFollowsTheDiskInNameOrder)
 {
-    const QtMessageHandler previous = qInstallMessageHandler(CountWarnings);
+    testsupport::ModelRuleCheck rules(&Tree());
     {
-        QAbstractItemModelTester tester(&Tree(),
-                                        QAbstractItemModelTester::FailureReportingMode::Warning);
         const QModelIndex top = Tree().IndexOf(m_top);
         m_view->expand(top);
         m_view->SelectItemQuietly(Child(m_top, "a2"));
@@ -234,8 +225,7 @@ TEST_F(FileBrowserViewTest, ReExpandingFollowsTheDiskInNameOrder)
         m_view->expand(b1);
         EXPECT_FALSE(b1.data(TreeControl::HasChildrenMarkRole).toBool());
     }
-    qInstallMessageHandler(previous);
-    EXPECT_EQ(g_modelWarnings, 0) << "the model broke a rule of QAbstractItemModel";
+    EXPECT_EQ(rules.Finish(), 0) << "the model broke a rule of QAbstractItemModel";
 }
 
 TEST_F(FileBrowserViewTest, CommandsActOnTheSelectedItemOnly)
