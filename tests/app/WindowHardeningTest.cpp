@@ -6,7 +6,6 @@
 // files; the file list must show the odd folders' files as they are; and
 // nothing on disk may change.
 
-#include <climits>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -71,11 +70,6 @@ std::map<std::string, FolderTotals> ParseSizes(const std::string& out)
     return sizes;
 }
 
-std::string Real(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) != nullptr ? resolved : "";
-}
 
 // A path for failure messages: the bytes that are not plain text escaped.
 std::string Printable(const std::string& path)
@@ -119,7 +113,7 @@ protected:
     // until the scan has ended and the frame shows the idle prompt again.
     void ClickTopAndScanToTheEnd()
     {
-        m_top = Real(m_files.Path("top"));
+        m_top = m_files.RealPath("top");
         const TreeItem item = FolderPopulation::BringPathIntoTree(Tree(), m_top);
         ASSERT_NE(item, TreeItem::None);
         m_topRecord = static_cast<FolderRecord*>(Tree().RecordOf(item));
@@ -294,7 +288,7 @@ TEST_F(WindowHardeningTest, NamesThatAreNotTextAreScannedAndListedAsTheyAre)
 TEST_F(WindowHardeningTest, UnreadablePartsCountAsWhatCanBeSeen)
 {
     ASSERT_TRUE(testsupport::MakeUnreadableParts(m_files, "top"));
-    const std::string top = Real(m_files.Path("top"));
+    const std::string top = m_files.RealPath("top");
     const auto before = Snapshot(top);
     testsupport::ChildOutcome outcome;
     {

@@ -5,7 +5,6 @@
 // of the test's XDG_DATA_HOME, message boxes answered by the test.
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,11 +34,6 @@
 
 namespace testsupport {
 
-inline std::string Real(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? resolved : "";
-}
 
 inline bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -67,7 +61,7 @@ protected:
     {
         for (const std::string& folder : folders) ASSERT_TRUE(m_files.MakeDir(folder));
         for (const auto& [path, contents] : files) ASSERT_TRUE(m_files.MakeFile(path, contents));
-        m_top = Real(m_files.Path("top"));
+        m_top = m_files.RealPath("top");
         // Upper case: the protection compares paths without regard to case.
         platform::FileQueries::SetProtectedSystemDirectoryForTesting(m_top + "/SYS");
 

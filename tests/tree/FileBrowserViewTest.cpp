@@ -6,7 +6,6 @@
 #include <QContextMenuEvent>
 #include <QTest>
 
-#include <climits>
 #include <functional>
 #include <latch>
 #include <memory>
@@ -32,11 +31,6 @@ using namespace resources;
 
 namespace {
 
-std::string Real(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? resolved : "";
-}
 
 // A tree view that notes what its hooks were asked, one line per call.
 class RecordingView : public FileBrowserView {
@@ -80,7 +74,7 @@ protected:
         m_view->resize(500, 300);
         m_view->show();
         m_view->OnInitialUpdate();
-        m_top = FolderPopulation::BringPathIntoTree(*m_view, Real(m_files.Path("top")));
+        m_top = FolderPopulation::BringPathIntoTree(*m_view, m_files.RealPath("top"));
         ASSERT_NE(m_top, TreeItem::None);
     }
 
@@ -250,7 +244,7 @@ TEST_F(FileBrowserViewTest, CommandsActOnTheSelectedItemOnly)
     // Explore gets the folder's path; outside the file system an empty one.
     Tree().SelectItem(Tree().FirstChild(TreeItem::None));
     m_view->OnCommand(ID_EXPLORE);
-    EXPECT_EQ(m_view->explored, (std::vector<std::string>{Real(m_files.Path("top")), ""}));
+    EXPECT_EQ(m_view->explored, (std::vector<std::string>{m_files.RealPath("top"), ""}));
 }
 
 // Answers a message sent to the UI thread by calling back.
