@@ -1,7 +1,7 @@
 // Ctrl+C in the middle of larkspur-report's scan: during the walk and during
 // the comparison of two large identical files. The report must exit as
 // interrupted within a second and leave every file as it was. Its own
-// program, apart from the other hardening cases, so that the
+// program, apart from the report's other tests, so that the
 // thread-sanitizer run takes it (and only it) through the hand-off between
 // the signal, the UI thread and the worker.
 #include <chrono>
@@ -62,9 +62,10 @@ bool HoldsOpen(pid_t pid, const std::string& first, const std::string& second)
 }
 
 // Starts the report on folder with standard error on a terminal, waits for
-// the moment, sends SIGINT and waits up to 10 seconds for the exit.
-Interruption InterruptReport(const std::string& folder, When when, const std::string& first = {},
-                             const std::string& second = {})
+// the moment (Comparing: until it holds first and second open), sends
+// SIGINT and waits up to 10 seconds for the exit.
+Interruption InterruptReport(const std::string& folder, When when, const std::string& first,
+                             const std::string& second)
 {
     Interruption result;
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -153,36 +154,26 @@ protected:
         // second, so the signal always comes while the scan runs.
         ASSERT_TRUE(testsupport::MakeHugeTwins(m_files, "top", 8ull << 30, 200));
     }
-    std::string Top() const { return m_files.Path("top"); }
-    void ExpectInterruptedWithinASecond(const Interruption& interruption)
-    {
-        ASSERT_GE(interruption.milliseconds, 0) << "no exit\n" << interruption.terminal;
-        EXPECT_EQ(interruption.exitCode, 130) << interruption.terminal;
-        EXPECT_LT(interruption.milliseconds, ExitAllowanceMs());
-        std::printf("signal to exit: %ld ms\n", interruption.milliseconds);
-    }
 
     TempTree m_files;
 };
 
-TEST_F(ReportInterruptTest, CtrlCAsTheScanBeginsEndsItWithinASecond)
+TEST_F(ReportInterruptTest, CtrlCAsTheScanBeginsOrDuringAComparisonEndsItWithinASecond)
 {
-    const auto before = Snapshot(Top());
-    ExpectInterruptedWithinASecond(InterruptReport(Top(), When::FirstStatus));
-    EXPECT_EQ(Snapshot(Top()), before);
-}
-
-TEST_F(ReportInterruptTest, CtrlCDuringTheComparisonOfTwoLargeCopiesEndsItWithinASecond)
-{
-    const auto before = Snapshot(Top());
-    // The report names the files by their real paths.
-    char real[PATH_MAX];
-    ASSERT_NE(::realpath(Top().c_str(), real), nullptr);
-    const std::string top = real;
-    const Interruption interruption =
-        InterruptReport(Top(), When::Comparing, top + "/huge1", top + "/huge2");
-    ExpectInterruptedWithinASecond(interruption);
-    EXPECT_EQ(Snapshot(Top()), before);
+    const std::string top = m_files.Path("top");
+    // The report names the files it compares by their real paths.
+    const std::string real = m_files.RealPath("top");
+    const auto before = Snapshot(top);
+    for (const When when : {When::FirstStatus, When::Comparing}) {
+        SCOPED_TRACE(when == When::FirstStatus ? "as the scan begins" : "while comparing");
+        const Interruption interruption =
+            InterruptReport(top, when, real + "/huge1", real + "/huge2");
+        ASSERT_GE(interruption.milliseconds, 0) << "no exit\n" << interruption.terminal;
+        EXPECT_EQ(interruption.exitCode, 130) << interruption.terminal;
+        EXPECT_LT(interruption.milliseconds, ExitAllowanceMs());
+        std::printf("signal to exit: %ld ms\n", interruption.milliseconds);
+        EXPECT_EQ(Snapshot(top), before);
+    }
 }
 
 }  // namespace
