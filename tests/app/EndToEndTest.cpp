@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-#include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -28,6 +27,7 @@
 #include "support/AppTestMain.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
+#include "support/TreeClicks.h"
 #include "tree/LarkspurBrowserView.h"
 
 namespace {
@@ -89,10 +89,8 @@ protected:
         std::int64_t size = 0;
         for (const auto& entry : fs::recursive_directory_iterator(folder)) {
             if (entry.is_symlink() || !entry.is_regular_file()) continue;
-            {
-                space += DiskSpaceOf(entry.path(), unit);
-                size += static_cast<std::int64_t>(entry.file_size());
-            }
+            space += DiskSpaceOf(entry.path(), unit);
+            size += static_cast<std::int64_t>(entry.file_size());
         }
         return {space, size};
     }
@@ -105,18 +103,8 @@ TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 {
     const TreeItem topItem = FolderPopulation::BringPathIntoTree(Tree(), m_top.string());
     ASSERT_NE(topItem, TreeItem::None);
-    // Open its ancestors in the view, as the user would to reach it.
-    std::vector<TreeItem> ancestors;
-    for (TreeItem item = Tree().Tree().Parent(topItem); item != TreeItem::None;
-         item = Tree().Tree().Parent(item))
-        ancestors.insert(ancestors.begin(), item);
-    for (TreeItem item : ancestors) Tree().expand(Tree().Tree().IndexOf(item));
-    Tree().scrollTo(Tree().Tree().IndexOf(topItem));
-    QApplication::processEvents();
-    const QRect label = Tree().visualRect(Tree().Tree().IndexOf(topItem));
-    ASSERT_TRUE(label.isValid());
-    const QPoint onLabel(label.left() + Tree().iconSize().width() + 10, label.center().y());
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, onLabel);
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                      testsupport::LabelPoint(Tree(), topItem));
     ASSERT_TRUE(Tree().IsScanning());
     ASSERT_TRUE(testsupport::PumpUntil([this] {
         return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0;

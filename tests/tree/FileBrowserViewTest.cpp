@@ -26,6 +26,7 @@
 #include "resources/CommandIds.h"
 #include "support/ModelRuleCheck.h"
 #include "support/TempTree.h"
+#include "support/TreeClicks.h"
 
 using namespace resources;
 
@@ -81,24 +82,8 @@ protected:
     TreeControl& Tree() { return m_view->Tree(); }
     QWidget* Viewport() { return m_view->viewport(); }
 
-    // The item's row, scrolled into sight (its ancestors opened).
-    QRect RowOf(TreeItem item)
-    {
-        const QModelIndex index = Tree().IndexOf(item);
-        // Opening the ancestors lays the tree out anew: scroll once more then.
-        m_view->scrollTo(index);
-        QCoreApplication::processEvents();
-        m_view->scrollTo(index);
-        return m_view->visualRect(index);
-    }
-    // A point dx right of where the item's icon begins (negative: on the
-    // expand button).
-    QPoint PointOn(TreeItem item, int dx)
-    {
-        const QRect rect = RowOf(item);
-        return {rect.left() + dx, rect.center().y()};
-    }
-    QPoint LabelPoint(TreeItem item) { return PointOn(item, m_view->iconSize().width() + 10); }
+    QPoint PointOn(TreeItem item, int dx) { return testsupport::PointOnRow(*m_view, item, dx); }
+    QPoint LabelPoint(TreeItem item) { return testsupport::LabelPoint(*m_view, item); }
 
     std::vector<std::string> ChildNames(TreeItem item)
     {
@@ -178,7 +163,8 @@ TEST_F(FileBrowserViewTest, RightClickSelectsAndPopulatesAndTheMenuFollows)
     EXPECT_EQ(m_view->menus, (std::vector<QPoint>{global, QPoint(-1, -1)}));
     // The menu key's menu opens at the selected item.
     const int y = Viewport()->mapFromGlobal(m_view->ContextMenuPoint(-1, -1)).y();
-    EXPECT_TRUE(y >= RowOf(m_top).top() && y <= RowOf(m_top).bottom());
+    const QRect row = m_view->visualRect(Tree().IndexOf(m_top));
+    EXPECT_TRUE(y >= row.top() && y <= row.bottom());
 }
 
 TEST_F(FileBrowserViewTest, QuietSelectionDoesNotRepopulateTheParentsItOpens)

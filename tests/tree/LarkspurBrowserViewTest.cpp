@@ -26,6 +26,7 @@
 #include "platform/MessageQueue.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
+#include "support/TreeClicks.h"
 #include "tree/FolderListDisplay.h"
 
 namespace {
@@ -246,12 +247,7 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
     ASSERT_TRUE(Dirs({"top/a"}));
     BringTopIntoTree();
     m_view.resize(600, 400);  // laid out, not shown: nothing paints
-    const QModelIndex index = m_view.Tree().IndexOf(m_top);
-    m_view.scrollTo(index);  // opens the ancestors, which lays the tree out anew
-    QCoreApplication::processEvents();
-    m_view.scrollTo(index);
-    const QRect rect = m_view.visualRect(index);
-    const QPoint onLabel(rect.left() + m_view.iconSize().width() + 10, rect.center().y());
+    const QPoint onLabel = testsupport::LabelPoint(m_view, m_top);
 
     QTest::mouseClick(m_view.viewport(), Qt::LeftButton, Qt::ControlModifier, onLabel);
     QTest::mouseClick(m_view.viewport(), Qt::RightButton, {}, onLabel);
