@@ -139,13 +139,6 @@ protected:
         }
         ASSERT_EQ(control.SelectedCount(), static_cast<int>(names.size()));
     }
-    std::vector<std::string> SelectedNames() const
-    {
-        std::vector<std::string> names;
-        for (int row : List()->Control().SelectedItems())
-            names.push_back(QFile::encodeName(List()->Control().ItemText(row, 0)).toStdString());
-        return names;
-    }
     std::string TrashDir() const { return std::string(std::getenv("XDG_DATA_HOME")) + "/Trash"; }
 
     TempTree m_files;
