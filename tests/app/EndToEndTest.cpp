@@ -2,14 +2,10 @@
 // and the labels, the duplicate groups and the road from a copy back to its
 // folder and file agree with what is on the disk.
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <string>
 
-#include <sys/stat.h>
-#include <sys/statvfs.h>
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -25,6 +21,7 @@
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "support/AppTestMain.h"
+#include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "support/TreeClicks.h"
@@ -42,16 +39,6 @@ std::string Bytes(std::size_t count, unsigned seed)
         bytes[i] = static_cast<char>(seed >> 16);
     }
     return bytes;
-}
-
-// The space a file takes as the file system reports it: its size rounded up
-// to the volume's allocation unit, or its occupied blocks when they are fewer.
-std::int64_t DiskSpaceOf(const fs::path& file, std::int64_t unit)
-{
-    struct stat status {};
-    if (::lstat(file.c_str(), &status) != 0) return 0;
-    const std::int64_t rounded = (status.st_size + unit - 1) / unit * unit;
-    return std::min<std::int64_t>(rounded, static_cast<std::int64_t>(status.st_blocks) * 512);
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -79,22 +66,6 @@ protected:
 
     LarkspurBrowserView& Tree() { return *TheMainView->Tree(); }
 
-    // The folder's subtree on disk: (disk space, size).
-    std::pair<std::int64_t, std::int64_t> OnDisk(const fs::path& folder)
-    {
-        struct statvfs volume {};
-        ::statvfs(folder.c_str(), &volume);
-        const std::int64_t unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
-        std::int64_t space = 0;
-        std::int64_t size = 0;
-        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            if (entry.is_symlink() || !entry.is_regular_file()) continue;
-            space += DiskSpaceOf(entry.path(), unit);
-            size += static_cast<std::int64_t>(entry.file_size());
-        }
-        return {space, size};
-    }
-
     TempTree m_files;
     fs::path m_top;
 };
@@ -113,22 +84,25 @@ TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     // Every folder's label shows its subtree's disk space; its record holds
     // the subtree's size too.
     auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
-    std::vector<std::pair<FolderRecord*, fs::path>> folders{{top, m_top}};
+    const auto onDisk = testsupport::FolderTotalsOnDisk(m_top.string());
+    std::vector<std::pair<FolderRecord*, std::string>> folders{{top, ""}};
     for (std::size_t i = 0; i < folders.size(); ++i) {
-        auto [record, path] = folders[i];
-        const auto [space, size] = OnDisk(path);
-        ASSERT_TRUE(record->Has(FolderRecord::TreeSizeKnown)) << path;
-        EXPECT_EQ(record->treeDiskSpace.Bytes(), space) << path;
-        EXPECT_EQ(record->treeSize.Bytes(), size) << path;
+        auto [record, relative] = folders[i];
+        SCOPED_TRACE(relative);
+        ASSERT_EQ(onDisk.count(relative), 1u);
+        const testsupport::FolderTotals& expected = onDisk.at(relative);
+        ASSERT_TRUE(record->Has(FolderRecord::TreeSizeKnown));
+        EXPECT_EQ(record->treeDiskSpace.Bytes(), expected.diskSpace);
+        EXPECT_EQ(record->treeSize.Bytes(), expected.size);
         EXPECT_TRUE(Tree().Tree().ItemText(record->item).contains(
-            QString::fromStdString(FileSize::FromBytes(space).ToString())))
-            << path;
+            QString::fromStdString(FileSize::FromBytes(expected.diskSpace).ToString())));
         for (TreeItemRecord* child = Tree().FirstChildRecord(*record); child != nullptr;
              child = Tree().NextSiblingRecord(*child)) {
-            folders.emplace_back(static_cast<FolderRecord*>(child), path / child->name);
+            folders.emplace_back(static_cast<FolderRecord*>(child),
+                                 relative.empty() ? child->name : relative + "/" + child->name);
         }
     }
-    EXPECT_EQ(folders.size(), 5u);  // top, a, a/b, c, docs
+    EXPECT_EQ(folders.size(), onDisk.size());  // top, a, a/b, c, docs
 
     // Exactly the identical files form groups: not the near copy, not the
     // empty files.
