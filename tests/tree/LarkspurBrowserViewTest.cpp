@@ -17,13 +17,12 @@
 
 #include "engine/DupFileList.h"
 #include "engine/DuplicatesDisplay.h"
-#include "engine/FindSizeTask.h"
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
 #include "framework/SizeTextSource.h"
-#include "platform/DirectorySearch.h"
 #include "platform/MessageQueue.h"
+#include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "support/TreeClicks.h"
@@ -168,26 +167,14 @@ protected:
                    !m_main.statusTexts.empty() && m_main.statusTexts.back().empty();
         });
     }
-    // The label of a folder whose subtree's size is known, read from the disk.
+    // The label of a folder whose subtree's size is known, worked out from
+    // the files.
     QString SizedLabel(const std::string& relative)
     {
-        FileSize total;
-        std::vector<std::string> folders{m_files.Path(relative) + "/"};
-        while (!folders.empty()) {
-            const std::string folder = folders.back();
-            folders.pop_back();
-            platform::DirectorySearch search;
-            platform::FindData entry;
-            for (bool more = search.Start(folder + "*", entry); more; more = search.Next(entry)) {
-                if (!entry.IsDirectory()) {
-                    total += AllocatedSize(entry, Record("top")->clusterSize);
-                } else if (entry.name != "." && entry.name != "..") {
-                    folders.push_back(folder + entry.name + "/");
-                }
-            }
-        }
-        return "[" + QString::fromStdString(total.ToString()) + "] " +
-               QString::fromStdString(std::filesystem::path(relative).filename());
+        const auto totals = testsupport::FolderTotalsOnDisk(m_files.Path(relative));
+        return "[" +
+               QString::fromStdString(FileSize::FromBytes(totals.at("").diskSpace).ToString()) +
+               "] " + QString::fromStdString(std::filesystem::path(relative).filename());
     }
     // Every folder of top's subtree in the tree.
     std::vector<FolderRecord*> Subtree()
