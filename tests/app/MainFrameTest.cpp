@@ -20,7 +20,6 @@
 #include "framework/CommandRouter.h"
 #include "framework/ScanControl.h"
 #include "platform/MessageQueue.h"
-#include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "support/AppTestMain.h"
@@ -214,9 +213,9 @@ TEST_F(MainFrameTest, TheMenuEntryTogglesTheScanModeAndTheButtonsRepeatTheirSwit
         std::vector<bool> states;
         bool findDuplicates;
     } steps[] = {
-        {ID_SCAN_SIZE_ONLY, sizeOnly, false},      {ID_SCAN_SIZE_ONLY, searching, true},
-        {ID_SCAN_SIZE, sizeOnly, false},           {ID_SCAN_SIZE, sizeOnly, false},
-        {ID_SCAN_DUPLICATES, searching, true},     {ID_SCAN_DUPLICATES, searching, true},
+        {ID_SCAN_SIZE_ONLY, sizeOnly, false},  {ID_SCAN_SIZE_ONLY, searching, true},
+        {ID_SCAN_SIZE, sizeOnly, false},       {ID_SCAN_SIZE, sizeOnly, false},
+        {ID_SCAN_DUPLICATES, searching, true}, {ID_SCAN_DUPLICATES, searching, true},
     };
     for (const auto& step : steps) {
         Action(step.command)->trigger();
@@ -274,19 +273,6 @@ TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
     EXPECT_TRUE(m_frame->MessageText().startsWith(QStringLiteral("Scanning: /tmp/")));
 }
 
-TEST_F(MainFrameTest, StatusTextPostedThroughTheQueueWaitsForAnOpenModalLoop)
-{
-    platform::MessageQueue& queue = platform::MessageQueue::Instance();
-    {
-        platform::ModalScope modal;
-        queue.PostText(m_frame->Handle(), UM_STATUS_TEXT, "Scanning: /var/tmp", 0);
-        queue.DispatchPending();
-        EXPECT_EQ(m_frame->MessageText(), StringTable::Load(IDS_IDLE_PROMPT));
-    }
-    queue.DispatchPending();
-    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /var/tmp"));
-}
-
 TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
 {
     // The tree, the file list and the two duplicate lists, in F6 order.
@@ -310,7 +296,4 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunApplicationTests(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunApplicationTests(argc, argv); }

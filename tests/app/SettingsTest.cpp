@@ -109,7 +109,4 @@ TEST_F(SettingsTest, ChoosingAFormatRedrawsWritesAndChecksEvenWhenItIsCurrent)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunApplicationTests(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunApplicationTests(argc, argv); }

@@ -70,7 +70,6 @@ std::map<std::string, FolderTotals> ParseSizes(const std::string& out)
     return sizes;
 }
 
-
 class WindowHardeningTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -13,10 +13,7 @@ namespace {
 
 class TreeControlTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_rules = std::make_unique<testsupport::ModelRuleCheck>(&m_tree);
-    }
+    void SetUp() override { m_rules = std::make_unique<testsupport::ModelRuleCheck>(&m_tree); }
     void TearDown() override
     {
         EXPECT_EQ(m_rules->Finish(), 0) << "the model broke a rule of QAbstractItemModel";

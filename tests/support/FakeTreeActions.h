@@ -23,7 +23,10 @@ public:
         wentTo.push_back(&copy);
     }
     void StopScanning() override { calls.push_back("StopScanning"); }
-    void PopulateAndSelect(FolderRecord& folder) override { calls.push_back("Enter " + folder.name); }
+    void PopulateAndSelect(FolderRecord& folder) override
+    {
+        calls.push_back("Enter " + folder.name);
+    }
     void ExploreFolder(FolderRecord& folder) override { calls.push_back("Explore " + folder.name); }
     void ClearFolderData(FolderRecord& folder) override { calls.push_back("Clear " + folder.name); }
 };

@@ -34,7 +34,6 @@
 
 namespace testsupport {
 
-
 inline bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 inline std::string Contents(const std::string& path)

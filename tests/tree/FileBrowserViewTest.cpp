@@ -32,7 +32,6 @@ using namespace resources;
 
 namespace {
 
-
 // A tree view that notes what its hooks were asked, one line per call.
 class RecordingView : public FileBrowserView {
 public:

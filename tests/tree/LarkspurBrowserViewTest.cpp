@@ -30,7 +30,6 @@
 
 namespace {
 
-
 // Sizes as plain byte counts, unpadded, so labels are easy to predict.
 class PlainSizes : public framework::SizeTextSource {
 public:
