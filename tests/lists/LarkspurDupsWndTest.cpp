@@ -280,7 +280,7 @@ TEST_F(DupsWindowTest, ShowCopySelectsGroupAndCopy)
     EXPECT_EQ(Copies().ShownGroup(), nullptr);
 }
 
-TEST_F(DupsWindowTest, LayoutKeysAndClicks)
+TEST_F(DupsWindowTest, LayoutAndAClickOnACopy)
 {
     m_window.resize(800, 300);
     m_window.show();
