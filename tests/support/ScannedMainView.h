@@ -75,7 +75,12 @@ protected:
         m_view->SetProtectSystemFiles(true);
         m_topItem = FolderPopulation::BringPathIntoTree(*Tree(), m_top);
         ASSERT_NE(m_topItem, TreeItem::None);
-        Scan("top");
+        // A click on it, then the scan to its end.
+        Tree()->PopulateChildren(m_topItem);
+        Tree()->OnItemClicked(*Record("top"), false);
+        ASSERT_TRUE(testsupport::PumpUntil([this] {
+            return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
+        }));
         ASSERT_TRUE(Record("top")->Has(FolderRecord::TreeSizeKnown));
     }
     void TearDown() override
@@ -87,15 +92,6 @@ protected:
     LarkspurBrowserView* Tree() const { return m_view->Tree(); }
     LarkspurListView* List() const { return m_view->FileList(); }
 
-    // A click on the folder, then the scan to its end.
-    void Scan(const std::string& relative)
-    {
-        Tree()->PopulateChildren(Record(relative)->item);
-        Tree()->OnItemClicked(*Record(relative), false);
-        ASSERT_TRUE(testsupport::PumpUntil([this] {
-            return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
-        }));
-    }
     // The record of "top/..."; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative) const
     {
