@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ModelRuleCheck.h"
-
 #include <QPersistentModelIndex>
 
 #include <map>
 #include <vector>
+
+#include "support/ModelRuleCheck.h"
 
 namespace {
 
