@@ -14,18 +14,13 @@
 #include <limits.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "support/ChildProcess.h"
 #include "support/HostileTree.h"
 #include "support/TempTree.h"
-
-extern char** environ;
 
 namespace {
 
@@ -70,22 +65,13 @@ Interruption InterruptReport(const std::string& folder, When when, const std::st
     Interruption result;
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return result;
-    const std::string terminal = ::ptsname(master);
-    std::string program = LARKSPUR_REPORT_PROGRAM;
-    std::string path = folder;
-    char* argv[] = {program.data(), path.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
-    pid_t child = -1;
-    const int failed = ::posix_spawn(&child, argv[0], &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    testsupport::StartedChild child({LARKSPUR_REPORT_PROGRAM, folder}, -1, terminal);
+    if (terminal >= 0) ::close(terminal);
+    if (terminal < 0 || !child.Started()) {
         ::close(master);
         return result;
     }
-    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
 
     // Reads what the report writes, waiting up to timeoutMs for some.
     char buffer[4096];
@@ -103,26 +89,23 @@ Interruption InterruptReport(const std::string& folder, When when, const std::st
     }
     // The worker opens the files without telling anyone: look at the
     // report's descriptors between reads of its output.
-    while (when == When::Comparing && !HoldsOpen(child, first, second) &&
+    while (when == When::Comparing && !HoldsOpen(child.Pid(), first, second) &&
            std::chrono::steady_clock::now() < deadline) {
         readSome(10);
     }
 
     const auto sent = std::chrono::steady_clock::now();
-    ::kill(child, SIGINT);
-    pollfd exited{pidFd, POLLIN, 0};
-    const bool ended = pidFd >= 0 && ::poll(&exited, 1, 10000) == 1;
+    child.Signal(SIGINT);
+    const bool ended = child.WaitForExit(10000);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - sent);
-    if (!ended) ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    child.Signal(SIGKILL);
+    child.WaitForExit(-1);
     while (readSome(0)) {
     }
-    if (pidFd >= 0) ::close(pidFd);
     ::close(master);
     if (ended) result.milliseconds = static_cast<long>(took.count());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.exitCode = child.ExitCode();
     return result;
 }
 
