@@ -24,7 +24,7 @@
 #include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
-#include "support/TreeClicks.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
 
 namespace {

@@ -34,7 +34,7 @@
 #include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
-#include "support/TreeClicks.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
 
 namespace {
@@ -119,18 +119,7 @@ protected:
     // when the tree does not hold it.
     FolderRecord* Record(const std::string& relative) const
     {
-        TreeItemRecord* record = m_topRecord;
-        std::size_t start = 0;
-        while (record != nullptr && start < relative.size()) {
-            std::size_t end = relative.find('/', start);
-            if (end == std::string::npos) end = relative.size();
-            const std::string name = relative.substr(start, end - start);
-            record = Tree().FirstChildRecord(*record);
-            while (record != nullptr && record->name != name)
-                record = Tree().NextSiblingRecord(*record);
-            start = end + 1;
-        }
-        return static_cast<FolderRecord*>(record);
+        return testsupport::RecordBelow(Tree(), m_topRecord, relative);
     }
 
     // The totals the tree holds for the folder at relative and every folder

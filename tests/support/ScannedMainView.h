@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -29,6 +28,7 @@
 #include "platform/FileQueries.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
 #include "tree/TreeItemRecord.h"
 
@@ -95,14 +95,8 @@ protected:
     // The record of "top/..."; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative) const
     {
-        TreeItemRecord* record = Tree()->RecordOf(m_topItem);
-        const std::filesystem::path path(relative);
-        for (auto it = std::next(path.begin()); it != path.end() && record; ++it) {
-            record = Tree()->FirstChildRecord(*record);
-            while (record && record->name != it->string())
-                record = Tree()->NextSiblingRecord(*record);
-        }
-        return static_cast<FolderRecord*>(record);
+        return RecordBelow(*Tree(), Tree()->RecordOf(m_topItem),
+                           relative.size() > 4 ? relative.substr(4) : "");
     }
     std::string Path(const std::string& relative) const { return m_top + relative.substr(3); }
     DupMember* Member(const std::string& folder, const std::string& name) const

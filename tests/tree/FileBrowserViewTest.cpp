@@ -26,7 +26,7 @@
 #include "resources/CommandIds.h"
 #include "support/ModelRuleCheck.h"
 #include "support/TempTree.h"
-#include "support/TreeClicks.h"
+#include "support/TreeViewHelpers.h"
 
 using namespace resources;
 

@@ -25,7 +25,7 @@
 #include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
-#include "support/TreeClicks.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/FolderListDisplay.h"
 
 namespace {
@@ -139,15 +139,8 @@ protected:
     // The record of "top/a/b"; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative)
     {
-        TreeItemRecord* record = m_view.RecordOf(m_top);
-        const std::filesystem::path path(relative);
-        for (auto it = std::next(path.begin()); it != path.end() && record; ++it) {
-            record = m_view.FirstChildRecord(*record);
-            while (record && record->name != it->string()) {
-                record = m_view.NextSiblingRecord(*record);
-            }
-        }
-        return static_cast<FolderRecord*>(record);
+        return testsupport::RecordBelow(m_view, m_view.RecordOf(m_top),
+                                        relative.size() > 4 ? relative.substr(4) : "");
     }
     QString Label(const std::string& relative)
     {
