@@ -1,17 +1,12 @@
 // The whole program on a scratch corpus: a click on its top folder scans it,
-// and the labels, the duplicate groups and the road from a copy back to its
-// folder and file agree with what is on the disk.
+// and its label, the duplicate groups and the road from a copy back to its
+// folder and file agree with what is on the disk; Escape stops the scan
+// from every pane.
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <string>
 
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-
-#include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -26,8 +21,10 @@
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "support/AppTestMain.h"
+#include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
 
 namespace {
@@ -42,16 +39,6 @@ std::string Bytes(std::size_t count, unsigned seed)
         bytes[i] = static_cast<char>(seed >> 16);
     }
     return bytes;
-}
-
-// The space a file takes as the file system reports it: its size rounded up
-// to the volume's allocation unit, or its occupied blocks when they are fewer.
-std::int64_t DiskSpaceOf(const fs::path& file, std::int64_t unit)
-{
-    struct stat status {};
-    if (::lstat(file.c_str(), &status) != 0) return 0;
-    const std::int64_t rounded = (status.st_size + unit - 1) / unit * unit;
-    return std::min<std::int64_t>(rounded, static_cast<std::int64_t>(status.st_blocks) * 512);
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -79,24 +66,6 @@ protected:
 
     LarkspurBrowserView& Tree() { return *TheMainView->Tree(); }
 
-    // The folder's subtree on disk: (disk space, size).
-    std::pair<std::int64_t, std::int64_t> OnDisk(const fs::path& folder)
-    {
-        struct statvfs volume {};
-        ::statvfs(folder.c_str(), &volume);
-        const std::int64_t unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
-        std::int64_t space = 0;
-        std::int64_t size = 0;
-        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            if (entry.is_symlink() || !entry.is_regular_file()) continue;
-            {
-                space += DiskSpaceOf(entry.path(), unit);
-                size += static_cast<std::int64_t>(entry.file_size());
-            }
-        }
-        return {space, size};
-    }
-
     TempTree m_files;
     fs::path m_top;
 };
@@ -105,42 +74,20 @@ TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 {
     const TreeItem topItem = FolderPopulation::BringPathIntoTree(Tree(), m_top.string());
     ASSERT_NE(topItem, TreeItem::None);
-    // Open its ancestors in the view, as the user would to reach it.
-    std::vector<TreeItem> ancestors;
-    for (TreeItem item = Tree().Tree().Parent(topItem); item != TreeItem::None;
-         item = Tree().Tree().Parent(item))
-        ancestors.insert(ancestors.begin(), item);
-    for (TreeItem item : ancestors) Tree().expand(Tree().Tree().IndexOf(item));
-    Tree().scrollTo(Tree().Tree().IndexOf(topItem));
-    QApplication::processEvents();
-    const QRect label = Tree().visualRect(Tree().Tree().IndexOf(topItem));
-    ASSERT_TRUE(label.isValid());
-    const QPoint onLabel(label.left() + Tree().iconSize().width() + 10, label.center().y());
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, onLabel);
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                      testsupport::LabelPoint(Tree(), topItem));
     ASSERT_TRUE(Tree().IsScanning());
-    ASSERT_TRUE(testsupport::PumpUntil([this] {
-        return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0;
-    }));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [this] { return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
 
-    // Every folder's label shows its subtree's disk space; its record holds
-    // the subtree's size too.
-    auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
-    std::vector<std::pair<FolderRecord*, fs::path>> folders{{top, m_top}};
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        auto [record, path] = folders[i];
-        const auto [space, size] = OnDisk(path);
-        ASSERT_TRUE(record->Has(FolderRecord::TreeSizeKnown)) << path;
-        EXPECT_EQ(record->treeDiskSpace.Bytes(), space) << path;
-        EXPECT_EQ(record->treeSize.Bytes(), size) << path;
-        EXPECT_TRUE(Tree().Tree().ItemText(record->item).contains(
-            QString::fromStdString(FileSize::FromBytes(space).ToString())))
-            << path;
-        for (TreeItemRecord* child = Tree().FirstChildRecord(*record); child != nullptr;
-             child = Tree().NextSiblingRecord(*child)) {
-            folders.emplace_back(static_cast<FolderRecord*>(child), path / child->name);
-        }
-    }
-    EXPECT_EQ(folders.size(), 5u);  // top, a, a/b, c, docs
+    // The top folder's label shows its subtree's disk space (every folder's
+    // totals against the disk: the window's hardening test).
+    const auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
+    const auto onDisk = testsupport::FolderTotalsOnDisk(m_top.string()).at("");
+    EXPECT_EQ(top->treeSize.Bytes(), onDisk.size);
+    EXPECT_EQ(top->treeDiskSpace.Bytes(), onDisk.diskSpace);
+    EXPECT_TRUE(Tree().Tree().ItemText(topItem).contains(
+        QString::fromStdString(FileSize::FromBytes(onDisk.diskSpace).ToString())));
 
     // Exactly the identical files form groups: not the near copy, not the
     // empty files.
@@ -177,8 +124,9 @@ TEST_F(EndToEndTest, EscapeStopsTheScanFromEveryPane)
     ASSERT_NE(topItem, TreeItem::None);
     auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
     LarkspurDupsWnd& dups = *TheMainView->DupsPane();
-    for (QWidget* pane : std::initializer_list<QWidget*>{
-             TheMainView, &Tree(), TheMainView->FileList(), &dups.GroupsList(), &dups.CopiesList()}) {
+    for (QWidget* pane :
+         std::initializer_list<QWidget*>{TheMainView, &Tree(), TheMainView->FileList(),
+                                         &dups.GroupsList(), &dups.CopiesList()}) {
         Tree().ResetAll();
         Tree().OnItemClicked(*top, false);
         ASSERT_TRUE(Tree().IsScanning()) << pane->metaObject()->className();
@@ -192,7 +140,4 @@ TEST_F(EndToEndTest, EscapeStopsTheScanFromEveryPane)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunApplicationTests(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunApplicationTests(argc, argv); }

@@ -182,21 +182,16 @@ TEST_F(FolderCommandsTest, AFileWhoseOutsideCopyChangedOrWentAfterTheScanIsNever
     EXPECT_EQ(Contents(Path("top/b/x2.txt")), "ex");
 }
 
-TEST_F(FolderCommandsTest, TheCopiesOfTheChainNeverCountAsEachOthersLastCopy)
+TEST_F(FolderCommandsTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLastCopy)
 {
-    // The outside rule with every outside copy gone: q's inside copies are
-    // not candidates, so they keep a/q.txt and c/q.txt; but a candidate set
-    // that holds every copy of a group keeps nothing.
+    // A candidate set that holds every copy of a group keeps nothing.
     std::vector<DupMember*> everyCopy;
     for (const DupLink* link = Member("top/a", "q.txt")->group->members; link; link = link->next)
         everyCopy.push_back(link->member);
     std::vector<DupMember*> leftOut;
     EXPECT_TRUE(DeleteDuplicatesDialog::LastCopyCheck(everyCopy, leftOut).empty());
     EXPECT_EQ(leftOut.size(), 4u);
-}
 
-TEST_F(FolderCommandsTest, AHardLinkOfTheCandidateIsNoCopyOfIt)
-{
     // The same file under another name, as a folder standing under two
     // records would show it: deleting the candidate would leave no copy.
     ASSERT_TRUE(m_files.MakeHardLink("top/a/link.txt", "top/b/x2.txt"));
@@ -206,8 +201,7 @@ TEST_F(FolderCommandsTest, AHardLinkOfTheCandidateIsNoCopyOfIt)
     group.InsertMemberLink(new DupLink{nullptr, &candidate});
     group.InsertMemberLink(new DupLink{nullptr, &link});
     candidate.group = link.group = &group;
-
-    std::vector<DupMember*> leftOut;
+    leftOut.clear();
     EXPECT_TRUE(DeleteDuplicatesDialog::LastCopyCheck({&candidate}, leftOut).empty());
     EXPECT_EQ(leftOut, std::vector<DupMember*>{&candidate});
 }
@@ -278,23 +272,23 @@ TEST_F(FolderCommandsTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksTo
     EXPECT_EQ(Record("top/b")->duplicates, nullptr);
 }
 
-TEST_F(FolderCommandsTest, TheFolderMenuOpensAtTheKeyboardPositionWithItsEntries)
+TEST_F(FolderCommandsTest, TheFolderMenuOpensWhereTheTreeSaysAKeyboardMenuGoes)
 {
+    // Its entries and their routing are the command router's tests; where
+    // the point lies, the tree view's.
     framework::CommandRouter router(m_view.get());
     Tree()->SetCommandRouter(&router);
-    QStringList entries;
+    QString title;
     QPoint at;
     QTimer::singleShot(0, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
+        title = menu->title();
         at = menu->pos();
-        for (const QAction* action : menu->actions())
-            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
         menu->close();
     });
     Tree()->ShowFolderMenu(-1, -1);
-    EXPECT_EQ(entries, (QStringList{"Explore", "-", "Delete", "Delete Duplicates...", "-",
-                                    "Clear Folder Data"}));
+    EXPECT_EQ(title, QStringLiteral("Folder Menu"));
     EXPECT_EQ(at, Tree()->ContextMenuPoint(-1, -1));
     Tree()->SetCommandRouter(nullptr);
 }

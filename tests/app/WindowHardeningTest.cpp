@@ -6,7 +6,6 @@
 // files; the file list must show the odd folders' files as they are; and
 // nothing on disk may change.
 
-#include <climits>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -14,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -36,6 +34,7 @@
 #include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
 
 namespace {
@@ -71,26 +70,6 @@ std::map<std::string, FolderTotals> ParseSizes(const std::string& out)
     return sizes;
 }
 
-std::string Real(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) != nullptr ? resolved : "";
-}
-
-// A path for failure messages: the bytes that are not plain text escaped.
-std::string Printable(const std::string& path)
-{
-    std::ostringstream out;
-    for (const unsigned char c : path) {
-        if (c >= 0x20 && c < 0x7f) {
-            out << c;
-        } else {
-            out << "\\x" << std::hex << static_cast<int>(c) << std::dec;
-        }
-    }
-    return out.str();
-}
-
 class WindowHardeningTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -119,24 +98,12 @@ protected:
     // until the scan has ended and the frame shows the idle prompt again.
     void ClickTopAndScanToTheEnd()
     {
-        m_top = Real(m_files.Path("top"));
+        m_top = m_files.RealPath("top");
         const TreeItem item = FolderPopulation::BringPathIntoTree(Tree(), m_top);
         ASSERT_NE(item, TreeItem::None);
         m_topRecord = static_cast<FolderRecord*>(Tree().RecordOf(item));
-        // Open its ancestors in the view, as the user would to reach it,
-        // and click on its label.
-        std::vector<TreeItem> ancestors;
-        for (TreeItem above = Tree().Tree().Parent(item); above != TreeItem::None;
-             above = Tree().Tree().Parent(above))
-            ancestors.insert(ancestors.begin(), above);
-        for (TreeItem above : ancestors) Tree().expand(Tree().Tree().IndexOf(above));
-        Tree().scrollTo(Tree().Tree().IndexOf(item));
-        QApplication::processEvents();
-        const QRect label = Tree().visualRect(Tree().Tree().IndexOf(item));
-        ASSERT_TRUE(label.isValid());
-        QTest::mouseClick(
-            Tree().viewport(), Qt::LeftButton, {},
-            QPoint(label.left() + Tree().iconSize().width() + 10, label.center().y()));
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                          testsupport::LabelPoint(Tree(), item));
         ASSERT_TRUE(Tree().IsScanning());
         ASSERT_TRUE(testsupport::PumpUntil(
             [this] { return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0; },
@@ -152,65 +119,34 @@ protected:
     // when the tree does not hold it.
     FolderRecord* Record(const std::string& relative) const
     {
-        TreeItemRecord* record = m_topRecord;
-        std::size_t start = 0;
-        while (record != nullptr && start < relative.size()) {
-            std::size_t end = relative.find('/', start);
-            if (end == std::string::npos) end = relative.size();
-            const std::string name = relative.substr(start, end - start);
-            record = Tree().FirstChildRecord(*record);
-            while (record != nullptr && record->name != name)
-                record = Tree().NextSiblingRecord(*record);
-            start = end + 1;
-        }
-        return static_cast<FolderRecord*>(record);
+        return testsupport::RecordBelow(Tree(), m_topRecord, relative);
     }
 
-    // Every folder record below top by relative path, with its totals; a
-    // record whose totals are not known is missing.
-    std::map<std::string, FolderTotals> TotalsInTheTree() const
+    // The totals the tree holds for the folder at relative and every folder
+    // below it, by path relative to that folder (itself: ""); a folder whose
+    // totals are not known is missing.
+    std::map<std::string, FolderTotals> TotalsInTheTree(const std::string& relative = {}) const
     {
         std::map<std::string, FolderTotals> found;
-        std::vector<std::pair<const FolderRecord*, std::string>> pending{{m_topRecord, ""}};
+        std::vector<std::pair<const FolderRecord*, std::string>> pending{{Record(relative), ""}};
         while (!pending.empty()) {
-            const auto [record, relative] = pending.back();
+            const auto [record, below] = pending.back();
             pending.pop_back();
+            if (record == nullptr) continue;
             if (record->Has(FolderRecord::TreeSizeKnown))
-                found[relative] = {record->treeSize.Bytes(), record->treeDiskSpace.Bytes()};
+                found[below] = {record->treeSize.Bytes(), record->treeDiskSpace.Bytes()};
             for (TreeItemRecord* child = Tree().FirstChildRecord(*record); child != nullptr;
                  child = Tree().NextSiblingRecord(*child)) {
                 pending.emplace_back(static_cast<const FolderRecord*>(child),
-                                     relative.empty() ? child->name : relative + "/" + child->name);
+                                     below.empty() ? child->name : below + "/" + child->name);
             }
         }
         return found;
     }
-
-    // The folders whose totals differ between the tree and the disk
-    // (below the relative folder under, "" for all), for the failure message.
-    std::vector<std::string> Differences(const std::string& under = {}) const
+    // The same, worked out from the files.
+    std::map<std::string, FolderTotals> TotalsOnDisk(const std::string& relative = {}) const
     {
-        const auto inTree = TotalsInTheTree();
-        const std::string root = under.empty() ? m_top : m_top + "/" + under;
-        const auto onDisk = testsupport::FolderTotalsOnDisk(root);
-        std::vector<std::string> differences;
-        for (const auto& [below, expected] : onDisk) {
-            const std::string relative =
-                under.empty() ? below : (below.empty() ? under : under + "/" + below);
-            const auto found = inTree.find(relative);
-            if (found == inTree.end()) {
-                differences.push_back(Printable(relative) + ": not in the tree or not sized");
-            } else if (!(found->second == expected)) {
-                differences.push_back(Printable(relative) + ": size " +
-                                      std::to_string(found->second.size) + " for " +
-                                      std::to_string(expected.size) + ", disk space " +
-                                      std::to_string(found->second.diskSpace) + " for " +
-                                      std::to_string(expected.diskSpace));
-            }
-        }
-        if (under.empty() && inTree.size() != onDisk.size())
-            differences.push_back("the tree holds folders that are not on disk");
-        return differences;
+        return testsupport::FolderTotalsOnDisk(relative.empty() ? m_top : m_top + "/" + relative);
     }
 
     // Lists the folder and checks the rows: its subfolders as the tree
@@ -218,8 +154,9 @@ protected:
     // length, its name shown as the file system's encoding decodes it.
     void ExpectListShowsTheFiles(const std::string& relative)
     {
+        SCOPED_TRACE(testing::PrintToString(relative));
         FolderRecord* folder = Record(relative);
-        ASSERT_NE(folder, nullptr) << Printable(relative);
+        ASSERT_NE(folder, nullptr);
         List().SetFolder(folder);
         ASSERT_EQ(List().ListedFolder(), folder);
         std::set<std::string> subfolders;
@@ -233,7 +170,7 @@ protected:
                 subfolders.insert(item->folder->name);
             } else {
                 EXPECT_TRUE(files.emplace(item->name, item->fileSize.Bytes()).second)
-                    << Printable(item->name) << " listed twice";
+                    << testing::PrintToString(item->name) << " listed twice";
             }
         }
         std::set<std::string> known;
@@ -241,9 +178,9 @@ protected:
              child = Tree().NextSiblingRecord(*child)) {
             known.insert(child->name);
         }
-        EXPECT_EQ(subfolders, known) << Printable(relative);
+        EXPECT_EQ(subfolders, known);
         const std::string path = relative.empty() ? m_top : m_top + "/" + relative;
-        EXPECT_EQ(files, testsupport::FilesOf(path)) << Printable(relative);
+        EXPECT_EQ(files, testsupport::FilesOf(path));
     }
 
     // The numbers of copies of the duplicate groups the duplicates window
@@ -267,7 +204,7 @@ TEST_F(WindowHardeningTest, SpecialFilesAndLinkLoopsAreCountedNeverOpened)
     ASSERT_TRUE(testsupport::MakeSpecialFilesAndLoops(m_files, "top"));
     const auto before = Snapshot(m_files.Path("top"));
     ClickTopAndScanToTheEnd();
-    EXPECT_EQ(Differences(), std::vector<std::string>{});
+    EXPECT_EQ(TotalsInTheTree(), TotalsOnDisk());
     ExpectListShowsTheFiles("");
     ExpectListShowsTheFiles("a");
     ExpectListShowsTheFiles("a/b");
@@ -281,7 +218,7 @@ TEST_F(WindowHardeningTest, NamesThatAreNotTextAreScannedAndListedAsTheyAre)
     ASSERT_TRUE(testsupport::MakeOddNames(m_files, "top"));
     const auto before = Snapshot(m_files.Path("top"));
     ClickTopAndScanToTheEnd();
-    EXPECT_EQ(Differences(), std::vector<std::string>{});
+    EXPECT_EQ(TotalsInTheTree(), TotalsOnDisk());
     ExpectListShowsTheFiles("");
     for (const std::string& name : testsupport::OddFolderNames()) ExpectListShowsTheFiles(name);
     EXPECT_EQ(GroupCounts(), (std::multiset<QString>{"3", "2"}));
@@ -294,7 +231,7 @@ TEST_F(WindowHardeningTest, NamesThatAreNotTextAreScannedAndListedAsTheyAre)
 TEST_F(WindowHardeningTest, UnreadablePartsCountAsWhatCanBeSeen)
 {
     ASSERT_TRUE(testsupport::MakeUnreadableParts(m_files, "top"));
-    const std::string top = Real(m_files.Path("top"));
+    const std::string top = m_files.RealPath("top");
     const auto before = Snapshot(top);
     testsupport::ChildOutcome outcome;
     {
@@ -317,7 +254,7 @@ TEST_F(WindowHardeningTest, DeepTreesAndPathsNearTheLimitAreScannedToTheBottom)
     ASSERT_TRUE(testsupport::MakeDeepAndLongPaths(m_files, "top"));
     const auto before = Snapshot(m_files.Path("top"));
     ClickTopAndScanToTheEnd();
-    EXPECT_EQ(Differences(), std::vector<std::string>{});
+    EXPECT_EQ(TotalsInTheTree(), TotalsOnDisk());
     const std::string deepest = testsupport::DeepestFolder("top");
     const std::string longest = testsupport::LongestFolder(m_files, "top");
     ExpectListShowsTheFiles(deepest.substr(4));
@@ -331,7 +268,7 @@ TEST_F(WindowHardeningTest, AFolderOfManyFilesIsCountedAndListedWhole)
 {
     ASSERT_TRUE(testsupport::MakeCrowdedFolder(m_files, "top/crowd", 100000));
     ClickTopAndScanToTheEnd();
-    EXPECT_EQ(Differences(), std::vector<std::string>{});
+    EXPECT_EQ(TotalsInTheTree(), TotalsOnDisk());
     ExpectListShowsTheFiles("crowd");
     EXPECT_EQ(List().Control().ItemCount(), 100000);
 }
@@ -353,7 +290,7 @@ TEST_F(WindowHardeningTest, FilesChangingDuringTheScanNeitherStopNorFoolIt)
         List().SetFolder(Record("churn"));
         EXPECT_GT(churn.Rounds(), 0u);
     }
-    EXPECT_EQ(Differences("stable"), std::vector<std::string>{});
+    EXPECT_EQ(TotalsInTheTree("stable"), TotalsOnDisk("stable"));
     ExpectListShowsTheFiles("stable/s7");
     EXPECT_EQ(Snapshot(m_files.Path("top/stable")), before);
 }

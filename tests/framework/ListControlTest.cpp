@@ -2,22 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
 
 #include <memory>
 #include <vector>
 
-namespace {
+#include "support/ModelRuleCheck.h"
 
-// Counts the warnings QAbstractItemModelTester reports.
-int g_modelWarnings = 0;
-void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg) {
-        ++g_modelWarnings;
-    }
-}
+namespace {
 
 // A record behind a row: a sort key and a name.
 struct Record {
@@ -38,18 +30,13 @@ class ListControlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        g_modelWarnings = 0;
-        m_previousHandler = qInstallMessageHandler(CountWarnings);
-        m_tester = std::make_unique<QAbstractItemModelTester>(
-            &m_list, QAbstractItemModelTester::FailureReportingMode::Warning);
+        m_rules = std::make_unique<testsupport::ModelRuleCheck>(&m_list);
         m_list.InsertColumn(0, {"Name", 140, Qt::AlignLeft});
         m_list.InsertColumn(1, {"Size", 80, Qt::AlignRight});
     }
     void TearDown() override
     {
-        m_tester.reset();
-        qInstallMessageHandler(m_previousHandler);
-        EXPECT_EQ(g_modelWarnings, 0) << "the model broke a rule of QAbstractItemModel";
+        EXPECT_EQ(m_rules->Finish(), 0) << "the model broke a rule of QAbstractItemModel";
     }
 
     // Appends one row per record, in order.
@@ -71,8 +58,7 @@ protected:
     }
 
     ListControl m_list;
-    std::unique_ptr<QAbstractItemModelTester> m_tester;
-    QtMessageHandler m_previousHandler = nullptr;
+    std::unique_ptr<testsupport::ModelRuleCheck> m_rules;
 };
 
 TEST_F(ListControlTest, RowsHoldWhatTheOwnerSet)
@@ -187,7 +173,7 @@ TEST_F(ListControlTest, SingleSelectionAndFocusMoveFromRowToRow)
 TEST_F(ListControlTest, SuspendedRedrawAnnouncesAHundredThousandRowsAtOnce)
 {
     constexpr int kRows = 100000;
-    m_tester.reset();  // it would re-read every row after each signal
+    m_rules->Finish();  // the tester would re-read every row after each signal
     int first = -1;
     int last = -1;
     int insertions = 0;

@@ -2,37 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
 
 #include <map>
 #include <vector>
 
-namespace {
+#include "support/ModelRuleCheck.h"
 
-// Counts the warnings QAbstractItemModelTester reports.
-int g_modelWarnings = 0;
-void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg) {
-        ++g_modelWarnings;
-    }
-}
+namespace {
 
 class TreeControlTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_modelWarnings = 0;
-        m_previousHandler = qInstallMessageHandler(CountWarnings);
-        m_tester = std::make_unique<QAbstractItemModelTester>(
-            &m_tree, QAbstractItemModelTester::FailureReportingMode::Warning);
-    }
+    void SetUp() override { m_rules = std::make_unique<testsupport::ModelRuleCheck>(&m_tree); }
     void TearDown() override
     {
-        m_tester.reset();
-        qInstallMessageHandler(m_previousHandler);
-        EXPECT_EQ(g_modelWarnings, 0) << "the model broke a rule of QAbstractItemModel";
+        EXPECT_EQ(m_rules->Finish(), 0) << "the model broke a rule of QAbstractItemModel";
     }
 
     std::vector<TreeItem> Children(TreeItem parent) const
@@ -46,8 +30,7 @@ protected:
     }
 
     TreeControl m_tree;
-    std::unique_ptr<QAbstractItemModelTester> m_tester;
-    QtMessageHandler m_previousHandler = nullptr;
+    std::unique_ptr<testsupport::ModelRuleCheck> m_rules;
 };
 
 TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)

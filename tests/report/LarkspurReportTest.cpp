@@ -1,21 +1,25 @@
 // larkspur-report as a user runs it: the lines it prints for scratch trees,
-// checked against the files, and how it answers bad arguments.
+// checked against the files, how it answers bad arguments, and trees that
+// try to break it (unreadable parts, great depths and path lengths). The
+// other hostile trees go through the same scan in the window's hardening
+// test; Ctrl+C in the middle: ReportInterruptTest.
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "support/TempTree.h"
 #include "report/ReportRunner.h"
+#include "support/HostileTree.h"
+#include "support/TempTree.h"
 
 namespace {
 
 using reporttest::ExpectedFolderLines;
 using reporttest::LinesStartingWith;
 using reporttest::RunReport;
+using testsupport::Snapshot;
 
 class LarkspurReportTest : public ::testing::Test {
 protected:
@@ -70,16 +74,25 @@ TEST_F(LarkspurReportTest, PrintsEveryFolderWithItsSubtreeTotalsInByteOrder)
 
 TEST_F(LarkspurReportTest, PrintsThePathAsGivenWithoutTrailingSeparators)
 {
-    ASSERT_TRUE(Dirs({"sub"}));
-    ASSERT_TRUE(File("sub/f", "abc"));
-
-    const auto slashes = RunReport({"--size-only", Top() + "//"});
-    ASSERT_EQ(slashes.exitCode, 0) << slashes.err;
-    EXPECT_EQ(LinesStartingWith(slashes.out, ""), ExpectedFolderLines(Top(), Top()));
-
-    const auto relative = RunReport({"--size-only", "top/"}, m_files.Root());
-    ASSERT_EQ(relative.exitCode, 0) << relative.err;
-    EXPECT_EQ(LinesStartingWith(relative.out, ""), ExpectedFolderLines(Top(), "top"));
+    ASSERT_TRUE(Dirs({"sub"}) && File("sub/f", "abc"));
+    ASSERT_TRUE(m_files.MakeDir("-dash") && m_files.MakeFile("-dash/f", "12345"));
+    const struct {
+        std::vector<std::string> arguments;
+        std::string workingDir;
+        std::string root;
+        std::string shownRoot;
+    } cases[] = {
+        {{"--size-only", Top() + "//"}, {}, Top(), Top()},
+        {{"--size-only", "top/"}, m_files.Root(), Top(), "top"},
+        // A path that looks like an option, after the marker.
+        {{"--size-only", "--", "-dash"}, m_files.Root(), m_files.Path("-dash"), "-dash"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const auto outcome = RunReport(c.arguments, c.workingDir);
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        EXPECT_EQ(LinesStartingWith(outcome.out, ""), ExpectedFolderLines(c.root, c.shownRoot));
+    }
 }
 
 TEST_F(LarkspurReportTest, ListsGroupsOfCopiesLargestFirstWithCopiesInByteOrder)
@@ -139,7 +152,7 @@ TEST_F(LarkspurReportTest, EscapesBackslashTabAndNewlineAndKeepsOtherBytesRaw)
                                         "copy\t" + t + "/odd\\\\name\\twith\\nnewline/copy\\n1"}));
 }
 
-TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLine)
+TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWithTheUsage)
 {
     ASSERT_TRUE(File("plain", "x"));
     const std::vector<std::vector<std::string>> bad{
@@ -152,34 +165,51 @@ TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLine)
         ASSERT_FALSE(outcome.err.empty());
         EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
     }
+
+    const auto help = RunReport({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: larkspur-report [--size-only] [--] PATH\n", 0), 0u);
 }
 
-TEST_F(LarkspurReportTest, TakesAPathThatLooksLikeAnOptionAfterTheMarker)
+// Root, as which the tests run here, reads everything: the report runs as
+// nobody over the unreadable parts.
+TEST_F(LarkspurReportTest, UnreadableFoldersAndFilesCountAsWhatCanBeSeen)
 {
-    ASSERT_TRUE(m_files.MakeDir("-dash"));
-    ASSERT_TRUE(m_files.MakeFile("-dash/f", "12345"));
-
-    const auto outcome = RunReport({"--size-only", "--", "-dash"}, m_files.Root());
+    ASSERT_TRUE(testsupport::MakeUnreadableParts(m_files, "top"));
+    const auto before = Snapshot(Top());
+    reporttest::Outcome outcome;
+    reporttest::Outcome closed;
+    {
+        const testsupport::AsUnprivileged unprivileged(Top());
+        if (!unprivileged.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
+        outcome = RunReport({Top()}, {}, unprivileged.Prefix());
+        closed = RunReport({Top() + "/closed"}, {}, unprivileged.Prefix());
+    }
+    ASSERT_FALSE(outcome.timedOut);
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(LinesStartingWith(outcome.out, ""),
-              ExpectedFolderLines(m_files.Path("-dash"), "-dash"));
+    EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"),
+              ExpectedFolderLines(Top(), Top(), testsupport::AsUnprivileged::Listable));
+    // The file nobody may read is no copy of anything.
+    EXPECT_EQ(
+        LinesStartingWith(outcome.out, "copy\t"),
+        (std::vector<std::string>{"copy\t" + Top() + "/copy", "copy\t" + Top() + "/open/copy"}));
+    EXPECT_EQ(Snapshot(Top()), before);
+    // A folder it cannot read is refused as an argument.
+    EXPECT_EQ(closed.exitCode, 2);
+    EXPECT_EQ(closed.out, "");
 }
 
-TEST_F(LarkspurReportTest, HelpDescribesTheUsage)
+TEST_F(LarkspurReportTest, DeepTreesAndPathsNearTheLimitAreWalkedToTheBottom)
 {
-    const auto outcome = RunReport({"--help"});
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.out.rfind("Usage: larkspur-report [--size-only] [--] PATH\n", 0), 0u);
-}
-
-TEST_F(LarkspurReportTest, RefusesAnUnreadableFolder)
-{
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
-    ASSERT_TRUE(Dirs({"closed"}));
-    ASSERT_EQ(::chmod(m_files.Path("top/closed").c_str(), 0), 0);
-    const auto outcome = RunReport({Top() + "/closed"});
-    EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_EQ(outcome.out, "");
+    ASSERT_TRUE(testsupport::MakeDeepAndLongPaths(m_files, "top"));
+    const auto before = Snapshot(Top());
+    const auto outcome = RunReport({Top()});
+    ASSERT_FALSE(outcome.timedOut);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"), ExpectedFolderLines(Top(), Top()));
+    // The file whose path is one byte short of the limit and its twin.
+    EXPECT_EQ(LinesStartingWith(outcome.out, "copy\t").size(), 2u);
+    EXPECT_EQ(Snapshot(Top()), before);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Ctrl+C in the middle of larkspur-report's scan: during the walk and during
 // the comparison of two large identical files. The report must exit as
 // interrupted within a second and leave every file as it was. Its own
-// program, apart from the other hardening cases, so that the
+// program, apart from the report's other tests, so that the
 // thread-sanitizer run takes it (and only it) through the hand-off between
 // the signal, the UI thread and the worker.
 #include <chrono>
@@ -14,18 +14,13 @@
 #include <limits.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "support/ChildProcess.h"
 #include "support/HostileTree.h"
 #include "support/TempTree.h"
-
-extern char** environ;
 
 namespace {
 
@@ -62,29 +57,21 @@ bool HoldsOpen(pid_t pid, const std::string& first, const std::string& second)
 }
 
 // Starts the report on folder with standard error on a terminal, waits for
-// the moment, sends SIGINT and waits up to 10 seconds for the exit.
-Interruption InterruptReport(const std::string& folder, When when, const std::string& first = {},
-                             const std::string& second = {})
+// the moment (Comparing: until it holds first and second open), sends
+// SIGINT and waits up to 10 seconds for the exit.
+Interruption InterruptReport(const std::string& folder, When when, const std::string& first,
+                             const std::string& second)
 {
     Interruption result;
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return result;
-    const std::string terminal = ::ptsname(master);
-    std::string program = LARKSPUR_REPORT_PROGRAM;
-    std::string path = folder;
-    char* argv[] = {program.data(), path.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
-    pid_t child = -1;
-    const int failed = ::posix_spawn(&child, argv[0], &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    testsupport::StartedChild child({LARKSPUR_REPORT_PROGRAM, folder}, -1, terminal);
+    if (terminal >= 0) ::close(terminal);
+    if (terminal < 0 || !child.Started()) {
         ::close(master);
         return result;
     }
-    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
 
     // Reads what the report writes, waiting up to timeoutMs for some.
     char buffer[4096];
@@ -102,26 +89,23 @@ Interruption InterruptReport(const std::string& folder, When when, const std::st
     }
     // The worker opens the files without telling anyone: look at the
     // report's descriptors between reads of its output.
-    while (when == When::Comparing && !HoldsOpen(child, first, second) &&
+    while (when == When::Comparing && !HoldsOpen(child.Pid(), first, second) &&
            std::chrono::steady_clock::now() < deadline) {
         readSome(10);
     }
 
     const auto sent = std::chrono::steady_clock::now();
-    ::kill(child, SIGINT);
-    pollfd exited{pidFd, POLLIN, 0};
-    const bool ended = pidFd >= 0 && ::poll(&exited, 1, 10000) == 1;
+    child.Signal(SIGINT);
+    const bool ended = child.WaitForExit(10000);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - sent);
-    if (!ended) ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    child.Signal(SIGKILL);
+    child.WaitForExit(-1);
     while (readSome(0)) {
     }
-    if (pidFd >= 0) ::close(pidFd);
     ::close(master);
     if (ended) result.milliseconds = static_cast<long>(took.count());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.exitCode = child.ExitCode();
     return result;
 }
 
@@ -153,36 +137,26 @@ protected:
         // second, so the signal always comes while the scan runs.
         ASSERT_TRUE(testsupport::MakeHugeTwins(m_files, "top", 8ull << 30, 200));
     }
-    std::string Top() const { return m_files.Path("top"); }
-    void ExpectInterruptedWithinASecond(const Interruption& interruption)
-    {
-        ASSERT_GE(interruption.milliseconds, 0) << "no exit\n" << interruption.terminal;
-        EXPECT_EQ(interruption.exitCode, 130) << interruption.terminal;
-        EXPECT_LT(interruption.milliseconds, ExitAllowanceMs());
-        std::printf("signal to exit: %ld ms\n", interruption.milliseconds);
-    }
 
     TempTree m_files;
 };
 
-TEST_F(ReportInterruptTest, CtrlCAsTheScanBeginsEndsItWithinASecond)
+TEST_F(ReportInterruptTest, CtrlCAsTheScanBeginsOrDuringAComparisonEndsItWithinASecond)
 {
-    const auto before = Snapshot(Top());
-    ExpectInterruptedWithinASecond(InterruptReport(Top(), When::FirstStatus));
-    EXPECT_EQ(Snapshot(Top()), before);
-}
-
-TEST_F(ReportInterruptTest, CtrlCDuringTheComparisonOfTwoLargeCopiesEndsItWithinASecond)
-{
-    const auto before = Snapshot(Top());
-    // The report names the files by their real paths.
-    char real[PATH_MAX];
-    ASSERT_NE(::realpath(Top().c_str(), real), nullptr);
-    const std::string top = real;
-    const Interruption interruption =
-        InterruptReport(Top(), When::Comparing, top + "/huge1", top + "/huge2");
-    ExpectInterruptedWithinASecond(interruption);
-    EXPECT_EQ(Snapshot(Top()), before);
+    const std::string top = m_files.Path("top");
+    // The report names the files it compares by their real paths.
+    const std::string real = m_files.RealPath("top");
+    const auto before = Snapshot(top);
+    for (const When when : {When::FirstStatus, When::Comparing}) {
+        SCOPED_TRACE(when == When::FirstStatus ? "as the scan begins" : "while comparing");
+        const Interruption interruption =
+            InterruptReport(top, when, real + "/huge1", real + "/huge2");
+        ASSERT_GE(interruption.milliseconds, 0) << "no exit\n" << interruption.terminal;
+        EXPECT_EQ(interruption.exitCode, 130) << interruption.terminal;
+        EXPECT_LT(interruption.milliseconds, ExitAllowanceMs());
+        std::printf("signal to exit: %ld ms\n", interruption.milliseconds);
+        EXPECT_EQ(Snapshot(top), before);
+    }
 }
 
 }  // namespace

@@ -15,17 +15,59 @@
 extern char** environ;
 
 namespace testsupport {
-namespace {
 
-std::string ReadWhole(const std::string& path)
+StartedChild::StartedChild(const std::vector<std::string>& words, int outFd, int errFd,
+                           const std::string& workingDir)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::vector<std::string> copies = words;
+    std::vector<char*> argv;
+    for (std::string& word : copies) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    for (const auto& [fd, target] : {std::pair{outFd, 1}, std::pair{errFd, 2}}) {
+        if (fd < 0)
+            posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_WRONLY, 0);
+        else
+            posix_spawn_file_actions_adddup2(&actions, fd, target);
+    }
+    if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
+    if (::posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (m_pid > 0) m_exitFd = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
 }
 
-}  // namespace
+StartedChild::~StartedChild()
+{
+    if (Started() && !m_reaped) {
+        Signal(SIGKILL);
+        WaitForExit(-1);
+    }
+    if (m_exitFd >= 0) ::close(m_exitFd);
+}
+
+void StartedChild::Signal(int signal) const
+{
+    if (Started() && !m_reaped) ::kill(m_pid, signal);
+}
+
+bool StartedChild::WaitForExit(int timeoutMs)
+{
+    if (!Started()) return false;
+    if (m_reaped) return true;
+    // Without a descriptor to watch only an unlimited wait can be kept.
+    pollfd watch{m_exitFd, POLLIN, 0};
+    const bool exited = m_exitFd >= 0 ? ::poll(&watch, 1, timeoutMs) == 1 : timeoutMs < 0;
+    if (!exited) return false;
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_reaped = true;
+    m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return true;
+}
 
 ChildOutcome RunChild(const std::vector<std::string>& words, const std::string& workingDir,
                       int deadlineMs)
@@ -35,41 +77,31 @@ ChildOutcome RunChild(const std::vector<std::string>& words, const std::string& 
         std::string(std::getenv("TMPDIR")) + "/child-run." + std::to_string(::getpid());
     const std::string outPath = base + ".out";
     const std::string errPath = base + ".err";
-
-    std::vector<std::string> copies = words;
-    std::vector<char*> argv;
-    for (std::string& word : copies) argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-    pid_t child = -1;
-    const int failed = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) return outcome;
-
-    // A descriptor of the child that becomes readable when it exits.
-    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
-    pollfd watch{pidFd, POLLIN, 0};
-    if (pidFd < 0 || ::poll(&watch, 1, deadlineMs) != 1) {
-        ::kill(child, SIGKILL);
-        outcome.timedOut = true;
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+    const int out = ::open(outPath.c_str(), flags, 0644);
+    const int err = ::open(errPath.c_str(), flags, 0644);
+    if (out >= 0 && err >= 0) {
+        StartedChild child(words, out, err, workingDir);
+        if (child.Started()) {
+            outcome.timedOut = !child.WaitForExit(deadlineMs);
+            outcome.exitCode = child.ExitCode();
+        }
     }
-    if (pidFd >= 0) ::close(pidFd);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = ReadWhole(outPath);
-    outcome.err = ReadWhole(errPath);
+    if (out >= 0) ::close(out);
+    if (err >= 0) ::close(err);
+    outcome.out = ReadWholeFile(outPath);
+    outcome.err = ReadWholeFile(errPath);
     ::unlink(outPath.c_str());
     ::unlink(errPath.c_str());
     return outcome;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace testsupport

@@ -5,9 +5,7 @@
 // of the test's XDG_DATA_HOME, message boxes answered by the test.
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -30,16 +28,11 @@
 #include "platform/FileQueries.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
+#include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
 #include "tree/TreeItemRecord.h"
 
 namespace testsupport {
-
-inline std::string Real(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? resolved : "";
-}
 
 inline bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -67,7 +60,7 @@ protected:
     {
         for (const std::string& folder : folders) ASSERT_TRUE(m_files.MakeDir(folder));
         for (const auto& [path, contents] : files) ASSERT_TRUE(m_files.MakeFile(path, contents));
-        m_top = Real(m_files.Path("top"));
+        m_top = m_files.RealPath("top");
         // Upper case: the protection compares paths without regard to case.
         platform::FileQueries::SetProtectedSystemDirectoryForTesting(m_top + "/SYS");
 
@@ -82,7 +75,12 @@ protected:
         m_view->SetProtectSystemFiles(true);
         m_topItem = FolderPopulation::BringPathIntoTree(*Tree(), m_top);
         ASSERT_NE(m_topItem, TreeItem::None);
-        Scan("top");
+        // A click on it, then the scan to its end.
+        Tree()->PopulateChildren(m_topItem);
+        Tree()->OnItemClicked(*Record("top"), false);
+        ASSERT_TRUE(testsupport::PumpUntil([this] {
+            return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
+        }));
         ASSERT_TRUE(Record("top")->Has(FolderRecord::TreeSizeKnown));
     }
     void TearDown() override
@@ -94,26 +92,11 @@ protected:
     LarkspurBrowserView* Tree() const { return m_view->Tree(); }
     LarkspurListView* List() const { return m_view->FileList(); }
 
-    // A click on the folder, then the scan to its end.
-    void Scan(const std::string& relative)
-    {
-        Tree()->PopulateChildren(Record(relative)->item);
-        Tree()->OnItemClicked(*Record(relative), false);
-        ASSERT_TRUE(testsupport::PumpUntil([this] {
-            return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
-        }));
-    }
     // The record of "top/..."; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative) const
     {
-        TreeItemRecord* record = Tree()->RecordOf(m_topItem);
-        const std::filesystem::path path(relative);
-        for (auto it = std::next(path.begin()); it != path.end() && record; ++it) {
-            record = Tree()->FirstChildRecord(*record);
-            while (record && record->name != it->string())
-                record = Tree()->NextSiblingRecord(*record);
-        }
-        return static_cast<FolderRecord*>(record);
+        return RecordBelow(*Tree(), Tree()->RecordOf(m_topItem),
+                           relative.size() > 4 ? relative.substr(4) : "");
     }
     std::string Path(const std::string& relative) const { return m_top + relative.substr(3); }
     DupMember* Member(const std::string& folder, const std::string& name) const
@@ -144,13 +127,6 @@ protected:
                     control.SetItemState(row, ListControl::Selected, ListControl::Selected);
         }
         ASSERT_EQ(control.SelectedCount(), static_cast<int>(names.size()));
-    }
-    std::vector<std::string> SelectedNames() const
-    {
-        std::vector<std::string> names;
-        for (int row : List()->Control().SelectedItems())
-            names.push_back(QFile::encodeName(List()->Control().ItemText(row, 0)).toStdString());
-        return names;
     }
     std::string TrashDir() const { return std::string(std::getenv("XDG_DATA_HOME")) + "/Trash"; }
 

@@ -75,6 +75,14 @@ TempTree::~TempTree()
 
 std::string TempTree::Path(const std::string& relative) const { return m_root + "/" + relative; }
 
+std::string TempTree::RealPath(const std::string& relative) const
+{
+    char* resolved = ::realpath(Path(relative).c_str(), nullptr);
+    const std::string path = resolved != nullptr ? resolved : "";
+    std::free(resolved);
+    return path;
+}
+
 bool TempTree::MakeDir(const std::string& relative) const
 {
     return ::mkdir(Path(relative).c_str(), 0755) == 0;

@@ -22,6 +22,9 @@ public:
     const std::string& Root() const { return m_root; }
     // Root() + "/" + relative.
     std::string Path(const std::string& relative) const;
+    // Path(relative) with every symbolic link resolved, as the program's
+    // own paths are; empty when it does not exist.
+    std::string RealPath(const std::string& relative) const;
 
     bool MakeDir(const std::string& relative) const;
     bool MakeFile(const std::string& relative, const std::string& contents = {}) const;

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QTest>
 
-#include <climits>
 #include <functional>
 #include <latch>
 #include <memory>
@@ -26,17 +24,13 @@
 #include "platform/MessageWindow.h"
 #include "platform/ShellActions.h"
 #include "resources/CommandIds.h"
+#include "support/ModelRuleCheck.h"
 #include "support/TempTree.h"
+#include "support/TreeViewHelpers.h"
 
 using namespace resources;
 
 namespace {
-
-std::string Real(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? resolved : "";
-}
 
 // A tree view that notes what its hooks were asked, one line per call.
 class RecordingView : public FileBrowserView {
@@ -80,31 +74,15 @@ protected:
         m_view->resize(500, 300);
         m_view->show();
         m_view->OnInitialUpdate();
-        m_top = FolderPopulation::BringPathIntoTree(*m_view, Real(m_files.Path("top")));
+        m_top = FolderPopulation::BringPathIntoTree(*m_view, m_files.RealPath("top"));
         ASSERT_NE(m_top, TreeItem::None);
     }
 
     TreeControl& Tree() { return m_view->Tree(); }
     QWidget* Viewport() { return m_view->viewport(); }
 
-    // The item's row, scrolled into sight (its ancestors opened).
-    QRect RowOf(TreeItem item)
-    {
-        const QModelIndex index = Tree().IndexOf(item);
-        // Opening the ancestors lays the tree out anew: scroll once more then.
-        m_view->scrollTo(index);
-        QCoreApplication::processEvents();
-        m_view->scrollTo(index);
-        return m_view->visualRect(index);
-    }
-    // A point dx right of where the item's icon begins (negative: on the
-    // expand button).
-    QPoint PointOn(TreeItem item, int dx)
-    {
-        const QRect rect = RowOf(item);
-        return {rect.left() + dx, rect.center().y()};
-    }
-    QPoint LabelPoint(TreeItem item) { return PointOn(item, m_view->iconSize().width() + 10); }
+    QPoint PointOn(TreeItem item, int dx) { return testsupport::PointOnRow(*m_view, item, dx); }
+    QPoint LabelPoint(TreeItem item) { return testsupport::LabelPoint(*m_view, item); }
 
     std::vector<std::string> ChildNames(TreeItem item)
     {
@@ -184,7 +162,8 @@ TEST_F(FileBrowserViewTest, RightClickSelectsAndPopulatesAndTheMenuFollows)
     EXPECT_EQ(m_view->menus, (std::vector<QPoint>{global, QPoint(-1, -1)}));
     // The menu key's menu opens at the selected item.
     const int y = Viewport()->mapFromGlobal(m_view->ContextMenuPoint(-1, -1)).y();
-    EXPECT_TRUE(y >= RowOf(m_top).top() && y <= RowOf(m_top).bottom());
+    const QRect row = m_view->visualRect(Tree().IndexOf(m_top));
+    EXPECT_TRUE(y >= row.top() && y <= row.bottom());
 }
 
 TEST_F(FileBrowserViewTest, QuietSelectionDoesNotRepopulateTheParentsItOpens)
@@ -204,19 +183,10 @@ TEST_F(FileBrowserViewTest, QuietSelectionDoesNotRepopulateTheParentsItOpens)
     EXPECT_EQ(ChildNames(c), std::vector<std::string>{"e"});   // the item itself was
 }
 
-// Counts the warnings QAbstractItemModelTester reports.
-int g_modelWarnings = 0;
-void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg) ++g_modelWarnings;
-}
-
 TEST_F(FileBrowserViewTest, ReExpandingFollowsTheDiskInNameOrder)
 {
-    const QtMessageHandler previous = qInstallMessageHandler(CountWarnings);
+    testsupport::ModelRuleCheck rules(&Tree());
     {
-        QAbstractItemModelTester tester(&Tree(),
-                                        QAbstractItemModelTester::FailureReportingMode::Warning);
         const QModelIndex top = Tree().IndexOf(m_top);
         m_view->expand(top);
         m_view->SelectItemQuietly(Child(m_top, "a2"));
@@ -234,8 +204,7 @@ TEST_F(FileBrowserViewTest, ReExpandingFollowsTheDiskInNameOrder)
         m_view->expand(b1);
         EXPECT_FALSE(b1.data(TreeControl::HasChildrenMarkRole).toBool());
     }
-    qInstallMessageHandler(previous);
-    EXPECT_EQ(g_modelWarnings, 0) << "the model broke a rule of QAbstractItemModel";
+    EXPECT_EQ(rules.Finish(), 0) << "the model broke a rule of QAbstractItemModel";
 }
 
 TEST_F(FileBrowserViewTest, CommandsActOnTheSelectedItemOnly)
@@ -260,7 +229,7 @@ TEST_F(FileBrowserViewTest, CommandsActOnTheSelectedItemOnly)
     // Explore gets the folder's path; outside the file system an empty one.
     Tree().SelectItem(Tree().FirstChild(TreeItem::None));
     m_view->OnCommand(ID_EXPLORE);
-    EXPECT_EQ(m_view->explored, (std::vector<std::string>{Real(m_files.Path("top")), ""}));
+    EXPECT_EQ(m_view->explored, (std::vector<std::string>{m_files.RealPath("top"), ""}));
 }
 
 // Answers a message sent to the UI thread by calling back.

@@ -111,20 +111,6 @@ TEST_F(TreeAccessTest, LabelsAreTheDecodedNameAndEmptyWithoutARecord)
     EXPECT_EQ(m_tree.Tree().ItemText(bare), QString());
 }
 
-TEST_F(TreeAccessTest, WalkReachesChildrenThroughTheTreeOnly)
-{
-    TreeItemRecord& a = m_tree.Add(nullptr, "a");
-    TreeItemRecord& b = m_tree.Add(nullptr, "b");
-    TreeItemRecord& a1 = m_tree.Add(&a, "a1");
-    EXPECT_EQ(m_tree.RecordOf(TreeItem::None), m_tree.RootRecord());
-    EXPECT_EQ(m_tree.FirstChildRecord(*m_tree.RootRecord()), &a);
-    EXPECT_EQ(m_tree.NextSiblingRecord(a), &b);
-    EXPECT_EQ(m_tree.NextSiblingRecord(b), nullptr);
-    EXPECT_EQ(m_tree.NextSiblingRecord(*m_tree.RootRecord()), nullptr);
-    EXPECT_EQ(m_tree.FirstChildRecord(a), &a1);
-    EXPECT_EQ(m_tree.FirstChildRecord(a1), nullptr);
-}
-
 TEST_F(TreeAccessTest, DeleteItemTreeHooksDeepestFirstAndFreesAfterTheModel)
 {
     //   top
@@ -135,10 +121,17 @@ TEST_F(TreeAccessTest, DeleteItemTreeHooksDeepestFirstAndFreesAfterTheModel)
     TreeItemRecord& top = m_tree.Add(nullptr, "top");
     TreeItemRecord& x = m_tree.Add(&top, "x");
     TreeItemRecord& x1 = m_tree.Add(&x, "x1");
-    m_tree.Add(&x1, "x11");
-    m_tree.Add(&top, "y");
+    TreeItemRecord& x11 = m_tree.Add(&x1, "x11");
+    TreeItemRecord& y = m_tree.Add(&top, "y");
     TreeItemRecord& other = m_tree.Add(nullptr, "other");
     const TreeItem xItem = x.item;
+    // The walk goes through the tree's items, the root record included.
+    EXPECT_EQ(m_tree.RecordOf(TreeItem::None), m_tree.RootRecord());
+    EXPECT_EQ(m_tree.NextSiblingRecord(*m_tree.RootRecord()), nullptr);
+    EXPECT_EQ(m_tree.FirstChildRecord(top), &x);
+    EXPECT_EQ(m_tree.NextSiblingRecord(x), &y);
+    EXPECT_EQ(m_tree.NextSiblingRecord(y), nullptr);
+    EXPECT_EQ(m_tree.FirstChildRecord(x11), nullptr);
 
     // Records must outlive their rows: no row is still present when records go.
     std::vector<int> rowsAtRemoval;
@@ -186,7 +179,7 @@ private:
     std::map<std::string, int> m_indexes;
 };
 
-TEST(SharedImageList, IsFilledOnceAndGivenToTheTree)
+TEST_F(TreeAccessTest, TheSharedImageListIsSetOnceAndGivenToTheTree)
 {
     ResetSharedImageListForTesting();
     EXPECT_EQ(SharedImageList(), nullptr);

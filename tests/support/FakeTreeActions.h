@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/DupGroup.h"
+#include "engine/FolderRecord.h"
+#include "tree/FolderTreeActions.h"
+
+namespace testsupport {
+
+// Stands in for the sized folder tree the lists call back: notes each call,
+// in order ("GoToCopy", "StopScanning", "Enter <folder>", "Explore <folder>",
+// "Clear <folder>"), and the copies it was asked to go to.
+class FakeTreeActions : public FolderTreeActions {
+public:
+    std::vector<std::string> calls;
+    std::vector<DupMember*> wentTo;
+
+    void GoToCopy(DupMember& copy) override
+    {
+        calls.push_back("GoToCopy");
+        wentTo.push_back(&copy);
+    }
+    void StopScanning() override { calls.push_back("StopScanning"); }
+    void PopulateAndSelect(FolderRecord& folder) override
+    {
+        calls.push_back("Enter " + folder.name);
+    }
+    void ExploreFolder(FolderRecord& folder) override { calls.push_back("Explore " + folder.name); }
+    void ClearFolderData(FolderRecord& folder) override { calls.push_back("Clear " + folder.name); }
+};
+
+}  // namespace testsupport
