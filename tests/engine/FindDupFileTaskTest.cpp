@@ -199,6 +199,40 @@ protected:
         ASSERT_TRUE(
             testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; }));
     }
+    // Searches folder and cancels the search while the worker waits at its
+    // atCheck-th look for a cancel during a comparison; observe runs on the
+    // worker at that moment, with the search's files open. Answers how many
+    // looks there were in all.
+    int CancelAtComparisonCheck(FolderRecord& folder, int atCheck,
+                                const std::function<void()>& observe)
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::atomic<int> checks{0};
+        bool cancelled = false;
+        auto hook = [&, window = m_harness.Handle()] {
+            if (++checks != atCheck) {
+                return;
+            }
+            observe();
+            platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return cancelled; });
+        };
+        auto task =
+            std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
+        task->SetComparisonHookForTesting(hook);
+        TaskManager::Instance().Add(std::move(task));
+        EXPECT_TRUE(testsupport::PumpUntil([&] { return checks >= atCheck; }));
+        TaskManager::Instance().CancelAll();
+        {
+            std::lock_guard lock(mutex);
+            cancelled = true;
+        }
+        changed.notify_all();
+        WaitUntilDone();
+        return checks;
+    }
     // A file of size bytes with no data but the given bytes at offset.
     bool MakeSparse(const std::string& name, std::uint64_t size, std::uint64_t offset = 0,
                     const std::string& bytes = {})
@@ -562,34 +596,12 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAtOnce)
     ASSERT_TRUE(MakeSparse("long/b", 256ull << 20));
 
     // The worker stops after the first block and waits for the test.
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::atomic<int> calls{0};
-    bool cancelled = false;
     bool openWhileComparing = false;
-    auto hook = [&, window = m_harness.Handle()] {
-        if (++calls != 2) {
-            return;
-        }
+    const int checks = CancelAtComparisonCheck(folder, 2, [&] {
         openWhileComparing = HoldsOpen(m_files.Path("long/a")) && HoldsOpen(m_files.Path("long/b"));
-        platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return cancelled; });
-    };
-    auto task =
-        std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
-    task->SetComparisonHookForTesting(hook);
-    TaskManager::Instance().Add(std::move(task));
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return calls >= 2; }));
-    TaskManager::Instance().CancelAll();
-    {
-        std::lock_guard lock(mutex);
-        cancelled = true;
-    }
-    changed.notify_all();
-    WaitUntilDone();
+    });
 
-    EXPECT_EQ(calls, 2);  // the check after the first block saw the cancel
+    EXPECT_EQ(checks, 2);  // the check after the first block saw the cancel
     // The second file counted as different: a group of its own.
     const auto groups = m_harness.Groups();
     ASSERT_EQ(groups.size(), 2u);
@@ -622,32 +634,8 @@ TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreClosedWhenCancelled)
     for (int i = 0; i < 24; ++i) {
         ASSERT_TRUE(m_files.MakeFile("many/f" + std::to_string(i), kContents));
     }
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::atomic<int> calls{0};
-    bool cancelled = false;
     int openAhead = 0;
-    auto hook = [&, window = m_harness.Handle()] {
-        if (++calls != 1) {
-            return;
-        }
-        openAhead = OpenUnder(m_files.Path("many"));
-        platform::MessageQueue::Instance().Post(window, kWakeUp, 0, 0);
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return cancelled; });
-    };
-    auto task =
-        std::make_unique<FindDupFileTask>(m_harness.Context(), folder, DirectoryPathOf(folder));
-    task->SetComparisonHookForTesting(hook);
-    TaskManager::Instance().Add(std::move(task));
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return calls >= 1; }));
-    TaskManager::Instance().CancelAll();
-    {
-        std::lock_guard lock(mutex);
-        cancelled = true;
-    }
-    changed.notify_all();
-    WaitUntilDone();
+    CancelAtComparisonCheck(folder, 1, [&] { openAhead = OpenUnder(m_files.Path("many")); });
 
     // The two being compared and the next files of the listing, at most
     // sixteen of them.

@@ -4,27 +4,9 @@
 #include <sstream>
 
 #include "support/HostileTree.h"
+#include "support/ReportEscaping.h"
 
 namespace reporttest {
-namespace {
-
-std::string Escaped(const std::string& path)
-{
-    std::string escaped;
-    for (const char c : path) {
-        if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\t')
-            escaped += "\\t";
-        else if (c == '\n')
-            escaped += "\\n";
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
-}  // namespace
 
 Outcome RunReport(const std::vector<std::string>& arguments, const std::string& workingDir,
                   const std::vector<std::string>& prefix, int deadlineMs)
@@ -48,7 +30,7 @@ std::vector<std::string> ExpectedFolderLines(const std::string& root, const std:
     std::vector<std::string> lines;
     for (const auto& [path, totals] : folders) {
         lines.push_back("folder\t" + std::to_string(totals.diskSpace) + "\t" +
-                        std::to_string(totals.size) + "\t" + Escaped(path));
+                        std::to_string(totals.size) + "\t" + testsupport::ReportEscaped(path));
     }
     return lines;
 }

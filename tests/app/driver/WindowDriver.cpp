@@ -43,6 +43,7 @@
 #include "engine/TaskManager.h"
 #include "resources/StringTable.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ReportEscaping.h"
 #include "tree/LarkspurBrowserView.h"
 
 namespace {
@@ -70,22 +71,6 @@ bool HoldsOpen(const std::string& first, const std::string& second)
     return sawFirst && sawSecond;
 }
 
-std::string Escaped(const std::string& path)
-{
-    std::string escaped;
-    for (const char c : path) {
-        if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\t')
-            escaped += "\\t";
-        else if (c == '\n')
-            escaped += "\\n";
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 // The sizes line of every folder record in top's subtree that knows its
 // totals.
 void PrintSizes(const LarkspurBrowserView& tree, const FolderRecord& top)
@@ -95,9 +80,10 @@ void PrintSizes(const LarkspurBrowserView& tree, const FolderRecord& top)
         const auto [record, relative] = pending.back();
         pending.pop_back();
         if (record->Has(FolderRecord::TreeSizeKnown)) {
-            std::printf(
-                "folder\t%lld\t%lld\t%s\n", static_cast<long long>(record->treeSize.Bytes()),
-                static_cast<long long>(record->treeDiskSpace.Bytes()), Escaped(relative).c_str());
+            std::printf("folder\t%lld\t%lld\t%s\n",
+                        static_cast<long long>(record->treeSize.Bytes()),
+                        static_cast<long long>(record->treeDiskSpace.Bytes()),
+                        testsupport::ReportEscaped(relative).c_str());
         }
         for (TreeItemRecord* child = tree.FirstChildRecord(*record); child != nullptr;
              child = tree.NextSiblingRecord(*child)) {
