@@ -6,9 +6,10 @@
 
 // The program's own window messages.
 //
-// UM_TASK_DONE: posted by the worker when a task ends, to the task queue's
-//   notify window (the main view); wParam 0, lParam 0. The receiver drains
-//   every finished task.
+// UM_TASK_DONE: posted by the worker when a task ends and no queued task is
+//   left (once per batch; see TaskManager), to the task queue's notify window
+//   (the main view); wParam 0, lParam 0. The receiver drains every finished
+//   task.
 // UM_CLEAR_FOLDER_DUPS: sent by the duplicate search at the start of its run
 //   (the worker waits until it is handled); wParam points at the task's
 //   FolderRecordRef; the receiver clears that folder's duplicate members
