@@ -123,6 +123,11 @@ bool SameContents(const std::string& first, const std::string& second,
     if (!b.Open(second)) {
         return false;
     }
+    // Two links to one file, as the two opens found them (either path may
+    // have changed since it was filed), are one file, not two copies.
+    if (a.Device() == b.Device() && a.Inode() == b.Inode()) {
+        return false;
+    }
     // Not zeroed: every byte compared was read first.
     const auto buffers = std::make_unique_for_overwrite<char[]>(2 * kCompareBlockBytes);
     char* const bufferA = buffers.get();

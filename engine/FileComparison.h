@@ -44,6 +44,7 @@ inline constexpr std::size_t kCompareBlockBytes = 32768;
 // Whether the two files have the same contents, compared block by block.
 // stop() is asked before the first block and after each block compared; when
 // it answers true the files count as different, and both are closed at once.
-// A file that cannot be opened or read counts as different.
+// A file that cannot be opened or read counts as different, and so do two
+// links to one file (the same device and inode, as opened).
 [[nodiscard]] bool SameContents(const std::string& first, const std::string& second,
                                 const std::function<bool()>& stop);

@@ -273,8 +273,10 @@ TEST(SameContents, ComparesWholeFiles)
     ASSERT_TRUE(files.MakeFile("late", blocks.substr(1) + "t"));
     ASSERT_TRUE(files.MakeFile("longer", blocks + "s"));
     ASSERT_TRUE(files.MakeFifo("fifo"));
+    ASSERT_TRUE(files.MakeHardLink("link", "a"));
     const auto never = [] { return false; };
     EXPECT_TRUE(SameContents(files.Path("a"), files.Path("b"), never));
+    EXPECT_FALSE(SameContents(files.Path("a"), files.Path("link"), never));  // one file
     EXPECT_FALSE(SameContents(files.Path("a"), files.Path("late"), never));
     EXPECT_FALSE(SameContents(files.Path("a"), files.Path("longer"), never));
     EXPECT_FALSE(SameContents(files.Path("a"), files.Path("missing"), never));
