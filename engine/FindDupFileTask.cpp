@@ -213,8 +213,11 @@ void FindDupFileTask::FileByHash(const std::string& name, const std::string& pat
 
 bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const FileHead& head)
 {
+    // Cancelled first, then emptied under this lock by a reset or by the
+    // search being switched off: a cancel seen here files nothing, and one
+    // that comes after is followed by the emptying.
     FolderRecord* folder = m_folder.Get();
-    if (folder == nullptr) {
+    if (folder == nullptr || IsCancelling()) {
         return false;
     }
     DupMember* earlier = group.IsSingle() ? group.FirstMember() : nullptr;

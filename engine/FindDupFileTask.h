@@ -64,7 +64,10 @@ struct DupSearchContext {
 //     is posted for it (and for the group's earlier member when it gains its
 //     second).
 // It stops between files once cancelled, and a comparison under way then
-// answers "different" at its next block. Members added before stay.
+// answers "different" at its next block. Members added before stay; once
+// cancelled it files nothing more and posts no mark (the cancel is looked at
+// under the tree-data lock with each filing, so that what a reset or the
+// switching off of the search empties after cancelling stays empty).
 // UI thread, Deliver(), under the tree-data lock: the folder gets DupsKnown
 // and loses DupsQueued (UpdateDupsPending), each group that gained a member
 // through a confirmed match and still exists goes to the display's
@@ -122,7 +125,8 @@ private:
     [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path,
                                                    platform::FileReader* opened) const;
     // Under the tree-data lock: a new member of the task's folder in group;
-    // false (nothing made) when the folder's record is gone.
+    // false (nothing made) when the folder's record is gone or the task is
+    // cancelled.
     bool AddMember(DupGroup& group, const std::string& name, const FileHead& head);
     void ReportState(const DupMember& member, bool single) const;
     // Under the tree-data lock: notes group for the delivery, once.
