@@ -56,27 +56,32 @@ void FindDupFileTask::Run()
     if (m_folderPath.empty() || IsCancelling() || !search.Start(m_folderPath + "*", entry)) {
         return;
     }
-    // The next files of the listing wait in a small window. Those whose
-    // heads will be read are opened as they enter it and the kernel is asked
-    // to fetch their heads at once, so that on a cold cache the reads of
-    // several files overlap; the files are then filed in listing order.
+    // The next files of the listing wait in a small window. Each is opened
+    // as it enters it, and one that cannot be opened is skipped there: even
+    // a file whose head waits unread is only recorded once it could be
+    // opened. For those whose heads will be read the kernel is asked to
+    // fetch the heads at once, so that on a cold cache the reads of several
+    // files overlap; the files are then filed in listing order.
     std::array<Upcoming, kReadAhead> window;
     std::size_t first = 0;
     std::size_t count = 0;
     bool listed = true;  // entry holds a listing entry not yet taken
     while (!IsCancelling() && !m_folder.IsNull()) {
         for (; listed && count < window.size(); listed = search.Next(entry)) {
-            // The listing's own entry tells the type and size, so nothing
-            // else is opened and an empty file is not read at all.
-            if (entry.isRegularFile && entry.Size() != 0) {
-                Upcoming& next = window[(first + count) % window.size()];
-                std::swap(next.entry, entry);
-                if (WillBeRead(next.entry.Size(), window, first, count) &&
-                    next.reader.Open(search, next.entry.name)) {
-                    next.reader.AdviseWillNeed(kHeadHashBytes);
-                }
-                ++count;
+            // The listing's own entry tells the type and size, so what is
+            // no regular file, or is empty, is not even opened.
+            if (!entry.isRegularFile || entry.Size() == 0) {
+                continue;
             }
+            Upcoming& next = window[(first + count) % window.size()];
+            if (!next.reader.Open(search, entry.name)) {
+                continue;
+            }
+            std::swap(next.entry, entry);
+            if (WillBeRead(next.entry.Size(), window, first, count)) {
+                next.reader.AdviseWillNeed(kHeadHashBytes);
+            }
+            ++count;
         }
         if (count == 0) {
             break;
@@ -125,32 +130,38 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::Fil
     // size: that one is read now and becomes an ordinary group first.
     std::optional<DupGroupRef> pendingRef;
     std::string pendingPath;
-    bool pendingIsThisFile = false;
     if (pending != nullptr) {
         pendingRef.emplace(m_context.references, pending);
         if (const DupMember* member = pending->FirstMember()) {
             pendingPath = member->FullPath();
-            pendingIsThisFile = member->device == entry.device && member->inode == entry.inode;
         }
     }
     lock.unlock();
     const std::string path = m_folderPath + entry.name;
     const std::optional<FileHead> head = ReadHead(path, &opened);
     std::optional<FileHead> pendingHead;
-    if (pendingRef) {
-        pendingHead = pendingIsThisFile ? head : ReadHead(pendingPath, nullptr);
+    if (platform::FileReader pendingFile; pendingRef && pendingFile.Open(pendingPath)) {
+        // A link to this file, as the opens find them (the listing's inode
+        // of a file since removed may have been given to another), is read
+        // once.
+        const bool thisFile = head && pendingFile.Device() == head->device &&
+                              pendingFile.Inode() == head->inode;
+        pendingHead = thisFile ? head : ReadHead(pendingPath, &pendingFile);
     }
     lock.lock();
     if (pendingRef) {
-        // Unless the folder's members were cleared meanwhile. A head that
-        // could not be read gives hash 0; comparing with that file then
-        // fails, so nothing joins it.
+        // Unless the folder's members were cleared meanwhile.
         if (DupGroup* group = pendingRef->Get(); group != nullptr && group->pending) {
-            if (DupMember* member = group->FirstMember(); member != nullptr && pendingHead) {
-                member->device = pendingHead->device;
-                member->inode = pendingHead->inode;
+            DupMember* member = group->FirstMember();
+            if (pendingHead) {
+                if (member != nullptr) {
+                    member->device = pendingHead->device;
+                    member->inode = pendingHead->inode;
+                }
+                table.Promote(group, pendingHead->hash);
+            } else {
+                DropUnread(*group);
             }
-            table.Promote(group, pendingHead ? pendingHead->hash : 0);
         }
         pendingRef.reset();
     }
@@ -209,6 +220,21 @@ void FindDupFileTask::FileByHash(const std::string& name, const std::string& pat
         }
     }
     newGroup();
+}
+
+void FindDupFileTask::DropUnread(DupGroup& group)
+{
+    DupMember* member = group.FirstMember();
+    {
+        std::lock_guard references(m_context.references);
+        m_context.references.Forget(&group);
+    }
+    m_context.table.Unlink(&group);
+    delete &group;
+    if (member != nullptr) {
+        member->folder->RemoveDuplicateMember(member);
+        delete member;
+    }
 }
 
 bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const FileHead& head)

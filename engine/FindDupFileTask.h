@@ -45,9 +45,9 @@ struct DupSearchContext {
 // member of each such group, and join the first group whose contents match;
 // a file that matches none starts a group of its own. A file is read only
 // once a second file of its size is known: the first one of a size waits
-// unread in a pending group (DupGroup::pending) until then. Empty files are
-// left out; only regular files are read; two links to one file (same device
-// and inode) never share a group.
+// unread (though opened once) in a pending group (DupGroup::pending) until
+// then. Empty files are left out; only regular files are read; two links to
+// one file (same device and inode) never share a group.
 //
 // UI thread: construct, hand to TaskManager::Add. Worker, Run():
 //  1. posts "Scanning: PATH" to statusWindow;
@@ -55,14 +55,15 @@ struct DupSearchContext {
 //     waits: the folder's members of an earlier search leave their groups.
 //     If they are still there afterwards (the window is gone or the program
 //     is shutting down), the run ends;
-//  3. lists the folder and files each regular, non-empty file, in listing
-//     order, under the tree-data lock except around the reads. The heads of
-//     the next files that will be read are asked of the kernel ahead, through
-//     at most kReadAhead files held open, all closed when the run ends. A
-//     file whose size changes while it is searched is left out. When a file of
-//     the folder that the file list shows joins a group, UM_FILE_DUP_STATE
-//     is posted for it (and for the group's earlier member when it gains its
-//     second).
+//  3. lists the folder and files each regular, non-empty file that can be
+//     opened, in listing order, under the tree-data lock except around the
+//     reads. The next files are opened ahead, at most kReadAhead held open,
+//     all closed when the run ends; the heads of those that will be read are
+//     asked of the kernel then. A file whose size changes while it is
+//     searched is left out, and so is a pending file that cannot be read
+//     when a second file of its size turns up. When a file of the folder
+//     that the file list shows joins a group, UM_FILE_DUP_STATE is posted
+//     for it (and for the group's earlier member when it gains its second).
 // It stops between files once cancelled, and a comparison under way then
 // answers "different" at its next block. Members added before stay; once
 // cancelled it files nothing more and posts no mark (the cancel is looked at
@@ -98,8 +99,7 @@ public:
 
 private:
     void PostStatus() const;
-    // A file of the folder's listing waiting for its turn; reader is open
-    // when its head was asked for ahead of it.
+    // A file of the folder's listing waiting for its turn, open in reader.
     struct Upcoming {
         platform::FindData entry;
         platform::FileReader reader;
@@ -113,7 +113,7 @@ private:
                                   const std::array<Upcoming, kReadAhead>& window, std::size_t first,
                                   std::size_t count) const;
     // Takes the tree-data lock, and releases it around the reads. opened is
-    // the file when it was opened ahead, else closed.
+    // the file, opened ahead.
     void ProcessFile(const platform::FindData& entry, platform::FileReader& opened);
     // Holding lock (the tree-data lock), except around the content
     // comparisons: files the file at path, whose head was read, by its hash
@@ -124,6 +124,11 @@ private:
     // holds the file open, else opens path.
     [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path,
                                                    platform::FileReader* opened) const;
+    // Under the tree-data lock: the pending group, whose file could not be
+    // read when a second file of its size came, leaves the table and is
+    // freed with its member, which was never searched. The file list keeps
+    // the mark it was given when it was filed until it fills again.
+    void DropUnread(DupGroup& group);
     // Under the tree-data lock: a new member of the task's folder in group;
     // false (nothing made) when the folder's record is gone or the task is
     // cancelled.
