@@ -10,7 +10,8 @@
 
 // Reading files for the duplicate search. Only regular files are opened
 // (platform::FileReader), and reading leaves their last-access times as
-// they were. Thread-safe; used on the worker thread.
+// they were, where the process may set them (its own files; all for root).
+// Thread-safe; used on the worker thread.
 
 // What one open of a file tells: the hash of its first bytes and, from the
 // same open descriptor, its size and identity.

@@ -12,10 +12,13 @@ class DirectorySearch;
 //
 // Open succeeds only for regular files: a FIFO, socket, device or symbolic
 // link is refused without being opened (and, should the path change into
-// one meanwhile, without blocking). Reading never changes the file's
-// last-access time: O_NOATIME where the kernel permits it, otherwise the
-// time is remembered at Open and restored at Close on the open descriptor,
-// only if the reads changed it. The destructor closes.
+// one meanwhile, without blocking). Reading leaves the last-access time of
+// the process's own files as it was: O_NOATIME where the kernel permits it,
+// otherwise the time is remembered at Open and restored at Close on the open
+// descriptor, only if the reads changed it. Both are for the file's owner
+// and for root (CAP_FOWNER) alone: reading another user's file may move its
+// access time (as relatime allows), and no restoring is tried. The
+// destructor closes.
 //
 // Not thread-safe; one file per object at a time.
 class FileReader {
