@@ -1,5 +1,7 @@
 #include "engine/FindSizeTask.h"
 
+#include <mutex>
+
 #include <QFile>
 
 #include "engine/WindowMessages.h"
@@ -116,6 +118,9 @@ void FindSizeTask::SumOwnListing()
 
 void FindSizeTask::Deliver()
 {
+    // The totals' propagation relabels and re-sorts the tree: every change
+    // of its records and items happens under its lock.
+    std::lock_guard lock(m_tree.DataLock());
     FolderRecord* folder = m_folder.Get();
     if (folder == nullptr) {
         return;

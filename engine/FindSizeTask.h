@@ -47,10 +47,11 @@ std::uint32_t ScanAllocationUnit(std::uint32_t recordUnit, std::uint32_t listedU
 // UI thread: construct (the folder's clusterSize is copied now), hand to
 // TaskManager::Add. Worker: Run() posts "Scanning: PATH" (UM_STATUS_TEXT) to
 // statusWindow (none: 0) and sums the directory entries. UI thread:
-// Deliver() stores the sums in the record (OwnSizeKnown), clears SizeQueued
-// and propagates the totals; nothing when the record has been destroyed
-// meanwhile (its reference is null). tree and references must outlive the
-// task's delivery.
+// Deliver() takes the tree-data lock, stores the sums in the record
+// (OwnSizeKnown), clears SizeQueued and propagates the totals (which
+// relabels and re-sorts the tree); nothing when the record has been
+// destroyed meanwhile (its reference is null). tree and references must
+// outlive the task's delivery.
 //
 // Given a FolderListing shared with the other tasks of its folder (made with
 // SearchDetail::Full), Run() sums that listing's entries, filling it first

@@ -1,6 +1,7 @@
 #include "engine/FindSizeTask.h"
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -211,6 +212,32 @@ TEST(FindSizeTask, FolderWithOnlySubfoldersOrUnreadableDeliversZero)
     none.Deliver();
     EXPECT_TRUE(missing.Has(FolderRecord::OwnSizeKnown));
     EXPECT_EQ(missing.ownDiskSpace.Bytes(), 0);
+}
+
+TEST(FindSizeTask, DeliversUnderTheTreeDataLock)
+{
+    // The propagation re-sorts the tree: another thread must find the
+    // tree-data lock taken meanwhile.
+    struct LockProbingTree : FolderTreeFake {
+        int sortsUnlocked = 0;
+        void SortChildren(TreeItemRecord& record) override
+        {
+            std::thread([this] {
+                if (DataLock().try_lock()) {
+                    ++sortsUnlocked;
+                    DataLock().unlock();
+                }
+            }).join();
+            FolderTreeFake::SortChildren(record);
+        }
+    } tree;
+    TempTree files;
+    FolderRecord& folder = tree.Add(tree.MakeRoot(), files.Root());
+    FindSizeTask task(tree, tree.references, folder, files.Root() + "/", 0);
+    task.Run();
+    task.Deliver();
+    ASSERT_FALSE(tree.sorted.empty());
+    EXPECT_EQ(tree.sortsUnlocked, 0);
 }
 
 TEST(FindSizeTask, RecordDestroyedBeforeDeliveryIsLeftAlone)
