@@ -1,6 +1,8 @@
 #include "app/CLarkspurView.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include <QFile>
 #include <QKeyEvent>
@@ -40,8 +42,19 @@ CLarkspurView::~CLarkspurView()
     // A running duplicate search reads the file list and reports to the
     // duplicates window: no pane goes before the worker is idle. Sent
     // messages are still answered meanwhile, by this view and the tree.
-    TaskManager::Instance().CancelAll();
-    TaskManager::Instance().WaitUntilIdle();
+    TaskManager& tasks = TaskManager::Instance();
+    tasks.CancelAll(TaskManager::FinishedTasks::Discard);
+    if (!tasks.WaitUntilIdle(kWorkerStopLimit)) {
+        // The running task is stuck in the file system (a read from a server
+        // that is gone) and may still touch the panes and records once it
+        // returns. The window is closed and the process is ending: end it
+        // here, freeing nothing the worker could reach.
+        std::fprintf(stderr,
+                     "larkspur: a scan did not stop within %lld seconds; exiting without it\n",
+                     static_cast<long long>(kWorkerStopLimit.count()));
+        std::fflush(nullptr);
+        std::_Exit(EXIT_FAILURE);
+    }
     m_sizeDisplays.clear();
     m_panes.clear();
     m_browserPane = nullptr;

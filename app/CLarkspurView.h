@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,9 @@ class SizeDisplay;
 //
 // Destruction cancels every task and waits for the worker before any pane
 // goes, since a running duplicate search reaches the file list and the
-// duplicates window.
+// duplicates window. A worker that does not stop within kWorkerStopLimit
+// (stuck in a read) ends the process there, with a line on standard error
+// and exit status 1: the view is destroyed only when the program ends.
 class CLarkspurView : public QWidget,
                       public platform::MessageWindow,
                       public framework::CommandTarget,
@@ -41,6 +44,9 @@ class CLarkspurView : public QWidget,
 public:
     explicit CLarkspurView(QWidget* parent = nullptr);
     ~CLarkspurView() override;
+
+    // How long destruction waits for the running task to stop.
+    static constexpr std::chrono::seconds kWorkerStopLimit{3};
 
     // Makes the panes and wires them to each other; the frame (or 0) gets the
     // status texts and router (or null) serves the panes' context menus.

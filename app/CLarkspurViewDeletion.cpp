@@ -13,6 +13,7 @@
 #include "engine/DupGroup.h"
 #include "engine/DupMember.h"
 #include "engine/FolderRecord.h"
+#include "engine/TaskManager.h"
 #include "framework/MessageBox.h"
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
@@ -101,6 +102,8 @@ bool CLarkspurView::RequestStillExists(const DeletionRequest& request)
 void CLarkspurView::DeleteRequests(std::unique_ptr<DeletionRequest> chain)
 {
     StopScanning();
+    // A size measured before the deletion must not come back after it.
+    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
     if (m_protectSystemFiles && AnyInProtectedDirectory(chain.get())) {
         framework::MessageBox::Show(this, resources::IDS_PROTECTED_DIRECTORY,
                                     {Decoded(m_protectedDirectory)}, QMessageBox::Warning);

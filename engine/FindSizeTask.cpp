@@ -1,5 +1,7 @@
 #include "engine/FindSizeTask.h"
 
+#include <mutex>
+
 #include <QFile>
 
 #include "engine/WindowMessages.h"
@@ -48,6 +50,11 @@ std::uint32_t GetClusterSize(const std::string& path,
     return platform::FileQueries::AllocationUnit(path);
 }
 
+std::uint32_t ScanAllocationUnit(std::uint32_t recordUnit, std::uint32_t listedUnit)
+{
+    return recordUnit > 1 || listedUnit == 0 ? recordUnit : listedUnit;
+}
+
 FindSizeTask::FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
                            std::string folderPath, platform::WindowHandle statusWindow,
                            std::shared_ptr<FolderListing> listing)
@@ -81,11 +88,11 @@ void FindSizeTask::SumSharedListing()
     if (!m_listing->Fill(*this)) {
         return;
     }
+    const std::uint32_t unit = ScanAllocationUnit(m_clusterSize, m_listing->AllocationUnit());
     for (const FolderListing::Entry& entry : m_listing->Entries()) {
         if (!entry.IsDirectory()) {
             m_size += FileSize::FromUnsigned(entry.size);
-            m_diskSpace +=
-                AllocatedSize(entry.attributes, entry.size, entry.occupiedBytes, m_clusterSize);
+            m_diskSpace += AllocatedSize(entry.attributes, entry.size, entry.occupiedBytes, unit);
         }
     }
 }
@@ -99,10 +106,11 @@ void FindSizeTask::SumOwnListing()
     if (m_folderPath.empty() || !search.Start(m_folderPath + "*", entry)) {
         return;
     }
+    const std::uint32_t unit = ScanAllocationUnit(m_clusterSize, search.AllocationUnit());
     do {
         if (!entry.IsDirectory()) {
             m_size += FileSize::FromUnsigned(entry.Size());
-            m_diskSpace += AllocatedSize(entry, m_clusterSize);
+            m_diskSpace += AllocatedSize(entry, unit);
         }
     } while (!IsCancelling() && search.Next(entry));
     search.Close();
@@ -110,6 +118,9 @@ void FindSizeTask::SumOwnListing()
 
 void FindSizeTask::Deliver()
 {
+    // The totals' propagation relabels and re-sorts the tree: every change
+    // of its records and items happens under its lock.
+    std::lock_guard lock(m_tree.DataLock());
     FolderRecord* folder = m_folder.Get();
     if (folder == nullptr) {
         return;

@@ -28,12 +28,18 @@ FileSize AllocatedSize(std::uint32_t attributes, std::uint64_t size, std::uint64
 
 // The allocation unit of the volume that holds path, in bytes; 0 when it
 // cannot be found. A volume served over the network or by a user-space
-// daemon is not asked (its server may be gone, and its unit says nothing
-// about the space a file takes): 0, which the caller stores as 1.
+// daemon is not asked from the UI thread (its server may be gone): 0, which
+// the caller stores as 1, and the size scan learns the unit on the worker
+// (ScanAllocationUnit).
 std::uint32_t GetClusterSize(const std::string& path);
 // The same against a given mount table.
 std::uint32_t GetClusterSize(const std::string& path,
                              const std::vector<platform::MountEntry>& mountTable);
+// The unit a size scan rounds by: the folder record's (recordUnit, from
+// GetClusterSize) when it is known (above 1); otherwise the unit that the
+// worker's listing of the folder found (listedUnit; 0: none), and failing
+// that recordUnit.
+std::uint32_t ScanAllocationUnit(std::uint32_t recordUnit, std::uint32_t listedUnit);
 
 // Measures one folder: the sum of the sizes of the files directly in it and
 // the sum of the disk space they occupy.
@@ -41,10 +47,11 @@ std::uint32_t GetClusterSize(const std::string& path,
 // UI thread: construct (the folder's clusterSize is copied now), hand to
 // TaskManager::Add. Worker: Run() posts "Scanning: PATH" (UM_STATUS_TEXT) to
 // statusWindow (none: 0) and sums the directory entries. UI thread:
-// Deliver() stores the sums in the record (OwnSizeKnown), clears SizeQueued
-// and propagates the totals; nothing when the record has been destroyed
-// meanwhile (its reference is null). tree and references must outlive the
-// task's delivery.
+// Deliver() takes the tree-data lock, stores the sums in the record
+// (OwnSizeKnown), clears SizeQueued and propagates the totals (which
+// relabels and re-sorts the tree); nothing when the record has been
+// destroyed meanwhile (its reference is null). tree and references must
+// outlive the task's delivery.
 //
 // Given a FolderListing shared with the other tasks of its folder (made with
 // SearchDetail::Full), Run() sums that listing's entries, filling it first

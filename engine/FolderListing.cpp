@@ -42,6 +42,7 @@ bool FolderListing::Fill(const Task& reader)
         entry.device = found.device;
         entry.inode = found.inode;
     } while (!reader.IsCancelling() && search.Next(found));
+    m_allocationUnit = search.AllocationUnit();
     search.Close();
     if (reader.IsCancelling()) {
         m_entries.clear();

@@ -52,6 +52,9 @@ public:
 
     const std::string& FolderPath() const { return m_folderPath; }
     platform::SearchDetail Detail() const { return m_detail; }
+    // After Fill() answered true: the allocation unit of the folder's volume
+    // as the search found it (DirectorySearch::AllocationUnit); 0: unknown.
+    [[nodiscard]] std::uint32_t AllocationUnit() const { return m_allocationUnit; }
 
     // Worker: lists the folder unless that was done already, and answers
     // whether the folder could be listed. reader's IsCancelling() is polled
@@ -80,6 +83,7 @@ private:
     std::string m_folderPath;
     platform::SearchDetail m_detail;
     State m_state = State::Unlisted;
+    std::uint32_t m_allocationUnit = 0;
     std::vector<Entry> m_entries;
     std::string m_names;
 };

@@ -1,5 +1,6 @@
 #include "engine/TaskManager.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/WindowMessages.h"
@@ -21,6 +22,15 @@ void TaskManager::SetNotifyWindow(platform::WindowHandle window)
 {
     std::lock_guard lock(m_lock);
     m_notifyWindow = window;
+    // Whatever was announced went to the old window.
+    m_announced = false;
+    for (const auto& task : m_tasks) {
+        const TaskState state = task->State();
+        if (state == TaskState::Finished || state == TaskState::Discarded) {
+            PostTaskDone();
+            break;
+        }
+    }
 }
 
 void TaskManager::Add(std::unique_ptr<Task> task)
@@ -53,26 +63,30 @@ std::unique_ptr<Task> TaskManager::TakeFinished()
             ++it;
         }
     }
+    // The drain has taken everything announced: the next Finish posts.
+    m_announced = false;
     return nullptr;
 }
 
-void TaskManager::CancelAll()
+void TaskManager::CancelAll(FinishedTasks finished)
 {
-    CancelMatching(nullptr);
+    CancelMatching(nullptr, finished);
 }
 
-void TaskManager::CancelByName(const char* name)
+void TaskManager::CancelByName(const char* name, FinishedTasks finished)
 {
-    CancelMatching(name);
+    CancelMatching(name, finished);
 }
 
-void TaskManager::CancelMatching(const char* name)
+void TaskManager::CancelMatching(const char* name, FinishedTasks finished)
 {
     std::lock_guard lock(m_lock);
-    bool removedQueued = false;
+    bool finishedLeft = false;
     for (auto it = m_tasks.begin(); it != m_tasks.end();) {
         Task& task = **it;
         if (name != nullptr && std::strcmp(task.GetName(), name) != 0) {
+            finishedLeft = finishedLeft || task.State() == TaskState::Finished ||
+                           task.State() == TaskState::Discarded;
             ++it;
             continue;
         }
@@ -86,32 +100,26 @@ void TaskManager::CancelMatching(const char* name)
             break;
         case TaskState::Queued:
             m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
-            removedQueued = true;
             it = m_tasks.erase(it);
             break;
         case TaskState::Finished:
+            // Announced by its Finish; its results are still good.
+            if (finished == FinishedTasks::Keep) {
+                finishedLeft = true;
+                ++it;
+            } else {
+                it = m_tasks.erase(it);
+            }
+            break;
         case TaskState::Discarded:
             it = m_tasks.erase(it);
             break;
         }
     }
-    if (!removedQueued) {
-        return;
-    }
-    // A task that finished while the removed ones waited was not announced:
-    // their last Finish would have done it. When nothing left will run,
-    // announce it here.
-    bool owed = false;
-    for (const auto& task : m_tasks) {
-        const TaskState state = task->State();
-        if (state == TaskState::Queued || state == TaskState::Running ||
-            state == TaskState::Cancelling) {
-            return;
-        }
-        owed = true;
-    }
-    if (owed) {
-        PostTaskDone();
+    // Nothing announced is left: a message still on its way drains nothing,
+    // and the next Finish posts anew (the old notify window may be gone).
+    if (!finishedLeft) {
+        m_announced = false;
     }
 }
 
@@ -128,12 +136,26 @@ bool TaskManager::AnyRunning() const
 
 void TaskManager::WaitUntilIdle()
 {
+    while (!WaitUntilIdle(std::chrono::minutes(1))) {
+    }
+}
+
+bool TaskManager::WaitUntilIdle(std::chrono::milliseconds limit)
+{
     // A running task may be blocked in a Send to the UI thread; handling sent
     // messages while waiting lets it finish. The wait is woken by any message,
     // and Finish posts one, so no poll interval matters for correctness.
     auto& messages = platform::MessageQueue::Instance();
-    while (AnyRunning())
-        messages.DispatchSentMessages(50);
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (AnyRunning()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        messages.DispatchSentMessages(static_cast<int>(std::min<long long>(left.count(), 50)));
+    }
+    return true;
 }
 
 Task* TaskManager::TakeNext()
@@ -154,15 +176,16 @@ void TaskManager::Finish(Task* task)
     std::lock_guard lock(m_lock);
     task->SetState(task->State() == TaskState::Cancelling ? TaskState::Discarded
                                                           : TaskState::Finished);
-    // The tasks still waiting end with a Finish of their own, which announces
-    // this one too.
-    if (m_queuedCount.load(std::memory_order_relaxed) == 0) {
+    // A message on its way that no drain has acted on yet covers this task
+    // too.
+    if (!m_announced) {
         PostTaskDone();
     }
 }
 
 void TaskManager::PostTaskDone()
 {
+    m_announced = true;
     platform::MessageQueue::Instance().Post(m_notifyWindow, UM_TASK_DONE, 0, 0);
 }
 

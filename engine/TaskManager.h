@@ -23,12 +23,17 @@
 // null, and for each task calls Deliver() and destroys it. PendingCount() 0
 // after the drain means the worker is idle and nothing waits.
 //
-// One UM_TASK_DONE per batch: Finish posts only when no task is left
-// Queued, so the tasks added together (one folder's) are announced once, by
-// the last of them. A task that finishes while others wait is announced by
-// the Finish of the last one; a cancel that removes the waiting tasks posts
-// in their stead when finished tasks remain and nothing will run. Since
-// TakeFinished finds every finished task, one message drains them all.
+// One UM_TASK_DONE per batch of finished tasks: Finish posts unless a
+// message is already on its way that the receiver has not yet acted on, so
+// a finished task is announced at once, never held back behind a running or
+// queued one, and the tasks that finish before the receiver drains share
+// one message. The drain's last TakeFinished (the one that finds nothing)
+// opens the next batch. Since TakeFinished finds every finished task, one
+// message drains them all.
+//
+// Cancelling keeps what has finished: a Finished task stays in the list,
+// announced, and is delivered by the next drain. Teardown and forgetting
+// every result ask for FinishedTasks::Discard instead.
 //
 // The worker, once it finds nothing queued, watches the count of queued
 // tasks for a few tens of microseconds (yielding the processor between
@@ -41,6 +46,9 @@ public:
     // is never destroyed.
     static TaskManager& Instance();
 
+    // What a cancel does with tasks that finished but were not yet drained.
+    enum class FinishedTasks { Keep, Discard };
+
     void SetNotifyWindow(platform::WindowHandle window);
 
     // Takes ownership; the task is appended as Queued and the worker woken.
@@ -50,15 +58,19 @@ public:
     // Destroys Discarded tasks from the head on and removes and returns the
     // first Finished one; null when there is none.
     std::unique_ptr<Task> TakeFinished();
-    // Destroys every task that is not running; a running one is marked
-    // Cancelling and destroyed by a later drain after its Run() returned.
-    void CancelAll();
+    // Destroys every queued task (and, with Discard, every finished one
+    // undelivered); a running one is marked Cancelling and destroyed by a
+    // later drain after its Run() returned.
+    void CancelAll(FinishedTasks finished = FinishedTasks::Keep);
     // The same for the tasks whose GetName() equals name exactly.
-    void CancelByName(const char* name);
+    void CancelByName(const char* name, FinishedTasks finished = FinishedTasks::Keep);
     // Returns once no task is running, handling sent messages meanwhile so
     // that a task blocked in a Send to the UI thread can finish. Queued tasks
     // are not waited for: call CancelAll() first at shutdown.
     void WaitUntilIdle();
+    // The same, but gives up after limit: false when a task still runs then
+    // (a read stuck on a dead server never reaches a cancellation point).
+    [[nodiscard]] bool WaitUntilIdle(std::chrono::milliseconds limit);
 
     // Worker side.
     Task* TakeNext();
@@ -71,7 +83,7 @@ private:
     TaskManager();
     ~TaskManager() = delete;
     void WorkerLoop();
-    void CancelMatching(const char* name);
+    void CancelMatching(const char* name, FinishedTasks finished);
     bool AnyRunning() const;
     // True as soon as a task is queued; false after kSpinBeforeSleep.
     bool SpinForWork() const;
@@ -82,6 +94,9 @@ private:
     // Tasks in m_tasks in state Queued. Written under m_lock; read by the
     // idle worker without it.
     std::atomic<int> m_queuedCount{0};
+    // A UM_TASK_DONE has been posted and no drain has yet found the list
+    // without a finished task. Under m_lock.
+    bool m_announced = false;
     platform::AutoResetEvent m_wake;
     mutable std::recursive_mutex m_lock;
     std::thread m_worker;

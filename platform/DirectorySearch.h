@@ -84,6 +84,10 @@ public:
     // The descriptor of the folder being listed, for opening its entries by
     // name (FileReader); -1 when no listing is open. Owned by the search.
     [[nodiscard]] int FolderDescriptor() const;
+    // The allocation unit of the listed folder's volume (fstatvfs of the open
+    // folder: f_frsize, else f_bsize); 0 when unknown or for a
+    // SearchDetail::TypeOnly listing.
+    [[nodiscard]] std::uint32_t AllocationUnit() const { return m_allocationUnit; }
 
 private:
     bool StartSingle(const std::string& path, FindData& entry);

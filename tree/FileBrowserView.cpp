@@ -125,7 +125,7 @@ void FileBrowserView::DestroyTree()
     }
     m_destroyed = true;
     TaskManager& tasks = TaskManager::Instance();
-    tasks.CancelAll();
+    tasks.CancelAll(TaskManager::FinishedTasks::Discard);
     // A cancelled task may still be running and about to take the tree-data
     // lock or read a record: wait for it without holding the lock, and free
     // nothing before.

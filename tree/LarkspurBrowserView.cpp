@@ -535,6 +535,8 @@ void LarkspurBrowserView::StopScanning()
 void LarkspurBrowserView::ResetAll()
 {
     StopScanning();
+    // Sizes that finished but were not yet delivered would come back.
+    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
     if (FolderRecord* root = Root()) {
         std::lock_guard lock(DataLock());
         ClearStateBits(*root, FolderRecord::ClearAllMask);
@@ -555,7 +557,8 @@ void LarkspurBrowserView::SetDuplicateMode(bool findDuplicates)
     if (findDuplicates) {
         StopScanning();
     } else {
-        TaskManager::Instance().CancelByName("FindDupFileTask");
+        TaskManager::Instance().CancelByName("FindDupFileTask",
+                                             TaskManager::FinishedTasks::Discard);
         if (FolderRecord* root = Root()) {
             std::lock_guard lock(DataLock());
             ClearStateBits(*root, FolderRecord::ClearDupsMask);
@@ -675,6 +678,7 @@ void LarkspurBrowserView::ClearFolderData(TreeItemRecord& record)
 {
     const framework::WaitCursor wait;
     StopScanning();
+    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
     {
         // The stopped scan's duplicate search may still be filing its current
         // file under the tree-data lock: take it first, then the reference

@@ -110,13 +110,15 @@ public:
 
     // --- ScanControl (the frame's commands) and FolderTreeActions -------
     // Ends the walk, clears every queued and pending mark (known sizes stay)
-    // and cancels every task.
+    // and cancels every task that has not finished: finished ones are still
+    // delivered, by the drain their UM_TASK_DONE brings.
     void StopScanning() override;
-    // StopScanning, then forgets all sizes and duplicates.
+    // StopScanning, then forgets all sizes and duplicates, finished tasks'
+    // results included.
     void ResetAll() override;
-    // Off: cancels the queued duplicate searches only, drops all duplicate
-    // data and marks (the file list is refreshed) and lets the size walk go
-    // on. On: StopScanning. Either way the duplicates window is enabled or
+    // Off: cancels the duplicate searches only (finished ones undelivered),
+    // drops all duplicate data and marks (the file list is refreshed) and
+    // lets the size walk go on. On: StopScanning. Either way the duplicates window is enabled or
     // greyed to match.
     void SetDuplicateMode(bool findDuplicates) override;
     [[nodiscard]] bool IsScanning() const override { return m_scanRoot != nullptr; }
@@ -138,7 +140,8 @@ public:
     // copy of a group of two or more, and otherwise runs the Delete
     // Duplicate Files dialog for the folder, holding the lock throughout.
     void DeleteDuplicates(TreeItemRecord& record) override;
-    // Forgets everything known about the folder's subtree: stops the scan;
+    // Forgets everything known about the folder's subtree: stops the scan
+    // and drops the results of finished tasks;
     // then, holding the tree-data lock and after it the reference lock, the
     // subtree's flags (all but InFileList) and duplicate members go, and the
     // ancestors lose their known tree sizes up to the first that had none.

@@ -1,5 +1,9 @@
 #include "engine/FindSizeTask.h"
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -137,12 +141,25 @@ TEST_F(FolderSpaceTest, OwnDiskSpaceIsTheSumOverItsFiles)
 {
     const std::uint32_t unit = GetClusterSize(m_files.Root());
     ASSERT_GT(unit, 0u);
+    const std::string path = m_files.Root() + "/";
     FolderTreeFake tree;
     FolderRecord& root = tree.MakeRoot();
     FolderRecord& folder = tree.Add(root, m_files.Root());
-    folder.clusterSize = unit;
-    FindSizeTask task(tree, tree.references, folder, m_files.Root() + "/", 0);
-    task.Run();
+    // A network or FUSE volume's record holds 1 (its unit is not asked for on
+    // the UI thread): the worker's own listing knows the unit all the same,
+    // whether the task lists the folder or shares a listing.
+    std::vector<std::unique_ptr<FindSizeTask>> tasks;
+    for (const std::uint32_t recordUnit : {unit, 1u}) {
+        folder.clusterSize = recordUnit;
+        tasks.push_back(std::make_unique<FindSizeTask>(tree, tree.references, folder, path, 0));
+        tasks.push_back(std::make_unique<FindSizeTask>(
+            tree, tree.references, folder, path, 0,
+            std::make_shared<FolderListing>(path, platform::SearchDetail::Full)));
+    }
+    for (auto& each : tasks) {
+        each->Run();
+    }
+    FindSizeTask& task = *tasks.front();
 
     std::int64_t expectedSize = 0;
     std::int64_t expectedSpace = 0;
@@ -153,8 +170,10 @@ TEST_F(FolderSpaceTest, OwnDiskSpaceIsTheSumOverItsFiles)
         expectedSize += status.st_size;
         expectedSpace += occupied < rounded ? occupied : rounded;
     }
-    EXPECT_EQ(task.Size().Bytes(), expectedSize);
-    EXPECT_EQ(task.DiskSpace().Bytes(), expectedSpace);
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        EXPECT_EQ(tasks[i]->Size().Bytes(), expectedSize) << i;
+        EXPECT_EQ(tasks[i]->DiskSpace().Bytes(), expectedSpace) << i;
+    }
 
     // An ordinary file takes what the file system says it takes; the sparse
     // one its data blocks only, far less than its length.
@@ -193,6 +212,32 @@ TEST(FindSizeTask, FolderWithOnlySubfoldersOrUnreadableDeliversZero)
     none.Deliver();
     EXPECT_TRUE(missing.Has(FolderRecord::OwnSizeKnown));
     EXPECT_EQ(missing.ownDiskSpace.Bytes(), 0);
+}
+
+TEST(FindSizeTask, DeliversUnderTheTreeDataLock)
+{
+    // The propagation re-sorts the tree: another thread must find the
+    // tree-data lock taken meanwhile.
+    struct LockProbingTree : FolderTreeFake {
+        int sortsUnlocked = 0;
+        void SortChildren(TreeItemRecord& record) override
+        {
+            std::thread([this] {
+                if (DataLock().try_lock()) {
+                    ++sortsUnlocked;
+                    DataLock().unlock();
+                }
+            }).join();
+            FolderTreeFake::SortChildren(record);
+        }
+    } tree;
+    TempTree files;
+    FolderRecord& folder = tree.Add(tree.MakeRoot(), files.Root());
+    FindSizeTask task(tree, tree.references, folder, files.Root() + "/", 0);
+    task.Run();
+    task.Deliver();
+    ASSERT_FALSE(tree.sorted.empty());
+    EXPECT_EQ(tree.sortsUnlocked, 0);
 }
 
 TEST(FindSizeTask, RecordDestroyedBeforeDeliveryIsLeftAlone)

@@ -1,4 +1,8 @@
 #include <algorithm>
+#include <cctype>
+#include <deque>
+#include <map>
+#include <sstream>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -145,95 +149,148 @@ protected:
     NotifyWindow m_window;
 };
 
-TEST_F(TaskManagerTest, RunsTasksOneAtATimeInTheOrderAdded)
-{
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "3"));
-    m_journal.WaitFor("run 1");
-    manager.Add(std::make_unique<JournalTask>(m_journal, "4"));
-    EXPECT_EQ(manager.PendingCount(), 4);
-    gate.Open();
-    RunUntilIdle();
+// One scenario per row, its steps separated by "|":
+//  "+id" adds a task ("+id:Name" with that GetName, "+id!" held in its Run
+//  until "open id"); "run id" waits until it runs; "cancel [Name]" and
+//  "discard" cancel (keeping / destroying finished tasks); "busy": a wait of
+//  a few milliseconds for the worker gives up; "done n" handles what was
+//  posted and checks the count of UM_TASK_DONE; "drain ids" drains and
+//  checks what was delivered; "pending n"; "idle" drains until the queue is
+//  empty; "runs ids", "delivered ids", "destroyed ids": the journal so far.
+struct Scenario {
+    const char* name;
+    const char* steps;
+};
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
-    const std::vector<std::string> expected = {
-        "run 1", "run 2", "run 3", "run 4",
-    };
-    std::vector<std::string> runs;
-    for (const auto& event : m_journal.Snapshot())
-        if (event.rfind("run ", 0) == 0)
-            runs.push_back(event);
-    EXPECT_EQ(runs, expected);
-    // Each task delivers once and is destroyed after its delivery.
-    const auto events = m_journal.Snapshot();
-    for (const char* id : {"1", "2", "3", "4"}) {
-        const auto deliver = std::find(events.begin(), events.end(), std::string("deliver ") + id);
-        const auto destroy = std::find(events.begin(), events.end(), std::string("destroy ") + id);
-        ASSERT_NE(deliver, events.end()) << id;
-        EXPECT_LT(deliver, destroy) << id;
+const Scenario kScenarios[] = {
+    {"tasks run one at a time in the order added",
+     "+1! +2 +3 | run 1 | +4 | pending 4 | open 1 | idle | runs 1 2 3 4 | delivered 1 2 3 4"},
+    {"cancel destroys the waiting tasks and discards the running one",
+     "+1! +2 +3 | run 1 | cancel | destroyed 2 3 | pending 1 | cancel | pending 1 | open 1 | "
+     "idle | done 1 | delivered | destroyed 2 3 1"},
+    {"cancel by name matches the exact class name",
+     "+gate!:FindSizeTask +dup:FindDupFileTask +sub:FindSubfoldersTask | run gate | "
+     "cancel finddupfiletask | pending 3 | cancel FindDupFileTask | pending 2 | open gate | "
+     "idle | runs gate sub | delivered gate sub"},
+    {"a finished task is announced at once, the ones before a drain together",
+     "+a +b +c! | run c | done 1 | drain a b | open c | idle | done 2 | delivered a b c"},
+    {"a cancel keeps what has finished",
+     "+a +b! +c | run b | cancel | drain a | open b | idle | runs a b | delivered a"},
+    {"a cancel by name keeps what has finished",
+     "+a:FindSubfoldersTask +b!:FindSizeTask | run b | cancel FindSubfoldersTask | drain a | "
+     "open b | idle | delivered a b"},
+    {"discarding drops what has finished",
+     "+a +b! | run b | discard | drain | open b | idle | delivered | destroyed a b"},
+    {"a bounded wait gives up on a task that does not return",
+     "+s! | run s | cancel | busy | open s | idle | destroyed s"},
+};
+
+class TaskManagerScenarioTest : public TaskManagerTest,
+                                public ::testing::WithParamInterface<Scenario> {
+protected:
+    void TearDown() override
+    {
+        for (auto& [id, gate] : m_gates) gate->Open();
+        TaskManagerTest::TearDown();
     }
-    // The worker announced its work to the notify window.
-    EXPECT_TRUE(testsupport::PumpUntil([this] { return m_window.doneCount >= 1; }));
-}
+    std::vector<std::string> Journaled(const std::string& prefix)
+    {
+        std::vector<std::string> ids;
+        for (const std::string& event : m_journal.Snapshot())
+            if (event.rfind(prefix, 0) == 0) ids.push_back(event.substr(prefix.size()));
+        return ids;
+    }
+    std::vector<std::string> DrainIds()
+    {
+        std::vector<std::string> ids;
+        const std::size_t before = Journaled("deliver ").size();
+        Drain();
+        const std::vector<std::string> all = Journaled("deliver ");
+        ids.assign(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        return ids;
+    }
+    void Step(const std::string& verb, std::vector<std::string> words)
+    {
+        auto& manager = TaskManager::Instance();
+        const std::string first = words.empty() ? "" : words.front();
+        if (verb[0] == '+') {
+            std::string id = verb.substr(1);
+            const std::size_t colon = id.find(':');
+            const std::string& name = m_names.emplace_back(
+                colon == std::string::npos ? "JournalTask" : id.substr(colon + 1));
+            id = id.substr(0, colon);
+            Gate* gate = nullptr;
+            if (!id.empty() && id.back() == '!') {
+                id.pop_back();
+                gate = (m_gates[id] = std::make_unique<Gate>()).get();
+            }
+            manager.Add(std::make_unique<JournalTask>(m_journal, id, name.c_str(), gate));
+        } else if (verb == "run") {
+            m_journal.WaitFor("run " + first);
+        } else if (verb == "open") {
+            m_gates.at(first)->Open();
+        } else if (verb == "cancel") {
+            if (first.empty())
+                manager.CancelAll();
+            else
+                manager.CancelByName(first.c_str());
+        } else if (verb == "discard") {
+            manager.CancelAll(TaskManager::FinishedTasks::Discard);
+        } else if (verb == "busy") {
+            EXPECT_FALSE(manager.WaitUntilIdle(std::chrono::milliseconds(5)));
+        } else if (verb == "done") {
+            platform::MessageQueue::Instance().DispatchPending();
+            EXPECT_EQ(m_window.doneCount, std::stoi(first));
+        } else if (verb == "drain") {
+            EXPECT_EQ(DrainIds(), words);
+        } else if (verb == "pending") {
+            EXPECT_EQ(manager.PendingCount(), std::stoi(first));
+        } else if (verb == "idle") {
+            RunUntilIdle();
+        } else if (verb == "runs" || verb == "delivered" || verb == "destroyed") {
+            const char* prefix = verb == "runs"        ? "run "
+                                 : verb == "delivered" ? "deliver "
+                                                       : "destroy ";
+            EXPECT_EQ(Journaled(prefix), words);
+        } else {
+            ADD_FAILURE() << "unknown step " << verb;
+        }
+    }
 
-TEST_F(TaskManagerTest, CancelAllDestroysWaitingTasksAndDiscardsTheRunningOne)
+    std::map<std::string, std::unique_ptr<Gate>> m_gates;
+    std::deque<std::string> m_names;  // GetName() answers; outlive the tasks
+};
+
+TEST_P(TaskManagerScenarioTest, Plays)
 {
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "3"));
-    m_journal.WaitFor("run 1");
-
-    manager.CancelAll();
-    std::vector<std::string> afterCancel = m_journal.Snapshot();
-    EXPECT_EQ(afterCancel, (std::vector<std::string>{"run 1", "destroy 2", "destroy 3"}));
-    EXPECT_EQ(manager.PendingCount(), 1);  // the running task is never destroyed under it
-
-    manager.CancelAll();  // a second cancel leaves the cancelling task alone
-    EXPECT_EQ(manager.PendingCount(), 1);
-
-    gate.Open();
-    RunUntilIdle();
-    const auto events = m_journal.Snapshot();
-    EXPECT_EQ(std::count(events.begin(), events.end(), "deliver 1"), 0);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "destroy 1"), 1);
+    std::istringstream steps(GetParam().steps);
+    std::string step;
+    while (std::getline(steps, step, '|')) {
+        std::istringstream parts(step);
+        std::string verb;
+        parts >> verb;
+        // "+a +b" adds several tasks in one step.
+        if (verb[0] == '+') {
+            for (std::string add = verb; !add.empty(); add.clear(), parts >> add) {
+                Step(add, {});
+            }
+            continue;
+        }
+        std::vector<std::string> words;
+        for (std::string word; parts >> word;) words.push_back(word);
+        SCOPED_TRACE(step);
+        Step(verb, words);
+    }
 }
 
-TEST_F(TaskManagerTest, CancelAllLosesFinishedResultsNotYetDrained)
-{
-    auto& manager = TaskManager::Instance();
-    manager.Add(std::make_unique<JournalTask>(m_journal, "1"));
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return m_window.doneCount > 0; }));
-    manager.CancelAll();
-    EXPECT_EQ(manager.PendingCount(), 0);
-    EXPECT_EQ(Drain(), 0);
-    EXPECT_EQ(m_journal.Snapshot(), (std::vector<std::string>{"run 1", "destroy 1"}));
-}
-
-TEST_F(TaskManagerTest, CancelByNameMatchesTheExactClassName)
-{
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "gate", "FindSizeTask", &gate));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "dup", "FindDupFileTask"));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "sub", "FindSubfoldersTask"));
-    m_journal.WaitFor("run gate");
-
-    manager.CancelByName("finddupfiletask");
-    EXPECT_EQ(manager.PendingCount(), 3);
-    manager.CancelByName("FindDupFileTask");
-    EXPECT_EQ(manager.PendingCount(), 2);
-
-    gate.Open();
-    RunUntilIdle();
-    const auto events = m_journal.Snapshot();
-    EXPECT_EQ(std::count(events.begin(), events.end(), "deliver gate"), 1);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "deliver sub"), 1);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "run dup"), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Queue, TaskManagerScenarioTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* c = info.param.name; *c != '\0'; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+                             return name;
+                         });
 
 TEST_F(TaskManagerTest, TakeFinishedSkipsUnfinishedAndDestroysDiscardedOnTheWay)
 {
@@ -307,50 +364,7 @@ TEST_F(TaskManagerTest, WaitUntilIdleAnswersATaskBlockedInASend)
 
 // --- One UM_TASK_DONE per batch ---------------------------------------------
 
-class TaskDoneCountTest : public TaskManagerTest {
-protected:
-    // Handles every message posted so far (the worker posts under the queue
-    // lock, before a finished task can be taken) and answers the count.
-    int DoneCountAfterIdle()
-    {
-        RunUntilIdle();
-        platform::MessageQueue::Instance().DispatchPending();
-        return m_window.doneCount;
-    }
-    int Count(const std::string& event)
-    {
-        const auto events = m_journal.Snapshot();
-        return static_cast<int>(std::count(events.begin(), events.end(), event));
-    }
-};
-
-TEST_F(TaskDoneCountTest, ThreeTasksAddedTogetherAreAnnouncedOnce)
-{
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "3"));
-    gate.Open();
-    EXPECT_EQ(DoneCountAfterIdle(), 1);
-    for (const char* id : {"1", "2", "3"})
-        EXPECT_EQ(Count(std::string("deliver ") + id), 1) << id;
-}
-
-TEST_F(TaskDoneCountTest, ATaskAddedWhileOneRunsIsAnnouncedByTheLastFinish)
-{
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
-    m_journal.WaitFor("run 1");
-    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
-    gate.Open();
-    EXPECT_EQ(DoneCountAfterIdle(), 1);
-    EXPECT_EQ(Count("deliver 1"), 1);
-    EXPECT_EQ(Count("deliver 2"), 1);
-}
-
-TEST_F(TaskDoneCountTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
+TEST_F(TaskManagerTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
 {
     // The walk's pattern: a batch, a drain, the next batch. Whether the
     // worker takes the first task before the second is added or not, the
@@ -366,48 +380,11 @@ TEST_F(TaskDoneCountTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
             return delivered == 2 && manager.PendingCount() == 0;
         })) << "batch " << batch;
     }
-    const int announcements = DoneCountAfterIdle();
+    RunUntilIdle();
+    platform::MessageQueue::Instance().DispatchPending();
+    const int announcements = m_window.doneCount;
     EXPECT_GE(announcements, 50);
     EXPECT_LE(announcements, 100);
-}
-
-TEST_F(TaskDoneCountTest, CancellingTheRunningTaskStillAnnouncesItsEnd)
-{
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "1", "JournalTask", &gate));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "2"));
-    m_journal.WaitFor("run 1");
-    manager.CancelAll();
-    gate.Open();
-    // The discarded task's drain is what empties the queue.
-    EXPECT_EQ(DoneCountAfterIdle(), 1);
-    EXPECT_EQ(Count("deliver 1"), 0);
-    EXPECT_EQ(Count("run 2"), 0);
-}
-
-TEST_F(TaskDoneCountTest, CancellingTheWaitingTasksLosesNoFinishedOne)
-{
-    // [gate running, a finished unannounced, dup waiting]: cancelling the
-    // waiting search must not leave a without an announcement.
-    auto& manager = TaskManager::Instance();
-    Gate gate;
-    manager.Add(std::make_unique<JournalTask>(m_journal, "gate", "FindSizeTask", &gate));
-    m_journal.WaitFor("run gate");
-    manager.Add(std::make_unique<JournalTask>(m_journal, "a", "FindSubfoldersTask"));
-    manager.Add(std::make_unique<JournalTask>(m_journal, "dup", "FindDupFileTask"));
-    Task* a = manager.TakeNext();
-    ASSERT_NE(a, nullptr);
-    manager.Finish(a);
-    platform::MessageQueue::Instance().DispatchPending();
-    EXPECT_EQ(m_window.doneCount, 0);  // the waiting search will announce it
-
-    manager.CancelByName("FindDupFileTask");
-    gate.Open();
-    EXPECT_EQ(DoneCountAfterIdle(), 1);
-    EXPECT_EQ(Count("deliver a"), 1);
-    EXPECT_EQ(Count("deliver gate"), 1);
-    EXPECT_EQ(Count("run dup"), 0);
 }
 
 }  // namespace
