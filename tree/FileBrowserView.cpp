@@ -302,7 +302,12 @@ void FileBrowserView::mousePressEvent(QMouseEvent* event)
         // The hook may have changed what the label shows.
         const QRect rect = visualRect(Tree().IndexOf(item));
         viewport()->update(QRect(0, rect.top(), viewport()->width(), rect.height()));
-        QTreeView::mousePressEvent(event);  // selects the item
+        QTreeView::mousePressEvent(event);  // selects the item at the point
+        // Populating may have removed rows or re-sorted the item's siblings,
+        // so the point may lie on another item now: the clicked one is selected.
+        if (Tree().Selection() != item && Tree().Contains(item)) {
+            Tree().SelectItem(item);
+        }
         return;
     }
     if (event->button() == Qt::RightButton && item != TreeItem::None) {
@@ -318,6 +323,19 @@ void FileBrowserView::mousePressEvent(QMouseEvent* event)
         return;
     }
     QTreeView::mousePressEvent(event);
+}
+
+void FileBrowserView::mouseMoveEvent(QMouseEvent* event)
+{
+    // Only a press selects. Dragging with the button held does not take the
+    // selection along: the row under the pointer may hold another item than
+    // the one pressed (see mousePressEvent), and an item selected that way
+    // would not have been populated nor shown in the file list.
+    if (event->buttons().testFlag(Qt::LeftButton)) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseMoveEvent(event);
 }
 
 void FileBrowserView::keyPressEvent(QKeyEvent* event)
