@@ -148,14 +148,8 @@ QPoint FileBrowserView::ContextMenuPoint(int x, int y) const
     if (x != -1 || y != -1) {
         return {x, y};
     }
-    const QModelIndex index = Tree().IndexOf(Tree().Selection());
-    if (index.isValid()) {
-        const QRect rect = visualRect(index);
-        if (rect.isValid() && viewport()->rect().intersects(rect)) {
-            return viewport()->mapToGlobal(QPoint(rect.left() + 5, rect.bottom()));
-        }
-    }
-    return mapToGlobal(QPoint(5, 5));
+    // As for the lists: inside the frame, 5 pixels right and down.
+    return mapToGlobal(contentsRect().topLeft() + QPoint(5, 5));
 }
 
 void FileBrowserView::SetExploreLauncher(ExploreLauncher launcher)
@@ -340,6 +334,14 @@ void FileBrowserView::mouseMoveEvent(QMouseEvent* event)
 
 void FileBrowserView::keyPressEvent(QKeyEvent* event)
 {
+    // Shift+F10 asks for the context menu from the keyboard; the Menu key
+    // comes as a context-menu event.
+    if (event->key() == Qt::Key_F10 &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+        ShowFolderMenu(-1, -1);
+        event->accept();
+        return;
+    }
     OnTreeKeyDown(event->key());
     QTreeView::keyPressEvent(event);
 }
