@@ -368,12 +368,13 @@ TEST_F(LarkspurBrowserViewTest, DuplicatesAcrossFoldersReachTheWindowAndLeaveWit
     EXPECT_EQ(Label("top"), SizedLabel("top")) << "the totals follow at once";
 }
 
-TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalk)
+TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheClickedOne)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/b/b1/b11"}));
-    ASSERT_TRUE(File("top/a/f", 10) && File("top/a/a1/f", 20) && File("top/b/b1/b11/f", 30));
+    ASSERT_TRUE(Dirs({"top/left", "top/left/l1", "top/s", "top/s/a", "top/s/a/a1", "top/s/a/a1/a11",
+                      "top/s/b", "top/s/b/b1", "top/s/b/b1/b11"}));
+    ASSERT_TRUE(File("top/s/a/f", 10) && File("top/s/a/a1/f", 20) && File("top/s/b/b1/b11/f", 30));
     BringTopIntoTree();
-    const std::string doomed = m_files.RealPath("top/a/a1") + "/";
+    const std::string doomed = m_files.RealPath("top/s/a/a1") + "/";
     bool removed = false;
     // While a1, the walk's current folder, is scanned, it vanishes from the
     // disk and its parent is expanded.
@@ -381,17 +382,24 @@ TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheW
         if (!removed && text == "Scanning: " + doomed) {
             removed = true;
             std::filesystem::remove_all(doomed);
-            m_view.PopulateChildren(Record("top/a")->item);
+            m_view.PopulateChildren(Record("top/s/a")->item);
         }
     };
-    Click("top");
+    Click("top/left");  // l1 is left waiting
+    Click("top/s");
     ASSERT_TRUE(WaitUntilIdle());
 
     ASSERT_TRUE(removed);
-    EXPECT_EQ(Record("top/a/a1"), nullptr);
-    EXPECT_EQ(Label("top/a"), SizedLabel("top/a"));
-    EXPECT_EQ(Label("top/b/b1/b11"), SizedLabel("top/b/b1/b11"));
-    EXPECT_EQ(Label("top"), SizedLabel("top"));
+    EXPECT_EQ(Record("top/s/a/a1"), nullptr);
+    EXPECT_EQ(Label("top/s/a"), SizedLabel("top/s/a"));
+    EXPECT_EQ(Label("top/s"), SizedLabel("top/s"));
+    EXPECT_EQ(Label("top/left"), SizedLabel("top/left"));
+    // The clicked folder's subtree is done before the work left elsewhere.
+    const auto& texts = m_main.statusTexts;
+    const auto scanOf = [&](const char* folder) {
+        return std::find(texts.begin(), texts.end(), "Scanning: " + m_files.RealPath(folder) + "/");
+    };
+    EXPECT_LT(scanOf("top/s/b/b1/b11"), scanOf("top/left/l1"));
 }
 
 TEST_F(LarkspurBrowserViewTest, VanishedSubfolderAfterAScanGivesItsAncestorsNewTotalsAtOnce)
