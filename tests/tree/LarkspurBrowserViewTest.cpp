@@ -246,7 +246,7 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
 TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
 {
     ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c", "top/c/c1",
-                      "top/c/c1/c11", "top/c/c1/c11/c111"}));
+                      "top/c/c1/c11", "top/c/c1/c11/c111", "side", "side/s1"}));
     BringTopIntoTree();
     m_view.SetDuplicateMode(false);
     Click("top");
@@ -257,6 +257,7 @@ TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
     std::vector<long> depths;
     for (const std::string& text : m_main.statusTexts) {
         if (text.rfind(prefix, 0) == 0) depths.push_back(std::count(text.begin(), text.end(), '/'));
+        else EXPECT_EQ(text, "") << "the clicked folder's siblings are not scanned";
     }
     ASSERT_FALSE(depths.empty());
     const long top = depths.front();
