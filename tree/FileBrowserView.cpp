@@ -148,14 +148,8 @@ QPoint FileBrowserView::ContextMenuPoint(int x, int y) const
     if (x != -1 || y != -1) {
         return {x, y};
     }
-    const QModelIndex index = Tree().IndexOf(Tree().Selection());
-    if (index.isValid()) {
-        const QRect rect = visualRect(index);
-        if (rect.isValid() && viewport()->rect().intersects(rect)) {
-            return viewport()->mapToGlobal(QPoint(rect.left() + 5, rect.bottom()));
-        }
-    }
-    return mapToGlobal(QPoint(5, 5));
+    // As for the lists: inside the frame, 5 pixels right and down.
+    return mapToGlobal(contentsRect().topLeft() + QPoint(5, 5));
 }
 
 void FileBrowserView::SetExploreLauncher(ExploreLauncher launcher)
@@ -302,7 +296,12 @@ void FileBrowserView::mousePressEvent(QMouseEvent* event)
         // The hook may have changed what the label shows.
         const QRect rect = visualRect(Tree().IndexOf(item));
         viewport()->update(QRect(0, rect.top(), viewport()->width(), rect.height()));
-        QTreeView::mousePressEvent(event);  // selects the item
+        QTreeView::mousePressEvent(event);  // selects the item at the point
+        // Populating may have removed rows or re-sorted the item's siblings,
+        // so the point may lie on another item now: the clicked one is selected.
+        if (Tree().Selection() != item && Tree().Contains(item)) {
+            Tree().SelectItem(item);
+        }
         return;
     }
     if (event->button() == Qt::RightButton && item != TreeItem::None) {
@@ -320,8 +319,29 @@ void FileBrowserView::mousePressEvent(QMouseEvent* event)
     QTreeView::mousePressEvent(event);
 }
 
+void FileBrowserView::mouseMoveEvent(QMouseEvent* event)
+{
+    // Only a press selects. Dragging with the button held does not take the
+    // selection along: the row under the pointer may hold another item than
+    // the one pressed (see mousePressEvent), and an item selected that way
+    // would not have been populated nor shown in the file list.
+    if (event->buttons().testFlag(Qt::LeftButton)) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseMoveEvent(event);
+}
+
 void FileBrowserView::keyPressEvent(QKeyEvent* event)
 {
+    // Shift+F10 asks for the context menu from the keyboard; the Menu key
+    // comes as a context-menu event.
+    if (event->key() == Qt::Key_F10 &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+        ShowFolderMenu(-1, -1);
+        event->accept();
+        return;
+    }
     OnTreeKeyDown(event->key());
     QTreeView::keyPressEvent(event);
 }

@@ -77,9 +77,8 @@ public:
     void DestroyTree();
 
     // The screen point a context menu opens at for ShowFolderMenu's (x, y):
-    // the point itself, or for (-1, -1) (the menu key) just below the
-    // selected item's label when it is in sight, else 5 pixels right of and
-    // below the tree's top-left corner.
+    // the point itself, or for (-1, -1) (from the keyboard) 5 pixels right
+    // of and below the top-left corner of the tree's area inside its frame.
     [[nodiscard]] QPoint ContextMenuPoint(int x, int y) const;
 
     void SetExploreLauncher(ExploreLauncher launcher);
@@ -105,7 +104,8 @@ public:
     // of it. Plain: Delete calls DeleteSelectedFolder; other keys nothing.
     virtual void OnTreeKeyDown(int key);
     // Show the context menu at the screen point (x, y); (-1, -1) when the
-    // menu key asked for it (see ContextMenuPoint). Plain: nothing.
+    // Menu key or Shift+F10 asked for it (see ContextMenuPoint). Plain:
+    // nothing.
     virtual void ShowFolderMenu(int x, int y);
     virtual void DeleteDuplicates(TreeItemRecord& record);  // plain: nothing
     virtual void ClearFolderData(TreeItemRecord& record);   // plain: nothing
@@ -140,6 +140,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

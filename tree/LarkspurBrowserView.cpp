@@ -158,11 +158,14 @@ void LarkspurBrowserView::OnDeleteItemRecord(TreeItemRecord& record, bool destro
     folder.ClearDuplicates(true, nullptr);
 
     // The walk must never read a freed record: when this one lies on its
-    // path, it starts over from the root record.
+    // path, it starts over from its scan root, which heads the path and so
+    // stays while anything below it goes, or from the root record when the
+    // scan root itself is going.
     if (m_depth >= 0 &&
         std::find(m_pathStack.begin(), m_pathStack.end(), &folder) != m_pathStack.end()) {
-        if (FolderRecord* root = Root(); root != nullptr && root != &folder) {
-            StartWalk(*root);
+        if (FolderRecord* restart = m_scanRoot != &folder ? m_scanRoot : Root();
+            restart != nullptr && restart != &folder) {
+            StartWalk(*restart);
         } else {
             ResetTraversal();
         }

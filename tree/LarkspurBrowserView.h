@@ -43,7 +43,8 @@ class CommandRouter;
 //
 // Records on the walk's path may be destroyed while it runs (a folder
 // vanished from disk and its parent was enumerated again): the walk then
-// starts over from the root record and never reads the destroyed record.
+// starts over from its scan root (from the root record when the scan root
+// itself went) and never reads the destroyed record.
 // When vanished folders leave the tree, the folders that held them have
 // their totals and pending marks worked out again, so an ancestor shows its
 // new total at once and no empty brackets stay behind.

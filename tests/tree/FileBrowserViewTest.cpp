@@ -39,6 +39,7 @@ public:
     std::vector<QPoint> menus;
     std::vector<std::string> explored;
     QString labelPrefix = "~";
+    std::function<void()> onClick;
 
     RecordingView()
     {
@@ -56,6 +57,7 @@ public:
     void OnItemClicked(TreeItemRecord& record, bool ctrlHeld) override
     {
         calls.push_back((ctrlHeld ? "Ctrl+click " : "click ") + record.name);
+        if (onClick) onClick();
     }
     void ShowFolderMenu(int x, int y) override { menus.emplace_back(x, y); }
     void DeleteFolder(TreeItemRecord& r) override { calls.push_back("DeleteFolder " + r.name); }
@@ -145,6 +147,24 @@ TEST_F(FileBrowserViewTest, ClicksOnIconOrLabelPopulateAndPassTheCtrlKey)
               (std::vector<std::string>{"Ctrl+click top", "Ctrl+click top", "click B1"}));
 }
 
+TEST_F(FileBrowserViewTest, AClickSelectsTheClickedItemEvenWhenItsRowMoved)
+{
+    ASSERT_TRUE(m_files.MakeDir("top/c3"));
+    m_view->expand(Tree().IndexOf(m_top));
+    const TreeItem b1 = Child(m_top, "B1");
+    const QPoint point = LabelPoint(b1);
+    // The row above goes while the click is handled: c3 comes under the pointer.
+    m_view->onClick = [&] {
+        ASSERT_EQ(::rmdir(m_files.Path("top/a2").c_str()), 0);
+        m_view->PopulateChildren(m_top);
+    };
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseMove(Viewport(), point + QPoint(2, 0));
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, point + QPoint(2, 0));
+    EXPECT_EQ(Tree().Selection(), b1);
+    EXPECT_EQ(m_view->currentIndex(), Tree().IndexOf(b1));
+}
+
 TEST_F(FileBrowserViewTest, RightClickSelectsAndPopulatesAndTheMenuFollows)
 {
     ASSERT_TRUE(m_files.MakeDir("top/late"));
@@ -159,11 +179,10 @@ TEST_F(FileBrowserViewTest, RightClickSelectsAndPopulatesAndTheMenuFollows)
     QApplication::sendEvent(Viewport(), &byMouse);
     QContextMenuEvent byKey(QContextMenuEvent::Keyboard, QPoint(), m_view->mapToGlobal(QPoint()));
     QApplication::sendEvent(m_view.get(), &byKey);
-    EXPECT_EQ(m_view->menus, (std::vector<QPoint>{global, QPoint(-1, -1)}));
-    // The menu key's menu opens at the selected item.
-    const int y = Viewport()->mapFromGlobal(m_view->ContextMenuPoint(-1, -1)).y();
-    const QRect row = m_view->visualRect(Tree().IndexOf(m_top));
-    EXPECT_TRUE(y >= row.top() && y <= row.bottom());
+    QTest::keyClick(m_view.get(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(m_view->menus, (std::vector<QPoint>{global, QPoint(-1, -1), QPoint(-1, -1)}));
+    // A menu asked for from the keyboard opens near the tree's corner.
+    EXPECT_EQ(Viewport()->mapFromGlobal(m_view->ContextMenuPoint(-1, -1)), QPoint(5, 5));
 }
 
 TEST_F(FileBrowserViewTest, QuietSelectionDoesNotRepopulateTheParentsItOpens)

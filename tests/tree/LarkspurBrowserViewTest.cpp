@@ -246,7 +246,7 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickOnAFolderOnDiskScans)
 TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
 {
     ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c", "top/c/c1",
-                      "top/c/c1/c11", "top/c/c1/c11/c111"}));
+                      "top/c/c1/c11", "top/c/c1/c11/c111", "side", "side/s1"}));
     BringTopIntoTree();
     m_view.SetDuplicateMode(false);
     Click("top");
@@ -257,6 +257,7 @@ TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
     std::vector<long> depths;
     for (const std::string& text : m_main.statusTexts) {
         if (text.rfind(prefix, 0) == 0) depths.push_back(std::count(text.begin(), text.end(), '/'));
+        else EXPECT_EQ(text, "") << "the clicked folder's siblings are not scanned";
     }
     ASSERT_FALSE(depths.empty());
     const long top = depths.front();
@@ -368,12 +369,13 @@ TEST_F(LarkspurBrowserViewTest, DuplicatesAcrossFoldersReachTheWindowAndLeaveWit
     EXPECT_EQ(Label("top"), SizedLabel("top")) << "the totals follow at once";
 }
 
-TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalk)
+TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheClickedOne)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/b/b1/b11"}));
-    ASSERT_TRUE(File("top/a/f", 10) && File("top/a/a1/f", 20) && File("top/b/b1/b11/f", 30));
+    ASSERT_TRUE(Dirs({"top/left", "top/left/l1", "top/s", "top/s/a", "top/s/a/a1", "top/s/a/a1/a11",
+                      "top/s/b", "top/s/b/b1", "top/s/b/b1/b11"}));
+    ASSERT_TRUE(File("top/s/a/f", 10) && File("top/s/a/a1/f", 20) && File("top/s/b/b1/b11/f", 30));
     BringTopIntoTree();
-    const std::string doomed = m_files.RealPath("top/a/a1") + "/";
+    const std::string doomed = m_files.RealPath("top/s/a/a1") + "/";
     bool removed = false;
     // While a1, the walk's current folder, is scanned, it vanishes from the
     // disk and its parent is expanded.
@@ -381,17 +383,24 @@ TEST_F(LarkspurBrowserViewTest, FolderOnTheWalksPathVanishingMidScanRestartsTheW
         if (!removed && text == "Scanning: " + doomed) {
             removed = true;
             std::filesystem::remove_all(doomed);
-            m_view.PopulateChildren(Record("top/a")->item);
+            m_view.PopulateChildren(Record("top/s/a")->item);
         }
     };
-    Click("top");
+    Click("top/left");  // l1 is left waiting
+    Click("top/s");
     ASSERT_TRUE(WaitUntilIdle());
 
     ASSERT_TRUE(removed);
-    EXPECT_EQ(Record("top/a/a1"), nullptr);
-    EXPECT_EQ(Label("top/a"), SizedLabel("top/a"));
-    EXPECT_EQ(Label("top/b/b1/b11"), SizedLabel("top/b/b1/b11"));
-    EXPECT_EQ(Label("top"), SizedLabel("top"));
+    EXPECT_EQ(Record("top/s/a/a1"), nullptr);
+    EXPECT_EQ(Label("top/s/a"), SizedLabel("top/s/a"));
+    EXPECT_EQ(Label("top/s"), SizedLabel("top/s"));
+    EXPECT_EQ(Label("top/left"), SizedLabel("top/left"));
+    // The clicked folder's subtree is done before the work left elsewhere.
+    const auto& texts = m_main.statusTexts;
+    const auto scanOf = [&](const char* folder) {
+        return std::find(texts.begin(), texts.end(), "Scanning: " + m_files.RealPath(folder) + "/");
+    };
+    EXPECT_LT(scanOf("top/s/b/b1/b11"), scanOf("top/left/l1"));
 }
 
 TEST_F(LarkspurBrowserViewTest, VanishedSubfolderAfterAScanGivesItsAncestorsNewTotalsAtOnce)
