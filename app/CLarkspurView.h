@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 #include "framework/CommandTarget.h"
 #include "platform/MessageWindow.h"
+#include "platform/ShellActions.h"
 #include "tree/DeletionHandler.h"
 
 class QSplitter;
@@ -79,7 +81,9 @@ public:
     // otherwise moves the chain's paths to the Trash (SendToRecycleBin) and
     // brings records and panes up to date for what has gone
     // (UpdateAfterDeletion). Frees the chain. Takes the tree-data lock
-    // (callers may hold it already); never waits for the worker.
+    // (callers may hold it already); never waits for the worker. Returns
+    // once the moves are over; meanwhile the window is served but takes no
+    // input, and a deletion asked for meanwhile is dropped (its chain freed).
     void DeleteRequests(std::unique_ptr<DeletionRequest> chain) override;
     // Compares the folder's path, upper-cased, with the protected directory
     // and a separator, upper-cased: the directory itself and everything
@@ -94,17 +98,29 @@ public:
     // does not exist (ENOENT); every other outcome counts as still there.
     [[nodiscard]] static bool RequestStillExists(const DeletionRequest& request);
     // Asks once (naming the item, the number of items, or that every copy
-    // of a file goes), then moves every path to the Trash, with a progress
-    // dialog when it takes long, and names in one message whatever could not
-    // be moved. Requests without a path are left out; without any path
-    // nothing is asked. Returns false when the user declined.
-    bool SendToRecycleBin(const DeletionRequest* chain);
+    // of a file goes), then moves every path to the Trash (MoveAll) and
+    // names in one message whatever could not be moved. Requests without a
+    // path are left out; without any path nothing is asked. The paths a
+    // cancel left untried go to untried (when given). Returns false when
+    // the user declined.
+    bool SendToRecycleBin(const DeletionRequest* chain, std::set<std::string>* untried = nullptr);
+    // Moves the paths to the Trash one after another, each off the UI
+    // thread (ShellActions::StartMoveToTrash), with a progress dialog once
+    // it takes long. Its Cancel lets the move under way end (cancelled
+    // through GIO) and starts no other; a close of the window does the same
+    // and is carried out afterwards. Returns the outcomes of the paths
+    // tried, in order: a prefix of paths. Runs a nested event loop inside a
+    // ModalScope; user input waits until the dialog shows and blocks the
+    // window.
+    std::vector<platform::TrashOutcome> MoveAll(const std::vector<std::string>& paths);
     // For each request whose path is gone: its duplicate record leaves the
     // duplicate data; a file clears its folder's own size and the tree sizes
     // up to the root (the listed folder's file list is refreshed once); a
     // folder leaves the tree with its subtree and its parent's totals are
-    // worked out again. Requests that are still there change nothing.
-    void UpdateAfterDeletion(const DeletionRequest* chain);
+    // worked out again. Requests that are still there change nothing, nor
+    // do those whose path is in untried (not asked for).
+    void UpdateAfterDeletion(const DeletionRequest* chain,
+                             const std::set<std::string>& untried = {});
 
     // The sized tree's scan operations; null detaches. Not owned.
     void SetBrowserPane(framework::ScanControl* browserPane);
@@ -147,6 +163,7 @@ private:
     std::vector<framework::SizeDisplay*> m_sizeDisplays;
     std::vector<QWidget*> m_panes;
     bool m_protectSystemFiles = true;
+    bool m_deleting = false;
     std::string m_protectedDirectory;
     // The protected directory with a separator, upper-cased; empty when
     // there is none.

@@ -1,13 +1,18 @@
 // The main view's deletion: every deletion of the program ends here.
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QLocale>
 #include <QProgressDialog>
+#include <QTimer>
 
 #include "app/CLarkspurView.h"
 #include "engine/DupGroup.h"
@@ -66,6 +71,22 @@ std::vector<const DupGroup*> WholeGroups(const DeletionRequest* chain)
     return groups;
 }
 
+// Refuses the window's close while the moves run and notes that it was
+// asked for.
+class CloseGuard : public QObject {
+public:
+    bool asked = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
+        event->ignore();
+        asked = true;
+        return true;
+    }
+};
+
 }  // namespace
 
 bool CLarkspurView::IsInProtectedDirectory(const FolderRecord& folder) const
@@ -101,6 +122,12 @@ bool CLarkspurView::RequestStillExists(const DeletionRequest& request)
 
 void CLarkspurView::DeleteRequests(std::unique_ptr<DeletionRequest> chain)
 {
+    // One deletion at a time: the running one refers to records and panes
+    // while it waits for the Trash.
+    if (m_deleting) {
+        FreeChain(std::move(chain));
+        return;
+    }
     StopScanning();
     // A size measured before the deletion must not come back after it.
     TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
@@ -116,15 +143,19 @@ void CLarkspurView::DeleteRequests(std::unique_ptr<DeletionRequest> chain)
     }
     // The records and duplicate members the chain names stay as they are
     // until the end: the worker's duplicate search changes duplicate data
-    // only under this lock, and its messages wait while a box or the
-    // progress dialog is open (ModalScope).
+    // only under this lock, its messages wait while a box or the progress
+    // dialog is open (ModalScope), and user input waits or is blocked by
+    // the progress dialog while the moves run (MoveAll).
     std::lock_guard lock(m_tree->DataLock());
-    if (SendToRecycleBin(chain.get())) UpdateAfterDeletion(chain.get());
+    m_deleting = true;
+    std::set<std::string> untried;
+    if (SendToRecycleBin(chain.get(), &untried)) UpdateAfterDeletion(chain.get(), untried);
+    m_deleting = false;
     FreeChain(std::move(chain));
     m_tree->RedrawAll();
 }
 
-bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain)
+bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain, std::set<std::string>* untried)
 {
     std::vector<std::string> paths;
     std::set<std::string> seen;
@@ -162,26 +193,14 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain)
     }
     if (answer != QMessageBox::Yes) return false;
 
-    std::vector<platform::TrashOutcome> outcomes;
-    {
-        const platform::ModalScope modal;
-        QProgressDialog progress(QStringLiteral("Moving to the Trash..."), QStringLiteral("Cancel"),
-                                 0, static_cast<int>(paths.size()), this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            progress.setValue(static_cast<int>(i));
-            // A cancelled run leaves the rest where it is, which is no failure.
-            if (progress.wasCanceled()) break;
-            auto one = platform::ShellActions::MoveToTrash({paths[i]});
-            outcomes.push_back(std::move(one.front()));
-        }
-        progress.setValue(static_cast<int>(paths.size()));
+    const std::vector<platform::TrashOutcome> outcomes = MoveAll(paths);
+    if (untried != nullptr) {
+        for (std::size_t i = outcomes.size(); i < paths.size(); ++i) untried->insert(paths[i]);
     }
 
     QStringList failed;
     for (const platform::TrashOutcome& outcome : outcomes) {
-        if (!outcome.trashed && PathStillExists(outcome.path))
+        if (!outcome.trashed && !outcome.reason.empty() && PathStillExists(outcome.path))
             failed << Decoded(outcome.path) + QStringLiteral(" (") +
                           QString::fromStdString(outcome.reason) + QStringLiteral(")");
     }
@@ -191,7 +210,66 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain)
     return true;
 }
 
-void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain)
+std::vector<platform::TrashOutcome> CLarkspurView::MoveAll(const std::vector<std::string>& paths)
+{
+    std::vector<platform::TrashOutcome> outcomes;
+    CloseGuard closeGuard;
+    QWidget* frame = window();
+    {
+        const platform::ModalScope modal;
+        QProgressDialog progress(QStringLiteral("Moving to the Trash..."), QStringLiteral("Cancel"),
+                                 0, static_cast<int>(paths.size()), this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        // Cancel lets the move under way end: the dialog stays until it has.
+        QObject::disconnect(&progress, &QProgressDialog::canceled, &progress,
+                            &QProgressDialog::cancel);
+        bool cancelled = false;
+        bool busy = false;
+        bool shown = false;
+        std::function<void()> cancelMove;
+        const auto cancel = [&] {
+            if (std::exchange(cancelled, true)) return;
+            progress.setLabelText(QStringLiteral("Cancelling..."));
+            if (busy) cancelMove();
+        };
+        QObject::connect(&progress, &QProgressDialog::canceled, cancel);
+        frame->installEventFilter(&closeGuard);
+        for (;;) {
+            if (closeGuard.asked) cancel();
+            if (!busy) {
+                if (cancelled || outcomes.size() == paths.size()) break;
+                progress.setValue(static_cast<int>(outcomes.size()));
+                busy = true;
+                cancelMove = platform::ShellActions::StartMoveToTrash(
+                    paths[outcomes.size()], [&](platform::TrashOutcome outcome) {
+                        // Not moved after a cancel: the user's doing, no failure.
+                        if (cancelled && !outcome.trashed) outcome.reason.clear();
+                        outcomes.push_back(std::move(outcome));
+                        busy = false;
+                    });
+                continue;
+            }
+            // Escape or the title bar's close hides the dialog: that cancels.
+            if (shown && !progress.isVisible()) cancel();
+            shown = shown || progress.isVisible();
+            // Until the dialog shows (and blocks the window), user input
+            // waits; every callback, timer and repaint is served.
+            QCoreApplication::processEvents(
+                QEventLoop::WaitForMoreEvents |
+                (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
+        }
+        frame->removeEventFilter(&closeGuard);
+    }
+    // The window closes once the deletion is over.
+    if (closeGuard.asked) QTimer::singleShot(0, frame, &QWidget::close);
+    return outcomes;
+}
+
+void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain,
+                                        const std::set<std::string>& untried)
 {
     if (m_tree == nullptr) return;
     std::lock_guard lock(m_tree->DataLock());
@@ -208,7 +286,11 @@ void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain)
     std::vector<Gone> folders;
     for (const DeletionRequest* request = chain; request != nullptr;
          request = request->next.get()) {
-        if (request->folder == nullptr || RequestStillExists(*request)) continue;
+        // A path never tried is still there: it is not asked for, since its
+        // volume may be the one that did not answer.
+        if (request->folder == nullptr || untried.count(RequestPath(*request)) != 0 ||
+            RequestStillExists(*request))
+            continue;
         (request->name.empty() ? folders : files).push_back({request, request->folder->item});
     }
 

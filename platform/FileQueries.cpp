@@ -64,6 +64,21 @@ AttributesResult FileQueries::Attributes(const std::string& path)
     return result;
 }
 
+std::optional<FileStamp> FileQueries::Stamp(const std::string& path)
+{
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return FileStamp{static_cast<std::uint64_t>(status.st_dev),
+                     static_cast<std::uint64_t>(status.st_ino),
+                     static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+                     nanoseconds(status.st_ctim)};
+}
+
 bool FileQueries::IsCompressed(std::uint64_t size, std::uint64_t occupiedBytes,
                                std::uint32_t allocationUnit)
 {

@@ -16,6 +16,18 @@ struct AttributesResult {
     bool Exists() const { return error == 0; }
 };
 
+// What tells one state of a file from another: which file the path names
+// (device, inode), its size, and its modification and status-change times
+// in nanoseconds (any write or rename of it changes the latter).
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 // Queries of single paths. Thread-safe. None but AllocationUnit follows a
 // final symbolic link.
 class FileQueries {
@@ -29,6 +41,8 @@ public:
     // The attributes of the path's own entry, as a directory search on that
     // path reports them.
     static AttributesResult Attributes(const std::string& path);
+    // The stamp of the path's own entry; nothing when it cannot be had.
+    static std::optional<FileStamp> Stamp(const std::string& path);
     // True when a file of size bytes that occupies occupiedBytes on disk
     // takes less than its size rounded up to whole allocation units: it is
     // sparse or compressed. An allocation unit of 0 (unknown) rounds nothing.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ struct TrashOutcome {
 
 // The desktop's actions on files, through GIO: the default application of a
 // file's MIME type (mimeapps.list, .desktop files) and the freedesktop.org
-// Trash. Paths are raw bytes. UI thread.
+// Trash. Paths are raw bytes. UI thread (the hook for tests aside).
 class ShellActions {
 public:
     // Opens path with the default application of its type. A relative path
@@ -44,6 +45,19 @@ public:
     // what its text shows.
     [[nodiscard]] static std::vector<TrashOutcome> MoveToTrash(
         const std::vector<std::string>& paths);
+    // Starts moving one path to the Trash, as MoveToTrash does, on a thread
+    // of GLib's pool, and returns at once. done is called exactly once, never
+    // before this returns, with the outcome: on the calling thread, from its
+    // GLib main context (the UI thread's is Qt's event loop, whose dispatcher
+    // is GLib's), so only while that loop runs. The result cancels the move
+    // through its GCancellable: a move not yet begun does not happen, one in
+    // a blocking call ends when the call returns. A move that went is
+    // reported as gone even when it was cancelled meanwhile.
+    [[nodiscard]] static std::function<void()> StartMoveToTrash(
+        const std::string& path, std::function<void(TrashOutcome)> done);
+    // For tests: called with the path on the thread that moves it, right
+    // before each move. Set and cleared while no move is under way.
+    static void SetTrashHookForTesting(std::function<void(const std::string&)> hook);
 };
 
 }  // namespace platform

@@ -1,16 +1,21 @@
 #include "tree/DeleteDuplicatesDialog.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
+#include <thread>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "engine/DupGroup.h"
@@ -20,7 +25,7 @@
 #include "framework/ContextHelp.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
-#include "framework/WaitCursor.h"
+#include "platform/FileQueries.h"
 #include "platform/ModalScope.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
@@ -39,6 +44,12 @@ QString Decoded(const std::string& bytes)
 }
 
 using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
+std::function<void()>& CompareHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
 
 }  // namespace
 
@@ -201,57 +212,148 @@ void DeleteDuplicatesDialog::Refill()
     }
 }
 
-std::vector<DupMember*> DeleteDuplicatesDialog::LastCopyCheck(
-    const std::vector<DupMember*>& candidates, std::vector<DupMember*>& leftOut)
+std::vector<DeleteDuplicatesDialog::CopyCheck> DeleteDuplicatesDialog::CopyChecks(
+    const std::vector<DupMember*>& candidates)
 {
     const std::set<const DupMember*> chain(candidates.begin(), candidates.end());
+    std::vector<CopyCheck> checks;
+    for (const DupMember* member : candidates) {
+        CopyCheck& check = checks.emplace_back();
+        check.path = member->FullPath();
+        check.device = member->device;
+        check.inode = member->inode;
+        for (const DupLink* link = member->group != nullptr ? member->group->members : nullptr;
+             link != nullptr; link = link->next) {
+            if (chain.count(link->member) == 0) check.copies.push_back(link->member->FullPath());
+        }
+    }
+    return checks;
+}
+
+std::vector<bool> DeleteDuplicatesDialog::LastCopyCheck(const std::vector<CopyCheck>& checks,
+                                                        const std::function<bool()>& stop,
+                                                        std::atomic<int>& done)
+{
     // The files the chain names, as they are now and as they were read: one
     // folder can stand under two records, and a copy that is one of these
     // files under another name would go with them.
     std::set<FileId> chainFiles;
-    for (const DupMember* member : candidates) {
-        chainFiles.insert({member->device, member->inode});
-        if (const auto head = HeadHash(member->FullPath()))
-            chainFiles.insert({head->device, head->inode});
+    for (const CopyCheck& check : checks) {
+        chainFiles.insert({check.device, check.inode});
+        if (const auto stamp = platform::FileQueries::Stamp(check.path))
+            chainFiles.insert({stamp->device, stamp->inode});
     }
-    const auto never = [] { return false; };
-    std::vector<DupMember*> kept;
-    for (DupMember* member : candidates) {
-        const std::string path = member->FullPath();
-        bool hasCopy = false;
-        for (const DupLink* link = member->group != nullptr ? member->group->members : nullptr;
-             link != nullptr && !hasCopy; link = link->next) {
-            const DupMember* other = link->member;
-            if (other == member || chain.count(other) != 0) continue;
-            const std::string otherPath = other->FullPath();
-            if (otherPath.empty() || path.empty()) continue;
-            const auto head = HeadHash(otherPath);
-            if (!head || chainFiles.count({head->device, head->inode}) != 0) continue;
-            hasCopy = SameContents(path, otherPath, never);
+    struct Proof {
+        std::string copy;
+        platform::FileStamp file;
+        platform::FileStamp copyFile;
+    };
+    std::vector<std::optional<Proof>> proofs(checks.size());
+    for (std::size_t i = 0; i < checks.size() && !stop(); ++i, ++done) {
+        const CopyCheck& check = checks[i];
+        const auto file = platform::FileQueries::Stamp(check.path);
+        if (check.path.empty() || !file ||
+            ((check.device != 0 || check.inode != 0) &&
+             FileId{file->device, file->inode} != FileId{check.device, check.inode}))
+            continue;
+        for (const std::string& copy : check.copies) {
+            const auto copyFile = platform::FileQueries::Stamp(copy);
+            if (copy.empty() || !copyFile ||
+                chainFiles.count({copyFile->device, copyFile->inode}) != 0)
+                continue;
+            if (CompareHook()) CompareHook()();
+            if (SameContents(check.path, copy, stop)) {
+                proofs[i] = Proof{copy, *file, *copyFile};
+                break;
+            }
         }
-        (hasCopy ? kept : leftOut).push_back(member);
+    }
+    std::vector<bool> kept(checks.size(), false);
+    if (stop()) return kept;
+    for (std::size_t i = 0; i < checks.size(); ++i) {
+        const std::optional<Proof>& proof = proofs[i];
+        kept[i] = proof && platform::FileQueries::Stamp(checks[i].path) == proof->file &&
+                  platform::FileQueries::Stamp(proof->copy) == proof->copyFile;
     }
     return kept;
 }
 
+void DeleteDuplicatesDialog::SetCompareHookForTesting(std::function<void()> hook)
+{
+    CompareHook() = std::move(hook);
+}
+
+bool DeleteDuplicatesDialog::CheckOffThread(const std::vector<CopyCheck>& checks,
+                                            std::vector<bool>& kept)
+{
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    std::atomic<int> done{0};
+    std::thread checker([&] {
+        kept = LastCopyCheck(checks, [&] { return cancelled.load(); }, done);
+        finished = true;
+    });
+    {
+        const platform::ModalScope modal;
+        QProgressDialog progress(QStringLiteral("Comparing the files with their copies..."),
+                                 QStringLiteral("Cancel"), 0, static_cast<int>(checks.size()),
+                                 this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        // Cancel waits for the block being read: the dialog stays until then.
+        QObject::disconnect(&progress, &QProgressDialog::canceled, &progress,
+                            &QProgressDialog::cancel);
+        const auto cancel = [&] {
+            if (!cancelled.exchange(true))
+                progress.setLabelText(QStringLiteral("Cancelling..."));
+        };
+        QObject::connect(&progress, &QProgressDialog::canceled, cancel);
+        // The checker is looked at as often as this fires.
+        QTimer poll;
+        poll.start(50);
+        bool shown = false;
+        progress.setValue(0);
+        while (!finished) {
+            // Escape or the title bar's close hides the dialog: that cancels.
+            if (shown && !progress.isVisible()) cancel();
+            shown = shown || progress.isVisible();
+            // Until the dialog shows (and blocks this one), user input waits.
+            QCoreApplication::processEvents(
+                QEventLoop::WaitForMoreEvents |
+                (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
+            if (!cancelled) progress.setValue(done);
+        }
+    }
+    checker.join();
+    return !cancelled;
+}
+
 void DeleteDuplicatesDialog::OnDelete()
 {
+    const std::vector<CopyCheck> checks = CopyChecks(m_candidates);
+    std::vector<bool> kept;
+    // Every candidate is read again, in full, beside its copy, without the
+    // tree-data lock.
+    if (m_held != nullptr) m_held->unlock();
+    const bool checked = CheckOffThread(checks, kept);
+    if (m_held != nullptr) m_held->lock();
+    if (!checked) return;
+
     std::vector<DupMember*> leftOut;
-    std::vector<DupMember*> kept;
-    {
-        // Every candidate is read again, in full, beside its copy.
-        const framework::WaitCursor wait;
-        kept = LastCopyCheck(m_candidates, leftOut);
+    DeletionChain chain;
+    for (std::size_t i = 0; i < m_candidates.size(); ++i) {
+        if (kept[i])
+            chain.AppendCopy(*m_candidates[i]);
+        else
+            leftOut.push_back(m_candidates[i]);
     }
     if (!leftOut.empty()) {
         QStringList names;
         for (const DupMember* member : leftOut) names << Decoded(member->FullPath());
         framework::MessageBox::Show(this, resources::IDS_LAST_COPIES_LEFT_OUT,
                                     {names.join(QLatin1Char('\n'))}, QMessageBox::Information);
-    }
-    DeletionChain chain;
-    for (DupMember* member : kept) {
-        chain.AppendCopy(*member);
     }
     // The members handed over may be freed by the deletion: nothing here
     // keeps them past this point.

@@ -633,7 +633,7 @@ void LarkspurBrowserView::DeleteFolder(TreeItemRecord& record)
 void LarkspurBrowserView::DeleteDuplicates(TreeItemRecord& record)
 {
     StopScanning();
-    std::lock_guard lock(DataLock());
+    std::unique_lock lock(DataLock());
     std::vector<FolderRecord*> subtree;
     std::vector<FolderRecord*> stack{&AsFolder(record)};
     while (!stack.empty()) {
@@ -668,6 +668,7 @@ void LarkspurBrowserView::DeleteDuplicates(TreeItemRecord& record)
         return;
     }
     DeleteDuplicatesDialog dialog(*this, this);
+    dialog.SetHeldLock(&lock);
     dialog.SetFolder(&AsFolder(record));
     if (m_dialogRunner) {
         const platform::ModalScope modal;

@@ -139,7 +139,8 @@ public:
     // Stops the scan; under the tree-data lock, reports 40003 when nothing
     // of the subtree was searched for duplicates, 40002 when it holds no
     // copy of a group of two or more, and otherwise runs the Delete
-    // Duplicate Files dialog for the folder, holding the lock throughout.
+    // Duplicate Files dialog for the folder, holding the lock throughout
+    // but while the dialog reads files.
     void DeleteDuplicates(TreeItemRecord& record) override;
     // Forgets everything known about the folder's subtree: stops the scan
     // and drops the results of finished tasks;

@@ -2,14 +2,22 @@
 // real main view, its panes and the real Trash of the test's XDG_DATA_HOME:
 // the confirmation, the protection refusal, what stays, and how records,
 // totals, tree, file list and duplicate data follow what has gone.
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
+
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 
 #include "lists/BrindleDupsListView.h"
 #include "lists/BrindleFileListView.h"
 #include "lists/LarkspurDupsWnd.h"
+#include "platform/ShellActions.h"
 #include "resources/StringTable.h"
 #include "support/ScannedMainView.h"
 #include "support/WidgetTestMain.h"
@@ -236,6 +244,51 @@ TEST_F(DeletionTest, APathThatCannotBeTrashedStaysAndIsNamedInOneMessage)
     EXPECT_FALSE(m_boxes[1].text.contains("y.txt"));
     EXPECT_EQ(Contents(Path("top/a/" + kUntrashable)), "stays");
     EXPECT_FALSE(Exists(Path("top/a/y.txt")));
+}
+
+TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
+{
+    // The second move waits, off the UI thread, for a timer of the UI
+    // thread; the timer asks for another deletion and for a close (both must
+    // wait for the run), cancels, and then lets the move go, which finds
+    // itself cancelled. The third is never tried.
+    const auto ui = std::this_thread::get_id();
+    std::mutex mutex;
+    std::condition_variable go;
+    std::vector<std::string> moves;
+    bool released = false;
+    platform::ShellActions::SetTrashHookForTesting([&](const std::string& path) {
+        std::unique_lock lock(mutex);
+        moves.push_back(path);
+        if (moves.size() == 2 && std::this_thread::get_id() != ui)
+            go.wait(lock, [&] { return released; });
+    });
+    QTimer timer;
+    timer.callOnTimeout([&] {
+        if (std::lock_guard lock(mutex); moves.size() < 2 || released) return;
+        m_view->DeleteRequests(Request("top/b", "x2.txt"));
+        EXPECT_FALSE(m_view->close());
+        m_view->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
+        std::lock_guard lock(mutex);
+        released = true;
+        go.notify_all();
+    });
+    timer.start(0);
+    auto chain = Request("top/a", "y.txt");
+    chain->next = Request("top/a", "x.txt", Member("top/a", "x.txt"));
+    chain->next->next = Request("top/b/sub", "z.txt");
+    m_view->DeleteRequests(std::move(chain));
+    platform::ShellActions::SetTrashHookForTesting({});
+
+    EXPECT_TRUE(released);
+    EXPECT_EQ(moves, (std::vector<std::string>{Path("top/a/y.txt"), Path("top/a/x.txt")}));
+    EXPECT_FALSE(Exists(Path("top/a/y.txt")));
+    for (const char* kept : {"top/a/x.txt", "top/b/sub/z.txt", "top/b/x2.txt"})
+        EXPECT_TRUE(Exists(Path(kept))) << kept;
+    EXPECT_FALSE(Record("top/a")->Has(FolderRecord::OwnSizeKnown));
+    EXPECT_NE(Member("top/a", "x.txt"), nullptr);
+    EXPECT_TRUE(Record("top/b/sub")->Has(FolderRecord::OwnSizeKnown));
+    EXPECT_EQ(m_boxes.size(), 1u);  // the confirmation alone: a cancel is no failure
 }
 
 TEST_F(DeletionTest, AnEmptyChainOrOneWithoutPathsAsksNothing)

@@ -7,15 +7,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -99,6 +105,13 @@ protected:
     void DeleteDuplicatesOf(const std::string& folder)
     {
         Tree()->DeleteDuplicates(*Record(folder));
+    }
+
+    static std::vector<bool> Kept(const std::vector<DupMember*>& candidates)
+    {
+        std::atomic<int> done{0};
+        return DeleteDuplicatesDialog::LastCopyCheck(DeleteDuplicatesDialog::CopyChecks(candidates),
+                                                     [] { return false; }, done);
     }
 
     int m_dialogs = 0;
@@ -188,9 +201,7 @@ TEST_F(FolderCommandsTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLa
     std::vector<DupMember*> everyCopy;
     for (const DupLink* link = Member("top/a", "q.txt")->group->members; link; link = link->next)
         everyCopy.push_back(link->member);
-    std::vector<DupMember*> leftOut;
-    EXPECT_TRUE(DeleteDuplicatesDialog::LastCopyCheck(everyCopy, leftOut).empty());
-    EXPECT_EQ(leftOut.size(), 4u);
+    EXPECT_EQ(Kept(everyCopy), std::vector<bool>(4, false));
 
     // The same file under another name, as a folder standing under two
     // records would show it: deleting the candidate would leave no copy.
@@ -201,9 +212,48 @@ TEST_F(FolderCommandsTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLa
     group.InsertMemberLink(new DupLink{nullptr, &candidate});
     group.InsertMemberLink(new DupLink{nullptr, &link});
     candidate.group = link.group = &group;
-    leftOut.clear();
-    EXPECT_TRUE(DeleteDuplicatesDialog::LastCopyCheck({&candidate}, leftOut).empty());
-    EXPECT_EQ(leftOut, std::vector<DupMember*>{&candidate});
+    EXPECT_EQ(Kept({&candidate}), std::vector<bool>{false});
+}
+
+TEST_F(FolderCommandsTest, TheLastCopyCheckReadsOffTheUiThreadWithoutTheLockAndCancelKeepsAll)
+{
+    // The first comparison waits, off the UI thread, for a timer of the UI
+    // thread, which cancels and then lets it go.
+    const auto ui = std::this_thread::get_id();
+    std::mutex mutex;
+    std::condition_variable go;
+    int compared = 0;
+    bool released = false;
+    bool lockFree = false;
+    DeleteDuplicatesDialog* open = nullptr;
+    DeleteDuplicatesDialog::SetCompareHookForTesting([&] {
+        std::unique_lock lock(mutex);
+        if (++compared > 1 || std::this_thread::get_id() == ui) return;
+        lockFree = Tree()->DataLock().try_lock();
+        if (lockFree) Tree()->DataLock().unlock();
+        go.wait(lock, [&] { return released; });
+    });
+    QTimer timer;
+    timer.callOnTimeout([&] {
+        if (std::lock_guard lock(mutex); compared != 1 || released) return;
+        open->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
+        std::lock_guard lock(mutex);
+        released = true;
+        go.notify_all();
+    });
+    timer.start(0);
+    m_act = [&](DeleteDuplicatesDialog& dialog) {
+        open = &dialog;
+        dialog.OnDelete();
+        EXPECT_EQ(dialog.Candidates().size(), 4u);  // back in the dialog
+    };
+    DeleteDuplicatesOf("top/b");
+    DeleteDuplicatesDialog::SetCompareHookForTesting({});
+
+    EXPECT_TRUE(released && lockFree);
+    EXPECT_EQ(compared, 1);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(Exists(Path("top/b/x2.txt")) && Exists(Path("top/b/Q.txt")));
 }
 
 TEST_F(FolderCommandsTest, DeleteDuplicatesReportsAnUnsearchedFolderAndOneWithoutCopies)
