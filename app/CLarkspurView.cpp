@@ -115,6 +115,15 @@ void CLarkspurView::ApplyInitialLayout()
     if (isVisible()) m_initialLayoutPending = false;
 }
 
+void CLarkspurView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The resize that comes with showing arrives while the view is not yet
+    // visible; the first layout is done once it shows, so that every later
+    // resize keeps the lower pane's height.
+    if (m_initialLayoutPending && m_outer != nullptr) ApplyInitialLayout();
+}
+
 platform::MessageResult CLarkspurView::OnMessage(platform::MessageId message,
                                                  platform::WParam wParam, platform::LParam)
 {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -139,6 +140,20 @@ TEST_F(MainFrameTest, TheMenuBarHoldsTheProgramsMenusInOrder)
         for (const QKeySequence& keys : action->shortcuts())
             EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) &&
                         keys != QKeySequence(Qt::Key_Escape));
+}
+
+TEST_F(MainFrameTest, ResizingTheShownViewKeepsTheLowerPanesHeight)
+{
+    // Before anything else has resized the view: its bar dragged, then the
+    // window made shorter and taller.
+    QSplitter* outer = TheMainView->OuterSplitter();
+    const QSize size = TheMainView->size();
+    outer->setSizes({outer->sizes()[0] + outer->sizes()[1] - 200, 200});
+    for (int height : {size.height() - 40, size.height() + 40}) {
+        TheMainView->resize(size.width(), height);
+        EXPECT_EQ(outer->sizes()[1], 200) << height;
+    }
+    TheMainView->resize(size);
 }
 
 TEST_F(MainFrameTest, TheToolbarShowsItsButtonsInOrderEachWithAnIcon)
