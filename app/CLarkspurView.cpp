@@ -17,7 +17,6 @@
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
-#include "resources/CommandIds.h"
 #include "tree/LarkspurBrowserView.h"
 #include "tree/TreeItemRecord.h"
 
@@ -216,10 +215,10 @@ std::vector<QWidget*> CLarkspurView::Panes() const { return m_panes; }
 
 void CLarkspurView::AddPane(QWidget* pane) { m_panes.push_back(pane); }
 
-bool CLarkspurView::OnUpdateCommand(int command, framework::CommandState&)
+bool CLarkspurView::OnUpdateCommand(int, framework::CommandState&)
 {
-    // Printing belongs to the view; there is nothing to print.
-    return command == resources::ID_FILE_PRINT || command == resources::ID_FILE_PRINT_PREVIEW;
+    // The view draws nothing of its own: there is nothing to print.
+    return false;
 }
 
 void CLarkspurView::OnCommand(int) {}
