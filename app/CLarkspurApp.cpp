@@ -140,17 +140,7 @@ QString CLarkspurApp::PaddedSizeText(FileSize value, FileSize reference) const
 
 bool CLarkspurApp::OnUpdateCommand(int command, framework::CommandState&)
 {
-    switch (command) {
-        case resources::ID_APP_ABOUT:
-        // The document holds nothing, so New, Open and Print Setup have
-        // nothing to do; they stay available as the accelerators promise.
-        case resources::ID_FILE_NEW:
-        case resources::ID_FILE_OPEN:
-        case resources::ID_FILE_PRINT_SETUP:
-            return true;
-        default:
-            return false;
-    }
+    return command == resources::ID_APP_ABOUT;
 }
 
 void CLarkspurApp::OnCommand(int command)

@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 
-#include "resources/CommandIds.h"
 
 CLarkspurDoc::CLarkspurDoc(const QString& documentName)
     : m_title(documentName.isEmpty() ? QStringLiteral("Untitled")
@@ -10,12 +9,10 @@ CLarkspurDoc::CLarkspurDoc(const QString& documentName)
 {
 }
 
-bool CLarkspurDoc::OnUpdateCommand(int command, framework::CommandState&)
+bool CLarkspurDoc::OnUpdateCommand(int, framework::CommandState&)
 {
-    return command == resources::ID_FILE_SAVE;
+    // The document has no content: there is nothing to save.
+    return false;
 }
 
-void CLarkspurDoc::OnCommand(int)
-{
-    // The document has no content, so saving writes nothing.
-}
+void CLarkspurDoc::OnCommand(int) {}

@@ -5,8 +5,8 @@
 #include "framework/CommandTarget.h"
 
 // The document of the one main window. It holds no data: it exists for its
-// title ("Untitled", or the name given on the command line) and takes the
-// Save command, which has nothing to write.
+// title ("Untitled", or the name given on the command line). It takes no
+// command: with nothing in it, there is nothing to save.
 class CLarkspurDoc : public framework::CommandTarget {
 public:
     // documentName: a path given on the command line, or empty for a new

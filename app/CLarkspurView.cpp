@@ -19,7 +19,6 @@
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
-#include "resources/CommandIds.h"
 #include "tree/LarkspurBrowserView.h"
 #include "tree/TreeItemRecord.h"
 
@@ -128,6 +127,15 @@ void CLarkspurView::ApplyInitialLayout()
     if (isVisible()) m_initialLayoutPending = false;
 }
 
+void CLarkspurView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The resize that comes with showing arrives while the view is not yet
+    // visible; the first layout is done once it shows, so that every later
+    // resize keeps the lower pane's height.
+    if (m_initialLayoutPending && m_outer != nullptr) ApplyInitialLayout();
+}
+
 platform::MessageResult CLarkspurView::OnMessage(platform::MessageId message,
                                                  platform::WParam wParam, platform::LParam)
 {
@@ -220,10 +228,10 @@ std::vector<QWidget*> CLarkspurView::Panes() const { return m_panes; }
 
 void CLarkspurView::AddPane(QWidget* pane) { m_panes.push_back(pane); }
 
-bool CLarkspurView::OnUpdateCommand(int command, framework::CommandState&)
+bool CLarkspurView::OnUpdateCommand(int, framework::CommandState&)
 {
-    // Printing belongs to the view; there is nothing to print.
-    return command == resources::ID_FILE_PRINT || command == resources::ID_FILE_PRINT_PREVIEW;
+    // The view draws nothing of its own: there is nothing to print.
+    return false;
 }
 
 void CLarkspurView::OnCommand(int) {}

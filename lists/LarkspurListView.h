@@ -34,8 +34,8 @@ class CommandRouter;
 // Wiring, before the first SetFolder: SetTree (the folder tree whose records
 // are listed; its tree-data lock guards the duplicate data read here),
 // SetCommandRouter (for the context menus) and SetShowCopy (the duplicates
-// window). The main view registers the list for RefreshSizes and calls
-// RefreshMarks when duplicate search is switched off.
+// window). The main view registers the list for RefreshSizes; the tree
+// calls RefreshMarks when a listed file's duplicate data changed.
 //
 // Records: the listed folder and each subfolder row's record carry
 // InFileList while they are listed; the tree calls ForgetFolder before it
@@ -95,10 +95,10 @@ public:
     void RefreshSizes() override;
 
     // Every row's mark again from the records' duplicate data; marks still
-    // on their way from an earlier state are dropped. The main view calls it
-    // after duplicate search was switched off (which drops all duplicate
-    // data), so that no stale mark stays.
-    void RefreshMarks();
+    // on their way from an earlier state are dropped. The tree calls it when
+    // a listed file, or the last other copy of one, left its group, so that
+    // no stale mark stays.
+    void RefreshMarks() override;
 
     // Moves the selected rows to the Trash through the deletion handler:
     // one chain of requests in row order, handed over under the tree-data

@@ -6,9 +6,9 @@ namespace resources {
 
 namespace {
 
+// New, Open, Save and Print have nothing behind them (the document holds
+// nothing): their keys are left unbound, so they reach nothing.
 constexpr Accelerator kMainAccelerators[] = {
-    {"Ctrl+N", ID_FILE_NEW},       {"Ctrl+O", ID_FILE_OPEN},
-    {"Ctrl+S", ID_FILE_SAVE},      {"Ctrl+P", ID_FILE_PRINT},
     {"Ctrl+Z", ID_EDIT_UNDO},      {"Alt+Backspace", ID_EDIT_UNDO},
     {"Ctrl+X", ID_EDIT_CUT},       {"Shift+Del", ID_EDIT_CUT},
     {"Ctrl+C", ID_EDIT_COPY},      {"Ctrl+Ins", ID_EDIT_COPY},

@@ -10,7 +10,8 @@ struct Accelerator {
 };
 
 // The main window's accelerators (IDR_MAINFRAME). Del and Esc are not among
-// them: each pane handles those keys itself.
+// them: each pane handles those keys itself. Nor are the document commands
+// (New, Open, Save, Print), which the program does not have.
 class AcceleratorTable {
 public:
     // The accelerators of the table with that id; empty for an unknown id.

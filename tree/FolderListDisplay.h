@@ -24,6 +24,8 @@ public:
     // Make the row of the file with exactly that name (raw bytes) the only
     // selected, focused row, scrolled into view.
     virtual void SelectFileByName(const std::string& name) = 0;
+    // The duplicate data of listed files changed: every row's mark again.
+    virtual void RefreshMarks() = 0;
 
 protected:
     ~FolderListDisplay() = default;

@@ -753,11 +753,35 @@ void LarkspurBrowserView::RemoveDupMember(DupMember& member)
         return;
     }
     member.group = nullptr;
+    // A listed file may have lost its mark's meaning: the leaving one, or
+    // the copy now left alone.
+    const auto listed = [](const DupMember* file) {
+        return file != nullptr && file->folder != nullptr &&
+               file->folder->Has(FolderRecord::InFileList);
+    };
+    if (listed(&member) || (group->IsSingle() && listed(group->FirstMember()))) {
+        RefreshListMarksLater();
+    }
     if (group->members == nullptr) {
         DropGroup(*group);
     } else if (DuplicatesDisplay* display = DuplicatesDisplay::Instance()) {
         display->RefreshGroup(*group);
     }
+}
+
+void LarkspurBrowserView::RefreshListMarksLater()
+{
+    if (m_listMarksStale) {
+        return;
+    }
+    m_listMarksStale = true;
+    // Once per turn of the event loop, however many members left.
+    QTimer::singleShot(0, this, [this] {
+        m_listMarksStale = false;
+        if (FolderListDisplay* list = FolderListDisplay::Instance()) {
+            list->RefreshMarks();
+        }
+    });
 }
 
 void LarkspurBrowserView::DropGroup(DupGroup& group)

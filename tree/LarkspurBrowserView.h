@@ -164,6 +164,8 @@ public:
 
     // --- DupGroupOwner ------------------------------------------------------
     void ClearFolderDuplicates(const FolderRecordRef& folder) override;
+    // Also, when the member's file or the copy it leaves alone is listed,
+    // has the file list's marks read again once the event loop turns.
     void RemoveDupMember(DupMember& member) override;
     void DropGroup(DupGroup& group) override;
 
@@ -224,6 +226,9 @@ private:
     // children since the last call.
     void SettleAfterRemovals();
     void FlushLabels();
+    // The file list's marks again, from the event loop: the duplicate data
+    // of a listed file changed.
+    void RefreshListMarksLater();
     // An empty status text to the frame when the walk is idle and nothing
     // is queued.
     void ClearStatusIfIdle();
@@ -251,6 +256,7 @@ private:
     // Items whose labels changed since the last flush.
     std::unordered_set<TreeItem> m_dirtyLabels;
     QTimer* m_labelTimer = nullptr;
+    bool m_listMarksStale = false;
 };
 
 // The one sized folder tree; null while there is none.

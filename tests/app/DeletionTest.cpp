@@ -94,6 +94,15 @@ TEST_F(DeletionTest, TwoFilesOfTheListedFolderRefreshTheListOnceAndACopyLeavesIt
     EXPECT_EQ(dups->GroupsList().FindGroupRow(*group), -1);
 }
 
+TEST_F(DeletionTest, TheListedFileWhoseOtherCopyGoesIsMarkedAlone)
+{
+    List()->SetFolder(Record("top/a"));
+    const auto mark = [this] { return List()->Control().ItemStateImage(List()->FileRow("x.txt")); };
+    ASSERT_EQ(mark(), FileListItem::HasCopies);
+    m_view->DeleteRequests(Request("top/b", "x2.txt", Member("top/b", "x2.txt")));
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
+}
+
 TEST_F(DeletionTest, AWholeGroupFromTheGroupsListSaysThatEveryCopyGoes)
 {
     DupGroup* group = Member("top/b", "x2.txt")->group;

@@ -83,6 +83,7 @@ public:
     void UpdateFolderRow(FolderRecord&) override {}
     void ForgetFolder(FolderRecord& folder) override { forgotten.insert(&folder); }
     void SelectFileByName(const std::string&) override {}
+    void RefreshMarks() override {}
     platform::WindowHandle DupStateWindow() const override { return 0; }
     void MarkFolderSearched(FolderRecord&) override {}
 };
