@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 #include <QTimer>
 
@@ -66,6 +67,8 @@ FileBrowserView::FileBrowserView(QWidget* parent)
     connect(&tree, &QAbstractItemModel::modelReset, this, &FileBrowserView::FitLabelColumnSoon);
     connect(this, &QTreeView::expanded, this, &FileBrowserView::FitLabelColumnSoon);
     connect(this, &QTreeView::collapsed, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &FileBrowserView::FitLabelColumnSoon);
     LeaveLabelsUnmeasured();
     setContextMenuPolicy(Qt::DefaultContextMenu);
     framework::ContextHelp::SetTopic(this, resources::HID_FOLDER_TREE);
@@ -116,10 +119,24 @@ void FileBrowserView::FitLabelColumn()
     if (!isVisible()) {
         return;
     }
-    // As the header's fit to contents would: the labels in and around the
-    // view, bounded by the header's limits.
+    // The labels in view only, measured from the column's start (their
+    // indentation included), bounded by the header's limits.
+    executeDelayedItemsLayout();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    int width = 0;
+    const int bottom = viewport()->height();
+    for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid(); index = indexBelow(index)) {
+        const QRect rect = visualRect(index);
+        if (rect.top() >= bottom) {
+            break;
+        }
+        option.rect = rect;
+        width = std::max(width, rect.left() + horizontalOffset() +
+                                    itemDelegateForIndex(index)->sizeHint(option, index).width());
+    }
     QHeaderView& labels = *header();
-    const int width = std::max(sizeHintForColumn(0), labels.sectionSizeHint(0));
+    width = std::max(width, labels.sectionSizeHint(0));
     labels.resizeSection(
         0, std::clamp(width, labels.minimumSectionSize(), labels.maximumSectionSize()));
 }

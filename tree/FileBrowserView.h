@@ -137,10 +137,11 @@ protected:
 
     // The label column is as wide as the widest label in view, so that long
     // labels scroll sideways. Measuring labels is dear and a scan changes
-    // them many times a second: they are measured only while the view is
-    // shown, at once when it is shown and then at most a few times a second
-    // after the items changed (and before a click, which must find labels
-    // at their full width).
+    // them many times a second: only the labels in view are measured, and
+    // only while the view is shown, at once when it is shown and then at
+    // most a few times a second after the items changed or the view
+    // scrolled (and before a click, which must find labels at their full
+    // width).
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool viewportEvent(QEvent* event) override;
