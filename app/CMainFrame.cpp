@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/CLarkspurApp.h"
@@ -125,6 +126,15 @@ bool CMainFrame::CreateStatusBar()
     m_messagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_messagePane->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(m_messagePane, 1);
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(100);
+    connect(m_statusTimer, &QTimer::timeout, this, [this] {
+        if (m_statusPending) {
+            SetMessageText(m_pendingStatus);
+            m_statusTimer->start();
+        }
+    });
     SetMessageText(QString());
     return true;
 }
@@ -160,10 +170,18 @@ void CMainFrame::UpdateSizeFormatChecks()
 
 void CMainFrame::SetMessageText(const QString& text)
 {
+    m_statusPending = false;
+    m_pendingStatus.clear();
     m_messagePane->setText(text.isEmpty() ? StringTable::Load(IDS_IDLE_PROMPT) : text);
 }
 
-QString CMainFrame::MessageText() const { return m_messagePane->text(); }
+QString CMainFrame::MessageText() const
+{
+    if (m_statusPending) {
+        return m_pendingStatus.isEmpty() ? StringTable::Load(IDS_IDLE_PROMPT) : m_pendingStatus;
+    }
+    return m_messagePane->text();
+}
 
 platform::MessageResult CMainFrame::OnMessage(platform::MessageId message, platform::WParam wParam,
                                               platform::LParam)
@@ -171,8 +189,18 @@ platform::MessageResult CMainFrame::OnMessage(platform::MessageId message, platf
     if (message == UM_STATUS_TEXT) {
         // The text is raw bytes: a file name within it need not be UTF-8.
         const auto* text = reinterpret_cast<const std::string*>(wParam);
-        SetMessageText(text != nullptr ? QFile::decodeName(QByteArray::fromStdString(*text))
-                                       : QString());
+        const QString decoded =
+            text != nullptr ? QFile::decodeName(QByteArray::fromStdString(*text)) : QString();
+        // Setting the pane's text lays the status bar out and paints it:
+        // while the timer runs the text waits for it, and only the last
+        // one is shown.
+        if (m_statusTimer->isActive()) {
+            m_pendingStatus = decoded;
+            m_statusPending = true;
+        } else {
+            SetMessageText(decoded);
+            m_statusTimer->start();
+        }
     }
     return 0;
 }

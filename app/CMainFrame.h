@@ -6,6 +6,7 @@
 #include "platform/MessageWindow.h"
 
 class QLabel;
+class QTimer;
 class QToolBar;
 class CLarkspurDoc;
 class CLarkspurView;
@@ -42,6 +43,7 @@ public:
 
     // The message pane's text; an empty text shows the idle prompt.
     void SetMessageText(const QString& text);
+    // The text the pane shows, or is about to show (see UM_STATUS_TEXT).
     [[nodiscard]] QString MessageText() const;
 
     [[nodiscard]] framework::CommandRouter& Router() const { return *m_router; }
@@ -69,6 +71,12 @@ private:
     framework::CommandRouter* m_router;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_messagePane = nullptr;
+    // The scan's texts (UM_STATUS_TEXT) come once per folder, thousands a
+    // second; the pane shows one at once and then at most one per interval
+    // of this timer, the latest.
+    QTimer* m_statusTimer = nullptr;
+    QString m_pendingStatus;
+    bool m_statusPending = false;
     CLarkspurDoc* m_document = nullptr;
     CLarkspurView* m_view = nullptr;
 };

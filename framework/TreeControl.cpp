@@ -369,6 +369,13 @@ void TreeControl::SortChildren(TreeItem parent, const Comparison& compare)
     if (parentNode == nullptr || parentNode->children.size() < 2 || !compare) {
         return;
     }
+    const auto precedes = [&compare](Node* a, Node* b) { return compare(a->data, b->data) < 0; };
+    // A scan sorts the children of every folder above each folder it
+    // finishes, and mostly finds them in order: then nothing moves and the
+    // views need not lay the rows out again.
+    if (std::is_sorted(parentNode->children.begin(), parentNode->children.end(), precedes)) {
+        return;
+    }
     const QModelIndex parentIndex = IndexOf(parent);
     Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(parentIndex)},
                                   QAbstractItemModel::VerticalSortHint);
@@ -380,8 +387,7 @@ void TreeControl::SortChildren(TreeItem parent, const Comparison& compare)
             moved.emplace_back(index, node);
         }
     }
-    std::stable_sort(parentNode->children.begin(), parentNode->children.end(),
-                     [&compare](Node* a, Node* b) { return compare(a->data, b->data) < 0; });
+    std::stable_sort(parentNode->children.begin(), parentNode->children.end(), precedes);
     Renumber(parentNode);
     QModelIndexList from;
     QModelIndexList to;

@@ -73,11 +73,48 @@ int BrindleDupsListView::AddGroupRow(DupGroup& group)
         return -1;
     }
     ListControl& control = Control();
-    const int row = control.InsertItem(control.ItemCount(), NamesText(group), -1, 0, &group);
+    if (!m_inOrder) {
+        const int row = control.InsertItem(control.ItemCount(), NamesText(group), -1, 0, &group);
+        control.SetItemText(row, SizeColumn, SizeTextOf(group.size));
+        control.SetItemText(row, CountColumn, QString::number(count));
+        Sort();
+        return FindGroupRow(group);
+    }
+    // After every row it does not come before, as a stable sort of the list
+    // with the row appended would place it.
+    int first = 0;
+    int last = control.ItemCount();
+    while (first < last) {
+        const int middle = first + (last - first) / 2;
+        if (Compare(group, *GroupAt(middle)) < 0) {
+            last = middle;
+        } else {
+            first = middle + 1;
+        }
+    }
+    const int row = control.InsertItem(first, NamesText(group), -1, 0, &group);
     control.SetItemText(row, SizeColumn, SizeTextOf(group.size));
     control.SetItemText(row, CountColumn, QString::number(count));
-    Sort();
-    return FindGroupRow(group);
+    return row;
+}
+
+int BrindleDupsListView::Compare(const DupGroup& first, const DupGroup& second) const
+{
+    switch (m_sortColumn) {
+        case NameColumn:
+            return DupGroup::CompareByName(first, second, m_ascending);
+        case CountColumn:
+            return DupGroup::CompareByCount(first, second, m_ascending);
+        default:
+            return DupGroup::CompareBySize(first, second, m_ascending);
+    }
+}
+
+bool BrindleDupsListView::InOrderAt(int row) const
+{
+    const DupGroup& group = *GroupAt(row);
+    return (row == 0 || Compare(*GroupAt(row - 1), group) <= 0) &&
+           (row + 1 >= Control().ItemCount() || Compare(group, *GroupAt(row + 1)) <= 0);
 }
 
 void BrindleDupsListView::UpdateRowAt(int row)
@@ -94,6 +131,8 @@ void BrindleDupsListView::UpdateRowAt(int row)
     }
     Control().SetItemText(row, NameColumn, NamesText(*group));
     Control().SetItemText(row, CountColumn, QString::number(count));
+    // Its names or count may have moved it out of order.
+    m_inOrder = m_inOrder && InOrderAt(row);
 }
 
 int BrindleDupsListView::FindGroupRow(const DupGroup& group) const
@@ -115,7 +154,11 @@ void BrindleDupsListView::UpdateGroupRow(const DupGroup& group)
     }
 }
 
-void BrindleDupsListView::DeleteAllRows() { Control().DeleteAllItems(); }
+void BrindleDupsListView::DeleteAllRows()
+{
+    Control().DeleteAllItems();
+    m_inOrder = true;
+}
 
 void BrindleDupsListView::RefreshSizeColumn()
 {
@@ -138,21 +181,13 @@ void BrindleDupsListView::SelectRowOf(const DupGroup& group)
 void BrindleDupsListView::Sort()
 {
     const auto lock = LockData();
-    const int column = m_sortColumn;
     Control().SortItems(
-        [column](void* first, void* second, std::intptr_t ascending) {
-            const auto& a = *static_cast<const DupGroup*>(first);
-            const auto& b = *static_cast<const DupGroup*>(second);
-            switch (column) {
-                case NameColumn:
-                    return DupGroup::CompareByName(a, b, ascending != 0);
-                case CountColumn:
-                    return DupGroup::CompareByCount(a, b, ascending != 0);
-                default:
-                    return DupGroup::CompareBySize(a, b, ascending != 0);
-            }
+        [this](void* first, void* second, std::intptr_t) {
+            return Compare(*static_cast<const DupGroup*>(first),
+                           *static_cast<const DupGroup*>(second));
         },
         m_ascending ? 1 : 0);
+    m_inOrder = true;
 }
 
 void BrindleDupsListView::OnColumnClick(int column)

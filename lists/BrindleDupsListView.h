@@ -78,7 +78,15 @@ protected:
 private:
     void Sort();
     [[nodiscard]] DupGroup* GroupAt(int row) const;
+    // The order of the list: < 0 when first comes before second.
+    [[nodiscard]] int Compare(const DupGroup& first, const DupGroup& second) const;
+    // Whether the row still lies in order beside its neighbours.
+    [[nodiscard]] bool InOrderAt(int row) const;
 
     int m_sortColumn = SizeColumn;
     bool m_ascending = false;
+    // The rows are known to be in order, so that a new row can go straight
+    // to its place instead of sorting the whole list (as a scan adds groups
+    // by the thousand).
+    bool m_inOrder = true;
 };

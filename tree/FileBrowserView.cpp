@@ -12,7 +12,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
+#include <QTimer>
 
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
@@ -54,6 +56,19 @@ FileBrowserView::FileBrowserView(QWidget* parent)
     // Long labels scroll sideways instead of being cut.
     header()->setStretchLastSection(false);
     // Fitted to the labels while shown (showEvent).
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(250);
+    connect(m_fitTimer, &QTimer::timeout, this, &FileBrowserView::FitLabelColumn);
+    connect(&tree, &QAbstractItemModel::rowsInserted, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(&tree, &QAbstractItemModel::rowsRemoved, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(&tree, &QAbstractItemModel::dataChanged, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(&tree, &QAbstractItemModel::layoutChanged, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(&tree, &QAbstractItemModel::modelReset, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(this, &QTreeView::expanded, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(this, &QTreeView::collapsed, this, &FileBrowserView::FitLabelColumnSoon);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &FileBrowserView::FitLabelColumnSoon);
     LeaveLabelsUnmeasured();
     setContextMenuPolicy(Qt::DefaultContextMenu);
     framework::ContextHelp::SetTopic(this, resources::HID_FOLDER_TREE);
@@ -68,8 +83,8 @@ FileBrowserView::~FileBrowserView()
 
 void FileBrowserView::showEvent(QShowEvent* event)
 {
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     QTreeView::showEvent(event);
+    FitLabelColumn();
 }
 
 void FileBrowserView::hideEvent(QHideEvent* event)
@@ -78,13 +93,59 @@ void FileBrowserView::hideEvent(QHideEvent* event)
     LeaveLabelsUnmeasured();
 }
 
+bool FileBrowserView::viewportEvent(QEvent* event)
+{
+    if ((event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonDblClick) &&
+        m_fitTimer->isActive()) {
+        FitLabelColumn();
+    }
+    return QTreeView::viewportEvent(event);
+}
+
 void FileBrowserView::LeaveLabelsUnmeasured()
 {
     // Wide enough for any label, so that finding the item under a point
     // works in a hidden view too (ItemAtIconOrLabel measures that one label).
     constexpr int kWidthOfAnyLabel = 1 << 15;
+    m_fitTimer->stop();
     header()->setSectionResizeMode(0, QHeaderView::Fixed);
     header()->resizeSection(0, kWidthOfAnyLabel);
+}
+
+void FileBrowserView::FitLabelColumn()
+{
+    m_fitTimer->stop();
+    if (!isVisible()) {
+        return;
+    }
+    // The labels in view only, measured from the column's start (their
+    // indentation included), bounded by the header's limits.
+    executeDelayedItemsLayout();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    int width = 0;
+    const int bottom = viewport()->height();
+    for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid(); index = indexBelow(index)) {
+        const QRect rect = visualRect(index);
+        if (rect.top() >= bottom) {
+            break;
+        }
+        option.rect = rect;
+        width = std::max(width, rect.left() + horizontalOffset() +
+                                    itemDelegateForIndex(index)->sizeHint(option, index).width());
+    }
+    QHeaderView& labels = *header();
+    width = std::max(width, labels.sectionSizeHint(0));
+    labels.resizeSection(
+        0, std::clamp(width, labels.minimumSectionSize(), labels.maximumSectionSize()));
+}
+
+void FileBrowserView::FitLabelColumnSoon()
+{
+    if (isVisible() && !m_fitTimer->isActive()) {
+        m_fitTimer->start();
+    }
 }
 
 void FileBrowserView::OnInitialUpdate() { FolderPopulation::BuildTopLevel(*this); }

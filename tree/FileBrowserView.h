@@ -12,6 +12,8 @@
 #include "framework/TreeControl.h"
 #include "tree/TreeAccess.h"
 
+class QTimer;
+
 // The folder tree pane: the shell namespace as a tree whose invisible root is
 // the Desktop. The top level shows the Desktop's children (Computer, Home,
 // the desktop's folders); below a volume each item is a folder on disk.
@@ -135,10 +137,14 @@ protected:
 
     // The label column is as wide as the widest label in view, so that long
     // labels scroll sideways. Measuring labels is dear and a scan changes
-    // them many times a second: they are measured only while the view is
-    // shown.
+    // them many times a second: only the labels in view are measured, and
+    // only while the view is shown, at once when it is shown and then at
+    // most a few times a second after the items changed or the view
+    // scrolled (and before a click, which must find labels at their full
+    // width).
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -149,6 +155,8 @@ protected:
 
 private:
     void LeaveLabelsUnmeasured();
+    void FitLabelColumn();
+    void FitLabelColumnSoon();
     void OnItemExpanding(TreeItem item, ExpandAction action);
     void OnViewExpansion(const QModelIndex& index, bool expanded);
     void ShowExpansion(TreeItem item, bool expanded);
@@ -163,4 +171,6 @@ private:
     int m_removingRows = 0;
     bool m_destroyed = false;
     ExploreLauncher m_explore;
+    // Runs FitLabelColumn; active while a fit is owed.
+    QTimer* m_fitTimer = nullptr;
 };

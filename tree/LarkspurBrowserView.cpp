@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
@@ -40,13 +41,21 @@ FolderRecord* ParentOf(const FolderRecord& record)
     return static_cast<FolderRecord*>(record.parent);
 }
 
+// Changed labels are announced to the view together, at most this often: a
+// scan changes the labels of the folders above every folder it finishes,
+// and each announcement repaints what is in view.
+constexpr int kLabelRefreshMs = 100;
+// A turn of the event loop delivers finished tasks for at most this long;
+// the rest wait for the next turn, so that input and painting come between.
+constexpr qint64 kDeliveryBudgetNs = 8'000'000;
+
 }  // namespace
 
 LarkspurBrowserView::LarkspurBrowserView(QWidget* parent)
     : FileBrowserView(parent), m_labelTimer(new QTimer(this))
 {
     m_labelTimer->setSingleShot(true);
-    m_labelTimer->setInterval(0);
+    m_labelTimer->setInterval(kLabelRefreshMs);
     connect(m_labelTimer, &QTimer::timeout, this, &LarkspurBrowserView::FlushLabels);
 }
 
@@ -496,11 +505,27 @@ bool LarkspurBrowserView::FindNextFolderToScan()
 void LarkspurBrowserView::ProcessCompletedTasks()
 {
     TaskManager& tasks = TaskManager::Instance();
+    QElapsedTimer turn;
+    turn.start();
     while (std::unique_ptr<Task> task = tasks.TakeFinished()) {
         m_scannedSomething = true;
         task->Deliver();
         task.reset();
         SettleAfterRemovals();
+        if (turn.nsecsElapsed() >= kDeliveryBudgetNs) {
+            // The rest, and the next folder, at the next turn.
+            if (!m_deliveryOwed) {
+                m_deliveryOwed = true;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_deliveryOwed = false;
+                        ProcessCompletedTasks();
+                    },
+                    Qt::QueuedConnection);
+            }
+            return;
+        }
     }
     {
         std::lock_guard lock(DataLock());

@@ -106,7 +106,9 @@ public:
     // On UM_TASK_DONE: delivers and destroys every finished task; then, while
     // the queue is empty, queues the tasks of the next folder the walk
     // finds. When the walk is idle and the queue empty, an empty status text
-    // goes to the frame.
+    // goes to the frame. Deliveries that take longer than a few milliseconds
+    // in all leave the rest to a call of its own at the next turn of the
+    // event loop.
     void ProcessCompletedTasks();
 
     // --- ScanControl (the frame's commands) and FolderTreeActions -------
@@ -197,7 +199,7 @@ public:
     std::unique_ptr<TreeItemRecord> CreateItemRecord(TreeItem item) override;
     void InitItemRecord(TreeItemRecord& record) override;
     void OnDeleteItemRecord(TreeItemRecord& record, bool destroying) override;
-    // Labels are asked for anew once per turn of the event loop.
+    // Labels are asked for anew together, a few times a second.
     void RefreshItemLabel(TreeItemRecord& record) override;
     void NotifyListIfShown(TreeItemRecord& record) override;
     void OnItemClicked(TreeItemRecord& record, bool ctrlHeld) override;
@@ -257,6 +259,8 @@ private:
     std::unordered_set<TreeItem> m_dirtyLabels;
     QTimer* m_labelTimer = nullptr;
     bool m_listMarksStale = false;
+    // A call of ProcessCompletedTasks is queued for the deliveries left over.
+    bool m_deliveryOwed = false;
 };
 
 // The one sized folder tree; null while there is none.
