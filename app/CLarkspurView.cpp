@@ -19,7 +19,7 @@
 #include "platform/FileQueries.h"
 #include "resources/CommandIds.h"
 #include "tree/LarkspurBrowserView.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 CLarkspurView* TheMainView = nullptr;
 

@@ -9,8 +9,8 @@
 #include <QTreeView>
 
 #include "framework/CommandTarget.h"
-#include "framework/TreeControl.h"
-#include "tree/TreeAccess.h"
+#include "model/TreeControl.h"
+#include "model/TreeAccess.h"
 
 // The folder tree pane: the shell namespace as a tree whose invisible root is
 // the Desktop. The top level shows the Desktop's children (Computer, Home,
