@@ -20,7 +20,7 @@
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
 #include "tree/LarkspurBrowserView.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 CLarkspurView* TheMainView = nullptr;
 

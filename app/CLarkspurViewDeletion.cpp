@@ -26,7 +26,7 @@
 #include "platform/ShellActions.h"
 #include "resources/StringTable.h"
 #include "tree/LarkspurBrowserView.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "lists/LarkspurListView.h"
 #include "platform/MessageQueue.h"
 #include "tests/support/FolderTreeFake.h"
-#include "tree/SharedImageList.h"
+#include "model/SharedImageList.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/ListControl.h"
+#include "model/ListControl.h"
 
 namespace {
 

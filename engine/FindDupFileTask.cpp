@@ -13,7 +13,7 @@
 #include "platform/DirectorySearch.h"
 #include "platform/MessageQueue.h"
 #include "resources/StringTable.h"
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 FindDupFileTask::FindDupFileTask(const DupSearchContext& context, FolderRecord& folder,
                                  std::string folderPath)

@@ -16,7 +16,7 @@
 #include "platform/DirectorySearch.h"
 #include "platform/FileReader.h"
 #include "platform/MessageWindow.h"
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 class DupFileList;
 class DupTable;

@@ -9,7 +9,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/MountTable.h"
 #include "resources/StringTable.h"
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSize)
 {

@@ -6,8 +6,8 @@
 #include "platform/DirectorySearch.h"
 #include "platform/ImageList.h"
 #include "platform/ShellIcons.h"
-#include "tree/SharedImageList.h"
-#include "tree/TreeAccess.h"
+#include "model/SharedImageList.h"
+#include "model/TreeAccess.h"
 
 FindSubfoldersTask::FindSubfoldersTask(TreeAccess& tree, TreeItemRecord& parent,
                                        std::string folderPath,

@@ -9,7 +9,7 @@
 
 #include "engine/FolderListing.h"
 #include "engine/Task.h"
-#include "framework/TreeControl.h"
+#include "model/TreeControl.h"
 #include "platform/ItemIdList.h"
 #include "platform/ShellFolder.h"
 

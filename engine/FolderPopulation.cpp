@@ -4,7 +4,7 @@
 
 #include "engine/FindSubfoldersTask.h"
 #include "platform/ShellFolder.h"
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "framework/TreeControl.h"
+#include "model/TreeControl.h"
 
 class TreeAccess;
 

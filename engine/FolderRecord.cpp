@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "engine/DupMember.h"
 #include "engine/FileSize.h"
 #include "engine/TrackedReferences.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 class TreeAccess;
 

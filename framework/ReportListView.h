@@ -6,7 +6,7 @@
 #include <QTreeView>
 
 #include "framework/CommandTarget.h"
-#include "framework/ListControl.h"
+#include "model/ListControl.h"
 
 namespace platform {
 class ImageList;

@@ -9,7 +9,7 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 namespace {
 

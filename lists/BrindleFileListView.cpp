@@ -8,7 +8,7 @@
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
 #include "tree/FolderTreeActions.h"
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
 #include "tree/FolderTreeActions.h"
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 namespace {
 

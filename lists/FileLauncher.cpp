@@ -6,7 +6,7 @@
 #include "framework/MessageBox.h"
 #include "platform/ShellActions.h"
 #include "resources/StringTable.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "lists/BrindleDupsListView.h"
 #include "lists/BrindleFileListView.h"
 #include "resources/StringTable.h"
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
 #include "tree/FolderTreeActions.h"
-#include "tree/SharedImageList.h"
-#include "tree/TreeAccess.h"
+#include "model/SharedImageList.h"
+#include "model/TreeAccess.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/TreeControl.h"
+#include "model/TreeControl.h"
 
 class LarkspurBrowserView;
 

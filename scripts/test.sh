@@ -13,6 +13,9 @@ cd "$(dirname "$0")/.."
 larkspur_install_packages $LARKSPUR_BUILD_PACKAGES shared-mime-info dpkg-dev desktop-file-utils
 jobs=$(nproc)
 
+# No source file includes a header of a higher layer.
+./scripts/check-layers.sh
+
 run_suite() {  # build-dir sanitizers ctest-args...
     dir=$1; sanitize=$2; shift 2
     echo "== Building in $dir${sanitize:+ with $sanitize}"

@@ -30,8 +30,8 @@
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
-#include "tree/TreeAccess.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeAccess.h"
+#include "model/TreeItemRecord.h"
 
 namespace {
 

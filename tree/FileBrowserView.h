@@ -9,8 +9,8 @@
 #include <QTreeView>
 
 #include "framework/CommandTarget.h"
-#include "framework/TreeControl.h"
-#include "tree/TreeAccess.h"
+#include "model/TreeControl.h"
+#include "model/TreeAccess.h"
 
 class QTimer;
 

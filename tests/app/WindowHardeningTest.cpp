@@ -23,7 +23,7 @@
 #include "engine/FolderPopulation.h"
 #include "engine/FolderRecord.h"
 #include "engine/TaskManager.h"
-#include "framework/ListControl.h"
+#include "model/ListControl.h"
 #include "lists/BrindleDupsListView.h"
 #include "lists/FileListItem.h"
 #include "lists/LarkspurDupsWnd.h"

@@ -12,7 +12,7 @@
 #include "platform/ShellIcons.h"
 #include "support/FolderTreeFake.h"
 #include "support/TempTree.h"
-#include "tree/SharedImageList.h"
+#include "model/SharedImageList.h"
 
 using testsupport::FolderTreeFake;
 

@@ -24,7 +24,7 @@
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "support/WidgetTestMain.h"
-#include "tree/SharedImageList.h"
+#include "model/SharedImageList.h"
 
 namespace {
 

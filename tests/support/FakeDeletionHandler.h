@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tree/DeletionHandler.h"
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 namespace testsupport {
 

@@ -5,7 +5,7 @@
 
 #include "engine/FolderRecord.h"
 #include "engine/TrackedReferences.h"
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 namespace testsupport {
 

@@ -22,7 +22,7 @@
 #include "engine/FolderPopulation.h"
 #include "engine/FolderRecord.h"
 #include "engine/TaskManager.h"
-#include "framework/ListControl.h"
+#include "model/ListControl.h"
 #include "framework/MessageBox.h"
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
@@ -30,7 +30,7 @@
 #include "support/TempTree.h"
 #include "support/TreeViewHelpers.h"
 #include "tree/LarkspurBrowserView.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 namespace testsupport {
 

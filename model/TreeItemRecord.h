@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/TreeControl.h"
+#include "model/TreeControl.h"
 #include "platform/ItemIdList.h"
 #include "platform/ShellFolder.h"
 

@@ -1,4 +1,4 @@
-#include "tree/TreeItemRecord.h"
+#include "model/TreeItemRecord.h"
 
 #include <iterator>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "platform/ImageList.h"
 #include "platform/ItemIdList.h"
-#include "tree/SharedImageList.h"
+#include "model/SharedImageList.h"
 
 using platform::ItemIdList;
 using platform::ShellItemKind;

@@ -1,4 +1,4 @@
-#include "framework/ListControl.h"
+#include "model/ListControl.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tree/TreeAccess.h"
+#include "model/TreeAccess.h"
 
 #include <vector>
 

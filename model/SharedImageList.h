@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/TreeControl.h"
+#include "model/TreeControl.h"
 #include "platform/ImageList.h"
 
 // The one process-wide image-list slot of the folder tree. The subfolder

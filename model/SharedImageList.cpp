@@ -1,4 +1,4 @@
-#include "tree/SharedImageList.h"
+#include "model/SharedImageList.h"
 
 namespace {
 platform::ImageList* g_sharedImageList = nullptr;

@@ -5,9 +5,9 @@
 
 #include <QString>
 
-#include "framework/TreeControl.h"
-#include "tree/TreeDataLock.h"
-#include "tree/TreeItemRecord.h"
+#include "model/TreeControl.h"
+#include "model/TreeDataLock.h"
+#include "model/TreeItemRecord.h"
 
 // A folder tree: the tree control with its items, the records behind them
 // (the control's item data), the root record of the Desktop and the tree-data

@@ -1,4 +1,4 @@
-#include "framework/TreeControl.h"
+#include "model/TreeControl.h"
 
 #include <gtest/gtest.h>
 
