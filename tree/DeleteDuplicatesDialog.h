@@ -10,7 +10,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "tree/TreeDataLock.h"
+#include "model/TreeDataLock.h"
 
 struct DupMember;
 class FolderRecord;
