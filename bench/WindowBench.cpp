@@ -8,8 +8,8 @@
 // Prints one line of figures:
 //   seconds S ticks N p50 MS p99 MS max MS digest HEX groups G items I
 // where digest sums up what the window shows at the end (every label of the
-// tree in order, every row of the file list with its mark, every row of the
-// groups list), so that runs can be compared for the same outcome.
+// folder's subtree in order, every row of the file list with its mark, every
+// row of the groups list), so that runs can be compared for the same outcome.
 //
 // The application reads and writes its settings: run it with HOME and XDG_*
 // pointing at a scratch folder (bench/run-window.sh does), never against the
@@ -65,13 +65,15 @@ void AddList(QCryptographicHash& hash, const ListControl& control, bool marks)
     }
 }
 
-// What the window shows, summed up; items: the tree's item count.
-QByteArray Digest(CLarkspurView& view, int& items)
+// What the window shows of the scanned folder, summed up (its siblings and
+// those of its ancestors, in a shared folder such as /tmp, come and go);
+// items: the item count of its subtree.
+QByteArray Digest(CLarkspurView& view, TreeItem top, int& items)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     TreeControl& tree = view.Tree()->Tree();
     items = 0;
-    std::vector<TreeItem> stack{tree.FirstChild(TreeItem::None)};
+    std::vector<TreeItem> stack{top};
     while (!stack.empty()) {
         const TreeItem item = stack.back();
         stack.pop_back();
@@ -79,7 +81,7 @@ QByteArray Digest(CLarkspurView& view, int& items)
         ++items;
         hash.addData(tree.ItemText(item).toUtf8());
         hash.addData(QByteArrayView("\n"));
-        stack.push_back(tree.NextSibling(item));
+        if (item != top) stack.push_back(tree.NextSibling(item));
         stack.push_back(tree.FirstChild(item));
     }
     hash.addData(QByteArrayView("--\n"));
@@ -138,7 +140,7 @@ int main(int argc, char** argv)
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         ticks.stop();
         int items = 0;
-        const QByteArray digest = Digest(*TheMainView, items);
+        const QByteArray digest = Digest(*TheMainView, item, items);
         const int groups = LarkspurDupsWnd::Instance() != nullptr
                                ? LarkspurDupsWnd::Instance()->GroupsList().Control().ItemCount()
                                : 0;
