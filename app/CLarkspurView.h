@@ -104,14 +104,13 @@ public:
     // cancel left untried go to untried (when given). Returns false when
     // the user declined.
     bool SendToRecycleBin(const DeletionRequest* chain, std::set<std::string>* untried = nullptr);
-    // Moves the paths to the Trash one after another, each off the UI
-    // thread (ShellActions::StartMoveToTrash), with a progress dialog once
-    // it takes long. Its Cancel lets the move under way end (cancelled
-    // through GIO) and starts no other; a close of the window does the same
-    // and is carried out afterwards. Returns the outcomes of the paths
-    // tried, in order: a prefix of paths. Runs a nested event loop inside a
-    // ModalScope; user input waits until the dialog shows and blocks the
-    // window.
+    // Moves the paths to the Trash one after another off the UI thread
+    // (platform::TrashRun) and waits for the run with the window served
+    // (framework::WaitWithProgress): a progress dialog once it takes long,
+    // whose Cancel lets the move under way end (cancelled through GIO) and
+    // starts no other; a close of the window does the same and is carried
+    // out afterwards. Returns the outcomes of the paths tried, in order: a
+    // prefix of paths.
     std::vector<platform::TrashOutcome> MoveAll(const std::vector<std::string>& paths);
     // For each request whose path is gone: its duplicate record leaves the
     // duplicate data; a file clears its folder's own size and the tree sizes

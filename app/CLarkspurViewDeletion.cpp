@@ -7,11 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
 #include <QLocale>
-#include <QProgressDialog>
 #include <QTimer>
 
 #include "app/CLarkspurView.h"
@@ -20,10 +18,11 @@
 #include "engine/FolderRecord.h"
 #include "engine/TaskManager.h"
 #include "framework/MessageBox.h"
+#include "framework/ProgressWait.h"
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
-#include "platform/ModalScope.h"
 #include "platform/ShellActions.h"
+#include "platform/TrashRun.h"
 #include "resources/StringTable.h"
 #include "tree/LarkspurBrowserView.h"
 #include "model/TreeItemRecord.h"
@@ -71,10 +70,11 @@ std::vector<const DupGroup*> WholeGroups(const DeletionRequest* chain)
     return groups;
 }
 
-// Refuses the window's close while the moves run and notes that it was
-// asked for.
+// Refuses the window's close while the moves run, cancels them instead and
+// notes that the close was asked for.
 class CloseGuard : public QObject {
 public:
+    explicit CloseGuard(std::function<void()> cancel) : m_cancel(std::move(cancel)) {}
     bool asked = false;
 
 protected:
@@ -83,8 +83,12 @@ protected:
         if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
         event->ignore();
         asked = true;
+        m_cancel();
         return true;
     }
+
+private:
+    std::function<void()> m_cancel;
 };
 
 }  // namespace
@@ -212,60 +216,18 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain, std::set<std:
 
 std::vector<platform::TrashOutcome> CLarkspurView::MoveAll(const std::vector<std::string>& paths)
 {
-    std::vector<platform::TrashOutcome> outcomes;
-    CloseGuard closeGuard;
+    platform::TrashRun run(paths);
+    CloseGuard closeGuard([&run] { run.Cancel(); });
     QWidget* frame = window();
-    {
-        const platform::ModalScope modal;
-        QProgressDialog progress(QStringLiteral("Moving to the Trash..."), QStringLiteral("Cancel"),
-                                 0, static_cast<int>(paths.size()), this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
-        // Cancel lets the move under way end: the dialog stays until it has.
-        QObject::disconnect(&progress, &QProgressDialog::canceled, &progress,
-                            &QProgressDialog::cancel);
-        bool cancelled = false;
-        bool busy = false;
-        bool shown = false;
-        std::function<void()> cancelMove;
-        const auto cancel = [&] {
-            if (std::exchange(cancelled, true)) return;
-            progress.setLabelText(QStringLiteral("Cancelling..."));
-            if (busy) cancelMove();
-        };
-        QObject::connect(&progress, &QProgressDialog::canceled, cancel);
-        frame->installEventFilter(&closeGuard);
-        for (;;) {
-            if (closeGuard.asked) cancel();
-            if (!busy) {
-                if (cancelled || outcomes.size() == paths.size()) break;
-                progress.setValue(static_cast<int>(outcomes.size()));
-                busy = true;
-                cancelMove = platform::ShellActions::StartMoveToTrash(
-                    paths[outcomes.size()], [&](platform::TrashOutcome outcome) {
-                        // Not moved after a cancel: the user's doing, no failure.
-                        if (cancelled && !outcome.trashed) outcome.reason.clear();
-                        outcomes.push_back(std::move(outcome));
-                        busy = false;
-                    });
-                continue;
-            }
-            // Escape or the title bar's close hides the dialog: that cancels.
-            if (shown && !progress.isVisible()) cancel();
-            shown = shown || progress.isVisible();
-            // Until the dialog shows (and blocks the window), user input
-            // waits; every callback, timer and repaint is served.
-            QCoreApplication::processEvents(
-                QEventLoop::WaitForMoreEvents |
-                (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
-        }
-        frame->removeEventFilter(&closeGuard);
-    }
+    frame->installEventFilter(&closeGuard);
+    (void)framework::WaitWithProgress(
+        this, QStringLiteral("Moving to the Trash..."), static_cast<int>(paths.size()),
+        [&run] { return run.Finished(); }, [&run] { return run.MovesDone(); },
+        [&run] { run.Cancel(); });
+    frame->removeEventFilter(&closeGuard);
     // The window closes once the deletion is over.
     if (closeGuard.asked) QTimer::singleShot(0, frame, &QWidget::close);
-    return outcomes;
+    return run.Outcomes();
 }
 
 void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain,

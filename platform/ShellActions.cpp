@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -90,51 +89,6 @@ std::function<void(const std::string&)>& TrashHook()
     return hook;
 }
 
-// Moves one path; outcome.path is set. Any thread.
-void TrashOne(TrashOutcome& outcome, GCancellable* cancellable)
-{
-    const std::string& path = outcome.path;
-    // GIO would take an empty or relative path against the current
-    // directory: never guess what is meant to go.
-    if (!IsAbsolute(path) || HasNulByte(path)) {
-        outcome.reason = "Not an absolute path.";
-        return;
-    }
-    if (HasDotComponent(path)) {
-        outcome.reason = "The path has a \".\" or \"..\" component.";
-        return;
-    }
-    if (TrashHook()) {
-        TrashHook()(path);
-    }
-    g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
-    g_autoptr(GError) error = nullptr;
-    if (g_file_trash(file, cancellable, &error)) {
-        outcome.trashed = true;
-    } else {
-        outcome.reason = error != nullptr ? error->message : "The file was not moved to the Trash.";
-    }
-}
-
-// One move under way: filled on the pool's thread, handed to done on the
-// starting thread's main context.
-struct PendingMove {
-    TrashOutcome outcome;
-    std::function<void(TrashOutcome)> done;
-};
-
-void MoveInThread(GTask* task, gpointer, gpointer data, GCancellable* cancellable)
-{
-    TrashOne(static_cast<PendingMove*>(data)->outcome, cancellable);
-    g_task_return_boolean(task, TRUE);
-}
-
-void MoveFinished(GObject*, GAsyncResult* result, gpointer)
-{
-    auto* move = static_cast<PendingMove*>(g_task_get_task_data(G_TASK(result)));
-    move->done(std::move(move->outcome));
-}
-
 }  // namespace
 
 int ShellActions::LaunchDefault(const std::string& path, const std::string& workingDirectory)
@@ -165,25 +119,36 @@ std::vector<TrashOutcome> ShellActions::MoveToTrash(const std::vector<std::strin
     std::vector<TrashOutcome> outcomes;
     outcomes.reserve(paths.size());
     for (const std::string& path : paths) {
-        TrashOutcome& outcome = outcomes.emplace_back();
-        outcome.path = path;
-        TrashOne(outcome, nullptr);
+        outcomes.push_back(MoveOneToTrash(path, nullptr));
     }
     return outcomes;
 }
 
-std::function<void()> ShellActions::StartMoveToTrash(const std::string& path,
-                                                     std::function<void(TrashOutcome)> done)
+TrashOutcome ShellActions::MoveOneToTrash(const std::string& path, void* cancellable)
 {
-    std::shared_ptr<GCancellable> cancellable(g_cancellable_new(), g_object_unref);
-    auto* move = new PendingMove{{path, false, {}}, std::move(done)};
-    // The task, not its cancellable, says what happened: a move that went
-    // must not be reported as cancelled.
-    g_autoptr(GTask) task = g_task_new(nullptr, cancellable.get(), MoveFinished, nullptr);
-    g_task_set_check_cancellable(task, FALSE);
-    g_task_set_task_data(task, move, [](gpointer data) { delete static_cast<PendingMove*>(data); });
-    g_task_run_in_thread(task, MoveInThread);
-    return [cancellable] { g_cancellable_cancel(cancellable.get()); };
+    TrashOutcome outcome;
+    outcome.path = path;
+    // GIO would take an empty or relative path against the current
+    // directory: never guess what is meant to go.
+    if (!IsAbsolute(path) || HasNulByte(path)) {
+        outcome.reason = "Not an absolute path.";
+        return outcome;
+    }
+    if (HasDotComponent(path)) {
+        outcome.reason = "The path has a \".\" or \"..\" component.";
+        return outcome;
+    }
+    if (TrashHook()) {
+        TrashHook()(path);
+    }
+    g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
+    g_autoptr(GError) error = nullptr;
+    if (g_file_trash(file, static_cast<GCancellable*>(cancellable), &error)) {
+        outcome.trashed = true;
+    } else {
+        outcome.reason = error != nullptr ? error->message : "The file was not moved to the Trash.";
+    }
+    return outcome;
 }
 
 void ShellActions::SetTrashHookForTesting(std::function<void(const std::string&)> hook)

@@ -20,7 +20,7 @@ struct TrashOutcome {
 
 // The desktop's actions on files, through GIO: the default application of a
 // file's MIME type (mimeapps.list, .desktop files) and the freedesktop.org
-// Trash. Paths are raw bytes. UI thread (the hook for tests aside).
+// Trash. Paths are raw bytes. UI thread, but for MoveOneToTrash.
 class ShellActions {
 public:
     // Opens path with the default application of its type. A relative path
@@ -45,18 +45,12 @@ public:
     // what its text shows.
     [[nodiscard]] static std::vector<TrashOutcome> MoveToTrash(
         const std::vector<std::string>& paths);
-    // Starts moving one path to the Trash, as MoveToTrash does, on a thread
-    // of GLib's pool, and returns at once. done is called exactly once, never
-    // before this returns, with the outcome: on the calling thread, from its
-    // GLib main context (the UI thread's is Qt's event loop, whose dispatcher
-    // is GLib's), so only while that loop runs. The result cancels the move
-    // through its GCancellable: a move not yet begun does not happen, one in
-    // a blocking call ends when the call returns. A move that went is
-    // reported as gone even when it was cancelled meanwhile.
-    [[nodiscard]] static std::function<void()> StartMoveToTrash(
-        const std::string& path, std::function<void(TrashOutcome)> done);
-    // For tests: called with the path on the thread that moves it, right
-    // before each move. Set and cleared while no move is under way.
+    // One path, as MoveToTrash moves it, on any thread. cancellable is a
+    // GCancellable or null: once cancelled, a move not yet begun by GIO
+    // does not happen. For tests, the hook is called with the path right
+    // before each move, on the moving thread.
+    [[nodiscard]] static TrashOutcome MoveOneToTrash(const std::string& path, void* cancellable);
+    // Set and cleared while no move is under way.
     static void SetTrashHookForTesting(std::function<void(const std::string&)> hook);
 };
 

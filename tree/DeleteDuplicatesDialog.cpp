@@ -6,16 +6,13 @@
 #include <thread>
 #include <utility>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "engine/DupGroup.h"
@@ -25,6 +22,7 @@
 #include "framework/ContextHelp.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
+#include "framework/ProgressWait.h"
 #include "platform/FileQueries.h"
 #include "platform/ModalScope.h"
 #include "resources/StringTable.h"
@@ -293,39 +291,10 @@ bool DeleteDuplicatesDialog::CheckOffThread(const std::vector<CopyCheck>& checks
         kept = LastCopyCheck(checks, [&] { return cancelled.load(); }, done);
         finished = true;
     });
-    {
-        const platform::ModalScope modal;
-        QProgressDialog progress(QStringLiteral("Comparing the files with their copies..."),
-                                 QStringLiteral("Cancel"), 0, static_cast<int>(checks.size()),
-                                 this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
-        // Cancel waits for the block being read: the dialog stays until then.
-        QObject::disconnect(&progress, &QProgressDialog::canceled, &progress,
-                            &QProgressDialog::cancel);
-        const auto cancel = [&] {
-            if (!cancelled.exchange(true))
-                progress.setLabelText(QStringLiteral("Cancelling..."));
-        };
-        QObject::connect(&progress, &QProgressDialog::canceled, cancel);
-        // The checker is looked at as often as this fires.
-        QTimer poll;
-        poll.start(50);
-        bool shown = false;
-        progress.setValue(0);
-        while (!finished) {
-            // Escape or the title bar's close hides the dialog: that cancels.
-            if (shown && !progress.isVisible()) cancel();
-            shown = shown || progress.isVisible();
-            // Until the dialog shows (and blocks this one), user input waits.
-            QCoreApplication::processEvents(
-                QEventLoop::WaitForMoreEvents |
-                (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
-            if (!cancelled) progress.setValue(done);
-        }
-    }
+    (void)framework::WaitWithProgress(
+        this, QStringLiteral("Comparing the files with their copies..."),
+        static_cast<int>(checks.size()), [&] { return finished.load(); },
+        [&] { return done.load(); }, [&] { cancelled = true; });
     checker.join();
     return !cancelled;
 }
