@@ -221,7 +221,7 @@ std::vector<platform::TrashOutcome> CLarkspurView::MoveAll(const std::vector<std
     QWidget* frame = window();
     frame->installEventFilter(&closeGuard);
     (void)framework::WaitWithProgress(
-        this, QStringLiteral("Moving to the Trash..."), static_cast<int>(paths.size()),
+        this, resources::StringTable::Load(resources::IDS_PROGRESS_TRASH), static_cast<int>(paths.size()),
         [&run] { return run.Finished(); }, [&run] { return run.MovesDone(); },
         [&run] { run.Cancel(); });
     frame->removeEventFilter(&closeGuard);

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "platform/ModalScope.h"
+#include "resources/StringTable.h"
 
 namespace framework {
 
@@ -24,7 +25,7 @@ bool WaitWithProgress(QWidget* parent, const QString& label, int maximum,
     const auto stop = [&] {
         if (cancelled) return;
         cancelled = true;
-        progress.setLabelText(QStringLiteral("Cancelling..."));
+        progress.setLabelText(resources::StringTable::Load(resources::IDS_PROGRESS_CANCELLING));
         cancel();
     };
     QObject::connect(&progress, &QProgressDialog::canceled, stop);

@@ -46,6 +46,9 @@ constexpr Entry kDeletion[] = {
     {IDS_LAST_COPIES_LEFT_OUT,
      "These files were not deleted, since no identical copy of them is left outside the files "
      "to delete:\n\n%1"},
+    {IDS_PROGRESS_TRASH, "Moving to the Trash..."},
+    {IDS_PROGRESS_COMPARING, "Comparing the files with their copies..."},
+    {IDS_PROGRESS_CANCELLING, "Cancelling..."},
 };
 
 // The application, its window and its status bar.

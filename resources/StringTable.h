@@ -25,6 +25,10 @@ enum StringId : int {
     IDS_TRASH_FAILED = 40013,               // %1: one line per path left in place
     IDS_LAST_COPIES_LEFT_OUT = 40014,       // %1: one line per file left out
     IDS_CONFIRM_TRASH_GROUPS = 40015,       // %1: the number of items, %2: of whole groups
+    // The progress dialogs of a deletion.
+    IDS_PROGRESS_TRASH = 40016,
+    IDS_PROGRESS_COMPARING = 40017,
+    IDS_PROGRESS_CANCELLING = 40018,
 
     // Column headers and captions that have no id of the framework's.
     IDS_COLUMN_DISK_SPACE = 41001,   // "Disk Space"

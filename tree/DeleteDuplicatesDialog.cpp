@@ -292,7 +292,7 @@ bool DeleteDuplicatesDialog::CheckOffThread(const std::vector<CopyCheck>& checks
         finished = true;
     });
     (void)framework::WaitWithProgress(
-        this, QStringLiteral("Comparing the files with their copies..."),
+        this, resources::StringTable::Load(resources::IDS_PROGRESS_COMPARING),
         static_cast<int>(checks.size()), [&] { return finished.load(); },
         [&] { return done.load(); }, [&] { cancelled = true; });
     checker.join();
