@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 
-
 CLarkspurDoc::CLarkspurDoc(const QString& documentName)
     : m_title(documentName.isEmpty() ? QStringLiteral("Untitled")
                                      : QFileInfo(documentName).fileName())

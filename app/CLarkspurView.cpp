@@ -140,15 +140,15 @@ platform::MessageResult CLarkspurView::OnMessage(platform::MessageId message,
                                                  platform::WParam wParam, platform::LParam)
 {
     switch (message) {
-    case UM_TASK_DONE:
-        if (m_tree != nullptr) m_tree->ProcessCompletedTasks();
-        break;
-    case UM_CLEAR_FOLDER_DUPS:
-        if (LarkspurBrowserView* tree = LarkspurBrowserView::Instance())
-            tree->ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
-        break;
-    default:
-        break;
+        case UM_TASK_DONE:
+            if (m_tree != nullptr) m_tree->ProcessCompletedTasks();
+            break;
+        case UM_CLEAR_FOLDER_DUPS:
+            if (LarkspurBrowserView* tree = LarkspurBrowserView::Instance())
+                tree->ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
+            break;
+        default:
+            break;
     }
     return 0;
 }

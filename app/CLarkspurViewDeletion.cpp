@@ -221,9 +221,9 @@ std::vector<platform::TrashOutcome> CLarkspurView::MoveAll(const std::vector<std
     QWidget* frame = window();
     frame->installEventFilter(&closeGuard);
     (void)framework::WaitWithProgress(
-        this, resources::StringTable::Load(resources::IDS_PROGRESS_TRASH), static_cast<int>(paths.size()),
-        [&run] { return run.Finished(); }, [&run] { return run.MovesDone(); },
-        [&run] { run.Cancel(); });
+        this, resources::StringTable::Load(resources::IDS_PROGRESS_TRASH),
+        static_cast<int>(paths.size()), [&run] { return run.Finished(); },
+        [&run] { return run.MovesDone(); }, [&run] { run.Cancel(); });
     frame->removeEventFilter(&closeGuard);
     // The window closes once the deletion is over.
     if (closeGuard.asked) QTimer::singleShot(0, frame, &QWidget::close);

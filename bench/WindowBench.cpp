@@ -144,11 +144,12 @@ int main(int argc, char** argv)
         const int groups = LarkspurDupsWnd::Instance() != nullptr
                                ? LarkspurDupsWnd::Instance()->GroupsList().Control().ItemCount()
                                : 0;
-        std::printf("seconds %.3f ticks %zu p50 %.1f p99 %.1f max %.1f digest %s groups %d "
-                    "items %d\n",
-                    seconds, lateMs.size(), Percentile(lateMs, 0.50), Percentile(lateMs, 0.99),
-                    lateMs.empty() ? 0.0 : *std::max_element(lateMs.begin(), lateMs.end()),
-                    digest.constData(), groups, items);
+        std::printf(
+            "seconds %.3f ticks %zu p50 %.1f p99 %.1f max %.1f digest %s groups %d "
+            "items %d\n",
+            seconds, lateMs.size(), Percentile(lateMs, 0.50), Percentile(lateMs, 0.99),
+            lateMs.empty() ? 0.0 : *std::max_element(lateMs.begin(), lateMs.end()),
+            digest.constData(), groups, items);
         std::fflush(stdout);
         frame->close();
     });
@@ -165,8 +166,8 @@ int main(int argc, char** argv)
         const QPointF global = tree->viewport()->mapToGlobal(at);
         QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
         clicked = true;
         clock.start();
         sinceTick.start();

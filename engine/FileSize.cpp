@@ -34,8 +34,7 @@ FileSize& FileSize::operator*=(std::int32_t factor)
 
 FileSize& FileSize::operator/=(std::int32_t divisor)
 {
-    if (divisor == 0)
-        return *this;
+    if (divisor == 0) return *this;
     if (divisor == -1 && m_value == kMin)
         m_value = kMax;
     else
@@ -57,8 +56,7 @@ int FileSize::DigitCount() const
     std::uint64_t power = 10;
     while (m_value >= 0 && static_cast<std::uint64_t>(m_value) >= power) {
         ++count;
-        if (power > std::numeric_limits<std::uint64_t>::max() / 10)
-            break;
+        if (power > std::numeric_limits<std::uint64_t>::max() / 10) break;
         power *= 10;
     }
     return count;
@@ -67,14 +65,13 @@ int FileSize::DigitCount() const
 std::string FileSize::ToString() const
 {
     // The magnitude of the smallest value does not fit a signed integer.
-    std::uint64_t magnitude = m_value < 0 ? 0 - static_cast<std::uint64_t>(m_value)
-                                          : static_cast<std::uint64_t>(m_value);
+    std::uint64_t magnitude =
+        m_value < 0 ? 0 - static_cast<std::uint64_t>(m_value) : static_cast<std::uint64_t>(m_value);
     char reversed[32];
     int length = 0;
     int digits = 0;
     do {
-        if (digits > 0 && digits % 3 == 0)
-            reversed[length++] = ',';
+        if (digits > 0 && digits % 3 == 0) reversed[length++] = ',';
         reversed[length++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
         ++digits;

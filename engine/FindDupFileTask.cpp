@@ -144,8 +144,8 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::Fil
         // A link to this file, as the opens find them (the listing's inode
         // of a file since removed may have been given to another), is read
         // once.
-        const bool thisFile = head && pendingFile.Device() == head->device &&
-                              pendingFile.Inode() == head->inode;
+        const bool thisFile =
+            head && pendingFile.Device() == head->device && pendingFile.Inode() == head->inode;
         pendingHead = thisFile ? head : ReadHead(pendingPath, &pendingFile);
     }
     lock.lock();

@@ -98,7 +98,7 @@ private:
     std::shared_ptr<platform::ShellFolder> m_shellFolder;  // shell form only
     platform::ItemIdList m_parentId;                       // shell form only
     std::string m_folderPath;                              // directory form only
-    std::shared_ptr<FolderListing> m_listing;               // directory form only
+    std::shared_ptr<FolderListing> m_listing;              // directory form only
     std::vector<SubfolderEntry> m_entries;
     // Looked up by std::string_view without making a string.
     struct NameHash {

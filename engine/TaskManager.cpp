@@ -13,10 +13,7 @@ TaskManager& TaskManager::Instance()
     return *instance;
 }
 
-TaskManager::TaskManager() : m_worker([this] { WorkerLoop(); })
-{
-    m_worker.detach();
-}
+TaskManager::TaskManager() : m_worker([this] { WorkerLoop(); }) { m_worker.detach(); }
 
 void TaskManager::SetNotifyWindow(platform::WindowHandle window)
 {
@@ -68,10 +65,7 @@ std::unique_ptr<Task> TaskManager::TakeFinished()
     return nullptr;
 }
 
-void TaskManager::CancelAll(FinishedTasks finished)
-{
-    CancelMatching(nullptr, finished);
-}
+void TaskManager::CancelAll(FinishedTasks finished) { CancelMatching(nullptr, finished); }
 
 void TaskManager::CancelByName(const char* name, FinishedTasks finished)
 {
@@ -91,29 +85,29 @@ void TaskManager::CancelMatching(const char* name, FinishedTasks finished)
             continue;
         }
         switch (task.State()) {
-        case TaskState::Running:
-            task.SetState(TaskState::Cancelling);
-            ++it;
-            break;
-        case TaskState::Cancelling:
-            ++it;
-            break;
-        case TaskState::Queued:
-            m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
-            it = m_tasks.erase(it);
-            break;
-        case TaskState::Finished:
-            // Announced by its Finish; its results are still good.
-            if (finished == FinishedTasks::Keep) {
-                finishedLeft = true;
+            case TaskState::Running:
+                task.SetState(TaskState::Cancelling);
                 ++it;
-            } else {
+                break;
+            case TaskState::Cancelling:
+                ++it;
+                break;
+            case TaskState::Queued:
+                m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
                 it = m_tasks.erase(it);
-            }
-            break;
-        case TaskState::Discarded:
-            it = m_tasks.erase(it);
-            break;
+                break;
+            case TaskState::Finished:
+                // Announced by its Finish; its results are still good.
+                if (finished == FinishedTasks::Keep) {
+                    finishedLeft = true;
+                    ++it;
+                } else {
+                    it = m_tasks.erase(it);
+                }
+                break;
+            case TaskState::Discarded:
+                it = m_tasks.erase(it);
+                break;
         }
     }
     // Nothing announced is left: a message still on its way drains nothing,
@@ -128,8 +122,7 @@ bool TaskManager::AnyRunning() const
     std::lock_guard lock(m_lock);
     for (const auto& task : m_tasks) {
         const TaskState state = task->State();
-        if (state == TaskState::Running || state == TaskState::Cancelling)
-            return true;
+        if (state == TaskState::Running || state == TaskState::Cancelling) return true;
     }
     return false;
 }

@@ -25,12 +25,12 @@ FileLauncher::Report& ReportOverride()
 int MessageFor(int result)
 {
     switch (result) {
-    case platform::kLaunchNoApplication:
-        return resources::IDS_OPEN_NO_APPLICATION;
-    case platform::kLaunchAccessDenied:
-        return resources::IDS_OPEN_ACCESS_DENIED;
-    default:
-        return resources::IDS_OPEN_FAILED;
+        case platform::kLaunchNoApplication:
+            return resources::IDS_OPEN_NO_APPLICATION;
+        case platform::kLaunchAccessDenied:
+            return resources::IDS_OPEN_ACCESS_DENIED;
+        default:
+            return resources::IDS_OPEN_FAILED;
     }
 }
 

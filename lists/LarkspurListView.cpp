@@ -58,9 +58,9 @@ LarkspurListView::LarkspurListView(QWidget* parent)
     const QString longDate = FileListItem::ModifiedText(
         QDateTime(QDate(2026, 9, 30), QTime(23, 58, 58)).toSecsSinceEpoch());
     const int modifiedWidth = std::max(130, fontMetrics().horizontalAdvance(longDate) + 16);
-    control.InsertColumn(FileListItem::ModifiedColumn,
-                         {StringTable::Load(resources::IDS_COLUMN_MODIFIED), modifiedWidth,
-                          Qt::AlignLeft});
+    control.InsertColumn(
+        FileListItem::ModifiedColumn,
+        {StringTable::Load(resources::IDS_COLUMN_MODIFIED), modifiedWidth, Qt::AlignLeft});
 
     const auto [hasCopies, noCopy] = framework::MarkImages();
     SetStateImages(QPixmap::fromImage(hasCopies), QPixmap::fromImage(noCopy));
@@ -585,8 +585,7 @@ void LarkspurListView::DeleteSelected()
             chain.Append(item.folder);
         } else {
             const auto found = duplicates.find(item.name);
-            chain.Append(m_folder, item.name,
-                         found == duplicates.end() ? nullptr : found->second);
+            chain.Append(m_folder, item.name, found == duplicates.end() ? nullptr : found->second);
         }
     }
     if (chain.Empty()) {

@@ -60,15 +60,9 @@ std::string JoinedPath(const TreeItemRecord& record, bool asDirectory)
 
 }  // namespace
 
-std::string FullPathOf(const TreeItemRecord& record)
-{
-    return JoinedPath(record, false);
-}
+std::string FullPathOf(const TreeItemRecord& record) { return JoinedPath(record, false); }
 
-std::string DirectoryPathOf(const TreeItemRecord& record)
-{
-    return JoinedPath(record, true);
-}
+std::string DirectoryPathOf(const TreeItemRecord& record) { return JoinedPath(record, true); }
 
 platform::ItemIdList FullItemIdListOf(const TreeItemRecord& record)
 {

@@ -83,8 +83,7 @@ bool FileReader::OpenAt(int directory, const char* path, bool look)
     m_fd = fd;
     // Setting the times, like O_NOATIME, is allowed to the file's owner and
     // to root only; for anyone else it would fail.
-    m_restoreAccessTime =
-        !noAccessTime && (status.st_uid == ::geteuid() || ::geteuid() == 0);
+    m_restoreAccessTime = !noAccessTime && (status.st_uid == ::geteuid() || ::geteuid() == 0);
     m_accessSeconds = status.st_atim.tv_sec;
     m_accessNanoseconds = status.st_atim.tv_nsec;
     m_device = status.st_dev;

@@ -75,7 +75,7 @@ struct MessageQueue::Impl {
     // Requires mutex. Removes and returns the oldest message queued up to
     // lastToHandle (only sent ones if sentOnly), with its window.
     std::optional<std::pair<Message, MessageWindow*>> TakeNext(std::uint64_t lastToHandle,
-                                                                bool sentOnly);
+                                                               bool sentOnly);
     // Requires mutex. Marks a queued send as finished and counts it out.
     void Release(Message& message, MessageResult result);
 };
@@ -121,10 +121,7 @@ MessageQueue::MessageQueue() : m_impl(std::make_unique<Impl>())
     if (m_impl->wakeFd < 0) std::abort();
 }
 
-MessageQueue::~MessageQueue()
-{
-    ::close(m_impl->wakeFd);
-}
+MessageQueue::~MessageQueue() { ::close(m_impl->wakeFd); }
 
 void MessageQueue::AttachToCurrentThread()
 {
@@ -203,8 +200,7 @@ void MessageQueue::Post(WindowHandle window, MessageId message, WParam wParam, L
     Enqueue(std::move(posted));
 }
 
-void MessageQueue::PostText(WindowHandle window, MessageId message, std::string text,
-                            LParam lParam)
+void MessageQueue::PostText(WindowHandle window, MessageId message, std::string text, LParam lParam)
 {
     Message posted;
     posted.window = window;
@@ -396,14 +392,8 @@ void MessageQueue::LeaveModal()
     if (--d.modalDepth == 0 && QueuedCount() > 0) Wake();
 }
 
-bool MessageQueue::InModalLoop() const
-{
-    return m_impl->modalDepth > 0;
-}
+bool MessageQueue::InModalLoop() const { return m_impl->modalDepth > 0; }
 
-void MessageQueue::Wake() const
-{
-    eventfd_write(m_impl->wakeFd, 1);
-}
+void MessageQueue::Wake() const { eventfd_write(m_impl->wakeFd, 1); }
 
 }  // namespace platform

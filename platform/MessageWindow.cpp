@@ -6,9 +6,6 @@ namespace platform {
 
 MessageWindow::MessageWindow() : m_handle(MessageQueue::Instance().RegisterWindow(this)) {}
 
-MessageWindow::~MessageWindow()
-{
-    MessageQueue::Instance().UnregisterWindow(m_handle);
-}
+MessageWindow::~MessageWindow() { MessageQueue::Instance().UnregisterWindow(m_handle); }
 
 }  // namespace platform

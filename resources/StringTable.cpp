@@ -108,12 +108,9 @@ constexpr Entry kApplicationShell[] = {
 };
 
 constexpr std::array<std::span<const Entry>, 6> kBlocks = {
-    std::span<const Entry>(kMessages),
-    std::span<const Entry>(kDeletion),
-    std::span<const Entry>(kApplication),
-    std::span<const Entry>(kColumns),
-    std::span<const Entry>(kCommandPrompts),
-    std::span<const Entry>(kApplicationShell),
+    std::span<const Entry>(kMessages),       std::span<const Entry>(kDeletion),
+    std::span<const Entry>(kApplication),    std::span<const Entry>(kColumns),
+    std::span<const Entry>(kCommandPrompts), std::span<const Entry>(kApplicationShell),
 };
 
 constexpr bool IdsAreUnique()

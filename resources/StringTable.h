@@ -19,12 +19,12 @@ enum StringId : int {
     IDS_PROTECTED_DIRECTORY = 40007,
 
     // Deletion to the Trash: the confirmation and the reports.
-    IDS_CONFIRM_TRASH_ONE = 40010,          // %1: the path
-    IDS_CONFIRM_TRASH_MANY = 40011,         // %1: the number of items
-    IDS_CONFIRM_TRASH_GROUP = 40012,        // %1: the number of copies, %2: the name
-    IDS_TRASH_FAILED = 40013,               // %1: one line per path left in place
-    IDS_LAST_COPIES_LEFT_OUT = 40014,       // %1: one line per file left out
-    IDS_CONFIRM_TRASH_GROUPS = 40015,       // %1: the number of items, %2: of whole groups
+    IDS_CONFIRM_TRASH_ONE = 40010,     // %1: the path
+    IDS_CONFIRM_TRASH_MANY = 40011,    // %1: the number of items
+    IDS_CONFIRM_TRASH_GROUP = 40012,   // %1: the number of copies, %2: the name
+    IDS_TRASH_FAILED = 40013,          // %1: one line per path left in place
+    IDS_LAST_COPIES_LEFT_OUT = 40014,  // %1: one line per file left out
+    IDS_CONFIRM_TRASH_GROUPS = 40015,  // %1: the number of items, %2: of whole groups
     // The progress dialogs of a deletion.
     IDS_PROGRESS_TRASH = 40016,
     IDS_PROGRESS_COMPARING = 40017,

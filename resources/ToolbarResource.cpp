@@ -17,6 +17,8 @@ constexpr ToolbarButton kMainToolbar[] = {
     {ID_CONTEXT_HELP, "help-contextual"},
 };
 
+// The images are pictures drawn in text, one row a line.
+// clang-format off
 // Two pages, one behind the other.
 const char* const kDuplicatesImage[] = {
     "16 16 4 1",
@@ -207,35 +209,35 @@ const char* const kProgramIcon[] = {
     "..............kkkk..............",
     "................................",
 };
+// clang-format on
 
 }  // namespace
 
 std::span<const ToolbarButton> ToolbarResource::Load(int resourceId)
 {
-    if (resourceId == IDR_MAINFRAME)
-        return kMainToolbar;
+    if (resourceId == IDR_MAINFRAME) return kMainToolbar;
     return {};
 }
 
 const char* const* ToolbarResource::Image(int id)
 {
     switch (id) {
-    case ID_SCAN_DUPLICATES:
-        return kDuplicatesImage;
-    case ID_SCAN_SIZE:
-        return kSizeOnlyImage;
-    case ID_STOP_SCANNING:
-        return kStopImage;
-    case ID_RESET:
-        return kResetImage;
-    case ID_APP_ABOUT:
-        return kAboutImage;
-    case ID_CONTEXT_HELP:
-        return kContextHelpImage;
-    case IDR_MAINFRAME:
-        return kProgramIcon;
-    default:
-        return nullptr;
+        case ID_SCAN_DUPLICATES:
+            return kDuplicatesImage;
+        case ID_SCAN_SIZE:
+            return kSizeOnlyImage;
+        case ID_STOP_SCANNING:
+            return kStopImage;
+        case ID_RESET:
+            return kResetImage;
+        case ID_APP_ABOUT:
+            return kAboutImage;
+        case ID_CONTEXT_HELP:
+            return kContextHelpImage;
+        case IDR_MAINFRAME:
+            return kProgramIcon;
+        default:
+            return nullptr;
     }
 }
 

@@ -10,11 +10,15 @@ cd "$(dirname "$0")/.."
 # dpkg-dev and desktop-file-utils: the package test builds the Debian package
 # (dpkg-shlibdeps finds its dependencies) and validates its desktop entry.
 # shellcheck disable=SC2086
-larkspur_install_packages $LARKSPUR_BUILD_PACKAGES shared-mime-info dpkg-dev desktop-file-utils
+larkspur_install_packages $LARKSPUR_BUILD_PACKAGES shared-mime-info dpkg-dev desktop-file-utils \
+    clang-format
 jobs=$(nproc)
 
-# No source file includes a header of a higher layer.
+# No source file includes a header of a higher layer, and the sources are
+# formatted as .clang-format says.
 ./scripts/check-layers.sh
+find resources platform model engine framework tree lists app report tests bench \
+    \( -name '*.cpp' -o -name '*.h' \) -print | xargs clang-format --dry-run --Werror
 
 run_suite() {  # build-dir sanitizers ctest-args...
     dir=$1; sanitize=$2; shift 2

@@ -288,7 +288,8 @@ bool DeleteDuplicatesDialog::CheckOffThread(const std::vector<CopyCheck>& checks
     std::atomic<bool> finished{false};
     std::atomic<int> done{0};
     std::thread checker([&] {
-        kept = LastCopyCheck(checks, [&] { return cancelled.load(); }, done);
+        kept = LastCopyCheck(
+            checks, [&] { return cancelled.load(); }, done);
         finished = true;
     });
     (void)framework::WaitWithProgress(

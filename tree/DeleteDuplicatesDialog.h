@@ -80,7 +80,8 @@ public:
         std::uint64_t inode = 0;
         std::vector<std::string> copies;
     };
-    [[nodiscard]] static std::vector<CopyCheck> CopyChecks(const std::vector<DupMember*>& candidates);
+    [[nodiscard]] static std::vector<CopyCheck> CopyChecks(
+        const std::vector<DupMember*>& candidates);
     // Any thread; reads files, touches no record. For each check, in order:
     // whether the candidate keeps a copy. It does when its path still names
     // the file the search read, and a copy is another file than every

@@ -110,8 +110,8 @@ protected:
     static std::vector<bool> Kept(const std::vector<DupMember*>& candidates)
     {
         std::atomic<int> done{0};
-        return DeleteDuplicatesDialog::LastCopyCheck(DeleteDuplicatesDialog::CopyChecks(candidates),
-                                                     [] { return false; }, done);
+        return DeleteDuplicatesDialog::LastCopyCheck(
+            DeleteDuplicatesDialog::CopyChecks(candidates), [] { return false; }, done);
     }
 
     int m_dialogs = 0;

@@ -189,8 +189,8 @@ TEST_F(MainFrameTest, AcceleratorsReachTheirCommands)
         for (const char* keys : {"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+P"})
             EXPECT_FALSE(action->isEnabled() && action->shortcuts().contains(QKeySequence(keys)))
                 << keys;
-    for (int command : {ID_APP_ABOUT, ID_APP_EXIT, ID_VIEW_OPTIONS, ID_HELP_FINDER,
-                        ID_CLEAR_FOLDER_DATA})
+    for (int command :
+         {ID_APP_ABOUT, ID_APP_EXIT, ID_VIEW_OPTIONS, ID_HELP_FINDER, ID_CLEAR_FOLDER_DATA})
         EXPECT_TRUE(Enabled(command)) << command;
 }
 

@@ -513,8 +513,7 @@ public:
         m_groups.resize(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
         m_switched = ::geteuid() == 0 &&
                      ::getgroups(static_cast<int>(m_groups.size()), m_groups.data()) >= 0 &&
-                     ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 &&
-                     ::seteuid(65534) == 0;
+                     ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
     }
     ~AsNobody()
     {

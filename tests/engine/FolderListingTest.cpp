@@ -210,8 +210,8 @@ TEST_F(SharedListingTest, AFolderThatCannotBeListedBehavesAsWithoutSharing)
     m_tree.Add(*m_folder, "d1");
     m_tree.Add(*m_folder, "d2");
     FolderRecord& gone = *m_folder;
-    auto listing = std::make_shared<FolderListing>(m_files.Path("gone") + "/",
-                                                   platform::SearchDetail::Full);
+    auto listing =
+        std::make_shared<FolderListing>(m_files.Path("gone") + "/", platform::SearchDetail::Full);
     FindSubfoldersTask subfolders(m_tree, gone, m_files.Path("gone") + "/", listing);
     FindSizeTask size(m_tree, m_tree.references, gone, m_files.Path("gone") + "/", 0, listing);
     subfolders.Run();

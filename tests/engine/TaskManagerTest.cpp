@@ -56,7 +56,8 @@ struct Journal {
     void WaitFor(const std::string& event)
     {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return std::find(events.begin(), events.end(), event) != events.end(); });
+        changed.wait(
+            lock, [&] { return std::find(events.begin(), events.end(), event) != events.end(); });
     }
     std::vector<std::string> Snapshot()
     {
@@ -76,10 +77,8 @@ public:
     void Run() override
     {
         m_journal.Add("run " + m_id);
-        if (m_gate)
-            m_gate->Wait();
-        if (m_duringRun)
-            m_duringRun();
+        if (m_gate) m_gate->Wait();
+        if (m_duringRun) m_duringRun();
     }
     void Deliver() override { m_journal.Add("deliver " + m_id); }
     const char* GetName() const override { return m_name; }
@@ -112,10 +111,7 @@ public:
 
 class TaskManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        TaskManager::Instance().SetNotifyWindow(m_window.Handle());
-    }
+    void SetUp() override { TaskManager::Instance().SetNotifyWindow(m_window.Handle()); }
     void TearDown() override
     {
         // Leave the one queue empty for the next test.
@@ -378,7 +374,8 @@ TEST_F(TaskManagerTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
         ASSERT_TRUE(testsupport::PumpUntil([&] {
             delivered += Drain();
             return delivered == 2 && manager.PendingCount() == 0;
-        })) << "batch " << batch;
+        })) << "batch "
+            << batch;
     }
     RunUntilIdle();
     platform::MessageQueue::Instance().DispatchPending();
@@ -389,7 +386,4 @@ TEST_F(TaskManagerTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunTestsWithMessageQueue(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

@@ -56,8 +56,12 @@ TEST(ItemIdList, MalformedBlocksAreRefused)
         std::string bytes;
     } cases[] = {
         {"nothing", ""},
-        {"no terminator", "\x05\x00" "ab"s},
-        {"item overruns", "\x09\x00" "ab\0\0"s},
+        {"no terminator",
+         "\x05\x00"
+         "ab"s},
+        {"item overruns",
+         "\x09\x00"
+         "ab\0\0"s},
         {"count below 3", "\x01\x00\0\0"s},
     };
     for (const auto& c : cases) {

@@ -69,7 +69,4 @@ TEST(MessageQueueShutdownTest, ReleasesWaitingSendersAndRefusesLaterMessages)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return testsupport::RunTestsWithMessageQueue(argc, argv);
-}
+int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

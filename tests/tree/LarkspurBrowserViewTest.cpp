@@ -257,8 +257,10 @@ TEST_F(LarkspurBrowserViewTest, EachLevelIsQueuedBeforeAnythingDeeper)
     const std::string prefix = "Scanning: " + m_files.RealPath("top");
     std::vector<long> depths;
     for (const std::string& text : m_main.statusTexts) {
-        if (text.rfind(prefix, 0) == 0) depths.push_back(std::count(text.begin(), text.end(), '/'));
-        else EXPECT_EQ(text, "") << "the clicked folder's siblings are not scanned";
+        if (text.rfind(prefix, 0) == 0)
+            depths.push_back(std::count(text.begin(), text.end(), '/'));
+        else
+            EXPECT_EQ(text, "") << "the clicked folder's siblings are not scanned";
     }
     ASSERT_FALSE(depths.empty());
     const long top = depths.front();
