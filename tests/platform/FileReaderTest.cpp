@@ -182,10 +182,13 @@ TEST_P(FileReaderAccessTimeTest, OldAccessTimeSurvivesReading)
 TEST_P(FileReaderAccessTimeTest, UnchangedAccessTimeIsNotRewritten)
 {
     FileReader::UseNoAccessTimeFlagForTesting(GetParam());
-    // A recent access time after the modification time stays under relatime,
-    // so nothing needs restoring and the status-change time must not move.
+    // A recent access time after the modification and status-change times
+    // stays under relatime, so nothing needs restoring and the status-change
+    // time must not move. A minute ahead, so that setting the times (which
+    // sets the status-change time, to a coarse clock) cannot pass it.
     struct timespec now {};
     ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &now), 0);
+    now.tv_sec += 60;
     const struct timespec modified = {now.tv_sec - 3600, 0};
     for (const char* name : {"witness", "read"}) {
         ASSERT_TRUE(m_tree.MakeFile(name, "contents"));
