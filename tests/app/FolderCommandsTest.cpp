@@ -297,10 +297,10 @@ TEST_F(FolderCommandsTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksTo
         const platform::ModalScope hold;
         b->Set(FolderRecord::DupsQueued);
         Tree()->QueueTasksFor(*b);
-        // The search's clear request (the enumeration's end is announced
-        // with the search's, as the batch's last task).
+        // The enumeration's announcement, then the search's clear request:
+        // the search is running and waits.
         ASSERT_TRUE(testsupport::PumpUntil(
-            [] { return platform::MessageQueue::Instance().QueuedCount() >= 1; }));
+            [] { return platform::MessageQueue::Instance().QueuedCount() >= 2; }));
         m_act = [this](DeleteDuplicatesDialog& dialog) {
             EXPECT_EQ(dialog.Candidates().size(), 4u);
             // Whatever the UI thread does meanwhile, the request stays queued.
