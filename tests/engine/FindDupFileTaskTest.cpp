@@ -761,5 +761,3 @@ TEST_F(FindDupFileTaskTest, LastAccessTimesStayAsTheyWere)
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

@@ -101,5 +101,3 @@ TEST_F(QueuedFolderTasksTest, FolderDeletedWhileQueuedReceivesNothing)
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

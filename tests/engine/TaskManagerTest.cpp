@@ -385,5 +385,3 @@ TEST_F(TaskManagerTest, BatchesQueuedAfterEachDrainAreEachAnnounced)
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

@@ -230,10 +230,3 @@ TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -42,10 +42,3 @@ TEST(DialogUnitsTest, FollowTheDialogFont)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

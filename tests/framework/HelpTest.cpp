@@ -108,10 +108,3 @@ TEST_F(HelpTest, FocusAndWhatsThisClicksOpenTheTopicOfTheEnclosingPane)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

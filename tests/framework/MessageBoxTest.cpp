@@ -77,11 +77,3 @@ TEST(MessageBoxTest, FillsTheStringAndHelpOpensItsTopicWithoutClosingTheBox)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    platform::MessageQueue::Instance().AttachToCurrentThread();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -191,10 +191,3 @@ TEST(MarkImagesTest, DotsOnAMaskedOutField)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -28,10 +28,3 @@ TEST(SystemImageList, EachKeyIsLoadedOnceAtAFixedIndex)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
-    return RUN_ALL_TESTS();
-}

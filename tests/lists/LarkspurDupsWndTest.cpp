@@ -302,5 +302,3 @@ TEST_F(DupsWindowTest, LayoutAndAClickOnACopy)
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc, argv); }

@@ -411,5 +411,3 @@ TEST_F(LarkspurListViewTest, FileIconsFollowTheTypeOfTheName)
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc, argv); }

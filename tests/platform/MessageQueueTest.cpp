@@ -360,5 +360,3 @@ TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsInsideHandlersAndModalLo
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunTestsWithMessageQueue(argc, argv); }

@@ -320,15 +320,3 @@ TEST_F(FileBrowserViewTest, DestructionWaitsForACancelledTaskBeforeFreeingRecord
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
-    platform::MessageQueue::Instance().AttachToCurrentThread();
-    SystemImageList images;
-    platform::ImageList::SetSystem(&images);
-    const int result = RUN_ALL_TESTS();
-    platform::ImageList::SetSystem(nullptr);
-    return result;
-}

@@ -437,11 +437,3 @@ TEST_F(LarkspurBrowserViewTest, WorkThatCannotBeQueuedStillEndsTheWalk)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
-    platform::MessageQueue::Instance().AttachToCurrentThread();
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,3 @@
+#include "support/WidgetTestMain.h"
+
+int main(int argc, char** argv) { return testsupport::RunWidgetTestsWithMessageQueue(argc, argv); }
