@@ -57,6 +57,7 @@ CLarkspurView::~CLarkspurView()
     m_sizeDisplays.clear();
     m_panes.clear();
     m_browserPane = nullptr;
+    if (m_tree != nullptr) m_tree->SetPanes(nullptr, nullptr);
     delete m_dupsPane;
     m_dupsPane = nullptr;
     delete m_fileList;
@@ -92,6 +93,7 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
     m_dupsPane = new LarkspurDupsWnd(m_outer);
     m_dupsPane->SetDataLock(&m_tree->DataLock());
     m_dupsPane->EnableLists(m_tree->DuplicateMode());
+    m_tree->SetPanes(m_fileList, m_dupsPane);
     m_outer->setStretchFactor(0, 1);
     m_outer->setStretchFactor(1, 0);
     m_outer->setGeometry(0, 0, width(), height());

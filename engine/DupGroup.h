@@ -25,7 +25,7 @@ struct DupLink {
 // headHash means nothing until the duplicate search reads the head, when a
 // second file of the same size turns up, and makes it an ordinary group.
 //
-// Owned by the DupTable (the sized tree view's). Made and linked by the
+// Owned by the DupTable (a DupStore's). Made and linked by the
 // duplicate search on the worker thread; every read and change, on either
 // thread, holds the tree-data lock.
 class DupGroup {
@@ -80,7 +80,7 @@ public:
 // There is a group per file recorded: it stays small.
 static_assert(sizeof(void*) != 8 || sizeof(DupGroup) == 32);
 
-// A tracked reference to a group (see TrackedRef): the sized tree view sets
+// A tracked reference to a group (see TrackedRef): the DupStore sets
 // it to null when it destroys the group. Held by the duplicate search across
 // the release of the tree-data lock and until its delivery.
 using DupGroupRef = TrackedRef<DupGroup>;

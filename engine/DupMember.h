@@ -40,8 +40,8 @@ struct DupMember {
 };
 
 // Takes a member out of its duplicate group (the group loses its link; an
-// emptied group leaves the table and the duplicates window). The sized tree
-// view, which owns the duplicate table, implements it (see DupGroupOwner).
+// emptied group leaves the table and the duplicates window). The DupStore,
+// which owns the duplicate table, implements it (see DupGroupOwner).
 // Called under the tree-data lock.
 class DupMemberRemover {
 public:

@@ -19,8 +19,8 @@
 // clear bit proves that no ordinary group of that size is in the table, so
 // a file of that size can wait as a pending group without being read.
 //
-// Owned by the sized tree view, made empty with it and freed with it. The
-// duplicate search links groups in on the worker thread; the view unlinks
+// Owned by a DupStore, made empty with it and freed with it. The
+// duplicate search links groups in on the worker thread; the store unlinks
 // and frees them on the UI thread. Every access holds the tree-data lock.
 class DupTable {
 public:

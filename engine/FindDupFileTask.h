@@ -24,7 +24,7 @@ class DuplicatesDisplay;
 class TreeAccess;
 class TrackedReferences;
 
-// What a duplicate search works with, all belonging to the sized tree view
+// What a duplicate search works with, all belonging to the scanned tree
 // and the main windows. Every object named here outlives the tasks made with
 // it: their owner cancels all tasks and waits for the worker to be idle
 // (TaskManager::WaitUntilIdle) before it frees any of them.

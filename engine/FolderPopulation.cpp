@@ -1,8 +1,10 @@
 #include "engine/FolderPopulation.h"
 
+#include <mutex>
 #include <vector>
 
 #include "engine/FindSubfoldersTask.h"
+#include "engine/TaskManager.h"
 #include "platform/ShellFolder.h"
 #include "model/TreeAccess.h"
 
@@ -158,4 +160,25 @@ TreeItem FolderPopulation::BringPathIntoTree(TreeAccess& tree, const std::string
         PopulateChildren(tree, current);
     }
     return current;
+}
+
+void FolderPopulation::TearDown(TreeAccess& tree, const std::function<void()>& beforeFree)
+{
+    TaskManager& tasks = TaskManager::Instance();
+    tasks.CancelAll(TaskManager::FinishedTasks::Discard);
+    // A cancelled task may still be running and about to take the tree-data
+    // lock or read a record: wait for it without holding the lock, and free
+    // nothing before.
+    tasks.WaitUntilIdle();
+
+    std::lock_guard lock(tree.DataLock());
+    beforeFree();
+    std::vector<TreeItem> topLevel;
+    for (TreeItem item = tree.Tree().FirstChild(TreeItem::None); item != TreeItem::None;
+         item = tree.Tree().NextSibling(item)) {
+        topLevel.push_back(item);
+    }
+    for (TreeItem item : topLevel) {
+        tree.DeleteItemTree(item, true);
+    }
 }

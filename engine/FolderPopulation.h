@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "model/TreeControl.h"
@@ -30,4 +31,11 @@ public:
     // the folder's item; None when the path cannot be reached (a component
     // is missing, unreadable, not a directory, or on a volume not listed).
     static TreeItem BringPathIntoTree(TreeAccess& tree, const std::string& path);
+
+    // Empties the tree for good: cancels every queued task, waits until no
+    // cancelled task still runs (handling the messages such a task sends
+    // meanwhile), then, under the tree-data lock, calls beforeFree and
+    // removes every top-level item with DeleteItemTree (..., true). Never
+    // inside a modal loop.
+    static void TearDown(TreeAccess& tree, const std::function<void()>& beforeFree);
 };

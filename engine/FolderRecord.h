@@ -34,7 +34,7 @@ public:
         TreeDupsPending = 0x40,
         InFileList = 0x80,
     };
-    // Cleared from whole folder trees by the sized tree view.
+    // Cleared from whole folder trees by the scan (FolderScan).
     static constexpr std::uint16_t ClearAllMask = 0x7F;      // all but InFileList
     static constexpr std::uint16_t ClearPendingMask = 0x78;  // queued and pending bits
     static constexpr std::uint16_t ClearDupsMask = 0x54;  // DupsKnown, DupsQueued, TreeDupsPending

@@ -49,7 +49,7 @@ public:
 // referent, and the reference lock that guards them. The lock is re-entrant.
 // When the tree-data lock is needed too, it is taken before this one.
 //
-// The owner (the sized tree view) outlives every reference it hands out, or
+// The owner (a DupStore) outlives every reference it hands out, or
 // makes sure no other thread still uses them when it goes: its destructor
 // detaches the references still listed (they read null from then on).
 class TrackedReferences {

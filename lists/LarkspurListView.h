@@ -15,7 +15,7 @@
 #include "lists/FileListItem.h"
 #include "lists/FileTypeIcons.h"
 #include "platform/MessageWindow.h"
-#include "tree/FolderListDisplay.h"
+#include "engine/FolderListDisplay.h"
 
 class FolderRecord;
 class TreeAccess;

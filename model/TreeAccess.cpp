@@ -1,5 +1,6 @@
 #include "model/TreeAccess.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include <QFile>
@@ -136,4 +137,32 @@ void TreeAccess::NotifyListIfShown(TreeItemRecord& /*record*/) {}
 QString TreeAccess::GetItemText(const TreeItemRecord& record)
 {
     return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record)));
+}
+
+void TreeAccess::RefreshAllLabels() { m_tree.RefreshAll(); }
+
+QString TreeAccess::NameSortKey(const TreeItemRecord& record)
+{
+    return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record))).toCaseFolded();
+}
+
+void TreeAccess::SortChildrenWith(TreeItemRecord& record, const ChildOrder& order)
+{
+    // A display name may have to be asked of a shell folder: once per child,
+    // not once per comparison.
+    std::unordered_map<const void*, QString> keys;
+    for (TreeItem child = m_tree.FirstChild(record.item); child != TreeItem::None;
+         child = m_tree.NextSibling(child)) {
+        if (const TreeItemRecord* childRecord = RecordOf(child)) {
+            keys.emplace(childRecord, NameSortKey(*childRecord));
+        }
+    }
+    m_tree.SortChildren(record.item, [&keys, &order](void* first, void* second) {
+        // Every child has its record by the time its parent is sorted.
+        if (first == nullptr || second == nullptr) {
+            return first == second ? 0 : (first == nullptr ? 1 : -1);
+        }
+        return order(*static_cast<const TreeItemRecord*>(first), keys.at(first),
+                     *static_cast<const TreeItemRecord*>(second), keys.at(second));
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,6 +63,34 @@ public:
     // tree-data lock.
     void DeleteItemTree(TreeItem item, bool destroying);
 
+    // Calls visit(record) for top and every record below it, depth first in
+    // tree order, each before its children. Iterative: any depth. visit may
+    // change the records' data but not the tree's shape.
+    template <typename Visit>
+    void ForEachInSubtree(TreeItemRecord& top, Visit&& visit) const
+    {
+        std::vector<TreeItemRecord*> stack{&top};
+        std::vector<TreeItemRecord*> children;
+        while (!stack.empty()) {
+            TreeItemRecord* current = stack.back();
+            stack.pop_back();
+            visit(*current);
+            ChildRecords(*current, children);
+            stack.insert(stack.end(), children.rbegin(), children.rend());
+        }
+    }
+
+    // Case-folded display name: the key of the name order (compare keys with
+    // QString::compare, case-sensitive).
+    [[nodiscard]] static QString NameSortKey(const TreeItemRecord& record);
+    // Orders two siblings: < 0 when first goes before second. Each comes
+    // with its NameSortKey.
+    using ChildOrder = std::function<int(const TreeItemRecord& first, const QString& firstKey,
+                                         const TreeItemRecord& second, const QString& secondKey)>;
+    // Sorts the children of record's item, stably, with order; the name keys
+    // are worked out once per child. The selection stays with its item.
+    void SortChildrenWith(TreeItemRecord& record, const ChildOrder& order);
+
     // --- Record hooks (plain behaviour given here) ----------------------
     // A new record for item, every other field empty. Also made once for
     // the root record, with item None.
@@ -81,6 +110,8 @@ public:
     virtual void SortChildren(TreeItemRecord& record);
     // The record's data changed: its label is asked for anew.
     virtual void RefreshItemLabel(TreeItemRecord& record);
+    // Every label is asked for anew (after many records changed at once).
+    virtual void RefreshAllLabels();
     // The record's totals changed: the file list shows them if it lists the
     // folder; plain: nothing.
     virtual void NotifyListIfShown(TreeItemRecord& record);

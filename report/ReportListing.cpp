@@ -8,7 +8,7 @@
 #include "engine/DupGroup.h"
 #include "engine/DupTable.h"
 #include "engine/FolderRecord.h"
-#include "tree/LarkspurBrowserView.h"
+#include "engine/ScanTree.h"
 
 namespace {
 
@@ -20,37 +20,31 @@ std::string ChildPath(const std::string& parent, const std::string& name)
 
 }  // namespace
 
-void ReportListing::Collect(LarkspurBrowserView& view, TreeItem top, const std::string& shownPath)
+void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& shownPath)
 {
     m_folders.clear();
     m_groups.clear();
-    auto* topRecord = static_cast<FolderRecord*>(view.RecordOf(top));
+    auto* topRecord = static_cast<FolderRecord*>(tree.RecordOf(top));
     if (topRecord == nullptr) return;
 
-    std::lock_guard lock(view.DataLock());
-    // Depth first with an explicit stack: the tree may be deeper than the
-    // call stack allows. Each folder's shown path is kept for its copies.
+    std::lock_guard lock(tree.DataLock());
+    // Parents come before their children: each folder's path is its
+    // parent's and its name. The shown paths are kept for the copies.
     std::unordered_map<const FolderRecord*, std::size_t> indexOf;
-    // Each record with the index of its parent's entry (none for the top).
-    constexpr std::size_t kNoParent = SIZE_MAX;
-    std::vector<std::pair<const FolderRecord*, std::size_t>> stack{{topRecord, kNoParent}};
-    while (!stack.empty()) {
-        const auto [record, parentIndex] = stack.back();
-        stack.pop_back();
-        std::string path = parentIndex == kNoParent
-                               ? shownPath
-                               : ChildPath(m_folders[parentIndex].path, record->name);
-        const std::size_t index = m_folders.size();
-        indexOf.emplace(record, index);
+    tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
+        const auto& record = static_cast<const FolderRecord&>(item);
+        std::string path =
+            &record == topRecord
+                ? shownPath
+                : ChildPath(
+                      m_folders[indexOf.at(static_cast<const FolderRecord*>(record.parent))].path,
+                      record.name);
+        indexOf.emplace(&record, m_folders.size());
         m_folders.push_back(
-            {std::move(path), record->treeDiskSpace.Bytes(), record->treeSize.Bytes()});
-        for (TreeItemRecord* child = view.FirstChildRecord(*record); child != nullptr;
-             child = view.NextSiblingRecord(*child)) {
-            stack.push_back({static_cast<const FolderRecord*>(child), index});
-        }
-    }
+            {std::move(path), record.treeDiskSpace.Bytes(), record.treeSize.Bytes()});
+    });
 
-    const DupTable& table = view.Duplicates();
+    const DupTable& table = tree.Scan().Duplicates().Table();
     for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
         for (const DupGroup* group = table.Chain(bucket); group != nullptr; group = group->next) {
             if (group->MemberCount() < 2) continue;

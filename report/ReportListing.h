@@ -7,15 +7,15 @@
 
 #include "model/TreeControl.h"
 
-class LarkspurBrowserView;
+class ScanTree;
 
 // What larkspur-report prints once the walk is over: the folders of the
 // subtree under the scanned folder with their subtree totals, and the
 // duplicate groups of two or more copies found there. Paths are raw bytes
 // that start with the scanned folder's path as the user gave it.
 //
-// UI thread; Collect reads the view's records and, under its tree-data
-// lock, its duplicate table. The listing holds no pointer into the view.
+// UI thread; Collect reads the tree's records and, under its tree-data
+// lock, its duplicate table. The listing holds no pointer into the tree.
 class ReportListing {
 public:
     struct Folder {
@@ -31,7 +31,7 @@ public:
     // Reads top's subtree; shownPath is what stands for top's own path.
     // Folders come out in byte order of their paths; groups by size,
     // largest first, then by their first copy's path.
-    void Collect(LarkspurBrowserView& view, TreeItem top, const std::string& shownPath);
+    void Collect(ScanTree& tree, TreeItem top, const std::string& shownPath);
 
     [[nodiscard]] const std::vector<Folder>& Folders() const { return m_folders; }
     [[nodiscard]] const std::vector<Group>& Groups() const { return m_groups; }

@@ -8,10 +8,10 @@
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
 #include "report/ReportListing.h"
-#include "tree/LarkspurBrowserView.h"
+#include "engine/FolderScan.h"
 
-ReportWindow::ReportWindow(LarkspurBrowserView& view, std::function<void()> onIdle)
-    : m_view(view), m_onIdle(std::move(onIdle)), m_statusOnTerminal(::isatty(STDERR_FILENO) == 1)
+ReportWindow::ReportWindow(FolderScan& scan, std::function<void()> onIdle)
+    : m_scan(scan), m_onIdle(std::move(onIdle)), m_statusOnTerminal(::isatty(STDERR_FILENO) == 1)
 {
 }
 
@@ -22,13 +22,14 @@ platform::MessageResult ReportWindow::OnMessage(platform::MessageId message,
 {
     switch (message) {
         case UM_TASK_DONE:
-            m_view.ProcessCompletedTasks();
-            if (!m_view.IsScanning() && TaskManager::Instance().PendingCount() == 0 && m_onIdle) {
+            m_scan.ProcessCompletedTasks();
+            if (!m_scan.IsScanning() && TaskManager::Instance().PendingCount() == 0 && m_onIdle) {
                 m_onIdle();
             }
             break;
         case UM_CLEAR_FOLDER_DUPS:
-            m_view.ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
+            m_scan.Duplicates().ClearFolderDuplicates(
+                *reinterpret_cast<const FolderRecordRef*>(wParam));
             break;
         case UM_STATUS_TEXT:
             if (const auto* text = reinterpret_cast<const std::string*>(wParam)) ShowStatus(*text);

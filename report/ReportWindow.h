@@ -5,21 +5,21 @@
 
 #include "platform/MessageWindow.h"
 
-class LarkspurBrowserView;
+class FolderScan;
 
 // Stands in for the main view and the main frame of the window: hands the
-// worker's messages to the sized tree as they do, and calls onIdle each time
+// worker's messages to the scan as they do, and calls onIdle each time
 // a drain leaves the walk idle with nothing queued.
 //
 // The status texts ("Scanning: PATH") go to standard error on one line that
 // each new text overwrites, but only when standard error is a terminal; an
 // empty text clears the line.
 //
-// UI thread only. The view must outlive the window's use by the task queue
-// and the view (clear their handles, or destroy the view, first).
+// UI thread only. The scan must outlive the window's use by the task queue
+// and the scan (clear their handles, or destroy the scan, first).
 class ReportWindow : public platform::MessageWindow {
 public:
-    ReportWindow(LarkspurBrowserView& view, std::function<void()> onIdle);
+    ReportWindow(FolderScan& scan, std::function<void()> onIdle);
     ~ReportWindow() override;
 
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
@@ -31,7 +31,7 @@ public:
 private:
     void ShowStatus(const std::string& text);
 
-    LarkspurBrowserView& m_view;
+    FolderScan& m_scan;
     std::function<void()> m_onIdle;
     bool m_statusOnTerminal = false;
     bool m_statusShown = false;

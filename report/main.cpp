@@ -12,17 +12,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
 
 #include "engine/FolderPopulation.h"
+#include "engine/ScanTree.h"
 #include "engine/TaskManager.h"
 #include "platform/MessageQueue.h"
 #include "report/ReportCommandLine.h"
 #include "report/ReportListing.h"
 #include "report/ReportWindow.h"
-#include "tree/LarkspurBrowserView.h"
 
 namespace {
 
@@ -92,9 +92,6 @@ std::string ReadableFolder(const std::string& path, std::string& why)
     return resolved;
 }
 
-// Qt's own diagnostics (the offscreen platform's notes) are not ours to print.
-void DropQtMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -111,12 +108,10 @@ int main(int argc, char** argv)
         return BadUsage(EscapeForLine(line.path) + ": not a readable folder: " + why);
     }
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(DropQtMessage);
     // Qt sees no arguments of ours: a folder named like a Qt option stays a
     // folder.
     int qtArgc = 1;
-    QApplication application(qtArgc, argv);
+    QCoreApplication application(qtArgc, argv);
     platform::MessageQueue::Instance().AttachToCurrentThread();
     int signalRead = -1;
     if (!WatchSignals(&signalRead)) {
@@ -128,14 +123,15 @@ int main(int argc, char** argv)
     bool interrupted = false;
     ReportListing listing;
     {
-        LarkspurBrowserView view;
+        ScanTree tree;
+        FolderScan& scan = tree.Scan();
         QEventLoop loop;
-        ReportWindow window(view, [&loop] { loop.quit(); });
+        ReportWindow window(scan, [&loop] { loop.quit(); });
         TaskManager::Instance().SetNotifyWindow(window.Handle());
-        view.SetMainView(window.Handle());
-        view.SetFrame(window.Handle());
-        view.OnInitialUpdate();
-        if (line.sizeOnly) view.SetDuplicateMode(false);
+        scan.SetMainView(window.Handle());
+        scan.SetFrame(window.Handle());
+        FolderPopulation::BuildTopLevel(tree);
+        if (line.sizeOnly) scan.SetDuplicateMode(false);
 
         QSocketNotifier signalNotifier(signalRead, QSocketNotifier::Read);
         QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
@@ -143,22 +139,23 @@ int main(int argc, char** argv)
             interrupted = true;
             // As closing the window does: no new task, the running one told to
             // stop, and the worker idle before anything is torn down.
-            view.StopScanning();
+            scan.StopScanning();
             TaskManager::Instance().CancelAll();
             TaskManager::Instance().WaitUntilIdle();
             loop.quit();
         });
 
-        const TreeItem top = FolderPopulation::BringPathIntoTree(view, folder);
+        const TreeItem top = FolderPopulation::BringPathIntoTree(tree, folder);
         if (top == TreeItem::None) {
             return BadUsage(EscapeForLine(line.path) + ": not a readable folder: not reachable");
         }
         // What a plain left click on the folder does: populate it, then scan.
-        view.PopulateChildren(top);
-        view.OnItemClicked(*view.RecordOf(top), false);
-        if (view.IsScanning() || TaskManager::Instance().PendingCount() != 0) loop.exec();
+        FolderPopulation::PopulateChildren(tree, top);
+        auto& record = static_cast<FolderRecord&>(*tree.RecordOf(top));
+        if (record.clusterSize >= 1) scan.ScanFolder(record);
+        if (scan.IsScanning() || TaskManager::Instance().PendingCount() != 0) loop.exec();
         window.ClearStatus();
-        if (!interrupted) listing.Collect(view, top, PathAsPrinted(line.path));
+        if (!interrupted) listing.Collect(tree, top, PathAsPrinted(line.path));
         TaskManager::Instance().SetNotifyWindow(0);
     }
     if (interrupted) return kExitInterrupted;

@@ -17,7 +17,6 @@
 #include <QTimer>
 
 #include "engine/FolderPopulation.h"
-#include "engine/TaskManager.h"
 #include "framework/ContextHelp.h"
 #include "framework/WaitCursor.h"
 #include "platform/ShellActions.h"
@@ -185,23 +184,7 @@ void FileBrowserView::DestroyTree()
         return;
     }
     m_destroyed = true;
-    TaskManager& tasks = TaskManager::Instance();
-    tasks.CancelAll(TaskManager::FinishedTasks::Discard);
-    // A cancelled task may still be running and about to take the tree-data
-    // lock or read a record: wait for it without holding the lock, and free
-    // nothing before.
-    tasks.WaitUntilIdle();
-
-    std::lock_guard lock(DataLock());
-    OnTreeDestroy();
-    std::vector<TreeItem> topLevel;
-    for (TreeItem item = Tree().FirstChild(TreeItem::None); item != TreeItem::None;
-         item = Tree().NextSibling(item)) {
-        topLevel.push_back(item);
-    }
-    for (TreeItem item : topLevel) {
-        DeleteItemTree(item, true);
-    }
+    FolderPopulation::TearDown(*this, [this] { OnTreeDestroy(); });
 }
 
 QPoint FileBrowserView::ContextMenuPoint(int x, int y) const
@@ -216,11 +199,6 @@ QPoint FileBrowserView::ContextMenuPoint(int x, int y) const
 void FileBrowserView::SetExploreLauncher(ExploreLauncher launcher)
 {
     m_explore = std::move(launcher);
-}
-
-QString FileBrowserView::NameSortKey(const TreeItemRecord& record)
-{
-    return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record))).toCaseFolded();
 }
 
 // --- Commands ----------------------------------------------------------------
@@ -300,27 +278,6 @@ void FileBrowserView::SortChildren(TreeItemRecord& record)
     SortChildrenWith(record,
                      [](const TreeItemRecord&, const QString& firstKey, const TreeItemRecord&,
                         const QString& secondKey) { return firstKey.compare(secondKey); });
-}
-
-void FileBrowserView::SortChildrenWith(TreeItemRecord& record, const ChildOrder& order)
-{
-    // A display name may have to be asked of a shell folder: once per child,
-    // not once per comparison.
-    std::unordered_map<const void*, QString> keys;
-    for (TreeItem child = Tree().FirstChild(record.item); child != TreeItem::None;
-         child = Tree().NextSibling(child)) {
-        if (const TreeItemRecord* childRecord = RecordOf(child)) {
-            keys.emplace(childRecord, NameSortKey(*childRecord));
-        }
-    }
-    Tree().SortChildren(record.item, [&keys, &order](void* first, void* second) {
-        // Every child has its record by the time its parent is sorted.
-        if (first == nullptr || second == nullptr) {
-            return first == second ? 0 : (first == nullptr ? 1 : -1);
-        }
-        return order(*static_cast<const TreeItemRecord*>(first), keys.at(first),
-                     *static_cast<const TreeItemRecord*>(second), keys.at(second));
-    });
 }
 
 // --- Events ------------------------------------------------------------------

@@ -85,10 +85,6 @@ public:
 
     void SetExploreLauncher(ExploreLauncher launcher);
 
-    // Case-folded display name: the key of the name order (compare keys with
-    // QString::compare, case-sensitive).
-    [[nodiscard]] static QString NameSortKey(const TreeItemRecord& record);
-
     // CommandTarget: Delete (32789), Delete Duplicates (32788), Clear Folder
     // Data (32792) and Explore (32794), always enabled while the tree has the
     // focus; without a selected item they do nothing.
@@ -122,14 +118,6 @@ public:
     void SortChildren(TreeItemRecord& record) override;
 
 protected:
-    // Orders two siblings: < 0 when first goes before second. Each comes
-    // with its NameSortKey.
-    using ChildOrder = std::function<int(const TreeItemRecord& first, const QString& firstKey,
-                                         const TreeItemRecord& second, const QString& secondKey)>;
-    // Sorts the children of record's item, stably, with order; the name keys
-    // are worked out once per child. The selection stays with its item.
-    void SortChildrenWith(TreeItemRecord& record, const ChildOrder& order);
-
     // The item whose icon or label is at pos (viewport coordinates); None on
     // the expand button, the indentation, the empty space right of a label
     // or below the last item.

@@ -296,7 +296,7 @@ TEST_F(FolderCommandsTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksTo
     {
         const platform::ModalScope hold;
         b->Set(FolderRecord::DupsQueued);
-        Tree()->QueueTasksFor(*b);
+        Tree()->Scan().QueueTasksFor(*b);
         // The enumeration's announcement, then the search's clear request:
         // the search is running and waits.
         ASSERT_TRUE(testsupport::PumpUntil(

@@ -1,0 +1,519 @@
+#include "engine/FolderScan.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "engine/DupFileList.h"
+#include "engine/DuplicatesDisplay.h"
+#include "engine/FindDupFileTask.h"
+#include "engine/FindSizeTask.h"
+#include "engine/FindSubfoldersTask.h"
+#include "engine/FolderListDisplay.h"
+#include "engine/FolderListing.h"
+#include "engine/TaskManager.h"
+#include "engine/WindowMessages.h"
+#include "model/TreeAccess.h"
+#include "platform/MessageQueue.h"
+
+namespace {
+
+FolderRecord& AsFolder(TreeItemRecord& record) { return static_cast<FolderRecord&>(record); }
+const FolderRecord& AsFolder(const TreeItemRecord& record)
+{
+    return static_cast<const FolderRecord&>(record);
+}
+FolderRecord* ParentOf(const FolderRecord& record)
+{
+    return static_cast<FolderRecord*>(record.parent);
+}
+FolderRecord* FirstChildOf(const TreeAccess& tree, const FolderRecord& record)
+{
+    return static_cast<FolderRecord*>(tree.FirstChildRecord(record));
+}
+FolderRecord* NextSiblingOf(const TreeAccess& tree, const FolderRecord& record)
+{
+    return static_cast<FolderRecord*>(tree.NextSiblingRecord(record));
+}
+
+// A turn of the event loop delivers finished tasks for at most this long;
+// the rest wait for the next turn, so that input and painting come between.
+constexpr qint64 kDeliveryBudgetNs = 8'000'000;
+
+}  // namespace
+
+FolderScan::FolderScan(TreeAccess& tree) : m_tree(tree), m_dups(tree, m_context) {}
+
+FolderScan::~FolderScan() = default;
+
+void FolderScan::SetDisplays(DuplicatesDisplay* duplicates, FolderListDisplay* fileList)
+{
+    m_fileList = fileList;
+    m_dups.SetDisplays(duplicates, fileList);
+}
+
+FolderRecord* FolderScan::Root() const { return static_cast<FolderRecord*>(m_tree.RootRecord()); }
+
+void FolderScan::RefreshFileList()
+{
+    if (m_fileList != nullptr) {
+        m_fileList->Refresh();
+    }
+}
+
+// --- Record hooks --------------------------------------------------------------
+
+std::unique_ptr<TreeItemRecord> FolderScan::CreateItemRecord(TreeItem item)
+{
+    auto record = std::make_unique<FolderRecord>(item);
+    const TreeItem parentItem =
+        item == TreeItem::None ? TreeItem::None : m_tree.Tree().Parent(item);
+    if (parentItem == TreeItem::None) {
+        return record;
+    }
+    auto* parent = static_cast<FolderRecord*>(m_tree.RecordOf(parentItem));
+    if (parent == nullptr) {
+        return record;
+    }
+    // A scan under way spreads into folders that were not in the tree when
+    // it started.
+    if (parent->Has(FolderRecord::SizeQueued)) {
+        record->Set(FolderRecord::SizeQueued);
+        parent->Set(FolderRecord::TreeSizePending);
+        m_tree.RefreshItemLabel(*parent);
+    }
+    if (parent->Has(FolderRecord::DupsQueued)) {
+        record->Set(FolderRecord::DupsQueued);
+        parent->Set(FolderRecord::TreeDupsPending);
+    }
+    record->clusterSize = parent->clusterSize;
+    return record;
+}
+
+void FolderScan::InitItemRecord(TreeItemRecord& record)
+{
+    FolderRecord& folder = AsFolder(record);
+    if (folder.clusterSize != 0) {
+        return;
+    }
+    const std::string path = FullPathOf(folder);
+    if (!path.empty()) {
+        folder.clusterSize = std::max<std::uint32_t>(GetClusterSize(path), 1);
+    }
+}
+
+void FolderScan::OnDeleteItemRecord(TreeItemRecord& record, bool destroying)
+{
+    FolderRecord& folder = AsFolder(record);
+    if (destroying) {
+        folder.ClearDuplicates(true, nullptr);
+        return;
+    }
+    for (DupMember* member = folder.duplicates; member != nullptr; member = member->nextInFolder) {
+        m_dups.RemoveDupMember(*member);
+    }
+    {
+        std::lock_guard references(m_dups.References());
+        m_dups.References().Forget(&folder);
+    }
+    for (FolderRecord* ancestor = ParentOf(folder);
+         ancestor != nullptr && ancestor->Has(FolderRecord::TreeSizeKnown);
+         ancestor = ParentOf(*ancestor)) {
+        ancestor->ForgetTreeSizes();
+        m_tree.RefreshItemLabel(*ancestor);
+    }
+    if (m_fileList != nullptr) {
+        m_fileList->ForgetFolder(folder);
+    }
+    folder.ClearDuplicates(true, nullptr);
+
+    // The walk must never read a freed record: when this one lies on its
+    // path, it starts over from its scan root, which heads the path and so
+    // stays while anything below it goes, or from the root record when the
+    // scan root itself is going.
+    if (m_depth >= 0 &&
+        std::find(m_pathStack.begin(), m_pathStack.end(), &folder) != m_pathStack.end()) {
+        if (FolderRecord* restart = m_scanRoot != &folder ? m_scanRoot : Root();
+            restart != nullptr && restart != &folder) {
+            StartWalk(*restart);
+        } else {
+            ResetTraversal();
+        }
+    }
+
+    // Once the item has left the tree, its parent's totals and pending marks
+    // are worked out again (see SettleAfterRemovals).
+    if (folder.parent != nullptr) {
+        if (m_removedFrom.empty()) {
+            // For removals outside an enumeration or a delivery.
+            QTimer::singleShot(0, &m_context, [this] { SettleAfterRemovals(); });
+        }
+        m_removedFrom.push_back(folder.parent->item);
+    }
+}
+
+void FolderScan::SettleAfterRemovals()
+{
+    if (m_settling || m_removedFrom.empty()) {
+        return;
+    }
+    m_settling = true;
+    std::lock_guard lock(m_tree.DataLock());
+    std::vector<TreeItem> parents;
+    parents.swap(m_removedFrom);
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (TreeItem item : parents) {
+        // A parent that went with the same removal is skipped.
+        if (item != TreeItem::None && !m_tree.Tree().Contains(item)) {
+            continue;
+        }
+        if (auto* parent = static_cast<FolderRecord*>(m_tree.RecordOf(item))) {
+            parent->UpdateTotals(m_tree);
+            parent->UpdateDupsPending(m_tree);
+            m_tree.RefreshItemLabel(*parent);
+        }
+    }
+    m_settling = false;
+}
+
+void FolderScan::NotifyListIfShown(TreeItemRecord& record)
+{
+    FolderRecord& folder = AsFolder(record);
+    if (folder.Has(FolderRecord::InFileList)) {
+        if (m_fileList != nullptr) {
+            m_fileList->UpdateFolderRow(folder);
+        }
+    }
+}
+
+void FolderScan::OnTreeDestroy()
+{
+    // The lists keep their entries: the references are destroyed later, by
+    // their holders, and take themselves out then.
+    m_dups.References().NullEverything();
+}
+
+void FolderScan::SortChildren(TreeItemRecord& record)
+{
+    // An enumeration that removed vanished folders ends here; their parents'
+    // totals are settled before the order is taken from them.
+    SettleAfterRemovals();
+    if (AsFolder(record).clusterSize < 1) {
+        return;  // outside the file system the shell's order stays
+    }
+    m_tree.SortChildrenWith(record, [](const TreeItemRecord& first, const QString& firstKey,
+                                       const TreeItemRecord& second, const QString& secondKey) {
+        const int bySize =
+            FileSize::Compare(AsFolder(second).treeDiskSpace, AsFolder(first).treeDiskSpace);
+        return bySize != 0 ? bySize : firstKey.compare(secondKey);
+    });
+}
+
+void FolderScan::ScanFolder(FolderRecord& folder)
+{
+    std::lock_guard lock(m_tree.DataLock());
+    MarkForSizeScan(folder);
+    if (m_duplicateMode) {
+        MarkForDuplicateScan(folder);
+    }
+    StartWalk(folder);
+    QueueTasksFor(folder);
+}
+
+// --- Marks -------------------------------------------------------------------
+
+void FolderScan::Mark(FolderRecord& record, FolderRecord::Flag known, FolderRecord::Flag queued,
+                      FolderRecord::Flag pending)
+{
+    m_tree.ForEachInSubtree(record, [&](TreeItemRecord& item) {
+        FolderRecord& current = AsFolder(item);
+        if (current.Has(known)) {
+            return;
+        }
+        current.Set(queued);
+        m_tree.RefreshItemLabel(current);
+        for (FolderRecord* ancestor = ParentOf(current);
+             ancestor != nullptr && !ancestor->Has(pending); ancestor = ParentOf(*ancestor)) {
+            ancestor->Set(pending);
+            m_tree.RefreshItemLabel(*ancestor);
+        }
+    });
+}
+
+void FolderScan::MarkForSizeScan(FolderRecord& record)
+{
+    Mark(record, FolderRecord::OwnSizeKnown, FolderRecord::SizeQueued,
+         FolderRecord::TreeSizePending);
+}
+
+void FolderScan::MarkForDuplicateScan(FolderRecord& record)
+{
+    Mark(record, FolderRecord::DupsKnown, FolderRecord::DupsQueued, FolderRecord::TreeDupsPending);
+}
+
+void FolderScan::ClearStateBits(FolderRecord& record, std::uint16_t mask)
+{
+    std::vector<FolderRecord*> order;
+    m_tree.ForEachInSubtree(record, [&order, mask](TreeItemRecord& item) {
+        AsFolder(item).ClearMask(mask);
+        order.push_back(&AsFolder(item));
+    });
+    // Children before their parents, as a recursion would sort them.
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (m_tree.FirstChildRecord(**it) != nullptr) {
+            m_tree.SortChildren(**it);
+        }
+    }
+}
+
+// --- Scheduling --------------------------------------------------------------
+
+void FolderScan::QueueTasksFor(FolderRecord& record)
+{
+    const std::string path = DirectoryPathOf(record);
+    if (path.empty()) {
+        return;
+    }
+    TaskManager& tasks = TaskManager::Instance();
+    // With a size scan to follow, the folder is read once for both tasks,
+    // with every entry's details; otherwise the enumeration lists the folder
+    // itself, types only. The duplicate search lists the folder itself.
+    const bool sizeQueued = record.Has(FolderRecord::SizeQueued);
+    std::shared_ptr<FolderListing> listing;
+    if (sizeQueued) {
+        listing = std::make_shared<FolderListing>(path, platform::SearchDetail::Full);
+    }
+    tasks.Add(std::make_unique<FindSubfoldersTask>(m_tree, record, path, listing));
+    if (sizeQueued) {
+        tasks.Add(std::make_unique<FindSizeTask>(m_tree, m_dups.References(), record, path, m_frame,
+                                                 std::move(listing)));
+    }
+    if (record.Has(FolderRecord::DupsQueued)) {
+        const DupSearchContext context{m_tree,          m_dups.References(),
+                                       m_dups.Table(),  m_mainView,
+                                       m_frame,         dynamic_cast<DupFileList*>(m_fileList),
+                                       m_dups.Display()};
+        tasks.Add(std::make_unique<FindDupFileTask>(context, record, path));
+    }
+}
+
+void FolderScan::StartWalk(FolderRecord& start)
+{
+    m_scanRoot = &start;
+    m_pathStack.assign(1, &start);
+    m_depth = 0;
+    m_depthLimit = 1;
+    m_passDeepest = 0;
+}
+
+void FolderScan::ResetTraversal()
+{
+    m_depth = -1;
+    m_scanRoot = nullptr;
+    m_pathStack.clear();
+    m_depthLimit = 0;
+    m_passDeepest = 0;
+}
+
+bool FolderScan::FindNextFolderToScan()
+{
+    if (m_scanRoot == nullptr || m_depth < 0) {
+        return false;
+    }
+    if (!m_scanRoot->IsPendingBelow()) {
+        FolderRecord* top = Root();
+        if (top == nullptr || m_scanRoot == top || !top->IsPendingBelow()) {
+            ResetTraversal();
+            return false;
+        }
+        StartWalk(*top);  // work was left behind elsewhere: widen to the whole tree
+    }
+
+    enum class Step { Descend, NextSibling, Up };
+    Step step = m_depth >= m_depthLimit ? Step::NextSibling : Step::Descend;
+    for (;;) {
+        FolderRecord* candidate = nullptr;
+        switch (step) {
+            case Step::Descend:
+                if (FolderRecord* child = FirstChildOf(m_tree, *m_pathStack[m_depth])) {
+                    ++m_depth;
+                    m_pathStack.push_back(child);
+                    m_passDeepest = std::max(m_passDeepest, m_depth);
+                    candidate = child;
+                } else {
+                    step = Step::NextSibling;
+                }
+                break;
+            case Step::NextSibling:
+                // The scan root's own siblings lie outside the walk.
+                if (m_depth > 0) {
+                    if (FolderRecord* next = NextSiblingOf(m_tree, *m_pathStack[m_depth])) {
+                        m_pathStack[m_depth] = next;
+                        candidate = next;
+                        break;
+                    }
+                }
+                step = Step::Up;
+                break;
+            case Step::Up:
+                --m_depth;
+                m_pathStack.pop_back();
+                if (m_depth > 0) {
+                    step = Step::NextSibling;
+                    break;
+                }
+                // Back at the scan root. A pass that never reached its depth
+                // limit has seen every folder with work below it: a deeper
+                // one would find nothing new. This, not a fixed limit, ends
+                // the walk, also when the pass found work it could not
+                // queue (which every pass finds again).
+                if (m_passDeepest < m_depthLimit) {
+                    ResetTraversal();
+                    return false;
+                }
+                ++m_depthLimit;
+                m_passDeepest = 0;
+                m_depth = 0;
+                m_pathStack.assign(1, m_scanRoot);
+                step = Step::Descend;
+                break;
+        }
+        if (candidate != nullptr) {
+            if (candidate->IsQueued()) {
+                return true;
+            }
+            step = m_depth < m_depthLimit && candidate->IsPendingBelow() ? Step::Descend
+                                                                         : Step::NextSibling;
+        }
+    }
+}
+
+void FolderScan::ProcessCompletedTasks()
+{
+    TaskManager& tasks = TaskManager::Instance();
+    QElapsedTimer turn;
+    turn.start();
+    while (std::unique_ptr<Task> task = tasks.TakeFinished()) {
+        m_scannedSomething = true;
+        task->Deliver();
+        task.reset();
+        SettleAfterRemovals();
+        if (turn.nsecsElapsed() >= kDeliveryBudgetNs) {
+            // The rest, and the next folder, at the next turn.
+            if (!m_deliveryOwed) {
+                m_deliveryOwed = true;
+                QMetaObject::invokeMethod(
+                    &m_context,
+                    [this] {
+                        m_deliveryOwed = false;
+                        ProcessCompletedTasks();
+                    },
+                    Qt::QueuedConnection);
+            }
+            return;
+        }
+    }
+    {
+        std::lock_guard lock(m_tree.DataLock());
+        // One folder's tasks at a time; a folder without a path queues
+        // nothing and the walk goes on.
+        while (tasks.PendingCount() == 0 && FindNextFolderToScan()) {
+            QueueTasksFor(*m_pathStack[m_depth]);
+        }
+    }
+    ClearStatusIfIdle();
+}
+
+void FolderScan::ClearStatusIfIdle()
+{
+    if (m_depth < 0 && m_frame != 0 && TaskManager::Instance().PendingCount() == 0) {
+        platform::MessageQueue::Instance().PostText(m_frame, UM_STATUS_TEXT, std::string(), 0);
+    }
+}
+
+// --- Commands ----------------------------------------------------------------
+
+void FolderScan::StopScanning()
+{
+    ResetTraversal();
+    if (FolderRecord* root = Root()) {
+        std::lock_guard lock(m_tree.DataLock());
+        ClearStateBits(*root, FolderRecord::ClearPendingMask);
+    }
+    TaskManager::Instance().CancelAll();
+    m_tree.RefreshAllLabels();
+    // A task still running reports its end later; otherwise nothing will.
+    ClearStatusIfIdle();
+}
+
+void FolderScan::ResetAll()
+{
+    StopScanning();
+    // Sizes that finished but were not yet delivered would come back.
+    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
+    if (FolderRecord* root = Root()) {
+        std::lock_guard lock(m_tree.DataLock());
+        ClearStateBits(*root, FolderRecord::ClearAllMask);
+    }
+    if (DuplicatesDisplay* display = m_dups.Display()) {
+        display->ClearAll();
+    }
+    m_dups.ClearAll();
+    m_scannedSomething = false;
+    m_tree.RefreshAllLabels();
+    RefreshFileList();
+}
+
+void FolderScan::SetDuplicateMode(bool findDuplicates)
+{
+    if (findDuplicates) {
+        StopScanning();
+    } else {
+        TaskManager::Instance().CancelByName("FindDupFileTask",
+                                             TaskManager::FinishedTasks::Discard);
+        if (FolderRecord* root = Root()) {
+            std::lock_guard lock(m_tree.DataLock());
+            ClearStateBits(*root, FolderRecord::ClearDupsMask);
+        }
+        if (DuplicatesDisplay* display = m_dups.Display()) {
+            display->ClearAll();
+        }
+        m_dups.ClearAll();
+    }
+    m_duplicateMode = findDuplicates;
+    if (DuplicatesDisplay* display = m_dups.Display()) {
+        display->EnableLists(findDuplicates);
+    }
+    if (!findDuplicates) {
+        // The marks of the files listed now belong to data that is gone.
+        RefreshFileList();
+        // The cancelled searches may have been the last tasks of the current
+        // folder: no task will report its end, so the walk goes on from here.
+        ProcessCompletedTasks();
+    }
+}
+
+void FolderScan::ClearFolderData(FolderRecord& folder)
+{
+    StopScanning();
+    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
+    {
+        // The stopped scan's duplicate search may still be filing its current
+        // file under the tree-data lock: take it first, then the reference
+        // lock, as every other change of duplicate data does.
+        std::lock_guard lock(m_tree.DataLock());
+        std::lock_guard references(m_dups.References());
+        ClearStateBits(folder, FolderRecord::ClearAllMask);
+        m_dups.ClearSubtree(folder);
+        for (FolderRecord* ancestor = ParentOf(folder);
+             ancestor != nullptr && ancestor->Has(FolderRecord::TreeSizeKnown);
+             ancestor = ParentOf(*ancestor)) {
+            ancestor->ForgetTreeSizes();
+        }
+    }
+    m_tree.RefreshAllLabels();
+    RefreshFileList();
+}

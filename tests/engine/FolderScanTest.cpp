@@ -1,0 +1,394 @@
+// The scan of a folder tree without a window, on scratch folders: the walk
+// that schedules the worker's tasks, the marks, the order of siblings, the
+// duplicate data, and folders that vanish under it.
+#include "engine/FolderScan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/DupFileList.h"
+#include "engine/DupGroup.h"
+#include "engine/DuplicatesDisplay.h"
+#include "engine/FolderListDisplay.h"
+#include "engine/FolderPopulation.h"
+#include "engine/ScanTree.h"
+#include "engine/TaskManager.h"
+#include "engine/WindowMessages.h"
+#include "support/HostileTree.h"
+#include "support/MessagePump.h"
+#include "support/TempTree.h"
+
+namespace {
+
+// Stands in for the main view and the frame: hands the worker's messages to
+// the scan, keeps the status texts, and lets a test act at those moments.
+class FakeMainView : public platform::MessageWindow {
+public:
+    FolderScan* scan = nullptr;
+    std::vector<std::string> statusTexts;
+    int clearRequests = 0;
+    std::function<void()> afterTasks;
+    std::function<void()> onClear;
+    std::function<void(const std::string&)> onStatus;
+
+    platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
+                                      platform::LParam) override
+    {
+        if (message == UM_TASK_DONE) {
+            scan->ProcessCompletedTasks();
+            if (afterTasks) afterTasks();
+        } else if (message == UM_CLEAR_FOLDER_DUPS) {
+            ++clearRequests;
+            if (onClear) onClear();
+            scan->Duplicates().ClearFolderDuplicates(
+                *reinterpret_cast<const FolderRecordRef*>(wParam));
+        } else if (message == UM_STATUS_TEXT) {
+            statusTexts.push_back(*reinterpret_cast<const std::string*>(wParam));
+            if (onStatus) onStatus(statusTexts.back());
+        }
+        return 0;
+    }
+};
+
+// The file list; the duplicate marks it would show are dropped (window 0).
+class FakeFileList : public FolderListDisplay, public DupFileList {
+public:
+    int refreshes = 0;
+    std::set<const FolderRecord*> forgotten;
+
+    void SetFolder(FolderRecord*) override {}
+    void Refresh() override { ++refreshes; }
+    void UpdateFolderRow(FolderRecord&) override {}
+    void ForgetFolder(FolderRecord& folder) override { forgotten.insert(&folder); }
+    void SelectFileByName(const std::string&) override {}
+    void RefreshMarks() override {}
+    platform::WindowHandle DupStateWindow() const override { return 0; }
+    void MarkFolderSearched(FolderRecord&) override {}
+};
+
+// Lists the groups of two or more, as the duplicates pane does.
+class FakeDuplicatesPane : public DuplicatesDisplay {
+public:
+    std::set<const DupGroup*> listed;
+    std::vector<std::string> calls;
+
+    void AddOrUpdateGroup(DupGroup& group) override
+    {
+        if (group.MemberCount() > 1) listed.insert(&group);
+    }
+    void RemoveGroup(DupGroup& group) override { listed.erase(&group), calls.push_back("remove"); }
+    void RefreshGroup(DupGroup& group) override
+    {
+        if (group.MemberCount() < 2) listed.erase(&group);
+        calls.push_back("refresh");
+    }
+    void ClearAll() override { listed.clear(), calls.push_back("clear"); }
+    void EnableLists(bool on) override { calls.push_back(on ? "enable" : "disable"); }
+};
+
+class FolderScanTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TaskManager::Instance().SetNotifyWindow(m_main.Handle());
+        m_main.scan = &m_scan;
+        m_scan.SetMainView(m_main.Handle());
+        m_scan.SetFrame(m_main.Handle());
+        m_scan.SetDisplays(&m_dups, &m_list);
+        FolderPopulation::BuildTopLevel(m_tree);
+        ASSERT_TRUE(m_files.MakeDir("top"));
+    }
+
+    bool Dirs(std::initializer_list<const char*> folders)
+    {
+        return std::all_of(folders.begin(), folders.end(),
+                           [this](const char* folder) { return m_files.MakeDir(folder); });
+    }
+    bool File(const std::string& relative, std::size_t size)
+    {
+        return m_files.MakeFile(relative, std::string(size, 'x'));
+    }
+    void BringTopIntoTree()
+    {
+        m_top = FolderPopulation::BringPathIntoTree(m_tree, m_files.RealPath("top"));
+        ASSERT_NE(m_top, TreeItem::None);
+    }
+    // The record of "top/a/b"; null when it is not in the tree.
+    FolderRecord* Record(const std::string& relative)
+    {
+        TreeItemRecord* record = m_tree.RecordOf(m_top);
+        std::size_t start = 4;
+        while (record != nullptr && start <= relative.size()) {
+            const std::size_t end = std::min(relative.find('/', start), relative.size());
+            const std::string name = relative.substr(start, end - start);
+            TreeItemRecord* child = m_tree.FirstChildRecord(*record);
+            while (child != nullptr && child->name != name)
+                child = m_tree.NextSiblingRecord(*child);
+            record = child;
+            start = end + 1;
+        }
+        return static_cast<FolderRecord*>(record);
+    }
+    // What a plain left click on the folder does.
+    void Click(const std::string& relative)
+    {
+        FolderPopulation::PopulateChildren(m_tree, Record(relative)->item);
+        m_scan.ScanFolder(*Record(relative));
+    }
+    bool WaitUntilIdle()
+    {
+        return testsupport::PumpUntil([this] {
+            return !m_scan.IsScanning() && TaskManager::Instance().PendingCount() == 0 &&
+                   !m_main.statusTexts.empty() && m_main.statusTexts.back().empty();
+        });
+    }
+    // Whether the folder's subtree total is known and equals what lstat
+    // finds on disk.
+    bool SizedRight(const std::string& relative)
+    {
+        const FolderRecord* record = Record(relative);
+        const auto totals = testsupport::FolderTotalsOnDisk(m_files.Path(relative));
+        return record != nullptr && record->Has(FolderRecord::TreeSizeKnown) &&
+               record->treeDiskSpace.Bytes() == totals.at("").diskSpace;
+    }
+    // Shown with empty brackets: waiting for its own size or its subtree's.
+    bool Waiting(const std::string& relative)
+    {
+        const FolderRecord* record = Record(relative);
+        return record->Has(FolderRecord::SizeQueued) ||
+               (record->Has(FolderRecord::OwnSizeKnown) &&
+                record->Has(FolderRecord::TreeSizePending));
+    }
+    std::vector<FolderRecord*> Subtree()
+    {
+        std::vector<FolderRecord*> all;
+        m_tree.ForEachInSubtree(*Record("top"), [&all](TreeItemRecord& record) {
+            all.push_back(static_cast<FolderRecord*>(&record));
+        });
+        return all;
+    }
+
+    FakeMainView m_main;
+    FakeFileList m_list;
+    FakeDuplicatesPane m_dups;
+    TempTree m_files;
+    ScanTree m_tree;
+    FolderScan& m_scan = m_tree.Scan();
+    TreeItem m_top = TreeItem::None;
+};
+
+TEST_F(FolderScanTest, ClickMarksTheSubtreeWaitingThenFillsItWithSubtreeSizes)
+{
+    ASSERT_TRUE(Dirs({"top/a", "top/b"}) && File("top/f", 5000) && File("top/a/g", 100));
+    BringTopIntoTree();
+    bool topWaitedSized = false;  // sized itself while its subfolders were still to come
+    m_main.afterTasks = [&] {
+        const FolderRecord* top = Record("top");
+        if (top->Has(FolderRecord::OwnSizeKnown) && !top->Has(FolderRecord::TreeSizeKnown)) {
+            topWaitedSized = true;
+            EXPECT_TRUE(Waiting("top"));
+        }
+    };
+    Click("top");
+    EXPECT_TRUE(Waiting("top") && Waiting("top/a") && Waiting("top/b"));
+    // Comes into the tree with the queued enumeration of a, and a's marks.
+    ASSERT_TRUE(Dirs({"top/a/later"}) && File("top/a/later/h", 9000));
+
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_TRUE(topWaitedSized);
+    for (const char* folder : {"top", "top/a", "top/a/later", "top/b"}) {
+        EXPECT_TRUE(SizedRight(folder)) << folder;
+    }
+    EXPECT_EQ(Record("top")->treeSize.Bytes(), 14100);
+    EXPECT_TRUE(m_scan.HasScannedSomething());
+}
+
+TEST_F(FolderScanTest, EachLevelIsQueuedBeforeAnythingDeeper)
+{
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c", "top/c/c1",
+                      "top/c/c1/c11", "top/c/c1/c11/c111", "side", "side/s1"}));
+    BringTopIntoTree();
+    m_scan.SetDuplicateMode(false);
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+
+    // Each size scan announces its folder once, as it is queued.
+    const std::string prefix = "Scanning: " + m_files.RealPath("top");
+    std::vector<long> depths;
+    for (const std::string& text : m_main.statusTexts) {
+        if (text.rfind(prefix, 0) == 0)
+            depths.push_back(std::count(text.begin(), text.end(), '/'));
+        else
+            EXPECT_EQ(text, "") << "the clicked folder's siblings are not scanned";
+    }
+    ASSERT_FALSE(depths.empty());
+    const long top = depths.front();
+    for (long& depth : depths) depth -= top;
+    EXPECT_EQ(depths, (std::vector<long>{0, 1, 1, 1, 2, 2, 2, 3, 3, 4}));
+}
+
+TEST_F(FolderScanTest, WidensToWorkLeftBehindElsewhereInTheTree)
+{
+    ASSERT_TRUE(Dirs({"top/x", "top/x/x1", "top/x/x1/x11", "top/y", "top/y/y1"}));
+    ASSERT_TRUE(File("top/x/x1/x11/f", 5));
+    BringTopIntoTree();
+    Click("top/x");
+    Click("top/y");  // the walk now covers y only
+
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_TRUE(SizedRight("top/x") && SizedRight("top/x/x1/x11") && SizedRight("top/y/y1"));
+    EXPECT_FALSE(Record("top")->Has(FolderRecord::TreeSizeKnown));  // never asked for
+}
+
+TEST_F(FolderScanTest, StoppingDropsEveryPendingMarkAndKeepsKnownSizes)
+{
+    ASSERT_TRUE(Dirs({"top/a", "top/b", "top/b/b1", "top/b/b1/b11", "top/b/b1/b11/b111"}));
+    ASSERT_TRUE(File("top/a/f", 3000));
+    BringTopIntoTree();
+    m_main.afterTasks = [&] {
+        if (m_scan.IsScanning() && Record("top/a")->Has(FolderRecord::TreeSizeKnown)) {
+            m_scan.StopScanning();
+        }
+    };
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+
+    EXPECT_TRUE(SizedRight("top/a"));
+    for (const FolderRecord* record : Subtree()) {
+        EXPECT_EQ(record->flags & FolderRecord::ClearPendingMask, 0) << record->name;
+    }
+    EXPECT_EQ(Record("top/b/b1/b11/b111"), nullptr);  // never reached
+}
+
+TEST_F(FolderScanTest, LargerSubtreesComeFirstAndEqualOnesByNameWithoutRegardToCase)
+{
+    ASSERT_TRUE(Dirs({"top/beta", "top/Alpha", "top/gamma", "top/Delta"}));
+    ASSERT_TRUE(File("top/gamma/big", 100000) && File("top/beta/f", 1) && File("top/Alpha/f", 1));
+    BringTopIntoTree();
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+    std::vector<std::string> names;
+    for (TreeItemRecord* c = m_tree.FirstChildRecord(*Record("top")); c;
+         c = m_tree.NextSiblingRecord(*c)) {
+        names.push_back(c->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"gamma", "Alpha", "beta", "Delta"}));
+}
+
+TEST_F(FolderScanTest, SwitchingDuplicateSearchOffLetsTheSizeScanFinish)
+{
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/b"}));
+    ASSERT_TRUE(File("top/a/same", 18) && File("top/a/a1/same", 18) && File("top/b/same", 18));
+    BringTopIntoTree();
+    // While the first duplicate search runs.
+    m_main.onClear = [&] {
+        if (m_scan.DuplicateMode()) m_scan.SetDuplicateMode(false);
+    };
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+
+    EXPECT_EQ(m_main.clearRequests, 1) << "no duplicate search after the switch";
+    EXPECT_TRUE(SizedRight("top"));
+    for (const FolderRecord* record : Subtree()) {
+        EXPECT_EQ(record->flags & FolderRecord::ClearDupsMask, 0) << record->name;
+        EXPECT_EQ(record->duplicates, nullptr);
+    }
+    EXPECT_EQ(m_dups.calls, (std::vector<std::string>{"clear", "disable"}));
+    EXPECT_EQ(m_list.refreshes, 1) << "the file list's marks are redrawn";
+}
+
+TEST_F(FolderScanTest, DuplicatesAcrossFoldersReachThePaneAndLeaveWithTheirFolders)
+{
+    ASSERT_TRUE(Dirs({"top/p", "top/q", "top/r"}));
+    ASSERT_TRUE(File("top/p/one", 20000) && File("top/q/two", 20000) &&
+                File("top/r/three", 20000) && m_files.MakeFile("top/p/unique", "no copy"));
+    BringTopIntoTree();
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_EQ(m_dups.listed.size(), 1u);
+    EXPECT_EQ((*m_dups.listed.begin())->MemberCount(), 3);
+
+    // Folders that vanish take their members out of their groups; a group's
+    // last member takes the group with it.
+    std::filesystem::remove_all(m_files.Path("top/q"));
+    std::filesystem::remove_all(m_files.Path("top/r"));
+    FolderPopulation::PopulateChildren(m_tree, m_top);
+    EXPECT_EQ(m_dups.calls, (std::vector<std::string>{"refresh", "refresh"}));
+    EXPECT_TRUE(m_dups.listed.empty());
+    std::filesystem::remove_all(m_files.Path("top/p"));
+    FolderPopulation::PopulateChildren(m_tree, m_top);
+    EXPECT_EQ(m_dups.calls.size(), 4u);
+    EXPECT_EQ(m_dups.calls.back(), "remove");
+    EXPECT_EQ(m_list.forgotten.size(), 3u);
+    for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
+        ASSERT_EQ(m_scan.Duplicates().Table().Chain(bucket), nullptr);
+    }
+    EXPECT_TRUE(SizedRight("top")) << "the totals follow at once";
+}
+
+TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheScanRoot)
+{
+    ASSERT_TRUE(Dirs({"top/left", "top/left/l1", "top/s", "top/s/a", "top/s/a/a1", "top/s/a/a1/a11",
+                      "top/s/b", "top/s/b/b1", "top/s/b/b1/b11"}));
+    ASSERT_TRUE(File("top/s/a/f", 10) && File("top/s/a/a1/f", 20) && File("top/s/b/b1/b11/f", 30));
+    BringTopIntoTree();
+    const std::string doomed = m_files.RealPath("top/s/a/a1") + "/";
+    bool removed = false;
+    // While a1, the walk's current folder, is scanned, it vanishes from the
+    // disk and its parent is enumerated again.
+    m_main.onStatus = [&](const std::string& text) {
+        if (!removed && text == "Scanning: " + doomed) {
+            removed = true;
+            std::filesystem::remove_all(doomed);
+            FolderPopulation::PopulateChildren(m_tree, Record("top/s/a")->item);
+        }
+    };
+    Click("top/left");  // l1 is left waiting
+    Click("top/s");
+    ASSERT_TRUE(WaitUntilIdle());
+
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(Record("top/s/a/a1"), nullptr);
+    EXPECT_TRUE(SizedRight("top/s/a") && SizedRight("top/s") && SizedRight("top/left"));
+    // The scan root's subtree is done before the work left elsewhere.
+    const auto& texts = m_main.statusTexts;
+    const auto scanOf = [&](const char* folder) {
+        return std::find(texts.begin(), texts.end(), "Scanning: " + m_files.RealPath(folder) + "/");
+    };
+    EXPECT_LT(scanOf("top/s/b/b1/b11"), scanOf("top/left/l1"));
+}
+
+TEST_F(FolderScanTest, VanishedSubfolderAfterAScanGivesItsAncestorsNewTotalsAtOnce)
+{
+    ASSERT_TRUE(Dirs({"top/a", "top/a/gone"}) && File("top/a/f", 7000) &&
+                File("top/a/gone/g", 30000));
+    BringTopIntoTree();
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+
+    std::filesystem::remove_all(m_files.Path("top/a/gone"));
+    FolderPopulation::PopulateChildren(m_tree, Record("top/a")->item);
+    EXPECT_TRUE(SizedRight("top") && SizedRight("top/a"));
+    EXPECT_EQ(Record("top")->treeSize.Bytes(), 7000);
+}
+
+TEST_F(FolderScanTest, WorkThatCannotBeQueuedStillEndsTheWalk)
+{
+    ASSERT_TRUE(Dirs({"top/a"}));
+    BringTopIntoTree();
+    // A folder outside the file system marked as waiting for its size.
+    auto* computer = static_cast<FolderRecord*>(m_tree.RecordOf(m_tree.Tree().FirstChild({})));
+    computer->Set(FolderRecord::SizeQueued);
+    static_cast<FolderRecord*>(m_tree.RootRecord())->Set(FolderRecord::TreeSizePending);
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());  // the walk ends and the status line is cleared
+    EXPECT_TRUE(SizedRight("top"));
+}
+
+}  // namespace
