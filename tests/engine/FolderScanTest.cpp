@@ -233,19 +233,6 @@ TEST_F(FolderScanTest, EachLevelIsQueuedBeforeAnythingDeeper)
     EXPECT_EQ(depths, (std::vector<long>{0, 1, 1, 1, 2, 2, 2, 3, 3, 4}));
 }
 
-TEST_F(FolderScanTest, WidensToWorkLeftBehindElsewhereInTheTree)
-{
-    ASSERT_TRUE(Dirs({"top/x", "top/x/x1", "top/x/x1/x11", "top/y", "top/y/y1"}));
-    ASSERT_TRUE(File("top/x/x1/x11/f", 5));
-    BringTopIntoTree();
-    Click("top/x");
-    Click("top/y");  // the walk now covers y only
-
-    ASSERT_TRUE(WaitUntilIdle());
-    EXPECT_TRUE(SizedRight("top/x") && SizedRight("top/x/x1/x11") && SizedRight("top/y/y1"));
-    EXPECT_FALSE(Record("top")->Has(FolderRecord::TreeSizeKnown));  // never asked for
-}
-
 TEST_F(FolderScanTest, StoppingDropsEveryPendingMarkAndKeepsKnownSizes)
 {
     ASSERT_TRUE(Dirs({"top/a", "top/b", "top/b/b1", "top/b/b1/b11", "top/b/b1/b11/b111"}));
@@ -356,7 +343,8 @@ TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheS
     ASSERT_TRUE(removed);
     EXPECT_EQ(Record("top/s/a/a1"), nullptr);
     EXPECT_TRUE(SizedRight("top/s/a") && SizedRight("top/s") && SizedRight("top/left"));
-    // The scan root's subtree is done before the work left elsewhere.
+    // The scan root's subtree is done before the walk widens to the work
+    // left elsewhere.
     const auto& texts = m_main.statusTexts;
     const auto scanOf = [&](const char* folder) {
         return std::find(texts.begin(), texts.end(), "Scanning: " + m_files.RealPath(folder) + "/");
