@@ -133,18 +133,9 @@ std::vector<FolderRecord*> DeleteDuplicatesDialog::Subtree() const
 {
     std::vector<FolderRecord*> order;
     if (m_folder == nullptr) return order;
-    std::vector<FolderRecord*> stack{m_folder};
-    std::vector<FolderRecord*> children;
-    while (!stack.empty()) {
-        FolderRecord* current = stack.back();
-        stack.pop_back();
-        order.push_back(current);
-        children.clear();
-        for (TreeItemRecord* child = m_tree.FirstChildRecord(*current); child != nullptr;
-             child = m_tree.NextSiblingRecord(*child))
-            children.push_back(static_cast<FolderRecord*>(child));
-        stack.insert(stack.end(), children.rbegin(), children.rend());
-    }
+    m_tree.ForEachInSubtree(*m_folder, [&order](TreeItemRecord& record) {
+        order.push_back(static_cast<FolderRecord*>(&record));
+    });
     return order;
 }
 
