@@ -209,43 +209,90 @@ protected:
     std::function<void(DeleteDuplicatesDialog&)> m_act;
 };
 
-TEST_F(DeletionTest, AFileOfTheFileListGoesAndEveryTotalAboveItIsUnknown)
+TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNothing)
 {
-    SelectInList("top/a", {"y.txt"});
-    List()->DeleteSelected();
-    EXPECT_EQ(m_boxes,
-              (std::vector{Message(IDS_CONFIRM_TRASH_ONE, {Path("top/a/y.txt").c_str()})}));
-    EXPECT_FALSE(Exists(Path("top/a/y.txt")));
-    EXPECT_EQ(Trashed("y.txt"), "only here");
-    EXPECT_FALSE(Record("top/a")->Has(FolderRecord::OwnSizeKnown));
-    for (TreeItemRecord* up = Record("top/a"); up != nullptr; up = up->parent)
-        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_TRUE(Record("top/b")->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_EQ(Tree()->Tree().ItemText(Record("top/a")->item), "a");
+    m_answer = QMessageBox::No;
+    List()->SetFolder(Record("top/a"));
+    const int rows = List()->Control().ItemCount();
+    const auto flags = Record("top/a")->flags;
+    const QString label = Tree()->Tree().ItemText(Record("top/a")->item);
+    DupGroup* x = Member("top/a", "x.txt")->group;
+    BrindleDupsListView& groups = m_view->DupsPane()->GroupsList();
+    BrindleFileListView& copies = m_view->DupsPane()->CopiesList();
+    const QString protectedDirectory = QString::fromStdString(m_top + "/SYS");
+    // Each step asks for a deletion, then the message it must bring.
+    const std::vector<std::pair<std::function<void()>, Box>> steps = {
+        {[&] { SelectInList("top/a", {"y.txt"}), List()->DeleteSelected(); },
+         Message(IDS_CONFIRM_TRASH_ONE, {QString::fromStdString(Path("top/a/y.txt"))})},
+        {[&] { groups.Control().SelectOnly(groups.FindGroupRow(*x)), groups.DeleteSelected(); },
+         Message(IDS_CONFIRM_TRASH_GROUP, {"2", "x.txt"})},
+        {[&] {
+             copies.ShowGroup(*x), copies.SelectRowOf(*Member("top/b", "x2.txt"));
+             copies.DeleteSelected();
+         },
+         Message(IDS_CONFIRM_TRASH_ONE, {QString::fromStdString(Path("top/b/x2.txt"))})},
+        {[&] {
+             Tree()->SelectItemQuietly(Record("top/b/sub")->item);
+             Tree()->DeleteSelectedFolder();
+         },
+         Message(IDS_CONFIRM_TRASH_ONE, {QString::fromStdString(Path("top/b/sub"))})},
+        {[&] {
+             m_view->DeleteRequests(Chain(Request("top/a", "x.txt"), Request("top/b", "x2.txt"),
+                                          Request("top/a", "y.txt")));
+         },
+         Message(IDS_CONFIRM_TRASH_GROUPS, {"3", "1"})},
+        {[&] {
+             m_view->DeleteRequests(Chain(Request("top/a", "y.txt"), Request("top/sys", "s.txt"),
+                                          Request("top/sysold", "o.txt")));
+         },
+         Message(IDS_PROTECTED_DIRECTORY, {protectedDirectory})},
+        {[&] {
+             Tree()->SelectItemQuietly(Record("top/sys")->item);
+             Tree()->DeleteSelectedFolder();
+         },
+         Message(IDS_PROTECTED_DIRECTORY, {protectedDirectory})},
+    };
+    for (const auto& [ask, box] : steps) {
+        m_boxes.clear();
+        ask();
+        EXPECT_EQ(m_boxes, std::vector{box}) << box.second.toStdString();
+    }
+    for (const char* kept : {"top/a/x.txt", "top/a/y.txt", "top/b/x2.txt", "top/b/sub",
+                             "top/sys/s.txt", "top/sysold/o.txt"})
+        EXPECT_TRUE(Exists(Path(kept))) << kept;
+    EXPECT_EQ(Record("top/a")->flags, flags);
+    EXPECT_EQ(Tree()->Tree().ItemText(Record("top/a")->item), label);
+    EXPECT_EQ(List()->Control().ItemCount(), rows);
+    EXPECT_EQ(x->MemberCount(), 2);
 }
 
-TEST_F(DeletionTest, TwoFilesOfTheListedFolderRefreshTheListOnceAndACopyLeavesItsGroup)
+TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndTheirGroup)
 {
-    DupGroup* group = Member("top/b", "x2.txt")->group;
+    DupGroup* x = Member("top/b", "x2.txt")->group;
     LarkspurDupsWnd* dups = m_view->DupsPane();
-    ASSERT_GE(dups->GroupsList().FindGroupRow(*group), 0);
-    SelectInList("top/a", {"x.txt", "y.txt"});
+    List()->SetFolder(Record("top/a"));
     const int rows = List()->Control().ItemCount();
     int resets = 0;
     QObject::connect(&List()->Control(), &QAbstractItemModel::modelReset, [&] { ++resets; });
     List()->Refresh();
     const int perRefresh = std::exchange(resets, 0);
-    SelectInList("top/a", {"x.txt", "y.txt"});
-    List()->DeleteSelected();
+    m_view->DeleteRequests(Chain(Request("top/a", "x.txt"), Request("top/a", "y.txt")));
 
-    EXPECT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(resets, perRefresh);
+    EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"2"})}));
+    EXPECT_FALSE(Exists(Path("top/a/y.txt")));
+    EXPECT_EQ(Trashed("y.txt"), "only here");
+    EXPECT_EQ(resets, perRefresh);  // the list is refreshed once
     EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
-    EXPECT_EQ(Member("top/a", "x.txt"), nullptr);
+    EXPECT_FALSE(Record("top/a")->Has(FolderRecord::OwnSizeKnown));
+    for (TreeItemRecord* up = Record("top/a"); up != nullptr; up = up->parent)
+        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(Record("top/b")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(Tree()->Tree().ItemText(Record("top/a")->item), "a");
     // The group keeps its one copy and leaves the duplicates window.
-    ASSERT_EQ(group->MemberCount(), 1);
-    EXPECT_EQ(group->FirstMember(), Member("top/b", "x2.txt"));
-    EXPECT_EQ(dups->GroupsList().FindGroupRow(*group), -1);
+    EXPECT_EQ(Member("top/a", "x.txt"), nullptr);
+    ASSERT_EQ(x->MemberCount(), 1);
+    EXPECT_EQ(x->FirstMember(), Member("top/b", "x2.txt"));
+    EXPECT_EQ(dups->GroupsList().FindGroupRow(*x), -1);
 }
 
 TEST_F(DeletionTest, TheListedFileWhoseOtherCopyGoesIsMarkedAlone)
@@ -257,96 +304,33 @@ TEST_F(DeletionTest, TheListedFileWhoseOtherCopyGoesIsMarkedAlone)
     EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
 }
 
-TEST_F(DeletionTest, ACopyFromTheCopiesListLeavesItsGroupAndAGroupFromTheGroupsListGoesWhole)
-{
-    DupGroup* p = Member("top/b", "p.txt")->group;
-    BrindleFileListView& copies = m_view->DupsPane()->CopiesList();
-    copies.ShowGroup(*p);
-    copies.SelectRowOf(*Member("top/b", "p.txt"));
-    copies.DeleteSelected();
-    EXPECT_EQ(m_boxes.size(), 1u);
-    EXPECT_FALSE(Exists(Path("top/b/p.txt")));
-    EXPECT_TRUE(Exists(Path("top/b/sub/p2.txt")));
-    EXPECT_EQ(p->MemberCount(), 1);
-    EXPECT_EQ(copies.Control().ItemCount(), 0);  // a group of one is no longer shown
-
-    DupGroup* x = Member("top/b", "x2.txt")->group;
-    BrindleDupsListView& groups = m_view->DupsPane()->GroupsList();
-    groups.Control().SelectOnly(groups.FindGroupRow(*x));
-    groups.DeleteSelected();
-    EXPECT_EQ(m_boxes.back(), Message(IDS_CONFIRM_TRASH_GROUP, {"2", "x.txt"}));
-    EXPECT_FALSE(Exists(Path("top/a/x.txt")) || Exists(Path("top/b/x2.txt")));
-    EXPECT_EQ(Member("top/a", "x.txt"), nullptr);
-    EXPECT_EQ(Member("top/b", "x2.txt"), nullptr);
-    EXPECT_EQ(groups.FindGroupRow(*x), -1);
-}
-
-TEST_F(DeletionTest, DecliningAChainThatHoldsEveryCopyOfAFileChangesNothing)
-{
-    m_answer = QMessageBox::No;
-    List()->SetFolder(Record("top/a"));
-    const int rows = List()->Control().ItemCount();
-    const auto flags = Record("top/a")->flags;
-    const QString label = Tree()->Tree().ItemText(Record("top/a")->item);
-    m_view->DeleteRequests(
-        Chain(Request("top/a", "x.txt"), Request("top/b", "x2.txt"), Request("top/a", "y.txt")));
-
-    EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_GROUPS, {"3", "1"})}));
-    for (const char* kept : {"top/a/x.txt", "top/b/x2.txt", "top/a/y.txt"})
-        EXPECT_TRUE(Exists(Path(kept))) << kept;
-    EXPECT_EQ(Record("top/a")->flags, flags);
-    EXPECT_EQ(Tree()->Tree().ItemText(Record("top/a")->item), label);
-    EXPECT_EQ(List()->Control().ItemCount(), rows);
-    EXPECT_EQ(Member("top/a", "x.txt")->group->MemberCount(), 2);
-}
-
-TEST_F(DeletionTest, AFolderFromTheTreeLeavesWithItsSubtreeAndItsParentTotalsAtOnce)
+TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLaterRequestsForItsFiles)
 {
     const FileSize before = Record("top")->treeDiskSpace - Record("top/b/sub")->treeDiskSpace;
-    Tree()->SelectItemQuietly(Record("top/b/sub")->item);
-    Tree()->DeleteSelectedFolder();
-    EXPECT_EQ(m_boxes.size(), 1u);
+    m_view->DeleteRequests(Request("top/b/sub"));
     EXPECT_FALSE(Exists(Path("top/b/sub")));
     EXPECT_EQ(Trashed("sub/z.txt"), std::string(5000, 'z'));
     EXPECT_EQ(Record("top/b/sub"), nullptr);
     EXPECT_EQ(Record("top/b")->treeDiskSpace, Record("top/b")->ownDiskSpace);
     EXPECT_EQ(Record("top")->treeDiskSpace, before);
-}
 
-TEST_F(DeletionTest, AFolderAndFilesInsideItGoInOneChain)
-{
     // The folder's records go with it; requests for its files, later in the
     // chain, must not reach them afterwards.
     DupGroup* x = Member("top/a", "x.txt")->group;
     m_view->DeleteRequests(
-        Chain(Request("top/b"), Request("top/b", "x2.txt"), Request("top/b/sub", "z.txt")));
-    EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"3"})}));
+        Chain(Request("top/b"), Request("top/b", "x2.txt"), Request("top/b", "p.txt")));
+    EXPECT_EQ(m_boxes.back(), Message(IDS_CONFIRM_TRASH_MANY, {"3"}));
     EXPECT_FALSE(Exists(Path("top/b")));
     EXPECT_EQ(Record("top/b"), nullptr);
     EXPECT_EQ(x->MemberCount(), 1);
 }
 
-TEST_F(DeletionTest, ProtectionRefusesAWholeChainAndCoversTheDirectoryInAnyCaseOnly)
+TEST_F(DeletionTest, ProtectionCoversTheDirectoryAndBelowOnlyAndOnlyWhileItIsOn)
 {
-    const auto flags = Record("top/a")->flags;
-    m_view->DeleteRequests(Chain(Request("top/a", "y.txt"), Request("top/sys", "s.txt"),
-                                 Request("top/sysold", "o.txt")));
-    const Box refused = Message(IDS_PROTECTED_DIRECTORY, {(m_top + "/SYS").c_str()});
-    EXPECT_EQ(m_boxes, std::vector{refused});
-    EXPECT_TRUE(Exists(Path("top/a/y.txt")) && Exists(Path("top/sys/s.txt")) &&
-                Exists(Path("top/sysold/o.txt")));
-    EXPECT_EQ(Record("top/a")->flags, flags);
-    // The protected folder itself, from the tree, is refused too.
-    Tree()->SelectItemQuietly(Record("top/sys")->item);
-    Tree()->DeleteSelectedFolder();
-    EXPECT_EQ(m_boxes, (std::vector{refused, refused}));
-    EXPECT_TRUE(Exists(Path("top/sys")));
-
     EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("top")));
     EXPECT_FALSE(m_view->AnyInProtectedDirectory(nullptr));
     m_view->DeleteRequests(Request("top/sysold", "o.txt"));  // a neighbour
     EXPECT_FALSE(Exists(Path("top/sysold/o.txt")));
-    // With protection off the protected folder goes like any other.
     m_view->SetProtectSystemFiles(false);
     m_view->DeleteRequests(Request("top/sys", "s.txt"));
     EXPECT_EQ(m_boxes.back().first, IDS_CONFIRM_TRASH_ONE);

@@ -220,57 +220,34 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
     EXPECT_EQ(QApplication::focusWidget(), panes.back());
 }
 
-TEST_F(MainFrameTest, TheStoredSettingsAreReadBackLeftAsTheyAreAndShownInTheMenu)
+TEST_F(MainFrameTest, SizeFormatsAreReadOrChosenWrittenCheckedAndRedrawn)
 {
-    // Which texts name which format is the size format's own test.
-    const struct {
-        const char* stored;
-        SizeFormat format;
-        int entry;
-    } sizes[] = {{"gB", SizeFormat::GBytes, ID_SIZE_GBYTES},
-                 {"KBx", SizeFormat::Bytes, ID_SIZE_BYTES},
-                 {"", SizeFormat::Bytes, ID_SIZE_BYTES}};
-    for (const auto& row : sizes) {
-        SCOPED_TRACE(row.stored);
-        ASSERT_TRUE(Settings().WriteString(kSection, kSizeFormat, row.stored));
-        App().LoadSizeFormat();
-        EXPECT_EQ(App().GetSizeFormat(), row.format);
-        EXPECT_EQ(CheckedSizeEntry(), row.entry);
-        EXPECT_EQ(Settings().ReadString(kSection, kSizeFormat, QString()), row.stored);
-    }
-    // Any nonzero protection value means on, and is written back as 1.
-    for (const auto& [stored, on] : {std::pair{0, false}, std::pair{7, true}}) {
-        ASSERT_TRUE(Settings().WriteInt(kSection, kProtect, stored));
-        App().LoadProtectSetting();
-        EXPECT_EQ(TheMainView->ProtectSystemFiles(), on) << stored;
-        EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), on ? 1 : 0) << stored;
-    }
-    TheMainView->SetProtectSystemFiles(false);
-    EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), 0);
-}
-
-TEST_F(MainFrameTest, ChoosingAFormatRedrawsWritesAndChecksEvenWhenItIsCurrent)
-{
-    CountingDisplay tree;
-    CountingDisplay list;
+    CountingDisplay tree, list;
     TheMainView->AddSizeDisplay(&tree);
     TheMainView->AddSizeDisplay(&list);
-    // Each step: what is stored before, the entry chosen, what is stored after.
+    // Each step: the text stored, the entry chosen (0: the stored text is
+    // read instead), then the entry checked and the text stored. Which texts
+    // name which format is the size format's own test; a choice rewrites
+    // the text even when the format does not change.
     const struct {
-        const char* before;
-        int entry;
+        const char* stored;
+        int chosen, checked;
         const char* after;
-    } steps[] = {
-        {"", ID_SIZE_MBYTES, "MB"}, {"stale", ID_SIZE_MBYTES, "MB"}, {"", ID_SIZE_AUTO, "auto"}};
+    } steps[] = {{"gB", 0, ID_SIZE_GBYTES, "gB"},
+                 {"KBx", 0, ID_SIZE_BYTES, "KBx"},
+                 {"", 0, ID_SIZE_BYTES, ""},
+                 {"", ID_SIZE_MBYTES, ID_SIZE_MBYTES, "MB"},
+                 {"stale", ID_SIZE_MBYTES, ID_SIZE_MBYTES, "MB"},
+                 {"", ID_SIZE_AUTO, ID_SIZE_AUTO, "auto"}};
     int refreshes = 0;
     for (const auto& step : steps) {
-        ASSERT_TRUE(Settings().WriteString(kSection, kSizeFormat, step.before));
-        Action(step.entry)->trigger();
-        ++refreshes;
+        SCOPED_TRACE(step.stored);
+        ASSERT_TRUE(Settings().WriteString(kSection, kSizeFormat, step.stored));
+        if (step.chosen == 0) App().LoadSizeFormat();
+        if (step.chosen != 0) Action(step.chosen)->trigger(), ++refreshes;
+        EXPECT_EQ(CheckedSizeEntry(), step.checked);
         EXPECT_EQ(Settings().ReadString(kSection, kSizeFormat, QString()), step.after);
-        EXPECT_EQ(CheckedSizeEntry(), step.entry);
-        EXPECT_EQ(tree.refreshes, refreshes);
-        EXPECT_EQ(list.refreshes, refreshes);
+        EXPECT_EQ(tree.refreshes + list.refreshes, 2 * refreshes);
     }
     // The chosen format reaches the texts the panes draw.
     EXPECT_EQ(framework::SizeTextSource::Instance()->PaddedSizeText(
@@ -279,6 +256,18 @@ TEST_F(MainFrameTest, ChoosingAFormatRedrawsWritesAndChecksEvenWhenItIsCurrent)
     TheMainView->RemoveSizeDisplay(&tree);
     TheMainView->RemoveSizeDisplay(&list);
     Action(ID_SIZE_BYTES)->trigger();
+}
+
+TEST_F(MainFrameTest, AnyNonzeroProtectionValueMeansOnAndIsWrittenBackAsOne)
+{
+    for (const auto& [stored, on] : {std::pair{0, false}, std::pair{7, true}}) {
+        ASSERT_TRUE(Settings().WriteInt(kSection, kProtect, stored));
+        App().LoadProtectSetting();
+        EXPECT_EQ(TheMainView->ProtectSystemFiles(), on) << stored;
+        EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), on ? 1 : 0) << stored;
+    }
+    TheMainView->SetProtectSystemFiles(false);
+    EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), 0);
 }
 
 }  // namespace

@@ -3,15 +3,8 @@
 // identical files: it must exit within a second, with status 0, and leave
 // every file as it was. Built with the address sanitizer, an exit that uses
 // a freed record or leaks one fails here too.
-#include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -23,60 +16,18 @@ namespace {
 
 using testsupport::Snapshot;
 
-struct Closing {
-    std::string announced;   // the driver's line before the close
-    long milliseconds = -1;  // from the close to the exit; -1: no exit in 10 s
-    int exitCode = -1;       // -1: ended by a signal
-    std::string errors;      // its standard error
-};
-
-// Runs the driver with arguments (after prefix), waits for it to close the
-// window and times the way from there to its exit.
-Closing RunAndClose(std::vector<std::string> arguments, std::vector<std::string> prefix = {})
+// Runs the driver with arguments (after prefix) and expects it to announce
+// the close as closing and exit cleanly within a second of it.
+void ExpectCleanExitWithinASecond(std::vector<std::string> arguments, const std::string& closing,
+                                  std::vector<std::string> prefix = {})
 {
-    Closing result;
-    const std::string errPath =
-        std::string(std::getenv("TMPDIR")) + "/driver." + std::to_string(::getpid()) + ".err";
-    int output[2];
-    if (::pipe2(output, O_CLOEXEC) != 0) return result;
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     prefix.push_back(LARKSPUR_WINDOW_DRIVER);
     arguments.insert(arguments.begin(), prefix.begin(), prefix.end());
-    testsupport::StartedChild child(arguments, output[1], err);
-    ::close(output[1]);
-    if (err >= 0) ::close(err);
-
-    char buffer[256];
-    pollfd readable{output[0], POLLIN, 0};
-    while (child.Started() && result.announced.find('\n') == std::string::npos &&
-           ::poll(&readable, 1, 180000) == 1) {
-        const ssize_t got = ::read(output[0], buffer, sizeof buffer);
-        if (got <= 0) break;
-        result.announced.append(buffer, static_cast<std::size_t>(got));
-    }
-    const auto closedAt = std::chrono::steady_clock::now();
-    if (result.announced.find('\n') != std::string::npos && child.WaitForExit(10000))
-        result.milliseconds =
-            static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  std::chrono::steady_clock::now() - closedAt)
-                                  .count());
-    child.Signal(SIGKILL);
-    child.WaitForExit(-1);
-    // Open until the exit: a write after the announcement must not end the
-    // driver by a broken pipe.
-    ::close(output[0]);
-    result.exitCode = child.ExitCode();
-    result.errors = testsupport::ReadWholeFile(errPath);
-    ::unlink(errPath.c_str());
-    return result;
-}
-
-void ExpectCleanExitWithinASecond(const Closing& closing, const char* announced)
-{
-    EXPECT_EQ(closing.announced, announced) << closing.errors;
-    ASSERT_GE(closing.milliseconds, 0) << "no exit within 10 s\n" << closing.errors;
-    EXPECT_EQ(closing.exitCode, 0) << closing.errors;
-    EXPECT_LT(closing.milliseconds, 1000);
+    const testsupport::ChildOutcome outcome = testsupport::RunChild(arguments);
+    ASSERT_FALSE(outcome.timedOut) << outcome.out << outcome.err;
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    ASSERT_EQ(outcome.out.rfind(closing + "\nclosed to exit: ", 0), 0u) << outcome.out;
+    EXPECT_LT(std::stol(outcome.out.substr(closing.size() + 17)), 1000) << outcome.out;
 }
 
 TEST(WindowShutdownTest, ClosingTheWindowAnywhereInTheWalkEndsTheProgramWithinASecond)
@@ -102,7 +53,7 @@ TEST(WindowShutdownTest, ClosingTheWindowAnywhereInTheWalkEndsTheProgramWithinAS
     // The close comes after this many status texts.
     for (const char* changes : {"1", "3", "40", "150"}) {
         SCOPED_TRACE(std::string("after status texts: ") + changes);
-        ExpectCleanExitWithinASecond(RunAndClose({top, changes}), "closing while scanning\n");
+        ExpectCleanExitWithinASecond({top, changes}, "closing while scanning");
     }
     EXPECT_EQ(Snapshot(top), before);
 }
@@ -116,8 +67,7 @@ TEST(WindowShutdownTest, ClosingTheWindowMidComparisonEndsTheProgramWithinASecon
     ASSERT_TRUE(testsupport::MakeHugeTwins(files, "top", 8ull << 30, 200));
     const std::string top = files.Path("top");
     const auto before = Snapshot(top);
-    ExpectCleanExitWithinASecond(RunAndClose({top, top + "/huge1", top + "/huge2"}),
-                                 "closing while scanning\n");
+    ExpectCleanExitWithinASecond({top, top + "/huge1", top + "/huge2"}, "closing while scanning");
     EXPECT_EQ(Snapshot(top), before);
 }
 
@@ -133,8 +83,8 @@ TEST(WindowShutdownTest, AnUnprivilegedUserScansUnreadablePartsToTheEndAndExitsC
     {
         const testsupport::AsUnprivileged unprivileged(top);
         if (!unprivileged.Usable()) GTEST_SKIP() << "cannot run the program as nobody";
-        ExpectCleanExitWithinASecond(RunAndClose({top, "1000000"}, unprivileged.Prefix()),
-                                     "closing after the scan\n");
+        ExpectCleanExitWithinASecond({top, "1000000"}, "closing after the scan",
+                                     unprivileged.Prefix());
     }
     EXPECT_EQ(Snapshot(top), before);
 }

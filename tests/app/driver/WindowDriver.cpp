@@ -13,15 +13,17 @@
 //       search is comparing them)
 //
 // Just before it closes the window it writes "closing while scanning" (or
-// "closing after the scan") on a line of its own, so that the test can time
-// the way to the exit. Refuses to run outside the scratch folders of
+// "closing after the scan") on a line of its own, and as the last thing the
+// process does, "closed to exit: N ms". Refuses to run outside the scratch folders of
 // isolated-run.sh, since the application writes its settings.
 #include <unistd.h>
 
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <QTimer>
@@ -35,6 +37,20 @@
 #include "tree/LarkspurBrowserView.h"
 
 namespace {
+
+// Made before anything else, so destroyed after everything else: writes the
+// time from the close to the end of the process.
+struct ExitTimer {
+    std::optional<std::chrono::steady_clock::time_point> closed;
+    ~ExitTimer()
+    {
+        if (!closed) return;
+        const auto took = std::chrono::steady_clock::now() - *closed;
+        std::printf("closed to exit: %lld ms\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    }
+} exitTimer;
 
 std::string Real(const char* path)
 {
@@ -100,7 +116,7 @@ int main(int argc, char** argv)
         watch.stop();
         std::fputs(tree->IsScanning() ? "closing while scanning\n" : "closing after the scan\n",
                    stdout);
-        std::fflush(stdout);
+        exitTimer.closed = std::chrono::steady_clock::now();
         frame->close();
     });
     watch.start(2);
