@@ -67,6 +67,41 @@ std::string Contents(const std::string& path)
 using Box = std::pair<int, QString>;
 Box Message(int id, const QStringList& args) { return {id, StringTable::Format(id, args)}; }
 
+// Holds the worker thread at a hook's nth call until a timer of the UI
+// thread has seen it held and run act; then lets it go. Calls on the UI
+// thread pass. Each call's note is kept, in order.
+class Gate {
+public:
+    Gate(std::size_t n, std::function<void()> act) : m_n(n)
+    {
+        m_timer.callOnTimeout([this, act] {
+            if (std::lock_guard lock(m_mutex); notes.size() < m_n || released) return;
+            act();
+            std::lock_guard lock(m_mutex);
+            released = true;
+            m_go.notify_all();
+        });
+        m_timer.start(0);
+    }
+    void Call(std::string note = {})
+    {
+        std::unique_lock lock(m_mutex);
+        notes.push_back(std::move(note));
+        if (notes.size() == m_n && std::this_thread::get_id() != m_ui)
+            m_go.wait(lock, [this] { return released; });
+    }
+
+    std::vector<std::string> notes;
+    bool released = false;
+
+private:
+    const std::thread::id m_ui = std::this_thread::get_id();
+    const std::size_t m_n;
+    std::mutex m_mutex;
+    std::condition_variable m_go;
+    QTimer m_timer;
+};
+
 // Groups: x (a, and b inside b), p (both inside b), q (two inside b, two
 // outside), w (one inside b, one in the protected directory top/SYS, in
 // upper case since protection ignores case). y, z, s, o and only.txt have
@@ -350,38 +385,23 @@ TEST_F(DeletionTest, APathThatCannotBeTrashedStaysAndIsNamedInOneMessage)
 
 TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
 {
-    // The second move waits, off the UI thread, for a timer of the UI
-    // thread; the timer asks for another deletion and for a close (both must
-    // wait for the run), cancels, and then lets the move go, which finds
-    // itself cancelled. The third is never tried.
-    const auto ui = std::this_thread::get_id();
-    std::mutex mutex;
-    std::condition_variable go;
-    std::vector<std::string> moves;
-    bool released = false;
-    platform::ShellActions::SetTrashHookForTesting([&](const std::string& path) {
-        std::unique_lock lock(mutex);
-        moves.push_back(path);
-        if (moves.size() == 2 && std::this_thread::get_id() != ui)
-            go.wait(lock, [&] { return released; });
-    });
-    QTimer timer;
-    timer.callOnTimeout([&] {
-        if (std::lock_guard lock(mutex); moves.size() < 2 || released) return;
+    // While the second move is held, the window is asked for another
+    // deletion and for a close (both must wait for the run), and Cancel is
+    // clicked; the held move then finds itself cancelled and the third is
+    // never tried.
+    Gate gate(2, [this] {
         m_view->DeleteRequests(Request("top/b", "x2.txt"));
         EXPECT_FALSE(m_view->close());
         m_view->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
-        std::lock_guard lock(mutex);
-        released = true;
-        go.notify_all();
     });
-    timer.start(0);
+    platform::ShellActions::SetTrashHookForTesting(
+        [&](const std::string& path) { gate.Call(path); });
     m_view->DeleteRequests(
         Chain(Request("top/a", "y.txt"), Request("top/a", "x.txt"), Request("top/b/sub", "z.txt")));
     platform::ShellActions::SetTrashHookForTesting({});
 
-    EXPECT_TRUE(released);
-    EXPECT_EQ(moves, (std::vector{Path("top/a/y.txt"), Path("top/a/x.txt")}));
+    EXPECT_TRUE(gate.released);
+    EXPECT_EQ(gate.notes, (std::vector{Path("top/a/y.txt"), Path("top/a/x.txt")}));
     EXPECT_FALSE(Exists(Path("top/a/y.txt")));
     for (const char* kept : {"top/a/x.txt", "top/b/sub/z.txt", "top/b/x2.txt"})
         EXPECT_TRUE(Exists(Path(kept))) << kept;
@@ -501,31 +521,17 @@ TEST_F(DeletionTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLastCopy
 
 TEST_F(DeletionTest, TheLastCopyCheckReadsOffTheUiThreadWithoutTheLockAndCancelKeepsAll)
 {
-    // The first comparison waits, off the UI thread, for a timer of the UI
-    // thread, which cancels and then lets it go.
-    const auto ui = std::this_thread::get_id();
-    std::mutex mutex;
-    std::condition_variable go;
-    int compared = 0;
-    bool released = false;
-    bool lockFree = false;
+    // The first comparison is held while Cancel is clicked.
     DeleteDuplicatesDialog* open = nullptr;
+    Gate gate(1, [&] { open->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click(); });
+    std::atomic<bool> lockFree = false;
     DeleteDuplicatesDialog::SetCompareHookForTesting([&] {
-        std::unique_lock lock(mutex);
-        if (++compared > 1 || std::this_thread::get_id() == ui) return;
-        lockFree = Tree()->DataLock().try_lock();
-        if (lockFree) Tree()->DataLock().unlock();
-        go.wait(lock, [&] { return released; });
+        if (Tree()->DataLock().try_lock()) {
+            lockFree = true;
+            Tree()->DataLock().unlock();
+        }
+        gate.Call();
     });
-    QTimer timer;
-    timer.callOnTimeout([&] {
-        if (std::lock_guard lock(mutex); compared != 1 || released) return;
-        open->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
-        std::lock_guard lock(mutex);
-        released = true;
-        go.notify_all();
-    });
-    timer.start(0);
     m_act = [&](DeleteDuplicatesDialog& dialog) {
         open = &dialog;
         dialog.OnDelete();
@@ -534,8 +540,8 @@ TEST_F(DeletionTest, TheLastCopyCheckReadsOffTheUiThreadWithoutTheLockAndCancelK
     DeleteDuplicatesOf("top/b");
     DeleteDuplicatesDialog::SetCompareHookForTesting({});
 
-    EXPECT_TRUE(released && lockFree);
-    EXPECT_EQ(compared, 1);
+    EXPECT_TRUE(gate.released && lockFree);
+    EXPECT_EQ(gate.notes.size(), 1u);
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_TRUE(Exists(Path("top/b/x2.txt")) && Exists(Path("top/b/Q.txt")));
 }
