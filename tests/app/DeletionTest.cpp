@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>

@@ -1,23 +1,13 @@
-// larkspur-window-driver: the program as the user runs it, on the offscreen
-// platform, driven from outside by the window's shutdown tests. It starts
-// the application as main() does, clicks a folder (as a plain left click
-// does), and closes the main window (as the window manager's close does) at
-// a chosen moment; then it lets the application quit and returns what
-// exec() returned.
+// larkspur-window-driver: the program as the user runs it, offscreen, for
+// the shutdown tests. It starts the application as main() does, clicks
+// FOLDER and closes the main window as the window manager does, either once
+// the status text has changed CHANGES times (or the scan has ended) or once
+// the program holds FILE1 and FILE2 open (the duplicate search compares
+// them); then it returns what exec() returned. Just before the close it
+// writes "closing while scanning" (or "closing after the scan"), and as the
+// process's last act "closed to exit: N ms".
 //
-//   larkspur-window-driver FOLDER CHANGES
-//       closes once the frame's status text has changed CHANGES times
-//       (counted as seen at each look), or once the scan has ended
-//   larkspur-window-driver FOLDER FILE1 FILE2
-//       closes once the program holds both files open (the duplicate
-//       search is comparing them)
-//
-// Just before it closes the window it writes "closing while scanning" (or
-// "closing after the scan") on a line of its own, and as the last thing the
-// process does, "closed to exit: N ms". Refuses to run outside the scratch folders of
-// isolated-run.sh, since the application writes its settings.
-#include <unistd.h>
-
+//   larkspur-window-driver FOLDER (CHANGES | FILE1 FILE2)
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -61,16 +51,14 @@ std::string Real(const char* path)
 // Whether this process has both files open.
 bool HoldsOpen(const std::string& first, const std::string& second)
 {
-    bool sawFirst = false;
-    bool sawSecond = false;
+    int held = 0;
     for (int fd = 0; fd < 256; ++fd) {
         std::error_code error;
         const auto path =
             std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
-        sawFirst = sawFirst || path == first;
-        sawSecond = sawSecond || path == second;
+        held |= (path == first ? 1 : 0) | (path == second ? 2 : 0);
     }
-    return sawFirst && sawSecond;
+    return held == 3;
 }
 
 }  // namespace
