@@ -122,6 +122,7 @@ TEST_F(MainFrameTest, StopScanningAndResetFollowTheScan)
     Action(ID_STOP_SCANNING)->trigger();
     EXPECT_EQ(m_tree.stops, 1);
     EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
+    EXPECT_TRUE(Enabled(ID_RESET));
     Action(ID_RESET)->trigger();
     EXPECT_FALSE(m_tree.scannedSomething);
     EXPECT_FALSE(Enabled(ID_RESET));
