@@ -112,24 +112,20 @@ protected:
         for (const char* folder :
              {"top", "top/a", "top/b", "top/b/sub", "top/c", "top/sys", "top/sysold", "top/u"})
             ASSERT_TRUE(m_files.MakeDir(folder));
-        for (const auto& [path, contents] : std::vector<std::pair<std::string, std::string>>{
-                 {"a/x.txt", "ex"},
-                 {"b/x2.txt", "ex"},
-                 {"b/p.txt", "pe"},
-                 {"b/sub/p2.txt", "pe"},
-                 {"a/q.txt", "queue"},
-                 {"c/q.txt", "queue"},
-                 {"b/Q.txt", "queue"},
-                 {"b/sub/q3.txt", "queue"},
-                 {"sys/w.txt", "double-u"},
-                 {"b/w2.txt", "double-u"},
-                 {"u/only.txt", "alone"},
-                 {"a/y.txt", "only here"},
-                 {"a/" + kUntrashable, "stays"},
-                 {"b/sub/z.txt", std::string(5000, 'z')},
-                 {"sys/s.txt", "system"},
-                 {"sysold/o.txt", "old"}})
-            ASSERT_TRUE(m_files.MakeFile("top/" + path, contents));
+        const std::pair<std::string, std::vector<std::string>> files[] = {
+            {"ex", {"a/x.txt", "b/x2.txt"}},
+            {"pe", {"b/p.txt", "b/sub/p2.txt"}},
+            {"queue", {"a/q.txt", "c/q.txt", "b/Q.txt", "b/sub/q3.txt"}},
+            {"double-u", {"sys/w.txt", "b/w2.txt"}},
+            {"alone", {"u/only.txt"}},
+            {"only here", {"a/y.txt"}},
+            {"stays", {"a/" + kUntrashable}},
+            {std::string(5000, 'z'), {"b/sub/z.txt"}},
+            {"system", {"sys/s.txt"}},
+            {"old", {"sysold/o.txt"}}};
+        for (const auto& [contents, paths] : files)
+            for (const std::string& path : paths)
+                ASSERT_TRUE(m_files.MakeFile("top/" + path, contents));
         m_top = m_files.RealPath("top");
         platform::FileQueries::SetProtectedSystemDirectoryForTesting(m_top + "/SYS");
         framework::MessageBox::SetForTesting(
