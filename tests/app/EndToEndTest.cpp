@@ -1,10 +1,14 @@
-// The whole program on a scratch corpus: a click on its top folder scans it,
-// and its label, the duplicate groups and the road from a copy back to its
-// folder and file agree with what is on the disk; Escape stops the scan
-// from every pane.
+// The whole program on a scratch tree: Escape stops a scan from every pane;
+// a click on the top folder scans it, its label and the duplicate groups
+// agree with what is on the disk, and a copy leads back to its folder and
+// file.
+#include <sys/statvfs.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include <QTest>
@@ -12,7 +16,7 @@
 
 #include "app/CLarkspurApp.h"
 #include "app/CLarkspurView.h"
-#include "engine/FileSize.h"
+#include "app/CMainFrame.h"
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
 #include "lists/BrindleDupsListView.h"
@@ -20,8 +24,7 @@
 #include "lists/FileListItem.h"
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
-#include "support/AppTestMain.h"
-#include "support/HostileTree.h"
+#include "resources/StringTable.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "support/TreeViewHelpers.h"
@@ -34,110 +37,108 @@ namespace fs = std::filesystem;
 std::string Bytes(std::size_t count, unsigned seed)
 {
     std::string bytes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        bytes[i] = static_cast<char>(seed >> 16);
-    }
+    for (char& byte : bytes) byte = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
     return bytes;
 }
 
-class EndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(TheMainView, nullptr);
-        const std::string copy = Bytes(300000, 1);
-        const std::string note = Bytes(20000, 2);
-        std::string nearNote = note;
-        nearNote[15000] ^= 1;  // same size, same head, different later
-        for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
-            ASSERT_TRUE(m_files.MakeDir(folder));
-        ASSERT_TRUE(m_files.MakeFile("top/a/x.bin", copy));
-        ASSERT_TRUE(m_files.MakeFile("top/a/b/z.bin", copy));
-        ASSERT_TRUE(m_files.MakeFile("top/c/y.bin", copy));
-        ASSERT_TRUE(m_files.MakeFile("top/c/big", Bytes(5000000, 3)));
-        ASSERT_TRUE(m_files.MakeFile("top/docs/n1", note));
-        ASSERT_TRUE(m_files.MakeFile("top/docs/n2", note));
-        ASSERT_TRUE(m_files.MakeFile("top/docs/near", nearNote));
-        ASSERT_TRUE(m_files.MakeFile("top/docs/empty1"));
-        ASSERT_TRUE(m_files.MakeFile("top/empty2"));
-        m_top = fs::canonical(m_files.Path("top"));
-    }
-
-    LarkspurBrowserView& Tree() { return *TheMainView->Tree(); }
-
-    TempTree m_files;
-    fs::path m_top;
-};
-
-TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
+TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 {
-    const TreeItem topItem = FolderPopulation::BringPathIntoTree(Tree(), m_top.string());
+    TempTree files;
+    const std::string copy = Bytes(300000, 1);
+    const std::string note = Bytes(20000, 2);
+    std::string nearNote = note;
+    nearNote[15000] ^= 1;  // same size, same head, different later
+    for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
+        ASSERT_TRUE(files.MakeDir(folder));
+    for (const auto& [name, contents] :
+         std::map<std::string, std::string>{{"a/x.bin", copy},
+                                            {"a/b/z.bin", copy},
+                                            {"c/y.bin", copy},
+                                            {"c/big", Bytes(5000000, 3)},
+                                            {"docs/n1", note},
+                                            {"docs/n2", note},
+                                            {"docs/near", nearNote},
+                                            {"docs/empty1", ""},
+                                            {"empty2", ""}})
+        ASSERT_TRUE(files.MakeFile("top/" + name, contents));
+    const fs::path top = files.RealPath("top");
+    LarkspurBrowserView& tree = *TheMainView->Tree();
+    const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top.string());
     ASSERT_NE(topItem, TreeItem::None);
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
-                      testsupport::LabelPoint(Tree(), topItem));
-    ASSERT_TRUE(Tree().IsScanning());
+    auto* record = static_cast<FolderRecord*>(tree.RecordOf(topItem));
+
+    LarkspurDupsWnd& dups = *TheMainView->DupsPane();
+    for (QWidget* pane : std::initializer_list<QWidget*>{
+             TheMainView, &tree, TheMainView->FileList(), &dups.GroupsList(), &dups.CopiesList()}) {
+        SCOPED_TRACE(pane->metaObject()->className());
+        tree.ResetAll();
+        tree.OnItemClicked(*record, false);
+        ASSERT_TRUE(tree.IsScanning());
+        QTest::keyClick(pane, Qt::Key_Escape);
+        EXPECT_FALSE(tree.IsScanning());
+        EXPECT_FALSE(record->Has(FolderRecord::SizeQueued));
+    }
+    tree.ResetAll();
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, testsupport::LabelPoint(tree, topItem));
+    ASSERT_TRUE(tree.IsScanning());
     ASSERT_TRUE(testsupport::PumpUntil(
-        [this] { return !Tree().IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
+        [&] { return !tree.IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
+    // The frame shows the idle prompt again.
+    const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+    CMainFrame& frame = *CLarkspurApp::Instance()->MainFrame();
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return frame.MessageText() == idle; }));
 
-    // The top folder's label shows its subtree's disk space (every folder's
-    // totals against the disk: the window's hardening test).
-    const auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
-    const auto onDisk = testsupport::FolderTotalsOnDisk(m_top.string()).at("");
-    EXPECT_EQ(top->treeSize.Bytes(), onDisk.size);
-    EXPECT_EQ(top->treeDiskSpace.Bytes(), onDisk.diskSpace);
-    EXPECT_TRUE(Tree().Tree().ItemText(topItem).contains(
-        QString::fromStdString(FileSize::FromBytes(onDisk.diskSpace).ToString())));
-
-    // Exactly the identical files form groups: not the near copy, not the
-    // empty files.
-    BrindleDupsListView& groups = TheMainView->DupsPane()->GroupsList();
+    // What is on the disk: the lengths, the space in whole allocation
+    // units, and the files of equal contents (not empty) by name.
+    struct statvfs volume {};
+    ASSERT_EQ(::statvfs(top.c_str(), &volume), 0);
+    long long size = 0;
+    long long diskSpace = 0;
+    std::map<std::string, std::set<std::string>> byContents;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
+        if (!entry.is_regular_file()) continue;
+        const auto length = static_cast<long long>(entry.file_size());
+        const auto unit = static_cast<long long>(volume.f_frsize);
+        size += length;
+        diskSpace += (length + unit - 1) / unit * unit;
+        std::ostringstream contents;
+        contents << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+        if (length > 0) byContents[contents.str()].insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(record->treeSize.Bytes(), size);
+    EXPECT_EQ(record->treeDiskSpace.Bytes(), diskSpace);
+    EXPECT_TRUE(tree.Tree().ItemText(topItem).contains(
+        QString::fromStdString(FileSize::FromBytes(diskSpace).ToString())));
+    std::map<QString, QString> expected;
+    for (const auto& [contents, names] : byContents) {
+        QStringList list;
+        for (const std::string& name : names) list << QString::fromStdString(name);
+        if (names.size() > 1) expected[list.join(", ")] = QString::number(list.size());
+    }
+    BrindleDupsListView& groups = dups.GroupsList();
     std::map<QString, QString> listed;
     for (int row = 0; row < groups.Control().ItemCount(); ++row)
         listed[groups.Control().ItemText(row, 0)] = groups.Control().ItemText(row, 2);
-    EXPECT_EQ(listed, (std::map<QString, QString>{{"x.bin, y.bin, z.bin", "3"}, {"n1, n2", "2"}}));
+    EXPECT_EQ(listed, expected);
 
-    // Choosing the group lists its copies; a click on a copy takes the tree
+    // Choosing a group lists its copies; a click on a copy takes the tree
     // to its folder and the file list to the file.
     int groupRow = 0;
     while (groups.Control().ItemText(groupRow, 0) != "x.bin, y.bin, z.bin") ++groupRow;
     QTest::mouseClick(groups.viewport(), Qt::LeftButton, {}, groups.ItemRect(groupRow).center());
-    BrindleFileListView& copies = TheMainView->DupsPane()->CopiesList();
+    BrindleFileListView& copies = dups.CopiesList();
     ASSERT_EQ(copies.Control().ItemCount(), 3);
     int copyRow = 0;
     while (copies.Control().ItemText(copyRow, 0) != "z.bin") ++copyRow;
     QTest::mouseClick(copies.viewport(), Qt::LeftButton, {}, copies.ItemRect(copyRow).center());
-
-    const TreeItemRecord* selected = Tree().RecordOf(Tree().Tree().Selection());
+    const TreeItemRecord* selected = tree.RecordOf(tree.Tree().Selection());
     ASSERT_NE(selected, nullptr);
-    EXPECT_EQ(FullPathOf(*selected), (m_top / "a" / "b").string());
-    LarkspurListView& files = *TheMainView->FileList();
-    EXPECT_EQ(files.ListedFolder(), selected);
-    const std::vector<int> chosen = files.Control().SelectedItems();
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(files.Control().ItemText(chosen.front(), FileListItem::NameColumn), "z.bin");
-}
-
-TEST_F(EndToEndTest, EscapeStopsTheScanFromEveryPane)
-{
-    const TreeItem topItem = FolderPopulation::BringPathIntoTree(Tree(), m_top.string());
-    ASSERT_NE(topItem, TreeItem::None);
-    auto* top = static_cast<FolderRecord*>(Tree().RecordOf(topItem));
-    LarkspurDupsWnd& dups = *TheMainView->DupsPane();
-    for (QWidget* pane :
-         std::initializer_list<QWidget*>{TheMainView, &Tree(), TheMainView->FileList(),
-                                         &dups.GroupsList(), &dups.CopiesList()}) {
-        Tree().ResetAll();
-        Tree().OnItemClicked(*top, false);
-        ASSERT_TRUE(Tree().IsScanning()) << pane->metaObject()->className();
-        QTest::keyClick(pane, Qt::Key_Escape);
-        EXPECT_FALSE(Tree().IsScanning()) << pane->metaObject()->className();
-        EXPECT_FALSE(top->Has(FolderRecord::SizeQueued));
-    }
-    TaskManager::Instance().WaitUntilIdle();
-    testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; });
+    EXPECT_EQ(FullPathOf(*selected), (top / "a" / "b").string());
+    LarkspurListView& list = *TheMainView->FileList();
+    EXPECT_EQ(list.ListedFolder(), selected);
+    ASSERT_EQ(list.Control().SelectedItems().size(), 1u);
+    EXPECT_EQ(list.Control().ItemText(list.Control().SelectedItems()[0], FileListItem::NameColumn),
+              "z.bin");
 }
 
 }  // namespace
-
-int main(int argc, char** argv) { return testsupport::RunApplicationTests(argc, argv); }

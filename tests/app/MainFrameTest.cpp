@@ -1,13 +1,9 @@
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -20,28 +16,19 @@
 #include "engine/WindowMessages.h"
 #include "framework/CommandRouter.h"
 #include "framework/ScanControl.h"
-#include "platform/MessageQueue.h"
+#include "framework/SizeDisplay.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
-#include "support/AppTestMain.h"
+#include "tree/LarkspurBrowserView.h"
 
 using namespace resources;
 
 namespace {
 
 // Stands in for the sized folder tree.
-class FakeTree : public framework::ScanControl {
-public:
-    void StopScanning() override
-    {
-        ++stops;
-        scanning = false;
-    }
-    void ResetAll() override
-    {
-        StopScanning();
-        scannedSomething = false;
-    }
+struct FakeTree : framework::ScanControl {
+    void StopScanning() override { ++stops, scanning = false; }
+    void ResetAll() override { StopScanning(), scannedSomething = false; }
     void SetDuplicateMode(bool findDuplicates) override { modes.push_back(findDuplicates); }
     bool IsScanning() const override { return scanning; }
     bool HasScannedSomething() const override { return scannedSomething; }
@@ -52,100 +39,63 @@ public:
     std::vector<bool> modes;
 };
 
-// The entries of a menu as text lines: "-" for a separator, "> " before a
-// submenu's title, its entries indented by two blanks.
-void Describe(const QMenu* menu, const QString& indent, QStringList& lines)
-{
-    for (const QAction* action : menu->actions()) {
-        if (action->isSeparator())
-            lines << indent + QStringLiteral("-");
-        else if (action->menu() != nullptr) {
-            lines << indent + QStringLiteral("> ") + action->text();
-            Describe(action->menu(), indent + QStringLiteral("  "), lines);
-        } else
-            lines << indent + action->text();
-    }
-}
+struct CountingDisplay : framework::SizeDisplay {
+    void RefreshSizes() override { ++refreshes; }
+    int refreshes = 0;
+};
+
+const QString kSection = QStringLiteral("Options");
+const QString kSizeFormat = QStringLiteral("Size Format");
+const QString kProtect = QStringLiteral("Protect Sys Files");
 
 class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_frame = CLarkspurApp::Instance()->MainFrame();
-        ASSERT_NE(m_frame, nullptr);
         m_frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
         TheMainView->SetBrowserPane(&m_tree);
     }
     void TearDown() override
     {
-        TheMainView->SetBrowserPane(nullptr);
+        TheMainView->SetBrowserPane(TheMainView->Tree());
         m_frame->SetScanMode(true);
-        m_frame->SetMessageText(QString());
     }
 
     QAction* Action(int command) { return m_frame->Router().Action(command); }
+    platform::SettingsStore& Settings() { return App().Settings(); }
+    CLarkspurApp& App() { return *CLarkspurApp::Instance(); }
+    // The one checked entry of Show Size As; 0 unless exactly one is.
+    int CheckedSizeEntry()
+    {
+        int checked = 0;
+        for (int command = ID_SIZE_BYTES; command <= ID_SIZE_AUTO; ++command)
+            if (Action(command)->isChecked()) checked = checked == 0 ? command : -1;
+        return checked < 0 ? 0 : checked;
+    }
     bool Enabled(int command)
     {
         m_frame->Router().UpdateAll();
         return Action(command)->isEnabled();
     }
-    // Scan-mode states: the menu check, then toolbar buttons 32783 and 32784.
-    std::vector<bool> ScanModeStates()
-    {
-        return {Action(ID_SCAN_SIZE_ONLY)->isChecked(), Action(ID_SCAN_DUPLICATES)->isChecked(),
-                Action(ID_SCAN_SIZE)->isChecked()};
-    }
 
-    CMainFrame* m_frame = nullptr;
+    CMainFrame* m_frame = CLarkspurApp::Instance()->MainFrame();
     FakeTree m_tree;
 };
 
-TEST_F(MainFrameTest, TheMenuBarHoldsTheProgramsMenusInOrder)
+TEST_F(MainFrameTest, DeleteAndEscapeAreLeftToThePanesAndEveryButtonHasAnIcon)
 {
-    QStringList lines;
-    for (const QAction* action : m_frame->menuBar()->actions()) {
-        lines << action->text();
-        Describe(action->menu(), QStringLiteral("  "), lines);
-    }
-    const QStringList expected = {
-        "&File",
-        "  Delete\tDel",
-        "  &Delete Duplicates...",
-        "  -",
-        "  &Scan Size Only",
-        "  Stop Scanning\tEsc",
-        "  &Reset",
-        "  -",
-        "  E&xit",
-        "&View",
-        "  &Toolbar",
-        "  &Status Bar",
-        "  -",
-        "  > Show Size As",
-        "    Bytes",
-        "    KBytes",
-        "    MBytes",
-        "    GBytes",
-        "    Auto",
-        "  &Options...",
-        "&Help",
-        "  &Help Topics",
-        "  -",
-        "  &About Larkspur 98...",
-    };
-    EXPECT_EQ(lines, expected);
-    // Del and Esc are hints only: each pane handles those keys itself.
     for (const QAction* action : m_frame->Router().Actions())
         for (const QKeySequence& keys : action->shortcuts())
             EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) &&
                         keys != QKeySequence(Qt::Key_Escape));
+    for (const QAction* action : m_frame->ToolBar()->actions())
+        EXPECT_TRUE(action->isSeparator() || !action->icon().isNull())
+            << action->toolTip().toStdString();
 }
 
 TEST_F(MainFrameTest, ResizingTheShownViewKeepsTheLowerPanesHeight)
 {
-    // Before anything else has resized the view: its bar dragged, then the
-    // window made shorter and taller.
     QSplitter* outer = TheMainView->OuterSplitter();
     const QSize size = TheMainView->size();
     outer->setSizes({outer->sizes()[0] + outer->sizes()[1] - 200, 200});
@@ -156,78 +106,39 @@ TEST_F(MainFrameTest, ResizingTheShownViewKeepsTheLowerPanesHeight)
     TheMainView->resize(size);
 }
 
-TEST_F(MainFrameTest, TheToolbarShowsItsButtonsInOrderEachWithAnIcon)
-{
-    QStringList buttons;
-    for (const QAction* action : m_frame->ToolBar()->actions()) {
-        buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
-        EXPECT_TRUE(action->isSeparator() || !action->icon().isNull())
-            << action->toolTip().toStdString();
-    }
-    EXPECT_EQ(buttons, (QStringList{"Enable Scan For Duplicates", "Scan For Size Only", "-", "Stop",
-                                    "Reset", "-", "About", "Help"}));
-}
-
-TEST_F(MainFrameTest, AcceleratorsReachTheirCommands)
-{
-    const std::vector<std::pair<QKeySequence, int>> keys = {
-        {QKeySequence(QStringLiteral("F1")), ID_HELP},
-        {QKeySequence(QStringLiteral("Shift+F1")), ID_CONTEXT_HELP},
-        {QKeySequence(QStringLiteral("F6")), ID_NEXT_PANE},
-        {QKeySequence(QStringLiteral("Shift+F6")), ID_PREV_PANE},
-        {QKeySequence(QStringLiteral("Alt+Backspace")), ID_EDIT_UNDO},
-        {QKeySequence(QStringLiteral("Shift+Ins")), ID_EDIT_PASTE},
-    };
-    for (const auto& [sequence, command] : keys)
-        EXPECT_TRUE(Action(command)->shortcuts().contains(sequence)) << command;
-    // Undo, Cut, Copy and Paste have no handler.
-    for (int command : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE})
-        EXPECT_FALSE(Enabled(command)) << command;
-    // Nor have New, Open, Save and Print: their keys reach no enabled action.
-    m_frame->Router().UpdateAll();
-    for (const QAction* action : m_frame->findChildren<QAction*>())
-        for (const char* keys : {"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+P"})
-            EXPECT_FALSE(action->isEnabled() && action->shortcuts().contains(QKeySequence(keys)))
-                << keys;
-    for (int command :
-         {ID_APP_ABOUT, ID_APP_EXIT, ID_VIEW_OPTIONS, ID_HELP_FINDER, ID_CLEAR_FOLDER_DATA})
-        EXPECT_TRUE(Enabled(command)) << command;
-}
-
 TEST_F(MainFrameTest, StopScanningAndResetFollowTheScan)
 {
-    EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
-    EXPECT_FALSE(Enabled(ID_RESET));
-
-    m_tree.scanning = true;
-    EXPECT_TRUE(Enabled(ID_STOP_SCANNING));
-    EXPECT_FALSE(Enabled(ID_RESET));
-    m_tree.scannedSomething = true;
-    EXPECT_TRUE(Enabled(ID_RESET));
-
+    // Each step: what the tree says, then Stop's and Reset's states.
+    const struct {
+        bool scanning, scanned, stop, reset;
+    } steps[] = {
+        {false, false, false, false}, {true, false, true, false}, {true, true, true, true}};
+    for (const auto& step : steps) {
+        m_tree.scanning = step.scanning;
+        m_tree.scannedSomething = step.scanned;
+        EXPECT_EQ(Enabled(ID_STOP_SCANNING), step.stop);
+        EXPECT_EQ(Enabled(ID_RESET), step.reset);
+    }
     Action(ID_STOP_SCANNING)->trigger();
     EXPECT_EQ(m_tree.stops, 1);
     EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
     EXPECT_TRUE(Enabled(ID_RESET));
-
     Action(ID_RESET)->trigger();
     EXPECT_FALSE(m_tree.scannedSomething);
     EXPECT_FALSE(Enabled(ID_RESET));
 
-    // Without a tree both stay disabled and Escape in the view is harmless
-    // (Escape with a tree is checked from every pane by the end-to-end test).
+    // Without a tree both stay disabled and Escape in the view is harmless.
     TheMainView->SetBrowserPane(nullptr);
-    EXPECT_FALSE(Enabled(ID_STOP_SCANNING));
-    EXPECT_FALSE(Enabled(ID_RESET));
+    m_tree.scanning = m_tree.scannedSomething = true;
+    EXPECT_FALSE(Enabled(ID_STOP_SCANNING) || Enabled(ID_RESET));
     QTest::keyClick(TheMainView, Qt::Key_Escape);
 }
 
 TEST_F(MainFrameTest, TheMenuEntryTogglesTheScanModeAndTheButtonsRepeatTheirSwitch)
 {
+    // The checks of the menu entry, the duplicates button, the size button.
     const std::vector<bool> searching = {false, true, false};
     const std::vector<bool> sizeOnly = {true, false, true};
-    EXPECT_EQ(ScanModeStates(), searching);
-    // Each step: the command, the check states after it, the mode the tree got.
     const struct {
         int command;
         std::vector<bool> states;
@@ -239,7 +150,11 @@ TEST_F(MainFrameTest, TheMenuEntryTogglesTheScanModeAndTheButtonsRepeatTheirSwit
     };
     for (const auto& step : steps) {
         Action(step.command)->trigger();
-        EXPECT_EQ(ScanModeStates(), step.states) << step.command;
+        EXPECT_EQ((std::vector<bool>{Action(ID_SCAN_SIZE_ONLY)->isChecked(),
+                                     Action(ID_SCAN_DUPLICATES)->isChecked(),
+                                     Action(ID_SCAN_SIZE)->isChecked()}),
+                  step.states)
+            << step.command;
         ASSERT_FALSE(m_tree.modes.empty());
         EXPECT_EQ(m_tree.modes.back(), step.findDuplicates) << step.command;
     }
@@ -265,16 +180,12 @@ TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
 {
     const QString idle = StringTable::Load(IDS_IDLE_PROMPT);
     EXPECT_EQ(m_frame->MessageText(), idle);
-
-    auto post = [this](const std::string& text) {
-        std::string copy = text;
-        EXPECT_EQ(m_frame->OnMessage(UM_STATUS_TEXT, reinterpret_cast<platform::WParam>(&copy), 0),
+    auto post = [this](std::string text) {
+        EXPECT_EQ(m_frame->OnMessage(UM_STATUS_TEXT, reinterpret_cast<platform::WParam>(&text), 0),
                   0);
     };
-    post("Scanning: /home/user/m\xC3\xBCsic");
-    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /home/user/m\u00FCsic"));
-    post("Scanning: /home/user/other");
-    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /home/user/other"));
+    post("Scanning: /home/m\xC3\xBCsic");
+    EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /home/m\u00FCsic"));
 
     // A menu prompt replaces it; when the pointer leaves, the idle prompt.
     QStatusTipEvent prompt(Action(ID_RESET)->statusTip());
@@ -287,7 +198,6 @@ TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
     post("Scanning: /srv");
     post("");
     EXPECT_EQ(m_frame->MessageText(), idle);
-
     // A name that is not UTF-8 still shows, with its bad byte replaced.
     post("Scanning: /tmp/\xFF");
     EXPECT_TRUE(m_frame->MessageText().startsWith(QStringLiteral("Scanning: /tmp/")));
@@ -298,14 +208,11 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
     // The tree, the file list and the two duplicate lists, in F6 order.
     const std::vector<QWidget*> panes = TheMainView->Panes();
     ASSERT_EQ(panes.size(), 4u);
-
     TheMainView->setFocus();
     EXPECT_FALSE(Enabled(ID_DELETE));  // no pane has the focus to claim it
     panes[0]->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), panes[0]);
     EXPECT_TRUE(Enabled(ID_DELETE));  // the folder tree deletes its folder
 
-    // F6 and Shift+F6 move the focus from pane to pane, round the end.
     for (std::size_t i = 1; i <= panes.size(); ++i) {
         Action(ID_NEXT_PANE)->trigger();
         EXPECT_EQ(QApplication::focusWidget(), panes[i % panes.size()]) << i;
@@ -314,6 +221,54 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
     EXPECT_EQ(QApplication::focusWidget(), panes.back());
 }
 
-}  // namespace
+TEST_F(MainFrameTest, SizeFormatsAreReadOrChosenWrittenCheckedAndRedrawn)
+{
+    CountingDisplay tree, list;
+    TheMainView->AddSizeDisplay(&tree);
+    TheMainView->AddSizeDisplay(&list);
+    // Each step: the text stored, the entry chosen (0: the stored text is
+    // read instead), then the entry checked and the text stored. Which texts
+    // name which format is the size format's own test; a choice rewrites
+    // the text even when the format does not change.
+    const struct {
+        const char* stored;
+        int chosen, checked;
+        const char* after;
+    } steps[] = {{"gB", 0, ID_SIZE_GBYTES, "gB"},
+                 {"KBx", 0, ID_SIZE_BYTES, "KBx"},
+                 {"", 0, ID_SIZE_BYTES, ""},
+                 {"", ID_SIZE_MBYTES, ID_SIZE_MBYTES, "MB"},
+                 {"stale", ID_SIZE_MBYTES, ID_SIZE_MBYTES, "MB"},
+                 {"", ID_SIZE_AUTO, ID_SIZE_AUTO, "auto"}};
+    int refreshes = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.stored);
+        ASSERT_TRUE(Settings().WriteString(kSection, kSizeFormat, step.stored));
+        if (step.chosen == 0) App().LoadSizeFormat();
+        if (step.chosen != 0) Action(step.chosen)->trigger(), ++refreshes;
+        EXPECT_EQ(CheckedSizeEntry(), step.checked);
+        EXPECT_EQ(Settings().ReadString(kSection, kSizeFormat, QString()), step.after);
+        EXPECT_EQ(tree.refreshes + list.refreshes, 2 * refreshes);
+    }
+    // The chosen format reaches the texts the panes draw.
+    EXPECT_EQ(framework::SizeTextSource::Instance()->PaddedSizeText(
+                  FileSize::FromBytes(500), FileSize::FromBytes(2 * 1048576)),
+              QStringLiteral("      500"));
+    TheMainView->RemoveSizeDisplay(&tree);
+    TheMainView->RemoveSizeDisplay(&list);
+    Action(ID_SIZE_BYTES)->trigger();
+}
 
-int main(int argc, char** argv) { return testsupport::RunApplicationTests(argc, argv); }
+TEST_F(MainFrameTest, AnyNonzeroProtectionValueMeansOnAndIsWrittenBackAsOne)
+{
+    for (const auto& [stored, on] : {std::pair{0, false}, std::pair{7, true}}) {
+        ASSERT_TRUE(Settings().WriteInt(kSection, kProtect, stored));
+        App().LoadProtectSetting();
+        EXPECT_EQ(TheMainView->ProtectSystemFiles(), on) << stored;
+        EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), on ? 1 : 0) << stored;
+    }
+    TheMainView->SetProtectSystemFiles(false);
+    EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), 0);
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+
+#include "app/CLarkspurApp.h"
+#include "support/IsolatedEnvironment.h"
+
+// Starts the application as the program does (main frame, view and panes on
+// the offscreen platform), then runs every test. Refuses to run outside the
+// scratch folders that ctest gives, since the application writes its
+// settings.
+int main(int argc, char** argv)
+{
+    if (!InIsolatedEnvironment()) return 1;
+    CLarkspurApp application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!application.InitInstance()) return 1;
+    return RUN_ALL_TESTS();
+}
