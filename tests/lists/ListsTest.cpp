@@ -1,0 +1,430 @@
+// The file list and the duplicates window with its two lists, over the
+// records of a fake tree. m_folder is a scratch folder with the folders
+// pending (in the tree) and notintree and the files huge, three, A.txt and
+// b.txt; gone is a folder of the tree not on disk; copies live anywhere.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QHeaderView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "engine/WindowMessages.h"
+#include "framework/SystemImageList.h"
+#include "lists/BrindleDupsListView.h"
+#include "lists/BrindleFileListView.h"
+#include "lists/FileLauncher.h"
+#include "lists/LarkspurDupsWnd.h"
+#include "lists/LarkspurListView.h"
+#include "model/SharedImageList.h"
+#include "platform/MessageQueue.h"
+#include "platform/ShellIcons.h"
+#include "resources/CommandIds.h"
+#include "support/FakeDeletionHandler.h"
+#include "support/FakeTreeActions.h"
+#include "support/FolderTreeFake.h"
+#include "support/MessagePump.h"
+#include "support/TempTree.h"
+
+namespace {
+
+using Texts = std::vector<QString>;
+
+class ListsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Sizes that differ by more than an int holds, and two equal ones.
+        ASSERT_TRUE(m_disk.MakeDir("pending") && m_disk.MakeDir("notintree") &&
+                    m_disk.MakeSparseFile("huge", (std::uint64_t{1} << 32) + 2) &&
+                    m_disk.MakeFile("three", "abc") && m_disk.MakeFile("b.txt", "1234567890") &&
+                    m_disk.MakeFile("A.txt", "0987654321"));
+        const char* const byAge[] = {"huge", "pending", "A.txt", "b.txt", "three"};
+        for (int i = 0; i < 5; ++i) {
+            const std::time_t at = 1000000000 + 100000000 * (i - (i > 2));  // A.txt as b.txt
+            const timespec times[2] = {{at, 0}, {at, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, m_disk.Path(byAge[i]).c_str(), times, 0), 0);
+        }
+        ResetSharedImageListForTesting();
+        SetSharedImageList(m_tree.Tree(), &m_images);
+        m_folder = &m_tree.Add(m_tree.MakeRoot(), m_disk.Root());
+        m_folder->clusterSize = 4096;
+        m_pending = &m_tree.Add(*m_folder, "pending");
+        m_gone = &m_tree.Add(*m_folder, "gone");
+        m_list.SetTree(&m_tree);
+        m_window.SetDataLock(&m_tree.DataLock());
+    }
+
+    // A column's cells; in the copies list's names, each with its folder.
+    Texts Cells(const framework::ReportListView& list, int column = 0)
+    {
+        Texts cells;
+        const bool copies = &list == static_cast<framework::ReportListView*>(&Copies());
+        for (int row = 0; row < list.Control().ItemCount(); ++row) {
+            cells.push_back(list.Control().ItemText(row, column) +
+                            (copies && column == 0 ? " " + list.Control().ItemText(row, 1) : ""));
+        }
+        return cells;
+    }
+    int RowOf(const std::string& name) const
+    {
+        for (int row = 0; row < m_list.Control().ItemCount(); ++row) {
+            if (m_list.ItemAt(row)->name == name) return row;
+        }
+        return -1;
+    }
+    int MarkOf(const std::string& name) const
+    {
+        return m_list.Control().ItemStateImage(RowOf(name));
+    }
+    QString Text(const std::string& name, int column) const
+    {
+        return m_list.Control().ItemText(RowOf(name), column);
+    }
+    void Select(const std::vector<std::string>& names)
+    {
+        m_list.Control().SelectOnly(-1);
+        for (const std::string& name : names)
+            m_list.Control().SetItemState(RowOf(name), ListControl::Selected,
+                                          ListControl::Selected);
+    }
+    static void Click(framework::ReportListView& list, int column)
+    {
+        Q_EMIT list.header()->sectionClicked(column);
+    }
+    // A copy in group, known to its folder (which frees it): "/name" in the
+    // listed folder, "/a/name" in folder "/a".
+    DupMember& Add(DupGroup& group, const std::string& path)
+    {
+        const auto slash = path.rfind('/');
+        const std::string folder = path.substr(0, slash);
+        auto* member = new DupMember;
+        member->folder = slash == 0 ? m_folder : m_tree.Child(m_tree.Root(), folder);
+        if (member->folder == nullptr) member->folder = &m_tree.Add(m_tree.Root(), folder);
+        member->name = path.substr(slash + 1);
+        member->group = &group;
+        member->folder->AddDuplicateMember(member);
+        group.InsertMemberLink(new DupLink{nullptr, member});
+        return *member;
+    }
+    DupGroup& Group(std::uint64_t size, const std::vector<std::string>& names)
+    {
+        DupGroup& group = *m_groups.emplace_back(std::make_unique<DupGroup>(0, size));
+        for (const std::string& name : names) Add(group, name);
+        return group;
+    }
+    BrindleDupsListView& Groups() { return m_window.GroupsList(); }
+    BrindleFileListView& Copies() { return m_window.CopiesList(); }
+
+    TempTree m_disk;
+    std::vector<std::unique_ptr<DupGroup>> m_groups;  // outlive the members' records
+    SystemImageList m_images;
+    testsupport::FolderTreeFake m_tree;
+    FolderRecord *m_folder = nullptr, *m_pending = nullptr, *m_gone = nullptr;
+    LarkspurListView m_list;
+    testsupport::FakeTreeActions m_actions;
+    testsupport::FakeDeletionHandler m_deletion{m_tree.DataLock()};
+    LarkspurDupsWnd m_window;
+};
+
+TEST_F(ListsTest, FileListShowsTreeFoldersThenFilesAndFillsInTotalsUntilItsFolderIsForgotten)
+{
+    const std::string odd = "caf\xe9 \xff.bin";  // not UTF-8
+    ASSERT_TRUE(m_disk.MakeFile(odd, "abc"));
+    m_folder->clusterSize = 0;  // outside the file system: tree order, unsorted
+    m_list.SetFolder(m_folder);
+    const Texts names = Cells(m_list);
+    ASSERT_EQ(names.size(), 7u);  // no folder that is not in the tree
+    EXPECT_EQ(Texts(names.begin(), names.begin() + 2), (Texts{"pending", "gone"}));
+    EXPECT_EQ(Text(odd, 0), QFile::decodeName(QByteArray::fromStdString(odd)));
+    EXPECT_EQ(Text("three", 2), "3");
+    EXPECT_EQ(Text("pending", 2), "");  // size still unknown
+    EXPECT_NE(Text("pending", 3), "");
+    EXPECT_EQ(Text("gone", 3), "");  // its entry cannot be read
+    EXPECT_TRUE(m_folder->Has(FolderRecord::InFileList) && m_gone->Has(FolderRecord::InFileList));
+
+    // A total fills in its row; the rows re-sort once the listed folder is done.
+    m_folder->clusterSize = 4096;
+    m_list.Refresh();
+    m_pending->Set(FolderRecord::TreeSizeKnown);
+    m_pending->treeSize = FileSize::FromBytes(1234567);
+    m_pending->treeDiskSpace = FileSize::FromBytes(1236992);
+    m_list.UpdateFolderRow(*m_pending);
+    EXPECT_EQ(Text("pending", 2) + " " + Text("pending", 1), "1,234,567 1,236,992");
+    EXPECT_EQ(RowOf("pending"), 1);
+    m_list.UpdateFolderRow(*m_folder);
+    EXPECT_EQ(RowOf("pending"), 2);
+
+    m_list.ForgetFolder(*m_gone);
+    EXPECT_EQ(RowOf("gone"), -1);
+    EXPECT_FALSE(m_gone->Has(FolderRecord::InFileList));
+    m_list.UpdateFolderRow(*m_gone);  // no longer known: nothing happens
+    m_list.ForgetFolder(*m_folder);
+    EXPECT_EQ(m_list.Control().ItemCount(), 0);
+    EXPECT_TRUE(m_list.ListedFolder() == nullptr && m_list.ShownFolder().folder == nullptr);
+    EXPECT_FALSE(m_pending->Has(FolderRecord::InFileList) ||
+                 m_folder->Has(FolderRecord::InFileList));
+}
+
+// Each step clicks a column header (-1: none) and reads the list's rows; a
+// group's row names each run of equal names once.
+TEST_F(ListsTest, EachListSortsByTheClickedColumnFirstInItsOwnDirectionWithNamesBreakingTies)
+{
+    m_list.SetFolder(m_folder);
+    for (const auto& [size, names] : std::vector<std::pair<int, std::vector<std::string>>>{
+             {100, {"/a/z", "/a/z", "/a/z", "/a/z", "/a/z"}},
+             {200, {"/a/b", "/a/B"}},
+             {300, {"/a/m", "/a/m", "/a/m", "/a/m", "/a/m", "/a/m"}},
+             {200, {"/a/A", "/a/A", "/a/A", "/a/A"}},
+             {10, {"/b/f", "/a/f", "/b/E"}}}) {
+        m_window.AddOrUpdateGroup(Group(size, names));
+    }
+    Groups().SelectRowOf(*m_groups.back());
+
+    using F = FileListItem;
+    using G = BrindleDupsListView;
+    framework::ReportListView *const files = &m_list, *const groups = &Groups(),
+                                     *const copies = &Copies();
+    const struct {
+        framework::ReportListView* list;
+        int click;
+        Texts rows;
+    } steps[] = {
+        {files, -1, {"gone", "pending", "huge", "A.txt", "b.txt", "three"}},
+        {files, F::FileSizeColumn, {"three", "A.txt", "b.txt", "huge", "gone", "pending"}},
+        {files, F::NameColumn, {"gone", "pending", "A.txt", "b.txt", "huge", "three"}},
+        {files, F::NameColumn, {"three", "huge", "b.txt", "A.txt", "pending", "gone"}},
+        {files, F::ModifiedColumn, {"three", "A.txt", "b.txt", "pending", "huge", "gone"}},
+        {files, F::ModifiedColumn, {"gone", "huge", "pending", "A.txt", "b.txt", "three"}},
+        {files, F::DiskSpaceColumn, {"gone", "pending", "A.txt", "b.txt", "three", "huge"}},
+        {files, 7, {"gone", "pending", "A.txt", "b.txt", "three", "huge"}},  // no such column
+        {groups, -1, {"m", "A", "B, b", "z", "E, f"}},
+        {groups, G::SizeColumn, {"E, f", "z", "A", "B, b", "m"}},
+        {groups, G::NameColumn, {"A", "B, b", "E, f", "m", "z"}},
+        {groups, G::NameColumn, {"z", "m", "E, f", "B, b", "A"}},
+        {groups, G::CountColumn, {"m", "z", "A", "E, f", "B, b"}},
+        {groups, G::SizeColumn, {"m", "A", "B, b", "z", "E, f"}},
+        {groups, 3, {"m", "A", "B, b", "z", "E, f"}},
+        {copies, -1, {"E /b", "f /a", "f /b"}},
+        {copies, BrindleFileListView::NameColumn, {"f /b", "f /a", "E /b"}},
+        {copies, BrindleFileListView::PathColumn, {"f /a", "E /b", "f /b"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.rows.front().toStdString() + " " + std::to_string(step.click));
+        if (step.click >= 0) Click(*step.list, step.click);
+        EXPECT_EQ(Cells(*step.list), step.rows);
+    }
+}
+
+TEST_F(ListsTest, MarksComeFromTheFolderMembersByExactNameAndFromNewsOfTheCurrentFillOnly)
+{
+    ASSERT_TRUE(m_disk.MakeFile("notintree/b.txt") && m_disk.MakeFile("notintree/last"));
+    Group(4, {"/A.txt"});
+    Group(4, {"/b.txt", "/THREE", "/a/b.txt"});  // THREE: another case
+    m_pending->Set(FolderRecord::DupsKnown);
+    m_list.SetFolder(m_folder);
+    EXPECT_EQ(MarkOf("A.txt"), FileListItem::NoCopy);
+    EXPECT_EQ(MarkOf("b.txt"), FileListItem::HasCopies);
+    EXPECT_EQ(MarkOf("three"), FileListItem::NoMark);
+    EXPECT_EQ(MarkOf("pending"), FileListItem::NoCopy);
+
+    // Duplicate search switched off: the data goes, and so do the marks.
+    m_folder->ClearDuplicates(true, nullptr);
+    m_pending->Clear(FolderRecord::DupsKnown);
+    m_list.RefreshMarks();
+    for (const char* name : {"A.txt", "b.txt", "pending"})
+        EXPECT_EQ(MarkOf(name), FileListItem::NoMark) << name;
+    m_pending->Set(FolderRecord::DupsKnown);
+    m_list.MarkFolderSearched(*m_pending);
+    EXPECT_EQ(MarkOf("pending"), FileListItem::NoCopy);
+
+    auto& queue = platform::MessageQueue::Instance();
+    const std::uint32_t stale = m_list.ShownFolder().generation;
+    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "A.txt",
+                   DupStateLParam(stale, false));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") != 0; }));
+    EXPECT_EQ(MarkOf("A.txt"), FileListItem::HasCopies);
+    // A mark made for the first folder arrives after the list moved on.
+    m_list.SetFolder(&m_tree.Add(m_tree.Root(), m_disk.Path("notintree")));
+    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "b.txt",
+                   DupStateLParam(stale, true));
+    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "last",
+                   DupStateLParam(m_list.ShownFolder().generation, true));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("last") != 0; }));
+    EXPECT_EQ(MarkOf("b.txt"), FileListItem::NoMark);
+}
+
+TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletion)
+{
+    const std::string odd = "\xfe\xff";
+    ASSERT_TRUE(m_disk.MakeFile(odd));
+    DupMember& copy = Add(Group(4, {}), "/b.txt");
+    std::vector<std::string> launched;
+    FileLauncher::SetForTesting(
+        [&](const std::string& name, const std::string& folder) {
+            launched.push_back(folder + name);
+            return 33;
+        },
+        {});
+    m_list.SetFolder(m_folder);
+    for (const std::string& name : {std::string("A.txt"), odd, std::string("a.txt")}) {
+        m_list.SelectFileByName(name);  // its exact bytes
+        const std::vector<int> rows =
+            RowOf(name) < 0 ? std::vector<int>{} : std::vector<int>{RowOf(name)};
+        EXPECT_EQ(m_list.Control().SelectedItems(), rows) << name;
+        EXPECT_TRUE(rows.empty() || m_list.Control().FocusedItem() == rows[0]);
+    }
+
+    using Menu = LarkspurListView::ContextMenu;
+    const std::pair<std::vector<std::string>, Menu> menus[] = {
+        {{}, Menu::None},
+        {{"pending"}, Menu::Folder},
+        {{"A.txt", "b.txt"}, Menu::File},
+        {{"pending", "gone"}, Menu::Both},
+        {{"pending", "three"}, Menu::Both},
+    };
+    for (const auto& [selection, menu] : menus) {
+        Select(selection);
+        EXPECT_EQ(m_list.ContextMenuForSelection(), menu) << testing::PrintToString(selection);
+    }
+
+    framework::CommandState state;
+    ASSERT_TRUE(m_list.OnUpdateCommand(resources::ID_DELETE, state) && state.enabled);
+    m_list.OnCommand(resources::ID_OPEN);  // files only
+    EXPECT_EQ(launched, std::vector<std::string>{DirectoryPathOf(*m_folder) + "three"});
+    m_list.OnCommand(resources::ID_EXPLORE);
+    Select({"three"});
+    m_list.OnCommand(resources::ID_CLEAR_FOLDER_DATA);  // a file: nothing
+    EXPECT_EQ(m_actions.calls, std::vector<std::string>{"Explore pending"});
+    FileLauncher::SetForTesting({}, {});
+
+    // One chain, in row order, handed over under the lock.
+    Click(m_list, FileListItem::NameColumn);
+    Select({"b.txt", "pending", "A.txt"});
+    m_list.DeleteSelected();
+    Select({});
+    m_list.DeleteSelected();  // nothing selected: no chain
+    ASSERT_EQ(m_deletion.chains.size(), 1u);
+    EXPECT_TRUE(m_deletion.senderHeldLock);
+    const auto& requests = m_deletion.chains[0];
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(requests[0].folder == m_pending && requests[0].name.empty());
+    EXPECT_TRUE(requests[1].folder == m_folder && requests[1].name == "A.txt" && !requests[1].copy);
+    EXPECT_EQ(requests[2].copy, &copy);
+
+    m_list.resize(400, 300);
+    m_list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_list));
+    QTest::mouseDClick(m_list.viewport(), Qt::LeftButton, {},
+                       m_list.ItemRect(RowOf("pending")).center());
+    EXPECT_EQ(m_actions.calls.back(), "Enter pending");
+    EXPECT_EQ(m_list.ListedFolder(), m_pending);
+}
+
+TEST_F(ListsTest, FileIconsFollowTheTypeOfTheNameAndAreFoundAtOnceTheNextTime)
+{
+    ASSERT_TRUE(m_disk.MakeFile("page.html"));
+    m_list.SetFolder(m_folder);
+    m_list.ResolvePendingIcons();
+    const int text = m_images.IndexOf(platform::ShellIcons::MimeTypeOfFileName("x.txt"));
+    const int html = m_images.IndexOf(platform::ShellIcons::MimeTypeOfFileName("x.html"));
+    ASSERT_NE(text, html);
+    EXPECT_EQ(m_list.Control().ItemImage(RowOf("page.html")), html);
+    m_list.Refresh();
+    EXPECT_EQ(m_list.PendingIconCount(), 0u);
+    EXPECT_EQ(m_list.Control().ItemImage(RowOf("A.txt")), text);
+    EXPECT_EQ(m_list.Control().ItemImage(RowOf("b.txt")), text);
+}
+
+TEST_F(ListsTest, GroupsHaveRowsWhileTheyHoldTwoOrMoreCopies)
+{
+    DupGroup& growing = Group(4096, {"/a/x"});
+    m_window.AddOrUpdateGroup(growing);
+    EXPECT_EQ(Groups().Control().ItemCount(), 0);
+    Add(growing, "/b/y");
+    m_window.AddOrUpdateGroup(growing);
+    DupGroup& other = Group(2048, {"/a/p", "/b/r", "/a/q"});
+    m_window.AddOrUpdateGroup(other);
+    EXPECT_EQ(Cells(Groups()), (Texts{"x, y", "p, q, r"}));
+    EXPECT_EQ(Cells(Groups(), 1), (Texts{"4,096", "2,048"}));
+    EXPECT_EQ(Cells(Groups(), 2), (Texts{"2", "3"}));
+
+    // Down to one copy: the row goes, whichever road the news takes.
+    ASSERT_TRUE(growing.RemoveMemberLink(*growing.members->member));
+    m_window.AddOrUpdateGroup(growing);
+    EXPECT_EQ(Cells(Groups()), Texts{"p, q, r"});
+    other.RemoveMemberLink(*other.members->member);
+    other.RemoveMemberLink(*other.members->member);
+    m_window.RefreshGroup(other);
+    EXPECT_EQ(Groups().Control().ItemCount(), 0);
+}
+
+TEST_F(ListsTest, DuplicatesDeleteActsOnTheSelectedGroupAfterItMovedOrOnOneCopy)
+{
+    DupGroup& chosen = Group(20, {"/a/c", "/a/d", "/b/e"});
+    m_window.AddOrUpdateGroup(chosen);
+    m_window.AddOrUpdateGroup(Group(10, {"/a/a", "/a/b"}));
+    Groups().SelectOnly(Groups().FindGroupRow(chosen));
+    m_window.AddOrUpdateGroup(Group(30, {"/a/x", "/a/y"}));
+    ASSERT_EQ(Groups().FindGroupRow(chosen), 1);
+    QTest::keyClick(&Groups(), Qt::Key_Delete);
+    Copies().SelectOnly(2);
+    Copies().DeleteSelected();
+
+    // Each request names its copy.
+    std::vector<std::string> requested;
+    for (const auto& chain : m_deletion.chains) {
+        requested.emplace_back();
+        for (const DeletionRequest& request : chain) {
+            EXPECT_TRUE(request.folder == request.copy->folder &&
+                        request.name == request.copy->name);
+            requested.back() += request.name;
+        }
+    }
+    EXPECT_EQ(requested, (std::vector<std::string>{"cde", "e"}));
+    EXPECT_TRUE(m_deletion.senderHeldLock);
+}
+
+TEST_F(ListsTest, CopiesFollowTheirGroupAndAClickGoesToTheCopy)
+{
+    DupGroup& pair = Group(10, {"/a/p", "/a/q"});
+    const DupMember& q = *pair.members->next->member;
+    const auto chosen = [&] {
+        return Copies().Control().ItemData(Copies().Control().FirstSelected());
+    };
+    m_window.ShowCopy(q);  // no row yet: nothing
+    EXPECT_EQ(Copies().ShownGroup(), nullptr);
+    m_window.AddOrUpdateGroup(Group(99, {"/a/big", "/b/big"}));
+    m_window.AddOrUpdateGroup(pair);
+    m_window.ShowCopy(q);
+    EXPECT_EQ(Groups().Control().FirstSelected(), Groups().FindGroupRow(pair));
+    EXPECT_EQ(Copies().ShownGroup(), &pair);
+    EXPECT_EQ(chosen(), &q);
+
+    // A new member refills the list; the chosen copy stays chosen.
+    Add(pair, "/b/a");
+    m_window.AddOrUpdateGroup(pair);
+    ASSERT_EQ(Copies().Control().ItemCount(), 3);
+    EXPECT_EQ(chosen(), &q);
+    // A group that is not shown leaves the list alone.
+    DupGroup& other = Group(5, {"/a/o", "/b/o"});
+    m_window.AddOrUpdateGroup(other);
+    other.RemoveMemberLink(*other.members->member);
+    m_window.RefreshGroup(other);
+    EXPECT_EQ(Copies().Control().ItemCount(), 3);
+
+    m_window.resize(800, 300);
+    m_window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
+    const int width = Groups().width();
+    m_window.resize(1000, 400);
+    EXPECT_EQ(Groups().width(), width);  // the groups keep their width
+    QTest::mouseClick(Copies().viewport(), Qt::LeftButton, {}, Copies().ItemRect(0).center());
+    EXPECT_EQ(m_actions.calls, std::vector<std::string>{"GoToCopy a"});
+    EXPECT_TRUE(m_deletion.chains.empty());
+    m_window.ClearAll();
+    EXPECT_TRUE(Groups().Control().ItemCount() == 0 && Copies().ShownGroup() == nullptr);
+}
+
+}  // namespace
