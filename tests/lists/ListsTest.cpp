@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/WindowMessages.h"
+#include "framework/SizeTextSource.h"
 #include "framework/SystemImageList.h"
 #include "lists/BrindleDupsListView.h"
 #include "lists/BrindleFileListView.h"
@@ -40,9 +41,8 @@ protected:
                     m_disk.MakeFile("three", "abc") && m_disk.MakeFile("b.txt", "1234567890") &&
                     m_disk.MakeFile("A.txt", "0987654321"));
         const char* const byAge[] = {"huge", "pending", "A.txt", "b.txt", "three"};
-        for (int i = 0; i < 5; ++i) {
-            const std::time_t at = 1000000000 + 100000000 * (i - (i > 2));  // A.txt as b.txt
-            const timespec times[2] = {{at, 0}, {at, 0}};
+        for (int i = 0; i < 5; ++i) {  // b.txt as old as A.txt
+            const timespec at{1000000000 + 100000000 * (i - (i > 2)), 0}, times[2] = {at, at};
             ASSERT_EQ(::utimensat(AT_FDCWD, m_disk.Path(byAge[i]).c_str(), times, 0), 0);
         }
         ResetSharedImageListForTesting();
@@ -161,8 +161,7 @@ TEST_F(ListsTest, FileListShowsTreeFoldersThenFilesAndFillsInTotalsUntilItsFolde
         EXPECT_FALSE(record->Has(FolderRecord::InFileList)) << record->name;
 }
 
-// Each step clicks a column header (-1: none) and reads the list's rows; a
-// group's row names each run of equal names once.
+// Each step clicks a header (-1: none); a group's row names each run of names once.
 TEST_F(ListsTest, EachListSortsByTheClickedColumnFirstInItsOwnDirectionWithNamesBreakingTies)
 {
     m_list.SetFolder(m_folder);
@@ -209,7 +208,15 @@ TEST_F(ListsTest, EachListSortsByTheClickedColumnFirstInItsOwnDirectionWithNames
         if (step.click >= 0) Click(*step.list, step.click);
         EXPECT_EQ(Cells(*step.list), step.rows);
     }
-    EXPECT_EQ(Cells(Groups(), 1).front() + " " + Cells(Groups(), 2).front(), "300 6");
+    struct : framework::SizeTextSource {  // another unit
+        QString SizeText(FileSize s) const override { return QString::number(s.Bytes()) + " B"; }
+        int SizeTextWidth(FileSize) const override { return 0; }
+        QString PaddedSizeText(FileSize size, FileSize) const override { return SizeText(size); }
+    } bytes;
+    framework::SizeTextSource::SetInstance(&bytes);
+    m_window.RefreshSizes();
+    framework::SizeTextSource::SetInstance(nullptr);
+    EXPECT_EQ(Cells(Groups(), 1).front() + " " + Cells(Groups(), 2).front(), "300 B 6");
 }
 
 TEST_F(ListsTest, MarksComeFromTheFolderMembersByExactNameAndFromNewsOfTheCurrentFillOnly)
@@ -234,18 +241,17 @@ TEST_F(ListsTest, MarksComeFromTheFolderMembersByExactNameAndFromNewsOfTheCurren
     m_list.MarkFolderSearched(*m_pending);
     EXPECT_EQ(MarkOf("pending"), FileListItem::NoCopy);
 
-    auto& queue = platform::MessageQueue::Instance();
+    const auto post = [&](const char* name, std::uint32_t generation, bool single) {
+        platform::MessageQueue::Instance().PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE,
+                                                    name, DupStateLParam(generation, single));
+    };
     const std::uint32_t stale = m_list.ShownFolder().generation;
-    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "A.txt",
-                   DupStateLParam(stale, false));
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") != 0; }));
-    EXPECT_EQ(MarkOf("A.txt"), FileListItem::HasCopies);
+    post("A.txt", stale, false);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") == FileListItem::HasCopies; }));
     // A mark made for the first folder arrives after the list moved on.
     m_list.SetFolder(&m_tree.Add(m_tree.Root(), m_disk.Path("notintree")));
-    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "b.txt",
-                   DupStateLParam(stale, true));
-    queue.PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE, "last",
-                   DupStateLParam(m_list.ShownFolder().generation, true));
+    post("b.txt", stale, true);
+    post("last", m_list.ShownFolder().generation, true);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("last") != 0; }));
     EXPECT_EQ(MarkOf("b.txt"), FileListItem::NoMark);
 }
@@ -256,12 +262,10 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletion)
     ASSERT_TRUE(m_disk.MakeFile(odd));
     DupMember& copy = Add(Group(4, {}), "/b.txt");
     std::vector<std::string> launched;
-    FileLauncher::SetForTesting(
-        [&](const std::string& name, const std::string& folder) {
-            launched.push_back(folder + name);
-            return 33;
-        },
-        {});
+    const auto launch = [&](const std::string& name, const std::string& folder) {
+        return launched.push_back(folder + name), 33;
+    };
+    FileLauncher::SetForTesting(launch, {});
     m_list.SetFolder(m_folder);
     for (const std::string& name : {std::string("A.txt"), odd, std::string("a.txt")}) {
         m_list.SelectFileByName(name);  // its exact bytes
@@ -325,16 +329,13 @@ TEST_F(ListsTest, CopiesFollowTheirGroupAndAClickOrDeleteActsOnTheSelectionAfter
     m_window.ShowCopy(q);
     m_window.AddOrUpdateGroup(Group(199, {"/a/top", "/b/top"}));  // the chosen row moves down
     EXPECT_EQ(Groups().Control().FirstSelected(), 2);
-    EXPECT_EQ(Copies().ShownGroup(), &pair);
     EXPECT_EQ(Copies().Control().ItemData(Copies().Control().FirstSelected()), &q);
 
     // A new member refills the list; the chosen copy stays chosen.
     Add(pair, "/b/a");
     m_window.AddOrUpdateGroup(pair);
-    ASSERT_EQ(Copies().Control().ItemCount(), 3);
     EXPECT_EQ(Copies().Control().ItemData(Copies().Control().FirstSelected()), &q);
-    // Groups down to one copy lose their rows, by either road; the list of
-    // another group stays.
+    // Groups down to one copy lose their rows, by either road; the list stays.
     DupGroup& other = Group(5, {"/a/o", "/b/o"});
     DupGroup& another = Group(6, {"/a/n", "/b/n"});
     for (DupGroup* group : {&other, &another}) {
@@ -349,9 +350,8 @@ TEST_F(ListsTest, CopiesFollowTheirGroupAndAClickOrDeleteActsOnTheSelectionAfter
     m_window.resize(800, 300);
     m_window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
-    const int width = Groups().width();
     m_window.resize(1000, 400);
-    EXPECT_EQ(Groups().width(), width);  // the groups keep their width
+    EXPECT_EQ(Groups().width(), BrindleDupsListView::kColumnsWidth + 13);  // as at first
     QTest::mouseClick(Copies().viewport(), Qt::LeftButton, {}, Copies().ItemRect(0).center());
     EXPECT_EQ(m_actions.calls, std::vector<std::string>{"GoToCopy a"});
 
