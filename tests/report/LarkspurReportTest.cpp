@@ -1,12 +1,16 @@
-// larkspur-report as a user runs it: the lines it prints for scratch trees,
-// checked against the files, how it answers bad arguments, and trees that
-// try to break it (unreadable parts, great depths and path lengths). The
-// other hostile trees go through the same scan in the window's hardening
-// test; Ctrl+C in the middle: ReportInterruptTest.
+// larkspur-report as a user runs it, over one scratch tree that holds every
+// shape that tries to break a scan; each run's whole output is compared with
+// what the files say it must be (ExpectedReport). Ctrl+C: ReportInterruptTest.
+#include <atomic>
+#include <climits>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -16,200 +20,170 @@
 
 namespace {
 
-using reporttest::ExpectedFolderLines;
-using reporttest::LinesStartingWith;
 using reporttest::RunReport;
-using testsupport::Snapshot;
+
+// text without the lines that hold part.
+std::string Without(const std::string& text, const std::string& part)
+{
+    std::string kept;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(part) == std::string::npos) kept += line + "\n";
+    }
+    return kept;
+}
 
 class LarkspurReportTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_files.IsValid());
-        ASSERT_TRUE(m_files.MakeDir("top"));
-    }
+    void SetUp() override;
     std::string Top() const { return m_files.Path("top"); }
-    bool Dirs(std::initializer_list<const char*> folders) const
-    {
-        for (const char* folder : folders) {
-            if (!m_files.MakeDir(std::string("top/") + folder)) return false;
-        }
-        return true;
-    }
-    bool File(const std::string& relative, const std::string& contents) const
-    {
-        return m_files.MakeFile("top/" + relative, contents);
-    }
-
     TempTree m_files;
 };
 
-TEST_F(LarkspurReportTest, PrintsEveryFolderWithItsSubtreeTotalsInByteOrder)
+void LarkspurReportTest::SetUp()
 {
-    ASSERT_TRUE(Dirs({"a", "B", "b", "b/c", "b/c/d", "empty", "a.x"}));
-    ASSERT_TRUE(File("root.txt", std::string(10, 'r')));
-    ASSERT_TRUE(File("a/one", std::string(100, '1')));
-    ASSERT_TRUE(File("b/c/two", std::string(5000, '2')));
-    ASSERT_TRUE(File("b/c/d/three", std::string(70000, '3')));
-    ASSERT_TRUE(File("B/.hidden", std::string(3, 'h')));
-    ASSERT_TRUE(File("a.x/empty", ""));
-    ASSERT_TRUE(m_files.MakeSparseFile("top/b/sparse", 1 << 30));
-    ASSERT_TRUE(m_files.MakeHardLink("top/a/link", "top/a/one"));
-    ASSERT_TRUE(m_files.MakeSymlink("top/b/c/up", ".."));
-
-    const auto outcome = RunReport({"--size-only", Top()});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(LinesStartingWith(outcome.out, ""), ExpectedFolderLines(Top(), Top()));
-    // The expectation above is worked out the same way for every folder;
-    // pin the plain sums once by hand.
-    const auto lines = LinesStartingWith(outcome.out, "folder\t");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(
-        lines.front().find("\t" + std::to_string(10 + 200 + 5000 + 70000 + 3 + (1 << 30) + 2) +
-                           "\t" + Top()),
-        std::string::npos)
-        << lines.front();
-}
-
-TEST_F(LarkspurReportTest, PrintsThePathAsGivenWithoutTrailingSeparators)
-{
-    ASSERT_TRUE(Dirs({"sub"}) && File("sub/f", "abc"));
-    ASSERT_TRUE(m_files.MakeDir("-dash") && m_files.MakeFile("-dash/f", "12345"));
-    const struct {
-        std::vector<std::string> arguments;
-        std::string workingDir;
-        std::string root;
-        std::string shownRoot;
-    } cases[] = {
-        {{"--size-only", Top() + "//"}, {}, Top(), Top()},
-        {{"--size-only", "top/"}, m_files.Root(), Top(), "top"},
-        // A path that looks like an option, after the marker.
-        {{"--size-only", "--", "-dash"}, m_files.Root(), m_files.Path("-dash"), "-dash"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.back());
-        const auto outcome = RunReport(c.arguments, c.workingDir);
-        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-        EXPECT_EQ(LinesStartingWith(outcome.out, ""), ExpectedFolderLines(c.root, c.shownRoot));
-    }
-}
-
-TEST_F(LarkspurReportTest, ListsGroupsOfCopiesLargestFirstWithCopiesInByteOrder)
-{
-    ASSERT_TRUE(Dirs({"a", "b", "c"}));
+    ASSERT_TRUE(m_files.IsValid());
     const std::string big(20000, 'B');
     std::string nearBig = big;
     nearBig.back() = 'x';  // same size and head, differs at the end
-    ASSERT_TRUE(File("c/big", big));
-    ASSERT_TRUE(File("a/big copy", big));
-    ASSERT_TRUE(File("b/Big", big));
-    ASSERT_TRUE(File("b/near", nearBig));
-    ASSERT_TRUE(File("small1", "same small contents"));
-    ASSERT_TRUE(File("c/small2", "same small contents"));
-    ASSERT_TRUE(File("a/empty1", ""));
-    ASSERT_TRUE(File("b/empty2", ""));
-    ASSERT_TRUE(File("a/alone", "nothing like it"));
-    ASSERT_TRUE(File("a/linked", std::string(300, 'L')));
-    ASSERT_TRUE(m_files.MakeHardLink("top/b/linked", "top/a/linked"));
-
-    const auto outcome = RunReport({Top()});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"), ExpectedFolderLines(Top(), Top()));
-    const std::string t = Top();
-    EXPECT_EQ(LinesStartingWith(outcome.out, "group\t"),
-              (std::vector<std::string>{"group\t20000\t3", "group\t19\t2"}));
-    EXPECT_EQ(LinesStartingWith(outcome.out, "copy\t"),
-              (std::vector<std::string>{"copy\t" + t + "/a/big copy", "copy\t" + t + "/b/Big",
-                                        "copy\t" + t + "/c/big", "copy\t" + t + "/c/small2",
-                                        "copy\t" + t + "/small1"}));
-    // Each group line is followed by its own copies.
-    EXPECT_NE(outcome.out.find("group\t19\t2\ncopy\t" + t + "/c/small2\ncopy\t" + t + "/small1\n"),
-              std::string::npos);
-
-    const auto sizesOnly = RunReport({"--size-only", Top()});
-    ASSERT_EQ(sizesOnly.exitCode, 0);
-    EXPECT_EQ(LinesStartingWith(sizesOnly.out, ""), ExpectedFolderLines(Top(), Top()));
+    // Kinds: d folder, f file, z sparse file (of length), h hard link (to),
+    // l symbolic link (to), p FIFO, s socket, c device, m mode (octal).
+    // Missing folders above an entry are made first.
+    const struct {
+        char kind;
+        std::string path, data;
+    } entries[] = {
+        // clang-format off
+        {'d', "top/empty", ""}, {'d', "top/churn", ""}, {'f', "top/root.txt", std::string(10, 'r')},
+        {'f', "top/a/one", std::string(100, '1')}, {'h', "top/a/link", "top/a/one"},
+        {'f', "top/b/c/d/three", std::string(70000, '3')}, {'f', "top/B/.hidden", "hhh"},
+        {'f', "top/a.x/empty", ""}, {'f', "top/b/empty", ""}, {'z', "top/b/sparse", "1073741824"},
+        {'l', "top/b/c/up", ".."}, {'f', "top/b/c/big", big}, {'f', "top/a/big copy", big},
+        {'f', "top/B/Big", big}, {'f', "top/b/near", nearBig},
+        {'f', "top/small1", "same small contents"}, {'f', "top/b/small2", "same small contents"},
+        {'f', "top/-dash/f", "12345"}, {'f', "top/-dash/g", "12345"},
+        // Special files and loops, never to be opened.
+        {'p', "top/s/fifo", ""}, {'s', "top/s/socket", ""}, {'c', "top/s/null", ""},
+        {'l', "top/s/b/loop", "../.."}, {'l', "top/self", "self"}, {'l', "top/s/ping", "pong"},
+        {'l', "top/s/pong", "ping"}, {'f', "top/s/data", "some data"},
+        {'f', "top/s/b/data", "some data"},
+        // Names that are not text.
+        {'f', "top/odd\\name\twith\nnewline/copy\n1", "twins"},
+        {'f', "top/caf\xe9/\xff\xfe", "twins"}, {'f', "top/\xe9\n\t", "twins"},
+        {'f', "top/line\n/\xc3(", std::string(5000, 'x')},
+        {'f', "top/\xff\xfe folder/a\\b", std::string(5000, 'x')},
+        // Unreadable: a folder, one that only lets pass, a copy.
+        {'f', "top/closed/inner/hidden", std::string(4000, 'h')},
+        {'f', "top/open/copy", std::string(3000, 'c')}, {'f', "top/copy", std::string(3000, 'c')},
+        {'f', "top/open/secret copy", std::string(3000, 'c')}, {'f', "top/passonly/f", "xyz"},
+        {'m', "top/open/secret copy", "0"}, {'m', "top/closed", "0"}, {'m', "top/passonly", "711"},
+        // clang-format on
+    };
+    for (const auto& e : entries) {
+        for (auto slash = e.path.find('/'); slash != std::string::npos;
+             slash = e.path.find('/', slash + 1)) {
+            m_files.MakeDir(e.path.substr(0, slash));
+        }
+        const std::string path = m_files.Path(e.path);
+        // A device node needs privilege; without it the rest runs.
+        const bool made = e.kind == 'd'   ? m_files.MakeDir(e.path)
+                          : e.kind == 'f' ? m_files.MakeFile(e.path, e.data)
+                          : e.kind == 'z' ? m_files.MakeSparseFile(e.path, std::stoull(e.data))
+                          : e.kind == 'h' ? m_files.MakeHardLink(e.path, e.data)
+                          : e.kind == 'l' ? m_files.MakeSymlink(e.path, e.data)
+                          : e.kind == 'p' ? m_files.MakeFifo(e.path)
+                          : e.kind == 's' ? m_files.MakeSocket(e.path)
+                          : e.kind == 'c'
+                              ? (::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)), true)
+                              : ::chmod(path.c_str(), std::stoi(e.data, nullptr, 8)) == 0;
+        ASSERT_TRUE(made) << e.path;
+    }
+    std::string deep = "top/deep";
+    ASSERT_TRUE(m_files.MakeDir(deep));
+    for (int level = 0; level < 300; ++level) ASSERT_TRUE(m_files.MakeDir(deep += "/d"));
+    ASSERT_TRUE(m_files.MakeFile(deep + "/bottom", std::string(1234, 'b')));
+    // Names of 200 bytes down to a file whose path is one byte short of the
+    // limit, and its twin.
+    std::string lengthy = "top/long";
+    const std::string name(200, 'n');
+    ASSERT_TRUE(m_files.MakeDir(lengthy));
+    while (m_files.Path(lengthy).size() + 1 + name.size() + 40 < PATH_MAX) {
+        ASSERT_TRUE(m_files.MakeDir(lengthy += "/" + name));
+    }
+    const std::string tail(PATH_MAX - 2 - m_files.Path(lengthy).size() - 1, 't');
+    ASSERT_TRUE(m_files.MakeFile(lengthy + "/" + tail, "at the limit") &&
+                m_files.MakeFile(lengthy + "/twin", "at the limit"));
 }
 
-TEST_F(LarkspurReportTest, EscapesBackslashTabAndNewlineAndKeepsOtherBytesRaw)
+TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
 {
-    const std::string odd = "odd\\name\twith\nnewline";
-    const std::string latin1 = "caf\xe9";  // not UTF-8
-    ASSERT_TRUE(m_files.MakeDir("top/" + odd));
-    ASSERT_TRUE(m_files.MakeDir("top/" + latin1));
-    ASSERT_TRUE(File(odd + "/copy\n1", "twins"));
-    ASSERT_TRUE(File(latin1 + "/\xff\xfe", "twins"));
-
-    const auto outcome = RunReport({Top()});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    const std::string t = Top();
-    EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"), ExpectedFolderLines(t, t));
-    EXPECT_NE(outcome.out.find("\t" + t + "/odd\\\\name\\twith\\nnewline\n"), std::string::npos);
-    EXPECT_NE(outcome.out.find("\t" + t + "/caf\xe9\n"), std::string::npos);
-    EXPECT_EQ(LinesStartingWith(outcome.out, "copy\t"),
-              (std::vector<std::string>{"copy\t" + t + "/caf\xe9/\xff\xfe",
-                                        "copy\t" + t + "/odd\\\\name\\twith\\nnewline/copy\\n1"}));
+    const std::string top = Top();
+    const auto before = testsupport::Snapshot(top);
+    // Root, as which the tests run here, reads everything: the report runs
+    // as nobody.
+    const testsupport::AsUnprivileged nobody(m_files.Root());
+    if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string workingDir, folder, shown;
+        bool vanishing;  // folders below top/churn come and go meanwhile
+    } runs[] = {
+        {{top}, "", top, top, false},
+        {{"--size-only", top + "//"}, "", top, top, false},
+        {{"--size-only", "top/"}, m_files.Root(), top, "top", false},
+        // A path that looks like an option, after the marker.
+        {{"--", "-dash"}, top, top + "/-dash", "-dash", false},
+        {{top}, "", top, top, true},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.arguments.back() + (run.vanishing ? " with vanishing folders" : ""));
+        std::atomic<bool> stop{false};
+        std::thread churn([&] {
+            const std::string gone = m_files.Path("top/churn/gone");
+            while (run.vanishing && !stop) {
+                m_files.MakeDir("top/churn/gone");
+                m_files.MakeDir("top/churn/gone/inner");
+                m_files.MakeFile("top/churn/gone/inner/empty");
+                ::unlink((gone + "/inner/empty").c_str());
+                ::rmdir((gone + "/inner").c_str());
+                ::rmdir(gone.c_str());
+            }
+        });
+        const auto outcome = RunReport(run.arguments, run.workingDir, nobody.Prefix());
+        stop = true;
+        churn.join();
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        EXPECT_EQ(outcome.err, "");
+        const bool sizeOnly = run.arguments.front() == "--size-only";
+        // The vanishing folders hold only empty files: no total above them changes.
+        EXPECT_EQ(Without(outcome.out, "/churn/"),
+                  Without(reporttest::ExpectedReport(run.folder, run.shown, sizeOnly), "/churn/"));
+        if (!run.vanishing) {
+            EXPECT_EQ(testsupport::Snapshot(top), before);
+        }
+    }
 }
 
 TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWithTheUsage)
 {
-    ASSERT_TRUE(File("plain", "x"));
+    const testsupport::AsUnprivileged nobody(m_files.Root());
+    if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
+    const std::string top = Top();
     const std::vector<std::vector<std::string>> bad{
-        {}, {"--bogus", Top()}, {Top(), Top()}, {Top() + "/missing"}, {Top() + "/plain"}, {""},
+        {},   {"--bogus", top},  {top, top}, {top + "/missing"}, {top + "/root.txt"},
+        {""}, {top + "/closed"},
     };
     for (const auto& arguments : bad) {
-        const auto outcome = RunReport(arguments);
-        EXPECT_EQ(outcome.exitCode, 2) << (arguments.empty() ? "" : arguments.front());
+        SCOPED_TRACE(arguments.empty() ? "(none)" : arguments.back());
+        const auto outcome = RunReport(arguments, {}, nobody.Prefix());
+        EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_EQ(outcome.out, "");
         ASSERT_FALSE(outcome.err.empty());
         EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
     }
-
     const auto help = RunReport({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: larkspur-report [--size-only] [--] PATH\n", 0), 0u);
-}
-
-// Root, as which the tests run here, reads everything: the report runs as
-// nobody over the unreadable parts.
-TEST_F(LarkspurReportTest, UnreadableFoldersAndFilesCountAsWhatCanBeSeen)
-{
-    ASSERT_TRUE(testsupport::MakeUnreadableParts(m_files, "top"));
-    const auto before = Snapshot(Top());
-    reporttest::Outcome outcome;
-    reporttest::Outcome closed;
-    {
-        const testsupport::AsUnprivileged unprivileged(Top());
-        if (!unprivileged.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
-        outcome = RunReport({Top()}, {}, unprivileged.Prefix());
-        closed = RunReport({Top() + "/closed"}, {}, unprivileged.Prefix());
-    }
-    ASSERT_FALSE(outcome.timedOut);
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"),
-              ExpectedFolderLines(Top(), Top(), testsupport::AsUnprivileged::Listable));
-    // The file nobody may read is no copy of anything.
-    EXPECT_EQ(
-        LinesStartingWith(outcome.out, "copy\t"),
-        (std::vector<std::string>{"copy\t" + Top() + "/copy", "copy\t" + Top() + "/open/copy"}));
-    EXPECT_EQ(Snapshot(Top()), before);
-    // A folder it cannot read is refused as an argument.
-    EXPECT_EQ(closed.exitCode, 2);
-    EXPECT_EQ(closed.out, "");
-}
-
-TEST_F(LarkspurReportTest, DeepTreesAndPathsNearTheLimitAreWalkedToTheBottom)
-{
-    ASSERT_TRUE(testsupport::MakeDeepAndLongPaths(m_files, "top"));
-    const auto before = Snapshot(Top());
-    const auto outcome = RunReport({Top()});
-    ASSERT_FALSE(outcome.timedOut);
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(LinesStartingWith(outcome.out, "folder\t"), ExpectedFolderLines(Top(), Top()));
-    // The file whose path is one byte short of the limit and its twin.
-    EXPECT_EQ(LinesStartingWith(outcome.out, "copy\t").size(), 2u);
-    EXPECT_EQ(Snapshot(Top()), before);
 }
 
 }  // namespace

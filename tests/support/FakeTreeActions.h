@@ -9,19 +9,13 @@
 
 namespace testsupport {
 
-// Stands in for the sized folder tree the lists call back: notes each call,
-// in order ("GoToCopy", "StopScanning", "Enter <folder>", "Explore <folder>",
-// "Clear <folder>"), and the copies it was asked to go to.
+// Stands in for the sized folder tree the lists call back: notes each call
+// with the name it is about ("Enter sub", "GoToCopy v").
 class FakeTreeActions : public FolderTreeActions {
 public:
     std::vector<std::string> calls;
-    std::vector<DupMember*> wentTo;
 
-    void GoToCopy(DupMember& copy) override
-    {
-        calls.push_back("GoToCopy");
-        wentTo.push_back(&copy);
-    }
+    void GoToCopy(DupMember& copy) override { calls.push_back("GoToCopy " + copy.name); }
     void StopScanning() override { calls.push_back("StopScanning"); }
     void PopulateAndSelect(FolderRecord& folder) override
     {
