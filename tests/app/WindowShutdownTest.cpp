@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "support/ChildProcess.h"
 #include "support/HostileTree.h"
 #include "support/TempTree.h"
@@ -77,7 +79,12 @@ TEST(WindowShutdownTest, AnUnprivilegedUserScansUnreadablePartsToTheEndAndExitsC
 {
     TempTree files;
     ASSERT_TRUE(files.MakeDir("top"));
-    ASSERT_TRUE(testsupport::MakeUnreadableParts(files, "top"));
+    ASSERT_TRUE(files.MakeDir("top/closed") && files.MakeFile("top/closed/f", "hidden") &&
+                files.MakeDir("top/passonly") && files.MakeFile("top/passonly/f", "xyz") &&
+                files.MakeFile("top/copy", "same") && files.MakeFile("top/secret copy", "same"));
+    ASSERT_EQ(::chmod(files.Path("top/closed").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(files.Path("top/passonly").c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(files.Path("top/secret copy").c_str(), 0), 0);
     const std::string top = files.RealPath("top");
     const auto before = Snapshot(top);
     {
