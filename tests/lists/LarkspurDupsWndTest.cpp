@@ -64,7 +64,7 @@ protected:
         return member;
     }
 
-    static std::vector<QString> Cells(const framework::ReportListView& list, int column)
+    static std::vector<QString> Cells(const framework::DetailListView& list, int column)
     {
         std::vector<QString> cells;
         for (int row = 0; row < list.Control().ItemCount(); ++row) {
@@ -72,7 +72,7 @@ protected:
         }
         return cells;
     }
-    static void ClickHeader(framework::ReportListView& list, int column)
+    static void ClickHeader(framework::DetailListView& list, int column)
     {
         Q_EMIT list.header()->sectionClicked(column);
     }

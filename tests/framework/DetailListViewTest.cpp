@@ -1,4 +1,4 @@
-#include "framework/ReportListView.h"
+#include "framework/DetailListView.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +14,14 @@
 #include "framework/MarkImages.h"
 
 using framework::ListSelection;
-using framework::ReportListView;
+using framework::DetailListView;
 
 namespace {
 
 // Records what reaches the hooks.
-class RecordingList : public ReportListView {
+class RecordingList : public DetailListView {
 public:
-    using ReportListView::ReportListView;
+    using DetailListView::DetailListView;
 
     std::vector<int> columnClicks;
     std::vector<int> clicks;
@@ -49,7 +49,7 @@ protected:
     }
 };
 
-class ReportListViewTest : public ::testing::Test {
+class DetailListViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -82,7 +82,7 @@ protected:
     RecordingList m_list{ListSelection::Multiple, &m_window};
 };
 
-TEST_F(ReportListViewTest, HeaderClicksReachTheHook)
+TEST_F(DetailListViewTest, HeaderClicksReachTheHook)
 {
     QHeaderView* header = m_list.header();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -91,7 +91,7 @@ TEST_F(ReportListViewTest, HeaderClicksReachTheHook)
     EXPECT_EQ(m_list.Control().ItemText(0, 0), "row 0");  // the view does not sort by itself
 }
 
-TEST_F(ReportListViewTest, KeyboardContextMenuOpensFivePixelsInsideTheTopLeftCorner)
+TEST_F(DetailListViewTest, KeyboardContextMenuOpensFivePixelsInsideTheTopLeftCorner)
 {
     const int frame = m_list.frameWidth();
     const QPoint expected = m_list.mapToGlobal(QPoint(frame + 5, frame + 5));
@@ -107,7 +107,7 @@ TEST_F(ReportListViewTest, KeyboardContextMenuOpensFivePixelsInsideTheTopLeftCor
     EXPECT_EQ(m_list.menus, (std::vector<Menu>{{expected, true}, {expected, true}, {at, false}}));
 }
 
-TEST_F(ReportListViewTest, DeleteEscapeAndEnterReachTheirHooksBeforeShortcuts)
+TEST_F(DetailListViewTest, DeleteEscapeAndEnterReachTheirHooksBeforeShortcuts)
 {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
     int shortcutRuns = 0;
@@ -127,7 +127,7 @@ TEST_F(ReportListViewTest, DeleteEscapeAndEnterReachTheirHooksBeforeShortcuts)
     EXPECT_EQ(shortcutRuns, 0);
 }
 
-TEST_F(ReportListViewTest, ClicksReportTheirRowAfterTheSelectionFollowed)
+TEST_F(DetailListViewTest, ClicksReportTheirRowAfterTheSelectionFollowed)
 {
     QTest::mouseClick(m_list.viewport(), Qt::LeftButton, {}, m_list.ItemRect(1).center());
     QTest::mouseClick(m_list.viewport(), Qt::LeftButton, Qt::ControlModifier,
@@ -144,7 +144,7 @@ TEST_F(ReportListViewTest, ClicksReportTheirRowAfterTheSelectionFollowed)
     EXPECT_EQ(m_list.Control().FocusedItem(), 2);
 }
 
-TEST_F(ReportListViewTest, SelectionSetOnTheRowsShowsInTheViewAndSurvivesASort)
+TEST_F(DetailListViewTest, SelectionSetOnTheRowsShowsInTheViewAndSurvivesASort)
 {
     ListControl& control = m_list.Control();
     m_list.SelectOnly(19);
