@@ -29,9 +29,7 @@ const char* const kSample =
 std::vector<std::string> MountPoints(const std::vector<MountEntry>& entries)
 {
     std::vector<std::string> points;
-    for (const MountEntry& entry : entries) {
-        points.push_back(entry.mountPoint);
-    }
+    for (const MountEntry& entry : entries) points.push_back(entry.mountPoint);
     return points;
 }
 
@@ -81,25 +79,27 @@ TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
     EXPECT_NE(std::find(current.begin(), current.end(), "/"), current.end());
 }
 
-TEST(MountTable, RemoteFileSystemsAreKnownWithoutAskingThem)
+// The longest whole-component match contains a path; remote file systems are
+// known by their type, without asking them.
+TEST(MountTable, ContainingMountAndDisplayName)
 {
     const auto table = MountTable::Parse(kSample);
-    EXPECT_TRUE(MountTable::IsRemote(*MountTable::Containing(table, "/net/share")));
-    EXPECT_TRUE(MountTable::IsRemote(*MountTable::Containing(table, "/home/u/remote")));
-    EXPECT_FALSE(MountTable::IsRemote(*MountTable::Containing(table, "/home")));
-}
+    const struct {
+        const char* path;
+        const char* mountPoint;
+        bool remote;
+    } cases[] = {{"/home/u/remote/x", "/home/u/remote", true},
+                 {"/net/share", "/net/share", true},
+                 {"/home/u/remotely", "/home", false},
+                 {"/homework", "/", false}};
+    for (const auto& c : cases) {
+        const MountEntry* entry = MountTable::Containing(table, c.path);
+        ASSERT_NE(entry, nullptr) << c.path;
+        EXPECT_EQ(entry->mountPoint, c.mountPoint);
+        EXPECT_EQ(MountTable::IsRemote(*entry), c.remote) << c.path;
+    }
+    EXPECT_EQ(MountTable::Containing(table, "/mnt/old/a")->fsType, "tmpfs");  // the last mount
 
-TEST(MountTable, ContainingTakesTheLongestWholeComponentMatch)
-{
-    const auto table = MountTable::Parse(kSample);
-    EXPECT_EQ(MountTable::Containing(table, "/home/u/remote/x")->mountPoint, "/home/u/remote");
-    EXPECT_EQ(MountTable::Containing(table, "/home/u/remotely")->mountPoint, "/home");
-    EXPECT_EQ(MountTable::Containing(table, "/homework")->mountPoint, "/");
-    EXPECT_EQ(MountTable::Containing(table, "/mnt/old/a")->fsType, "tmpfs");
-}
-
-TEST(MountTable, DisplayNameIsLabelOrLastNameWithMountPoint)
-{
     EXPECT_EQ(MountTable::DisplayName("DATA", "/media/u/DATA"), "DATA (/media/u/DATA)");
     EXPECT_EQ(MountTable::DisplayName("", "/media/u/stick"), "stick (/media/u/stick)");
     EXPECT_EQ(MountTable::DisplayName("", "/"), "/ (/)");
