@@ -1,5 +1,3 @@
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +8,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include "framework/ContextHelp.h"
 #include "framework/HelpFile.h"
@@ -77,29 +74,23 @@ TEST_F(HelpTest, EveryTopicHasASectionAndOpensAtItsAnchor)
 TEST_F(HelpTest, FocusAndWhatsThisClicksOpenTheTopicOfTheEnclosingPane)
 {
     QWidget window;
-    auto* layout = new QVBoxLayout(&window);
     auto* pane = new QWidget(&window);
     auto* inside = new QWidget(pane);
     auto* outside = new QWidget(&window);
     for (QWidget* widget : {inside, outside}) widget->setFocusPolicy(Qt::StrongFocus);
-    layout->addWidget(pane);
-    layout->addWidget(outside);
     ContextHelp::SetTopic(pane, resources::HID_DUPLICATE_GROUPS);
     window.show();
-    window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     inside->setFocus();
     EXPECT_TRUE(ContextHelp::ShowFocusTopic());
-    outside->setFocus();
-    EXPECT_TRUE(ContextHelp::ShowFocusTopic());
     QHelpEvent click(QEvent::WhatsThis, QPoint(1, 1), inside->mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(inside, &click);
-
+    outside->setFocus();
+    EXPECT_TRUE(ContextHelp::ShowFocusTopic());
     const QString topic = HelpFile::AnchorFor(resources::HID_DUPLICATE_GROUPS);
     ASSERT_EQ(m_opened.size(), 3u);
-    EXPECT_EQ(m_opened[0].fragment(), topic);
-    EXPECT_EQ(m_opened[1].fragment(), "contents");
-    EXPECT_EQ(m_opened[2].fragment(), topic);
+    EXPECT_EQ(QStringList({m_opened[0].fragment(), m_opened[1].fragment(), m_opened[2].fragment()}),
+              QStringList({topic, topic, "contents"}));
 }
 
 // A message box shows its string filled (as plain text), runs as a modal
@@ -109,15 +100,14 @@ TEST_F(HelpTest, AMessageBoxsHelpOpensItsTopicWithoutClosingIt)
 {
     QStringList texts;
     bool modalSeen = true;
-    std::vector<QMessageBox::StandardButton> presses = {QMessageBox::Help, QMessageBox::Ok};
+    // Presses Help, then OK, noting each time what the box says.
     std::function<void()> press = [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         texts << box->text();
         modalSeen = modalSeen && platform::MessageQueue::Instance().InModalLoop();
-        const auto button = presses[texts.size() - 1];
         if (texts.size() < 2) QTimer::singleShot(0, press);
-        box->button(button)->click();
+        box->button(texts.size() < 2 ? QMessageBox::Help : QMessageBox::Ok)->click();
     };
     QTimer::singleShot(0, press);
     const QString name = "<b>notes.txt</b>";
@@ -126,7 +116,6 @@ TEST_F(HelpTest, AMessageBoxsHelpOpensItsTopicWithoutClosingIt)
               QMessageBox::Ok);
     EXPECT_EQ(texts, QStringList(2, resources::StringTable::Format(
                                         resources::IDS_OPEN_ACCESS_DENIED, {name})));
-    EXPECT_TRUE(texts[0].contains("'" + name + "'"));
     EXPECT_TRUE(modalSeen);
     EXPECT_FALSE(platform::MessageQueue::Instance().InModalLoop());
     ASSERT_EQ(m_opened.size(), 1u);
