@@ -141,27 +141,19 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
     }
 }
 
+// Wildcards and odd bytes in a literal path are taken as they are; a link
+// to a folder is not followed, also with a trailing slash.
 TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
 {
-    std::vector<std::pair<std::string, std::string>> cases = {{"plain", "plain"},
-                                                              {"sub", "sub"},
-                                                              {"sub/", "sub"},
-                                                              {"to-sub", "to-sub"},
-                                                              {"to-sub/", "to-sub"},
-                                                              {"broken", "broken"},
-                                                              {"fifo", "fifo"},
-                                                              {"a*b", "a*b"},
-                                                              {"c?d", "c?d"},
-                                                              {"[x]", "[x]"},
-                                                              {"first\nsecond", "first\nsecond"}};
-    for (const std::string& name : m_names) {
-        if (name.find('\xe9') != std::string::npos) cases.emplace_back(name, name);
-    }
-    for (const auto& [pattern, name] : cases) {
-        for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-            const auto entries = Search(m_tree.Path(pattern), detail);
-            ASSERT_EQ(Names(entries), std::set<std::string>{name}) << pattern;
-            EXPECT_EQ(entries.at(name).IsDirectory(), name == "sub") << pattern;
+    for (std::string pattern : m_names) {
+        if (pattern == "." || pattern == "..") continue;
+        for (const std::string slash : {"", "/"}) {
+            if (!slash.empty() && pattern != "sub" && pattern != "to-sub") continue;
+            for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
+                const auto entries = Search(m_tree.Path(pattern + slash), detail);
+                ASSERT_EQ(Names(entries), std::set<std::string>{pattern});
+                EXPECT_EQ(entries.at(pattern).IsDirectory(), pattern == "sub") << pattern;
+            }
         }
     }
     EXPECT_TRUE(Search("/").at("/").IsDirectory());
@@ -170,7 +162,7 @@ TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
 
 TEST_F(DirectorySearchTest, EntriesThatVanishAreSkipped)
 {
-    const std::vector<std::string> doomed = {"v1", "v2", "v3", "v4", "v5"};
+    const std::string doomed[] = {"v1", "v2", "v3", "v4", "v5"};
     for (const std::string& name : doomed) ASSERT_TRUE(m_tree.MakeFile(name));
     DirectorySearch search;
     FindData entry;
@@ -262,25 +254,24 @@ TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
     }
 }
 
+// Compressed: fewer bytes than the size rounded up to the allocation unit.
 TEST(FileQueriesTest, CompressedMeansLessThanTheRoundedSize)
 {
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-    const struct {
-        std::uint64_t size;
-        std::uint64_t occupied;
-        std::uint32_t unit;
-        bool compressed;
-    } cases[] = {
-        {0, 0, 4096, false},       {1, 4096, 4096, false},
-        {4096, 4096, 4096, false}, {4097, 4096, 4096, true},
-        {10000, 8192, 4096, true}, {10000, 16384, 4096, false},  // preallocated beyond the size
-        {1, 0, 4096, true},                                      // held inline, no block of its own
-        {1000, 512, 0, true},  // unknown unit: against the size itself
-        {512, 512, 0, false},      {kMax, kMax, 4096, true},  // rounding up must not wrap
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FileQueries::IsCompressed(c.size, c.occupied, c.unit), c.compressed)
-            << c.size << " " << c.occupied << " " << c.unit;
+    for (const auto& [size, occupied, unit, compressed] :
+         std::initializer_list<std::tuple<std::uint64_t, std::uint64_t, std::uint32_t, bool>>{
+             {0, 0, 4096, false},
+             {1, 4096, 4096, false},
+             {4096, 4096, 4096, false},
+             {4097, 4096, 4096, true},
+             {10000, 8192, 4096, true},
+             {10000, 16384, 4096, false},  // preallocated beyond the size
+             {1, 0, 4096, true},           // held inline, no block of its own
+             {1000, 512, 0, true},         // unknown unit: against the size itself
+             {512, 512, 0, false},
+             {kMax, kMax, 4096, true}}) {  // rounding must not wrap
+        EXPECT_EQ(FileQueries::IsCompressed(size, occupied, unit), compressed)
+            << size << " " << occupied << " " << unit;
     }
 }
 

@@ -24,24 +24,18 @@ struct stat Status(const std::string& path)
     return status;
 }
 
-bool SetTimes(const std::string& path, struct timespec access, struct timespec modified)
-{
-    const struct timespec times[2] = {access, modified};
-    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
-}
-
-bool SameTime(const struct timespec& a, const struct timespec& b)
+bool SameTime(const timespec& a, const timespec& b)
 {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+// Reads in blocks of 32 KiB of which only the last may come short.
 std::string ReadAll(FileReader& reader)
 {
     std::string read;
     std::vector<char> block(32768);
     std::int64_t got;
     while ((got = reader.Read(block.data(), block.size())) > 0) {
-        // Only the last block may come short.
         EXPECT_TRUE(got == 32768 || reader.Size() == read.size() + got);
         read.append(block.data(), static_cast<std::size_t>(got));
     }
@@ -49,40 +43,15 @@ std::string ReadAll(FileReader& reader)
     return read;
 }
 
-TEST(FileReaderTest, ReadsTheWholeFileInBlocks)
+// By path and by name in a listed folder, only a regular file opens; nothing
+// waits on the FIFO, which no one writes to. Open replaces the open file and
+// starts over; without a file, Read answers -1 and AdviseWillNeed does nothing.
+TEST(FileReaderTest, ReadsRegularFilesOnly)
 {
     TempTree tree;
     std::string contents(100000, '\0');
     for (std::size_t i = 0; i < contents.size(); ++i) contents[i] = char((i * 7919) >> 3);
-    ASSERT_TRUE(tree.MakeFile("data", contents) && tree.MakeFile("two", "22"));
-    FileReader reader;
-    ASSERT_TRUE(reader.Open(tree.Path("data")));
-    EXPECT_EQ(reader.Size(), contents.size());
-    EXPECT_EQ(reader.Device(), Status(tree.Path("data")).st_dev);
-    EXPECT_EQ(reader.Inode(), Status(tree.Path("data")).st_ino);
-    EXPECT_EQ(ReadAll(reader), contents);
-
-    // Opening again starts over, also after asking for the start ahead.
-    ASSERT_TRUE(reader.Open(tree.Path("data")));
-    reader.AdviseWillNeed(8192);
-    EXPECT_EQ(ReadAll(reader), contents);
-
-    // Open replaces the open file; Close may come twice; no file reads as -1.
-    ASSERT_TRUE(reader.Open(tree.Path("two")));
-    EXPECT_EQ(ReadAll(reader), "22");
-    reader.Close();
-    reader.Close();
-    char buffer[4];
-    EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
-    FileReader().AdviseWillNeed(8192);  // nothing open: nothing done
-}
-
-// By path and by name in a listed folder, only a regular file stays open;
-// nothing waits on the FIFO, which no one writes to.
-TEST(FileReaderTest, OpensRegularFilesOnly)
-{
-    TempTree tree;
-    ASSERT_TRUE(tree.MakeFile("file", "contents") && tree.MakeDir("folder") &&
+    ASSERT_TRUE(tree.MakeFile("file", contents) && tree.MakeDir("folder") &&
                 tree.MakeSymlink("link", "file") && tree.MakeSymlink("broken", "nowhere") &&
                 tree.MakeFifo("fifo") && tree.MakeSocket("socket"));
     (void)::mknod(tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3));
@@ -91,18 +60,26 @@ TEST(FileReaderTest, OpensRegularFilesOnly)
     EXPECT_FALSE(reader.Open(search, "file"));  // no listing open
     platform::FindData entry;
     ASSERT_TRUE(search.Start(tree.Root() + "/*", entry));
-    for (const char* name : {"file", "folder", "link", "broken", "fifo", "socket", "null", "x"}) {
-        const bool regular = name == std::string("file");
-        EXPECT_EQ(reader.Open(tree.Path(name)), regular) << name;
-        EXPECT_EQ(reader.IsOpen(), regular) << name;
-        EXPECT_EQ(reader.Open(search, name), regular) << name;
-        EXPECT_EQ(reader.IsOpen(), regular) << name;
+    for (const std::string name : {"file", "folder", "link", "broken", "fifo", "socket", "null"}) {
+        EXPECT_EQ(reader.Open(tree.Path(name)), name == "file") << name;
+        EXPECT_EQ(reader.IsOpen(), name == "file") << name;
+        EXPECT_EQ(reader.Open(search, name), name == "file") << name;
+        EXPECT_EQ(reader.IsOpen(), name == "file") << name;
+        if (name != "file") continue;
+        EXPECT_EQ(reader.Size(), contents.size());
+        EXPECT_EQ(reader.Device(), Status(tree.Path(name)).st_dev);
+        EXPECT_EQ(reader.Inode(), Status(tree.Path(name)).st_ino);
+        ASSERT_TRUE(reader.Open(tree.Path(name)));
+        reader.AdviseWillNeed(8192);
+        EXPECT_EQ(ReadAll(reader), contents);
     }
-    ASSERT_TRUE(reader.Open(search, "file"));
-    EXPECT_EQ(reader.Inode(), Status(tree.Path("file")).st_ino);
-    EXPECT_EQ(ReadAll(reader), "contents");
     search.Close();
     EXPECT_FALSE(reader.Open(search, "file"));
+    reader.Close();
+    reader.Close();
+    char buffer[4];
+    EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
+    FileReader().AdviseWillNeed(8192);
 }
 
 // With the access-time flag, and without it (the kernel refuses it for
@@ -116,33 +93,30 @@ TEST(FileReaderTest, ReadingLeavesTheAccessTime)
         FileReader::UseNoAccessTimeFlagForTesting(flag);
         TempTree tree;
         // An access time older than the modification time is one the kernel
-        // updates on a read even under relatime.
-        const struct timespec old = {1000000000, 123456789};
-        const struct timespec modified = {1500000000, 0};
-        ASSERT_TRUE(tree.MakeFile("old", std::string(20000, 'o')));
-        ASSERT_TRUE(SetTimes(tree.Path("old"), old, modified));
-        // A recent access time after the modification and status-change
-        // times stays under relatime. A minute ahead, so that setting the
-        // times (which sets the status-change time, to a coarse clock)
-        // cannot pass it.
-        struct timespec ahead {};
+        // updates on a read even under relatime. A recent one after the
+        // modification and status-change times stays under relatime: a
+        // minute ahead, so that setting the times (which sets the
+        // status-change time, to a coarse clock) cannot pass it.
+        timespec ahead{};
         ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &ahead), 0);
         ahead.tv_sec += 60;
-        for (const char* name : {"witness", "recent"}) {
-            ASSERT_TRUE(tree.MakeFile(name, "contents"));
-            ASSERT_TRUE(SetTimes(tree.Path(name), ahead, {ahead.tv_sec - 3600, 0}));
+        const timespec times[][2] = {{{1000000000, 123456789}, {1500000000, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}}};
+        const char* names[] = {"old", "recent", "witness"};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(tree.MakeFile(names[i], std::string(20000, 'x')));
+            ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path(names[i]).c_str(), times[i], 0), 0);
         }
         const struct stat before = Status(tree.Path("recent"));
-
         FileReader reader;
         for (const char* name : {"old", "recent"}) {
             ASSERT_TRUE(reader.Open(tree.Path(name)));
-            EXPECT_FALSE(ReadAll(reader).empty());
+            EXPECT_EQ(ReadAll(reader).size(), 20000u);
             reader.Close();
         }
-        const struct stat after = Status(tree.Path("old"));
-        EXPECT_TRUE(SameTime(after.st_atim, old)) << after.st_atim.tv_sec;
-        EXPECT_TRUE(SameTime(after.st_mtim, modified));
+        const struct stat old = Status(tree.Path("old"));
+        EXPECT_TRUE(SameTime(old.st_atim, times[0][0]) && SameTime(old.st_mtim, times[0][1]));
 
         // The witness, read the plain way, tells whether a read moves a
         // recent access time here at all.
@@ -150,11 +124,9 @@ TEST(FileReaderTest, ReadingLeavesTheAccessTime)
         char buffer[64];
         ASSERT_GT(::read(fd, buffer, sizeof buffer), 0);
         ::close(fd);
-        if (SameTime(Status(tree.Path("witness")).st_atim, ahead)) {
-            const struct stat recent = Status(tree.Path("recent"));
-            EXPECT_TRUE(SameTime(recent.st_atim, ahead));
-            EXPECT_TRUE(SameTime(recent.st_ctim, before.st_ctim));
-        }
+        if (!SameTime(Status(tree.Path("witness")).st_atim, ahead)) continue;
+        const struct stat recent = Status(tree.Path("recent"));
+        EXPECT_TRUE(SameTime(recent.st_atim, ahead) && SameTime(recent.st_ctim, before.st_ctim));
     }
     FileReader::UseNoAccessTimeFlagForTesting(true);
 }
