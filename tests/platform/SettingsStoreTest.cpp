@@ -32,20 +32,17 @@ TEST(SettingsStoreTest, ValuesGoToTheIniFileAndReadBackThroughAFreshStore)
 {
     {
         SettingsStore store(kOrganisation, QStringLiteral("Larkspur"));
-        EXPECT_TRUE(store.WriteString(kOptions, kSizeFormat, QStringLiteral("KB")));
-        EXPECT_TRUE(store.WriteInt(kOptions, kProtect, 0));
-        EXPECT_TRUE(
-            store.WriteString(kOptions, QStringLiteral("Text"), QStringLiteral("a, b = c; d")));
+        EXPECT_TRUE(store.WriteString(kOptions, kSizeFormat, "KB") &&
+                    store.WriteInt(kOptions, kProtect, 0) &&
+                    store.WriteString(kOptions, "Text", "a, b = c; d"));
     }
     const SettingsStore store(kOrganisation, QStringLiteral("Larkspur"));
     EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, {}), QStringLiteral("KB"));
     EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 0);
-    EXPECT_EQ(store.ReadString(kOptions, QStringLiteral("Text"), {}),
-              QStringLiteral("a, b = c; d"));
+    EXPECT_EQ(store.ReadString(kOptions, "Text", {}), "a, b = c; d");
     EXPECT_EQ(store.ReadString(kOptions, kProtect, {}), QStringLiteral("0"));  // stored as text
     EXPECT_EQ(store.ReadInt(QStringLiteral("Other"), kProtect, 5), 5);
-    EXPECT_EQ(store.ReadString(kOptions, QStringLiteral("Absent"), QStringLiteral("none")),
-              QStringLiteral("none"));
+    EXPECT_EQ(store.ReadString(kOptions, "Absent", "none"), "none");
 
     QFile file(ConfigFile(QStringLiteral("Oakhollow Software/Larkspur.ini")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
@@ -63,16 +60,12 @@ TEST(SettingsStoreTest, AHandEditedFileIsReadAndOnlyAWholeNumberInRangeIsAnInteg
     EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, {}), QStringLiteral("kb"));
     EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 7);
     // Unquoted commas make a list, which is not one string.
-    EXPECT_EQ(store.ReadString(kOptions, QStringLiteral("List"), QStringLiteral("fallback")),
-              QStringLiteral("fallback"));
+    EXPECT_EQ(store.ReadString(kOptions, "List", "fallback"), "fallback");
 
-    const struct {
-        const char* text;
-        int expected;
-    } cases[] = {{"on", 1}, {"7x", 1}, {"99999999999", 1}, {"", 1}, {"7", 7}, {"-3", -3}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(store.WriteString(kOptions, kProtect, QString::fromUtf8(c.text)));
-        EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), c.expected) << c.text;
+    for (const auto& [text, expected] : std::initializer_list<std::pair<const char*, int>>{
+             {"on", 1}, {"7x", 1}, {"99999999999", 1}, {"", 1}, {"7", 7}, {"-3", -3}}) {
+        ASSERT_TRUE(store.WriteString(kOptions, kProtect, text));
+        EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), expected) << text;
     }
 }
 
@@ -82,10 +75,9 @@ TEST(SettingsStoreTest, AStoreThatCannotBeWrittenSaysSo)
     // cannot be created, even by root.
     ASSERT_TRUE(WriteFile(QStringLiteral("Blocked Org"), "not a folder\n"));
     SettingsStore store(QStringLiteral("Blocked Org"), QStringLiteral("Larkspur"));
-    EXPECT_FALSE(store.WriteString(kOptions, kSizeFormat, QStringLiteral("GB")));
+    EXPECT_FALSE(store.WriteString(kOptions, kSizeFormat, "GB"));
     EXPECT_FALSE(store.WriteInt(kOptions, kProtect, 0));
-    EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, QStringLiteral("none")),
-              QStringLiteral("none"));
+    EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, "none"), "none");
     EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 1);
 }
 
