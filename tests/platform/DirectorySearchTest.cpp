@@ -160,6 +160,21 @@ TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
     EXPECT_EQ(Search(m_tree.Path("plain")).at("plain").Size(), 5u);
 }
 
+// A folder on another device (a mount point) is left out of a listing.
+TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
+{
+    struct stat root {};
+    struct stat proc {};
+    if (::lstat("/", &root) != 0 || ::lstat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
+        GTEST_SKIP() << "/proc is no mount point here";
+    }
+    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
+        const auto names = Names(Search("/*", detail));
+        EXPECT_TRUE(names.count(".") && names.count("..") && names.count("usr") &&
+                    !names.count("proc"));
+    }
+}
+
 TEST_F(DirectorySearchTest, EntriesThatVanishAreSkipped)
 {
     const std::string doomed[] = {"v1", "v2", "v3", "v4", "v5"};
@@ -238,20 +253,6 @@ TEST_F(DirectorySearchTest, PathsReachingPathMaxAreSkipped)
     FindData entry;
     EXPECT_FALSE(search.Start(deep + "/" + longName + "/*", entry));
     EXPECT_EQ(search.LastError(), ENAMETOOLONG);
-}
-
-TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
-{
-    struct stat root {};
-    struct stat proc {};
-    if (::lstat("/", &root) != 0 || ::lstat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
-        GTEST_SKIP() << "/proc is no mount point here";
-    }
-    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-        const auto names = Names(Search("/*", detail));
-        EXPECT_EQ(names.count("proc"), 0u);
-        EXPECT_EQ(names.count(".") + names.count(".."), 2u);
-    }
 }
 
 // Compressed: fewer bytes than the size rounded up to the allocation unit.

@@ -171,53 +171,38 @@ TEST_F(MessageQueueTest, NestedModalScopesDeferMessagesUntilTheOutermostCloses)
 }
 
 // A handler that dispatches again, directly or from a dialog's nested loop,
-// must not get the messages queued behind its own.
+// must not get the messages queued behind its own; a window-modal dialog
+// that outlives its handler holds them back until it closes.
 TEST_F(MessageQueueTest, HandlerReenteringTheDispatchDoesNotReorder)
 {
-    for (const bool inDialog : {false, true}) {
-        SCOPED_TRACE(inDialog ? "inside a modal loop" : "directly");
+    for (const std::string mode : {"directly", "in a dialog", "in a dialog left open"}) {
+        SCOPED_TRACE(mode);
         RecordingWindow window;
         std::vector<LParam> seenInsideTheHandler;
+        std::optional<ModalScope> dialog;
         window.onMessage = [&](LParam order) {
             if (order == 1) {
-                std::optional<ModalScope> dialog;
-                if (inDialog) dialog.emplace();
+                if (mode != "directly") dialog.emplace();
                 QCoreApplication::processEvents();
                 Queue().DispatchPending();
                 Queue().Post(window.Handle(), kPlain, 0, 3);
                 seenInsideTheHandler = window.order;
+                if (mode == "in a dialog") dialog.reset();
             }
             return MessageResult{0};
         };
         Queue().Post(window.Handle(), kPlain, 0, 1);
         Queue().Post(window.Handle(), kPlain, 0, 2);
-
+        EXPECT_TRUE(PumpUntil([&] { return !window.order.empty(); }));
+        QCoreApplication::processEvents();
+        if (dialog) {
+            EXPECT_EQ(window.order, (std::vector<LParam>{1}));
+            dialog.reset();
+        }
         EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
         EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1}));
         EXPECT_EQ(window.order, (std::vector<LParam>{1, 2, 3}));
     }
-}
-
-// A window-modal dialog opened by a handler stays open after the handler
-// returns; the messages behind it wait for it to close.
-TEST_F(MessageQueueTest, ModalScopeOutlivingItsHandlerStopsTheDispatch)
-{
-    RecordingWindow window;
-    std::optional<ModalScope> dialog;
-    window.onMessage = [&](LParam order) {
-        if (order == 1) dialog.emplace();
-        return MessageResult{0};
-    };
-    Queue().Post(window.Handle(), kPlain, 0, 1);
-    Queue().Post(window.Handle(), kPlain, 0, 2);
-
-    EXPECT_TRUE(PumpUntil([&] { return !window.order.empty(); }));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.order, (std::vector<LParam>{1}));
-    EXPECT_EQ(Queue().QueuedCount(), 1u);
-
-    dialog.reset();
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 2; }));
 }
 
 // The UI thread waiting for the worker inside a handler or a modal loop must
