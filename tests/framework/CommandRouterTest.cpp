@@ -7,7 +7,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
-#include <QApplication>
 #include <QEventLoop>
 #include <QMenu>
 #include <QTest>
@@ -63,11 +62,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
         m_router.SetFallbackTargets({&m_view, &m_frame});
     }
-    void Focus(QWidget* widget)
-    {
-        widget->setFocus();
-        ASSERT_EQ(QApplication::focusWidget(), widget);
-    }
 
     QWidget m_window;
     Pane* m_pane = new Pane(&m_window);
@@ -83,11 +77,11 @@ protected:
 TEST_F(CommandRouterTest, OffersCommandsToTheFocusedPaneThenTheFallbacksInOrder)
 {
     m_pane->claims[kCommandA] = m_view.claims[kCommandA] = m_frame.claims[kCommandA] = {};
-    Focus(m_paneChild);  // a widget inside the pane counts as the pane
+    m_paneChild->setFocus();  // a widget inside the pane counts as the pane
     EXPECT_FALSE(m_router.Execute(kCommandB));
     EXPECT_TRUE(m_router.Execute(kCommandA));
     m_frame.claims[kCommandB] = {};
-    Focus(m_other);
+    m_other->setFocus();
     EXPECT_TRUE(m_router.Execute(kCommandA));
     EXPECT_TRUE(m_router.Execute(kCommandB));
     Recorder context;
@@ -102,7 +96,7 @@ TEST_F(CommandRouterTest, OffersCommandsToTheFocusedPaneThenTheFallbacksInOrder)
     m_pane->claims[kCommandB] = kDisabled;
     QAction* action = m_router.Action(kCommandB);
     for (QWidget* focus : {m_paneChild, m_other}) {
-        Focus(focus);
+        focus->setFocus();
         m_router.UpdateAction(action);
         EXPECT_EQ(action->isEnabled(), focus == m_other);
         EXPECT_EQ(m_router.Execute(kCommandB), focus == m_other);
