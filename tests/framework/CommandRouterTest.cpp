@@ -161,6 +161,7 @@ TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
     }
     EXPECT_EQ(tree.ran, std::vector<int>{ID_EXPLORE});
     EXPECT_EQ(m_frame.ran, std::vector<int>{ID_CLEAR_FOLDER_DATA});
+    EXPECT_EQ(framework::MenuBuilder::CreatePopup(IDR_CONTEXT_MENUS, 3, m_router, &tree), nullptr);
 }
 
 }  // namespace
