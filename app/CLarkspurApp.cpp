@@ -3,12 +3,13 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include "app/CAboutDlg.h"
+#include "app/AboutDialog.h"
 #include "app/CLarkspurDoc.h"
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
 #include "platform/ImageList.h"
 #include "platform/MessageQueue.h"
+#include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "resources/ToolbarResource.h"
@@ -150,6 +151,7 @@ void CLarkspurApp::OnCommand(int command)
 
 void CLarkspurApp::OnAppAbout()
 {
-    CAboutDlg dialog(m_mainFrame.get());
-    dialog.DoModal();
+    AboutDialog dialog(m_mainFrame.get());
+    const platform::ModalScope modal;
+    dialog.exec();
 }

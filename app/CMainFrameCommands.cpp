@@ -135,7 +135,7 @@ void CMainFrame::OnViewOptions()
     page->SetDirectory(QFile::decodeName(QByteArray::fromStdString(view->ProtectedDirectory())));
     sheet.AddPage(page);
     // The directory is shown only: it is never read back.
-    if (sheet.DoModal() == QDialog::Accepted) view->SetProtectSystemFiles(page->Protect() != 0);
+    if (sheet.exec() == QDialog::Accepted) view->SetProtectSystemFiles(page->Protect() != 0);
 }
 
 void CMainFrame::MoveToPane(int step)

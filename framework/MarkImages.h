@@ -13,7 +13,7 @@ namespace framework {
 //   "the file has duplicates";
 // - second (state image 2): one green dot with a black rim, "searched, no
 //   other copy".
-// Needs no display; turn them into pixmaps for a ReportListView.
+// Needs no display; turn them into pixmaps for a DetailListView.
 [[nodiscard]] std::pair<QImage, QImage> MarkImages();
 
 }  // namespace framework

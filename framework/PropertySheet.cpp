@@ -28,11 +28,11 @@ void PropertySheet::AddPage(PropertyPage* page)
     m_pages.push_back(page);
 }
 
-int PropertySheet::DoModal()
+int PropertySheet::exec()
 {
     for (PropertyPage* page : m_pages) page->DoDataExchange(false);
     platform::ModalScope modal;
-    return exec();
+    return QDialog::exec();
 }
 
 void PropertySheet::accept()

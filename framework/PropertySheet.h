@@ -19,12 +19,12 @@ class PropertySheet : public QDialog {
 public:
     explicit PropertySheet(const QString& caption, QWidget* parent = nullptr);
 
-    // The sheet takes the page as a child widget. Add pages before DoModal.
+    // The sheet takes the page as a child widget. Add pages before exec.
     void AddPage(PropertyPage* page);
 
     // Fills the pages' controls, runs the sheet as a modal loop of ours
     // (ModalScope) and returns QDialog::Accepted or QDialog::Rejected.
-    int DoModal();
+    int exec() override;
 
     void accept() override;
 

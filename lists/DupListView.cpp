@@ -21,7 +21,7 @@ constexpr int kFileMenu = 1;
 }  // namespace
 
 DupListView::DupListView(int helpTopic, QWidget* parent)
-    : ReportListView(framework::ListSelection::Single, parent)
+    : DetailListView(framework::ListSelection::Single, parent)
 {
     setFrameShape(QFrame::StyledPanel);
     framework::ContextHelp::SetTopic(this, helpTopic);

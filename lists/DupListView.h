@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "framework/ReportListView.h"
+#include "framework/DetailListView.h"
 
 class TreeDataLock;
 
@@ -19,7 +19,7 @@ class TreeDataLock;
 // UI thread only.
 class DeletionChain;
 
-class DupListView : public framework::ReportListView {
+class DupListView : public framework::DetailListView {
     Q_OBJECT
 
 public:

@@ -43,7 +43,7 @@ std::int64_t WholeSeconds(std::int64_t nanoseconds)
 }  // namespace
 
 LarkspurListView::LarkspurListView(QWidget* parent)
-    : framework::ReportListView(framework::ListSelection::Multiple, parent)
+    : framework::DetailListView(framework::ListSelection::Multiple, parent)
 {
     using resources::StringTable;
     ListControl& control = Control();

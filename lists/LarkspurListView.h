@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "engine/DupFileList.h"
-#include "framework/ReportListView.h"
+#include "framework/DetailListView.h"
 #include "framework/SizeDisplay.h"
 #include "lists/FileListItem.h"
 #include "lists/FileTypeIcons.h"
@@ -40,7 +40,7 @@ class CommandRouter;
 // Records: the listed folder and each subfolder row's record carry
 // InFileList while they are listed; the tree calls ForgetFolder before it
 // frees any record. UI thread only.
-class LarkspurListView : public framework::ReportListView,
+class LarkspurListView : public framework::DetailListView,
                          public FolderListDisplay,
                          public DupFileList,
                          public platform::MessageWindow,

@@ -28,7 +28,7 @@ struct ListColumn {
 // state image (0 none, 1 or 2: the first or second image of the view's
 // state-image list) and a selected and a focused state. Cells show only
 // what the owner set, so drawing never reaches through a row's pointer. A
-// ReportListView draws it; everything here runs without a display (QtCore
+// DetailListView draws it; everything here runs without a display (QtCore
 // only).
 //
 // UI thread only. Rows are addressed by index, 0 to ItemCount() - 1, in

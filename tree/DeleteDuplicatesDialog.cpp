@@ -24,7 +24,6 @@
 #include "framework/MessageBox.h"
 #include "framework/ProgressWait.h"
 #include "platform/FileQueries.h"
-#include "platform/ModalScope.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
 #include "tree/DeletionHandler.h"
@@ -112,12 +111,6 @@ void DeleteDuplicatesDialog::SetFolder(FolderRecord* folder)
     }
     Rebuild();
     Refill();
-}
-
-int DeleteDuplicatesDialog::DoModal()
-{
-    const platform::ModalScope modal;
-    return exec();
 }
 
 void DeleteDuplicatesDialog::SetRule(bool inside)

@@ -46,9 +46,6 @@ public:
     // Before the dialog is shown: the folder whose boundary counts; its path
     // is shown. Rebuilds the list.
     void SetFolder(FolderRecord* folder);
-    // exec() inside a ModalScope.
-    int DoModal();
-
     // True: the inside rule. Choosing a rule rebuilds and refills the list.
     [[nodiscard]] bool InsideRule() const { return m_insideRule; }
     void SetRule(bool inside);

@@ -197,11 +197,11 @@ void LarkspurBrowserView::DeleteDuplicates(TreeItemRecord& record)
     DeleteDuplicatesDialog dialog(*this, this);
     dialog.SetHeldLock(&lock);
     dialog.SetFolder(&folder);
+    const platform::ModalScope modal;
     if (m_dialogRunner) {
-        const platform::ModalScope modal;
         (void)m_dialogRunner(dialog);
     } else {
-        (void)dialog.DoModal();
+        (void)dialog.exec();
     }
 }
 

@@ -1,17 +1,18 @@
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QHelpEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <QWidget>
 
 #include "framework/ContextHelp.h"
 #include "framework/HelpFile.h"
+#include "framework/MessageBox.h"
+#include "platform/MessageQueue.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 
@@ -20,21 +21,13 @@ using framework::HelpFile;
 
 namespace {
 
-QString SourceHelpFile()
-{
-    return qEnvironmentVariable("LARKSPUR_SOURCE_DIR") +
-           QStringLiteral("/resources/help/larkspur.html");
-}
-
+// The source tree's help file, with a recorder in place of the browser.
 class HelpTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        HelpFile::SetFile(SourceHelpFile());
-        HelpFile::SetOpener([this](const QUrl& url) {
-            m_opened.push_back(url);
-            return true;
-        });
+        HelpFile::SetFile(m_file);
+        HelpFile::SetOpener([this](const QUrl& url) { return m_opened.push_back(url), true; });
     }
     void TearDown() override
     {
@@ -42,69 +35,91 @@ protected:
         HelpFile::SetFile(QString());
     }
 
+    const QString m_file =
+        qEnvironmentVariable("LARKSPUR_SOURCE_DIR") + "/resources/help/larkspur.html";
     std::vector<QUrl> m_opened;
 };
 
-TEST_F(HelpTest, TheHelpFileHasASectionForEveryTopic)
+// Every pane, message box and dialog topic has its section; a topic opens at
+// its anchor, and nothing opens without the file.
+TEST_F(HelpTest, EveryTopicHasASectionAndOpensAtItsAnchor)
 {
-    QFile file(SourceHelpFile());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << SourceHelpFile().toStdString();
+    QFile file(m_file);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << m_file.toStdString();
     const QString html = QString::fromUtf8(file.readAll());
     std::vector<int> topics = {resources::HID_FOLDER_TREE, resources::HID_FILE_LIST,
-                               resources::HID_DUPLICATE_GROUPS, resources::HID_DUPLICATE_COPIES};
-    for (int message = 40002; message <= 40007; ++message) topics.push_back(message);
-    for (int message = 40010; message <= 40015; ++message) topics.push_back(message);
-    topics.push_back(0x20087);  // the Delete Duplicate Files dialog
-    for (int topic : topics) {
-        const QString section =
-            QStringLiteral("<section id=\"%1\">\n<h2>").arg(HelpFile::AnchorFor(topic));
-        EXPECT_TRUE(html.contains(section)) << topic;
+                               resources::HID_DUPLICATE_GROUPS, resources::HID_DUPLICATE_COPIES,
+                               0x20087};  // the Delete Duplicate Files dialog
+    for (int message = 40002; message <= 40015; ++message) {
+        if (message < 40008 || message >= 40010) topics.push_back(message);
     }
-    EXPECT_TRUE(html.contains(QStringLiteral("<section id=\"contents\">")));
-}
+    for (const int topic : topics) {
+        EXPECT_TRUE(
+            html.contains(QString("<section id=\"%1\">\n<h2>").arg(HelpFile::AnchorFor(topic))))
+            << topic;
+    }
+    EXPECT_TRUE(html.contains("<section id=\"contents\">"));
 
-TEST_F(HelpTest, TopicsOpenAtTheirAnchorAndNothingOpensWithoutTheFile)
-{
     EXPECT_TRUE(HelpFile::ShowTopic(resources::IDS_PROTECTED_DIRECTORY));
-    EXPECT_TRUE(HelpFile::ShowContents());
-    ASSERT_EQ(m_opened.size(), 2u);
-    EXPECT_EQ(m_opened[0].toLocalFile(), SourceHelpFile());
-    EXPECT_EQ(m_opened[0].fragment(), QStringLiteral("topic-40007"));
-    EXPECT_EQ(m_opened[1].fragment(), QStringLiteral("contents"));
-
-    HelpFile::SetFile(SourceHelpFile() + QStringLiteral(".missing"));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].toLocalFile(), m_file);
+    EXPECT_EQ(m_opened[0].fragment(), "topic-40007");
+    HelpFile::SetFile(m_file + ".missing");
     EXPECT_FALSE(HelpFile::ShowTopic(resources::HID_FILE_LIST));
-    EXPECT_EQ(m_opened.size(), 2u);
+    EXPECT_EQ(m_opened.size(), 1u);
 }
 
+// F1 and What's This clicks open the topic of the enclosing pane, else the
+// contents.
 TEST_F(HelpTest, FocusAndWhatsThisClicksOpenTheTopicOfTheEnclosingPane)
 {
     QWidget window;
-    auto* layout = new QVBoxLayout(&window);
     auto* pane = new QWidget(&window);
     auto* inside = new QWidget(pane);
-    inside->setFocusPolicy(Qt::StrongFocus);
     auto* outside = new QWidget(&window);
-    outside->setFocusPolicy(Qt::StrongFocus);
-    layout->addWidget(pane);
-    layout->addWidget(outside);
+    for (QWidget* widget : {inside, outside}) widget->setFocusPolicy(Qt::StrongFocus);
     ContextHelp::SetTopic(pane, resources::HID_DUPLICATE_GROUPS);
     window.show();
-    window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-
     inside->setFocus();
     EXPECT_TRUE(ContextHelp::ShowFocusTopic());
-    outside->setFocus();
-    EXPECT_TRUE(ContextHelp::ShowFocusTopic());
-
     QHelpEvent click(QEvent::WhatsThis, QPoint(1, 1), inside->mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(inside, &click);
-
+    outside->setFocus();
+    EXPECT_TRUE(ContextHelp::ShowFocusTopic());
+    const QString topic = HelpFile::AnchorFor(resources::HID_DUPLICATE_GROUPS);
     ASSERT_EQ(m_opened.size(), 3u);
-    EXPECT_EQ(m_opened[0].fragment(), HelpFile::AnchorFor(resources::HID_DUPLICATE_GROUPS));
-    EXPECT_EQ(m_opened[1].fragment(), QStringLiteral("contents"));
-    EXPECT_EQ(m_opened[2].fragment(), HelpFile::AnchorFor(resources::HID_DUPLICATE_GROUPS));
+    EXPECT_EQ(QStringList({m_opened[0].fragment(), m_opened[1].fragment(), m_opened[2].fragment()}),
+              QStringList({topic, topic, "contents"}));
+}
+
+// A message box shows its string filled (as plain text), runs as a modal
+// loop of ours, and its Help button opens the string's topic without closing
+// the box.
+TEST_F(HelpTest, AMessageBoxsHelpOpensItsTopicWithoutClosingIt)
+{
+    QStringList texts;
+    bool modalSeen = true;
+    // Presses Help, then OK, noting each time what the box says.
+    std::function<void()> press = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        texts << box->text();
+        modalSeen = modalSeen && platform::MessageQueue::Instance().InModalLoop();
+        if (texts.size() < 2) QTimer::singleShot(0, press);
+        box->button(texts.size() < 2 ? QMessageBox::Help : QMessageBox::Ok)->click();
+    };
+    QTimer::singleShot(0, press);
+    const QString name = "<b>notes.txt</b>";
+    EXPECT_EQ(framework::MessageBox::Show(nullptr, resources::IDS_OPEN_ACCESS_DENIED, {name},
+                                          QMessageBox::Warning),
+              QMessageBox::Ok);
+    EXPECT_EQ(texts, QStringList(2, resources::StringTable::Format(
+                                        resources::IDS_OPEN_ACCESS_DENIED, {name})));
+    EXPECT_TRUE(modalSeen);
+    EXPECT_FALSE(platform::MessageQueue::Instance().InModalLoop());
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].fragment(), HelpFile::AnchorFor(resources::IDS_OPEN_ACCESS_DENIED));
 }
 
 }  // namespace

@@ -56,10 +56,10 @@ protected:
     }
 
     // A column's cells; in the copies list's names, each with its folder.
-    Texts Cells(const framework::ReportListView& list, int column = 0)
+    Texts Cells(const framework::DetailListView& list, int column = 0)
     {
         Texts cells;
-        const bool copies = &list == static_cast<framework::ReportListView*>(&Copies());
+        const bool copies = &list == static_cast<framework::DetailListView*>(&Copies());
         for (int row = 0; row < list.Control().ItemCount(); ++row) {
             cells.push_back(list.Control().ItemText(row, column) +
                             (copies && column == 0 ? " " + list.Control().ItemText(row, 1) : ""));
@@ -81,7 +81,7 @@ protected:
         for (const std::string& name : names)
             m_rows.SetItemState(RowOf(name), ListControl::Selected, ListControl::Selected);
     }
-    static void Click(framework::ReportListView& l, int c) { Q_EMIT l.header()->sectionClicked(c); }
+    static void Click(framework::DetailListView& l, int c) { Q_EMIT l.header()->sectionClicked(c); }
     // A copy in group, known to its folder (which frees it): "/name" in the
     // listed folder, "/a/name" in folder "/a".
     DupMember& Add(DupGroup& group, const std::string& path)
@@ -178,10 +178,10 @@ TEST_F(ListsTest, EachListSortsByTheClickedColumnFirstInItsOwnDirectionWithNames
 
     using F = FileListItem;
     using G = BrindleDupsListView;
-    framework::ReportListView *const files = &m_list, *const groups = &Groups(),
+    framework::DetailListView *const files = &m_list, *const groups = &Groups(),
                                      *const copies = &Copies();
     const struct {
-        framework::ReportListView* list;
+        framework::DetailListView* list;
         int click;
         Texts rows;
     } steps[] = {

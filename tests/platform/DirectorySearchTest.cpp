@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <limits>
 #include <map>
 #include <set>
@@ -10,15 +9,19 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "platform/FileQueries.h"
 #include "support/TempTree.h"
 
 using platform::DirectorySearch;
+using platform::FileQueries;
 using platform::FindData;
+using platform::kAttributeCompressed;
 using platform::SearchDetail;
 
 namespace {
@@ -40,324 +43,236 @@ std::map<std::string, FindData> Search(const std::string& pattern,
 std::set<std::string> Names(const std::map<std::string, FindData>& entries)
 {
     std::set<std::string> names;
-    for (const auto& [name, entry] : entries) {
-        names.insert(name);
-    }
+    for (const auto& [name, entry] : entries) names.insert(name);
     return names;
 }
 
-std::set<std::string> Directories(const std::map<std::string, FindData>& entries)
-{
-    std::set<std::string> names;
-    for (const auto& [name, entry] : entries) {
-        if (entry.IsDirectory()) {
-            names.insert(name);
-        }
-    }
-    return names;
-}
-
-struct stat LinkStatus(const std::string& path)
-{
-    struct stat status {};
-    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-    return status;
-}
-
-// A folder with one entry of every kind that the scan meets.
+// A folder with one entry of every kind that the scan meets, and names
+// that must be taken as bytes: wildcards (beside what they would match),
+// a newline, and bytes that are not UTF-8 where the file system allows.
 class DirectorySearchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_tree.IsValid());
-        ASSERT_TRUE(m_tree.MakeFile("plain", "hello"));
-        ASSERT_TRUE(m_tree.MakeFile("empty"));
-        ASSERT_TRUE(m_tree.MakeDir("sub"));
-        ASSERT_TRUE(m_tree.MakeFile("sub/inner", "x"));
-        ASSERT_TRUE(m_tree.MakeSymlink("to-sub", "sub"));
-        ASSERT_TRUE(m_tree.MakeSymlink("loop", "loop"));
-        ASSERT_TRUE(m_tree.MakeSymlink("broken", "nowhere"));
-        ASSERT_TRUE(m_tree.MakeFifo("fifo")) << std::strerror(errno);
-        ASSERT_TRUE(m_tree.MakeSocket("socket")) << std::strerror(errno);
+        ASSERT_TRUE(m_tree.MakeFile("plain", "hello") && m_tree.MakeFile("empty") &&
+                    m_tree.MakeFile("dense", std::string(10000, 'd')) && m_tree.MakeDir("sub") &&
+                    m_tree.MakeFile("sub/inner", "x") && m_tree.MakeSymlink("to-sub", "sub") &&
+                    m_tree.MakeSymlink("loop", "loop") && m_tree.MakeSymlink("broken", "nowhere") &&
+                    m_tree.MakeHardLink("plain-again", "plain") && m_tree.MakeFifo("fifo") &&
+                    m_tree.MakeSocket("socket") &&
+                    m_tree.MakeSparseFile("sparse", std::uint64_t{1} << 30) &&
+                    m_tree.MakeSparseFile("huge", (std::uint64_t{5} << 30) + 123));
+        for (const char* name : {"a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"}) {
+            ASSERT_TRUE(m_tree.MakeFile(name, name));
+        }
+        if (m_tree.MakeFile("caf\xe9-\xff\xfe")) m_names.insert("caf\xe9-\xff\xfe");
+        if (::mknod(m_tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+            m_names.insert("null");
+        }
     }
 
     std::string Listing() const { return m_tree.Root() + "/*"; }
 
     TempTree m_tree;
+    std::set<std::string> m_names = {
+        ".",    "..",     "plain", "empty",  "dense",       "sub",  "to-sub",
+        "loop", "broken", "fifo",  "socket", "plain-again", "huge", "sparse",
+        "a*b",  "a-b",    "c?d",   "cXd",    "[x]",         "x",    "first\nsecond"};
 };
 
-TEST_F(DirectorySearchTest, ListsEveryEntryOnceAndFollowsNoLink)
+// Each entry describes itself as lstat sees it, a link included; FileQueries
+// answers the same for the path alone. Times are nanoseconds, saturating
+// beyond the year 2262 rather than wrapping around.
+TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
 {
-    ASSERT_TRUE(m_tree.MakeHardLink("plain-again", "plain"));
-    const auto entries = Search(Listing());
-    EXPECT_EQ(Names(entries),
-              (std::set<std::string>{".", "..", "plain", "plain-again", "empty", "sub", "to-sub",
-                                     "loop", "broken", "fifo", "socket"}));
-    EXPECT_EQ(Directories(entries), (std::set<std::string>{".", "..", "sub"}));
-
-    // Each entry describes itself, a link included (lstat, not stat).
-    for (const auto& [name, entry] : entries) {
-        const struct stat status = LinkStatus(m_tree.Path(name));
-        EXPECT_EQ(entry.isRegularFile, S_ISREG(status.st_mode)) << name;
-        EXPECT_EQ(entry.Size(), static_cast<std::uint64_t>(status.st_size)) << name;
-        EXPECT_EQ(entry.occupiedBytes, static_cast<std::uint64_t>(status.st_blocks) * 512) << name;
-        EXPECT_EQ(entry.device, status.st_dev) << name;
-        EXPECT_EQ(entry.inode, status.st_ino) << name;
+    const std::pair<const char*, struct timespec> times[] = {
+        {"plain", {1234567890, 123456789}},
+        {"empty", {-1, 500000000}},
+        {"broken", {1000000000, 7}},
+        {"dense", {10000000000, 0}},  // may not be kept: compared with what lstat says
+    };
+    for (const auto& [name, time] : times) {
+        const struct timespec both[2] = {{0, UTIME_OMIT}, time};
+        (void)::utimensat(AT_FDCWD, m_tree.Path(name).c_str(), both, AT_SYMLINK_NOFOLLOW);
     }
-    EXPECT_EQ(entries.at("plain-again").inode, entries.at("plain").inode);
+    struct statvfs volume {};
+    ASSERT_EQ(::statvfs(m_tree.Root().c_str(), &volume), 0);
+    const auto unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
+    EXPECT_EQ(FileQueries::AllocationUnit(m_tree.Path("to-sub")), unit);
+    EXPECT_EQ(FileQueries::AllocationUnit(m_tree.Path("missing")), 0u);
+
+    const auto entries = Search(Listing());
+    ASSERT_EQ(Names(entries), m_names);
+    for (const auto& [name, entry] : entries) {
+        SCOPED_TRACE(name);
+        const std::string path = m_tree.Path(name);
+        struct stat status {};
+        ASSERT_EQ(::lstat(path.c_str(), &status), 0);
+        const auto occupied = static_cast<std::uint64_t>(status.st_blocks) * 512;
+        EXPECT_EQ(entry.IsDirectory(), S_ISDIR(status.st_mode));
+        EXPECT_EQ(entry.isRegularFile, S_ISREG(status.st_mode));
+        EXPECT_EQ(entry.Size(), static_cast<std::uint64_t>(status.st_size));
+        EXPECT_EQ(entry.occupiedBytes, occupied);
+        EXPECT_EQ(entry.device, status.st_dev);
+        EXPECT_EQ(entry.inode, status.st_ino);
+        const __int128 nanoseconds =
+            __int128{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
+        EXPECT_EQ(entry.lastWriteTime,
+                  std::min<__int128>(nanoseconds, std::numeric_limits<std::int64_t>::max()));
+        EXPECT_EQ(
+            (entry.attributes & kAttributeCompressed) != 0,
+            !S_ISDIR(status.st_mode) && FileQueries::IsCompressed(status.st_size, occupied, unit));
+        EXPECT_EQ(FileQueries::Attributes(path).attributes, entry.attributes);
+        EXPECT_EQ(FileQueries::CompressedFileSize(path), occupied);
+    }
+    EXPECT_EQ(entries.at("plain").lastWriteTime, 1234567890123456789);
+    EXPECT_EQ(entries.at("empty").lastWriteTime, -500000000);
+    EXPECT_EQ(entries.at("huge").sizeHigh, 1u);
+    EXPECT_TRUE(entries.at("sparse").attributes & kAttributeCompressed);
+    EXPECT_FALSE(entries.at("dense").attributes & kAttributeCompressed);
 
     // Type only: the same entries and directories, and nothing else filled.
     const auto typeOnly = Search(Listing(), SearchDetail::TypeOnly);
-    EXPECT_EQ(Names(typeOnly), Names(entries));
-    EXPECT_EQ(Directories(typeOnly), Directories(entries));
-    EXPECT_EQ(typeOnly.at("plain").Size(), 0u);
-    EXPECT_EQ(typeOnly.at("plain").attributes, 0u);
+    ASSERT_EQ(Names(typeOnly), m_names);
+    for (const auto& [name, entry] : typeOnly) {
+        EXPECT_EQ(entry.IsDirectory(), entries.at(name).IsDirectory()) << name;
+        EXPECT_EQ(entry.Size() + entry.occupiedBytes + entry.inode, 0u) << name;
+        EXPECT_FALSE(entry.isRegularFile || (entry.attributes & kAttributeCompressed)) << name;
+    }
 }
 
+// Wildcards and odd bytes in a literal path are taken as they are; a link
+// to a folder is not followed, also with a trailing slash.
 TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
 {
-    struct Case {
-        std::string pattern;
-        std::string name;
-        bool directory;
-    };
-    const std::vector<Case> cases = {
-        {m_tree.Path("plain"), "plain", false},    {m_tree.Path("sub"), "sub", true},
-        {m_tree.Path("sub/"), "sub", true},        {m_tree.Path("to-sub"), "to-sub", false},
-        {m_tree.Path("to-sub/"), "to-sub", false}, {m_tree.Path("broken"), "broken", false},
-        {m_tree.Path("fifo"), "fifo", false},      {"/", "/", true},
-    };
-    for (const Case& c : cases) {
-        for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-            const auto entries = Search(c.pattern, detail);
-            ASSERT_EQ(entries.size(), 1u) << c.pattern;
-            EXPECT_EQ(entries.begin()->first, c.name) << c.pattern;
-            EXPECT_EQ(entries.begin()->second.IsDirectory(), c.directory) << c.pattern;
+    for (std::string pattern : m_names) {
+        if (pattern == "." || pattern == "..") continue;
+        for (const std::string slash : {"", "/"}) {
+            if (!slash.empty() && pattern != "sub" && pattern != "to-sub") continue;
+            for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
+                const auto entries = Search(m_tree.Path(pattern + slash), detail);
+                ASSERT_EQ(Names(entries), std::set<std::string>{pattern});
+                EXPECT_EQ(entries.at(pattern).IsDirectory(), pattern == "sub") << pattern;
+            }
         }
     }
+    EXPECT_TRUE(Search("/").at("/").IsDirectory());
     EXPECT_EQ(Search(m_tree.Path("plain")).at("plain").Size(), 5u);
 }
 
-// Names are bytes: wildcard characters, newlines and bytes that are not UTF-8
-// are neither interpreted nor changed.
-TEST_F(DirectorySearchTest, NamesAreLiteralBytes)
+// A folder on another device (a mount point) is left out of a listing.
+TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
 {
-    std::vector<std::string> names = {"a*b", "c?d", "[x]", "first\nsecond"};
-    for (const char* name : {"a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"}) {
-        ASSERT_TRUE(m_tree.MakeFile(name, name));
+    struct stat root {};
+    struct stat proc {};
+    if (::lstat("/", &root) != 0 || ::lstat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
+        GTEST_SKIP() << "/proc is no mount point here";
     }
-    const std::string latin1 = "caf\xe9-\xff\xfe";
-    if (m_tree.MakeFile(latin1, latin1)) {  // some file systems refuse names that are not UTF-8
-        names.push_back(latin1);
+    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
+        const auto names = Names(Search("/*", detail));
+        EXPECT_TRUE(names.count(".") && names.count("..") && names.count("usr") &&
+                    !names.count("proc"));
     }
-    const auto listed = Search(Listing());
-    for (const std::string& name : names) {
-        ASSERT_EQ(listed.count(name), 1u) << name;
-        EXPECT_EQ(listed.at(name).Size(), name.size()) << name;
-        EXPECT_EQ(Names(Search(m_tree.Path(name))), std::set<std::string>{name});
-    }
-    DirectorySearch search;
-    FindData entry;
-    EXPECT_FALSE(search.Start(m_tree.Path("a?b"), entry));
-    EXPECT_EQ(search.LastError(), ENOENT);
-}
-
-TEST_F(DirectorySearchTest, SparseFilesAreMarkedCompressedAndSizesKeepAllBits)
-{
-    constexpr std::uint64_t kHuge = (std::uint64_t{5} << 30) + 123;  // 5 GiB and a bit
-    ASSERT_TRUE(m_tree.MakeSparseFile("sparse", std::uint64_t{1} << 30));
-    ASSERT_TRUE(m_tree.MakeSparseFile("huge", kHuge));
-    ASSERT_TRUE(m_tree.MakeFile("dense", std::string(10000, 'd')));
-    const auto entries = Search(Listing());
-
-    const FindData& sparse = entries.at("sparse");
-    EXPECT_TRUE(sparse.attributes & platform::kAttributeCompressed);
-    EXPECT_LT(sparse.occupiedBytes, std::uint64_t{1} << 20);
-    const FindData& huge = entries.at("huge");
-    EXPECT_EQ(huge.sizeHigh, 1u);
-    EXPECT_EQ(huge.sizeLow, 0x40000000u + 123);
-    EXPECT_EQ(huge.Size(), kHuge);
-    EXPECT_TRUE(huge.attributes & platform::kAttributeCompressed);
-
-    for (const char* name : {"dense", "empty", "sub"}) {
-        EXPECT_FALSE(entries.at(name).attributes & platform::kAttributeCompressed) << name;
-    }
-}
-
-TEST_F(DirectorySearchTest, LastWriteTimeInNanoseconds)
-{
-    const auto setModified = [&](const char* name, std::int64_t seconds, long nanoseconds) {
-        const struct timespec times[2] = {{0, UTIME_OMIT},
-                                          {static_cast<time_t>(seconds), nanoseconds}};
-        return ::utimensat(AT_FDCWD, m_tree.Path(name).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
-    };
-    ASSERT_TRUE(setModified("plain", 1234567890, 123456789));
-    ASSERT_TRUE(setModified("empty", -1, 500000000));
-    ASSERT_TRUE(setModified("broken", 1000000000, 7));
-    auto entries = Search(Listing());
-    EXPECT_EQ(entries.at("plain").lastWriteTime, 1234567890123456789);
-    EXPECT_EQ(entries.at("empty").lastWriteTime, -500000000);
-    EXPECT_EQ(entries.at("broken").lastWriteTime, 1000000000000000007);
-
-    // Beyond the year 2262 the time saturates rather than wrapping around.
-    constexpr std::int64_t kYear2286 = 10000000000;
-    if (!setModified("plain", kYear2286, 0) ||
-        LinkStatus(m_tree.Path("plain")).st_mtim.tv_sec != kYear2286) {
-        GTEST_SKIP() << "this file system does not keep times that far ahead";
-    }
-    entries = Search(Listing());
-    EXPECT_EQ(entries.at("plain").lastWriteTime, std::numeric_limits<std::int64_t>::max());
 }
 
 TEST_F(DirectorySearchTest, EntriesThatVanishAreSkipped)
 {
-    const std::vector<std::string> doomed = {"v1", "v2", "v3", "v4", "v5"};
-    for (const std::string& name : doomed) {
-        ASSERT_TRUE(m_tree.MakeFile(name));
-    }
+    const std::string doomed[] = {"v1", "v2", "v3", "v4", "v5"};
+    for (const std::string& name : doomed) ASSERT_TRUE(m_tree.MakeFile(name));
     DirectorySearch search;
     FindData entry;
     ASSERT_TRUE(search.Start(Listing(), entry));
     std::set<std::string> names = {entry.name};
     // The directory stream already holds their names; examining them fails.
-    for (const std::string& name : doomed) {
-        ASSERT_EQ(::unlink(m_tree.Path(name).c_str()), 0);
-    }
-    while (search.Next(entry)) {
-        EXPECT_TRUE(names.insert(entry.name).second);
-    }
+    for (const std::string& name : doomed) ASSERT_EQ(::unlink(m_tree.Path(name).c_str()), 0);
+    while (search.Next(entry)) EXPECT_TRUE(names.insert(entry.name).second);
     EXPECT_EQ(search.LastError(), 0);
-    int vanishedSeen = 0;
-    for (const std::string& name : doomed) {
-        vanishedSeen += static_cast<int>(names.count(name));
-    }
-    EXPECT_LE(vanishedSeen, 1) << "only the entry given by Start may name one";
-    EXPECT_TRUE(names.count("plain") && names.count("sub") && names.count(".."));
+    for (const std::string& name : m_names) names.insert(name);
+    EXPECT_LE(names.size(), m_names.size() + 1) << "only the entry given by Start may name one";
 }
 
+// FileQueries tells the same reason for a literal path; only a missing entry
+// is "not found", a file in the way is not.
 TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
 {
-    struct Case {
-        std::string pattern;
-        int error;
+    std::vector<std::pair<std::string, int>> cases = {
+        {"missing/*", ENOENT}, {"missing", ENOENT},      {"missing/below", ENOENT},
+        {"plain/*", ENOTDIR},  {"plain/below", ENOTDIR}, {"sub/", 0},
+        {"to-sub/*", 0},  // the folder itself may be reached through a link
     };
-    const std::vector<Case> cases = {
-        {m_tree.Path("missing/*"), ENOENT},
-        {m_tree.Path("missing"), ENOENT},
-        {m_tree.Path("plain/*"), ENOTDIR},
-        {m_tree.Path("to-sub/*"), 0},  // the folder itself may be reached through a link
-        {"", ENOENT},
-    };
+    if (::geteuid() != 0) {  // root reads every folder
+        ASSERT_EQ(::chmod(m_tree.Path("sub").c_str(), 0), 0);
+        cases.emplace_back("sub/*", EACCES);
+    }
     DirectorySearch search;
     FindData entry;
-    for (const Case& c : cases) {
-        EXPECT_EQ(search.Start(c.pattern, entry), c.error == 0) << c.pattern;
-        EXPECT_EQ(search.LastError(), c.error) << c.pattern;
+    for (const auto& [pattern, error] : cases) {
+        EXPECT_EQ(search.Start(m_tree.Path(pattern), entry), error == 0) << pattern;
+        EXPECT_EQ(search.LastError(), error) << pattern;
+        if (pattern.back() != '*') {
+            EXPECT_EQ(FileQueries::Attributes(m_tree.Path(pattern)).error, error) << pattern;
+        }
     }
+    EXPECT_FALSE(search.Start("", entry));
+    EXPECT_FALSE(FileQueries::CompressedFileSize(m_tree.Path("missing")).has_value());
     search.Close();
     EXPECT_FALSE(search.Next(entry));
-    // A search object can start again after a failure.
+    // A search object can start again after a failure; an unreadable
+    // folder's own entry is still known from its parent.
     EXPECT_TRUE(search.Start(Listing(), entry));
-}
-
-TEST_F(DirectorySearchTest, UnreadableFolderFails)
-{
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads every folder";
-    }
-    ASSERT_EQ(::chmod(m_tree.Path("sub").c_str(), 0), 0);
-    DirectorySearch search;
-    FindData entry;
-    EXPECT_FALSE(search.Start(m_tree.Path("sub/*"), entry));
-    EXPECT_EQ(search.LastError(), EACCES);
-    // The folder's own entry is still known from its parent.
     EXPECT_TRUE(Search(Listing()).at("sub").IsDirectory());
-}
-
-TEST_F(DirectorySearchTest, ListsDeviceNodeAsPlainEntry)
-{
-    if (::mknod(m_tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
-        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
-    }
-    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-        const auto entries = Search(Listing(), detail);
-        ASSERT_EQ(entries.count("null"), 1u);
-        EXPECT_FALSE(entries.at("null").IsDirectory());
-        EXPECT_FALSE(entries.at("null").isRegularFile);
-    }
-}
-
-// Builds folders below the tree until the next one's path would come close
-// to PATH_MAX; answers the deepest folder's path and an open descriptor of it.
-std::pair<std::string, int> MakeDeepFolder(const TempTree& tree)
-{
-    const std::string component(200, 'd');
-    std::string path = tree.Root();
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    while (fd >= 0 && path.size() + 1 + component.size() < PATH_MAX - 10) {
-        if (::mkdirat(fd, component.c_str(), 0755) != 0) {
-            break;
-        }
-        const int child = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = child;
-        path += "/" + component;
-    }
-    return {path, fd};
 }
 
 TEST_F(DirectorySearchTest, PathsReachingPathMaxAreSkipped)
 {
-    const auto [deep, fd] = MakeDeepFolder(m_tree);
-    ASSERT_GE(fd, 0);
+    // Folders of 200-byte names down to close below PATH_MAX, made through
+    // descriptors since their paths grow too long for the plain calls.
+    const std::string component(200, 'd');
     const std::string longName(250, 'f');
-    ASSERT_LT(deep.size() + 1 + std::string("short").size(), static_cast<std::size_t>(PATH_MAX));
+    std::string deep = m_tree.Root();
+    int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd >= 0 && deep.size() + 1 + component.size() < PATH_MAX - 10 &&
+           ::mkdirat(fd, component.c_str(), 0755) == 0) {
+        const int child = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = child;
+        deep += "/" + component;
+    }
+    ASSERT_GE(fd, 0);
     ASSERT_GE(deep.size() + 1 + longName.size(), static_cast<std::size_t>(PATH_MAX));
     for (const std::string& name : {longName, std::string("short")}) {
-        const int file = ::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        ASSERT_GE(file, 0);
-        ::close(file);
+        ::close(::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     }
     ASSERT_EQ(::mkdirat(fd, longName.substr(10).c_str(), 0755), 0);
+    ::close(fd);
 
-    EXPECT_EQ(Names(Search(deep + "/*")), (std::set<std::string>{".", "..", "short"}));
-    EXPECT_EQ(Names(Search(deep + "/*", SearchDetail::TypeOnly)),
-              (std::set<std::string>{".", "..", "short"}));
-
+    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
+        EXPECT_EQ(Names(Search(deep + "/*", detail)), (std::set<std::string>{".", "..", "short"}));
+    }
     DirectorySearch search;
     FindData entry;
     EXPECT_FALSE(search.Start(deep + "/" + longName + "/*", entry));
     EXPECT_EQ(search.LastError(), ENAMETOOLONG);
-    ::close(fd);
 }
 
-TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
+// Compressed: fewer bytes than the size rounded up to the allocation unit.
+TEST(FileQueriesTest, CompressedMeansLessThanTheRoundedSize)
 {
-    struct Mount {
-        const char* folder;
-        const char* pattern;
-        const char* name;
-        const char* path;
-    };
-    bool tested = false;
-    for (const Mount& mount :
-         {Mount{"/", "/*", "proc", "/proc"}, Mount{"/dev", "/dev/*", "shm", "/dev/shm"}}) {
-        struct stat folder {};
-        struct stat child {};
-        if (::lstat(mount.folder, &folder) != 0 || ::lstat(mount.path, &child) != 0 ||
-            !S_ISDIR(child.st_mode) || folder.st_dev == child.st_dev) {
-            continue;
-        }
-        tested = true;
-        for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-            const auto entries = Search(mount.pattern, detail);
-            EXPECT_EQ(entries.count(mount.name), 0u) << mount.path;
-            EXPECT_EQ(entries.count("."), 1u);
-            EXPECT_EQ(entries.count(".."), 1u);
-        }
-    }
-    if (!tested) {
-        GTEST_SKIP() << "neither /proc nor /dev/shm is a mount point here";
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    for (const auto& [size, occupied, unit, compressed] :
+         std::initializer_list<std::tuple<std::uint64_t, std::uint64_t, std::uint32_t, bool>>{
+             {0, 0, 4096, false},
+             {1, 4096, 4096, false},
+             {4096, 4096, 4096, false},
+             {4097, 4096, 4096, true},
+             {10000, 8192, 4096, true},
+             {10000, 16384, 4096, false},  // preallocated beyond the size
+             {1, 0, 4096, true},           // held inline, no block of its own
+             {1000, 512, 0, true},         // unknown unit: against the size itself
+             {512, 512, 0, false},
+             {kMax, kMax, 4096, true}}) {  // rounding must not wrap
+        EXPECT_EQ(FileQueries::IsCompressed(size, occupied, unit), compressed)
+            << size << " " << occupied << " " << unit;
     }
 }
 

@@ -1,7 +1,5 @@
 #include "platform/FileReader.h"
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,190 +24,111 @@ struct stat Status(const std::string& path)
     return status;
 }
 
-bool SetTimes(const std::string& path, struct timespec access, struct timespec modified)
-{
-    const struct timespec times[2] = {access, modified};
-    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
-}
-
-bool SameTime(const struct timespec& a, const struct timespec& b)
+bool SameTime(const timespec& a, const timespec& b)
 {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Reads the whole file the plain way, which the kernel may note in its
-// access time.
-void ReadPlainly(const std::string& path)
+// Reads in blocks of 32 KiB of which only the last may come short.
+std::string ReadAll(FileReader& reader)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    char buffer[4096];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
-    ::close(fd);
-}
-
-std::string Contents(std::size_t size)
-{
-    std::string contents(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        contents[i] = static_cast<char>((i * 7919) >> 3);
-    }
-    return contents;
-}
-
-class FileReaderTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_tree.IsValid()); }
-    void TearDown() override { FileReader::UseNoAccessTimeFlagForTesting(true); }
-
-    TempTree m_tree;
-};
-
-TEST_F(FileReaderTest, ReadsTheWholeFileInBlocks)
-{
-    const std::string contents = Contents(100000);
-    ASSERT_TRUE(m_tree.MakeFile("data", contents));
-    FileReader reader;
-    ASSERT_TRUE(reader.Open(m_tree.Path("data")));
-    const struct stat status = Status(m_tree.Path("data"));
-    EXPECT_EQ(reader.Size(), contents.size());
-    EXPECT_EQ(reader.Device(), status.st_dev);
-    EXPECT_EQ(reader.Inode(), status.st_ino);
-
     std::string read;
     std::vector<char> block(32768);
     std::int64_t got;
     while ((got = reader.Read(block.data(), block.size())) > 0) {
-        // Only the last block may come short.
-        EXPECT_TRUE(got == 32768 || read.size() + got == contents.size());
+        EXPECT_TRUE(got == 32768 || reader.Size() == read.size() + got);
         read.append(block.data(), static_cast<std::size_t>(got));
     }
     EXPECT_EQ(got, 0);
-    EXPECT_EQ(read, contents);
-
-    // Opening again starts over; a buffer larger than the file takes it in
-    // one go, also after asking for the start of the file ahead.
-    ASSERT_TRUE(reader.Open(m_tree.Path("data")));
-    reader.AdviseWillNeed(8192);
-    std::vector<char> all(200000);
-    EXPECT_EQ(reader.Read(all.data(), all.size()), 100000);
-    EXPECT_EQ(std::string(all.data(), 100000), contents);
-
-    // Open replaces the open file; Close may come twice; no file reads as -1.
-    ASSERT_TRUE(m_tree.MakeFile("two", "22"));
-    ASSERT_TRUE(reader.Open(m_tree.Path("two")));
-    EXPECT_EQ(reader.Inode(), Status(m_tree.Path("two")).st_ino);
-    EXPECT_EQ(reader.Read(all.data(), all.size()), 2);
-    reader.Close();
-    reader.Close();
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(reader.Read(all.data(), all.size()), -1);
-    EXPECT_EQ(FileReader().Read(all.data(), all.size()), -1);
-    FileReader().AdviseWillNeed(8192);  // nothing open: nothing done
+    return read;
 }
 
-TEST_F(FileReaderTest, OpensEntriesOfAListedFolderByName)
+// By path and by name in a listed folder, only a regular file opens; nothing
+// waits on the FIFO, which no one writes to. Open replaces the open file and
+// starts over; without a file, Read answers -1 and AdviseWillNeed does nothing.
+TEST(FileReaderTest, ReadsRegularFilesOnly)
 {
-    ASSERT_TRUE(m_tree.MakeDir("folder"));
-    ASSERT_TRUE(m_tree.MakeFile("folder/file", "contents"));
-    ASSERT_TRUE(m_tree.MakeSymlink("folder/link", "file"));
-    ASSERT_TRUE(m_tree.MakeFifo("folder/fifo"));
+    TempTree tree;
+    std::string contents(100000, '\0');
+    for (std::size_t i = 0; i < contents.size(); ++i) contents[i] = char((i * 7919) >> 3);
+    ASSERT_TRUE(tree.MakeFile("file", contents) && tree.MakeDir("folder") &&
+                tree.MakeSymlink("link", "file") && tree.MakeSymlink("broken", "nowhere") &&
+                tree.MakeFifo("fifo") && tree.MakeSocket("socket"));
+    (void)::mknod(tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3));
     platform::DirectorySearch search;
     FileReader reader;
     EXPECT_FALSE(reader.Open(search, "file"));  // no listing open
     platform::FindData entry;
-    ASSERT_TRUE(search.Start(m_tree.Path("folder") + "/*", entry));
-    ASSERT_TRUE(reader.Open(search, "file"));
-    EXPECT_EQ(reader.Inode(), Status(m_tree.Path("folder/file")).st_ino);
-    char buffer[16];
-    EXPECT_EQ(reader.Read(buffer, sizeof buffer), 8);
-    // Even when asked for (the listing would not report them as files),
-    // what is no regular file does not stay open.
-    EXPECT_FALSE(reader.Open(search, "link"));
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_FALSE(reader.Open(search, "fifo"));
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_FALSE(reader.Open(search, "missing"));
+    ASSERT_TRUE(search.Start(tree.Root() + "/*", entry));
+    for (const std::string name : {"file", "folder", "link", "broken", "fifo", "socket", "null"}) {
+        EXPECT_EQ(reader.Open(tree.Path(name)), name == "file") << name;
+        EXPECT_EQ(reader.IsOpen(), name == "file") << name;
+        EXPECT_EQ(reader.Open(search, name), name == "file") << name;
+        EXPECT_EQ(reader.IsOpen(), name == "file") << name;
+        if (name != "file") continue;
+        EXPECT_EQ(reader.Size(), contents.size());
+        EXPECT_EQ(reader.Device(), Status(tree.Path(name)).st_dev);
+        EXPECT_EQ(reader.Inode(), Status(tree.Path(name)).st_ino);
+        ASSERT_TRUE(reader.Open(tree.Path(name)));
+        reader.AdviseWillNeed(8192);
+        EXPECT_EQ(ReadAll(reader), contents);
+    }
     search.Close();
     EXPECT_FALSE(reader.Open(search, "file"));
-}
-
-TEST_F(FileReaderTest, RefusesAllButRegularFiles)
-{
-    ASSERT_TRUE(m_tree.MakeFile("plain", "x"));
-    ASSERT_TRUE(m_tree.MakeDir("folder"));
-    ASSERT_TRUE(m_tree.MakeSymlink("link", "plain"));
-    ASSERT_TRUE(m_tree.MakeSymlink("broken", "nowhere"));
-    // Nothing writes to the FIFO: opening it for reading without care blocks.
-    ASSERT_TRUE(m_tree.MakeFifo("fifo"));
-    ASSERT_TRUE(m_tree.MakeSocket("socket")) << std::strerror(errno);
-    FileReader reader;
-    for (const char* name : {"folder", "link", "broken", "fifo", "socket", "missing"}) {
-        EXPECT_FALSE(reader.Open(m_tree.Path(name))) << name;
-        EXPECT_FALSE(reader.IsOpen()) << name;
-    }
-    if (::mknod(m_tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
-        EXPECT_FALSE(reader.Open(m_tree.Path("null")));
-    }
+    reader.Close();
+    reader.Close();
+    char buffer[4];
+    EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
+    FileReader().AdviseWillNeed(8192);
 }
 
 // With the access-time flag, and without it (the kernel refuses it for
-// files of other owners), a read leaves the last-access time as it was.
-class FileReaderAccessTimeTest : public FileReaderTest,
-                                 public ::testing::WithParamInterface<bool> {};
-
-TEST_P(FileReaderAccessTimeTest, OldAccessTimeSurvivesReading)
+// files of other owners), a read leaves the last-access time as it was, and
+// a time that did not move is not written back (the status-change time
+// stays).
+TEST(FileReaderTest, ReadingLeavesTheAccessTime)
 {
-    FileReader::UseNoAccessTimeFlagForTesting(GetParam());
-    // An access time older than the modification time is one the kernel
-    // updates on a read even under relatime.
-    const struct timespec old = {1000000000, 123456789};
-    const struct timespec modified = {1500000000, 0};
-    ASSERT_TRUE(m_tree.MakeFile("read", Contents(20000)));
-    ASSERT_TRUE(SetTimes(m_tree.Path("read"), old, modified));
+    for (const bool flag : {true, false}) {
+        SCOPED_TRACE(flag ? "O_NOATIME" : "restored");
+        FileReader::UseNoAccessTimeFlagForTesting(flag);
+        TempTree tree;
+        // An access time older than the modification time is one the kernel
+        // updates on a read even under relatime. A recent one after the
+        // modification and status-change times stays under relatime: a
+        // minute ahead, so that setting the times (which sets the
+        // status-change time, to a coarse clock) cannot pass it.
+        timespec ahead{};
+        ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &ahead), 0);
+        ahead.tv_sec += 60;
+        const timespec times[][2] = {{{1000000000, 123456789}, {1500000000, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}}};
+        const char* names[] = {"old", "recent", "witness"};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(tree.MakeFile(names[i], std::string(20000, 'x')));
+            ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path(names[i]).c_str(), times[i], 0), 0);
+        }
+        const struct stat before = Status(tree.Path("recent"));
+        FileReader reader;
+        for (const char* name : {"old", "recent"}) {
+            ASSERT_TRUE(reader.Open(tree.Path(name)));
+            EXPECT_EQ(ReadAll(reader).size(), 20000u);
+            reader.Close();
+        }
+        const struct stat old = Status(tree.Path("old"));
+        EXPECT_TRUE(SameTime(old.st_atim, times[0][0]) && SameTime(old.st_mtim, times[0][1]));
 
-    FileReader reader;
-    ASSERT_TRUE(reader.Open(m_tree.Path("read")));
-    std::vector<char> buffer(32768);
-    EXPECT_EQ(reader.Read(buffer.data(), buffer.size()), 20000);
-    reader.Close();
-    const struct stat after = Status(m_tree.Path("read"));
-    EXPECT_TRUE(SameTime(after.st_atim, old)) << after.st_atim.tv_sec;
-    EXPECT_TRUE(SameTime(after.st_mtim, modified));
-}
-
-TEST_P(FileReaderAccessTimeTest, UnchangedAccessTimeIsNotRewritten)
-{
-    FileReader::UseNoAccessTimeFlagForTesting(GetParam());
-    // A recent access time after the modification and status-change times
-    // stays under relatime, so nothing needs restoring and the status-change
-    // time must not move. A minute ahead, so that setting the times (which
-    // sets the status-change time, to a coarse clock) cannot pass it.
-    struct timespec now {};
-    ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &now), 0);
-    now.tv_sec += 60;
-    const struct timespec modified = {now.tv_sec - 3600, 0};
-    for (const char* name : {"witness", "read"}) {
-        ASSERT_TRUE(m_tree.MakeFile(name, "contents"));
-        ASSERT_TRUE(SetTimes(m_tree.Path(name), now, modified));
+        // The witness, read the plain way, tells whether a read moves a
+        // recent access time here at all.
+        const int fd = ::open(tree.Path("witness").c_str(), O_RDONLY | O_CLOEXEC);
+        char buffer[64];
+        ASSERT_GT(::read(fd, buffer, sizeof buffer), 0);
+        ::close(fd);
+        if (!SameTime(Status(tree.Path("witness")).st_atim, ahead)) continue;
+        const struct stat recent = Status(tree.Path("recent"));
+        EXPECT_TRUE(SameTime(recent.st_atim, ahead) && SameTime(recent.st_ctim, before.st_ctim));
     }
-    ReadPlainly(m_tree.Path("witness"));
-    if (!SameTime(Status(m_tree.Path("witness")).st_atim, now)) {
-        GTEST_SKIP() << "every read updates the access time here";
-    }
-    const struct stat before = Status(m_tree.Path("read"));
-    FileReader reader;
-    ASSERT_TRUE(reader.Open(m_tree.Path("read")));
-    char buffer[64];
-    EXPECT_EQ(reader.Read(buffer, sizeof buffer), 8);
-    reader.Close();
-    const struct stat after = Status(m_tree.Path("read"));
-    EXPECT_TRUE(SameTime(after.st_atim, now));
-    EXPECT_TRUE(SameTime(after.st_ctim, before.st_ctim));
+    FileReader::UseNoAccessTimeFlagForTesting(true);
 }
-
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutNoAccessTimeFlag, FileReaderAccessTimeTest,
-                         ::testing::Bool());
 
 }  // namespace

@@ -29,77 +29,68 @@ const char* const kSample =
 std::vector<std::string> MountPoints(const std::vector<MountEntry>& entries)
 {
     std::vector<std::string> points;
-    for (const MountEntry& entry : entries) {
-        points.push_back(entry.mountPoint);
-    }
+    for (const MountEntry& entry : entries) points.push_back(entry.mountPoint);
     return points;
 }
 
+// Optional fields before "-" are skipped and escapes decoded; a line that is
+// no mount is left out.
 TEST(MountTable, ParsesFieldsAndDecodesEscapes)
 {
     const std::vector<MountEntry> table = MountTable::Parse(kSample);
     ASSERT_EQ(table.size(), 14u);
     const MountEntry& disk = table[5];
-    EXPECT_EQ(disk.mountPoint, "/media/My Disk");
-    EXPECT_EQ(disk.fsType, "vfat");  // optional fields before "-" skipped
-    EXPECT_EQ(disk.source, "/dev/sdb1");
-    EXPECT_EQ(disk.root, "/");
+    EXPECT_EQ(disk.mountPoint + "|" + disk.fsType + "|" + disk.source + "|" + disk.root,
+              "/media/My Disk|vfat|/dev/sdb1|/");
 }
 
 TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
 {
-    const struct {
-        const char* what;
-        std::string table;
-        bool checkDirectories;
-        std::vector<std::string> volumes;
-    } cases[] = {
-        // No pseudo or memory file systems, no desktop FUSE helpers, and a
-        // mount point mounted over by tmpfs is hidden.
-        {"sample",
-         kSample,
-         false,
-         {"/", "/media/My Disk", "/home", "/net/share", "/home/u/remote"}},
-        // Neither mount point exists. The local one is looked at and left out;
-        // the one inside a network mount is not looked at (its server may be
-        // gone) and is kept, as is the network mount itself.
-        {"missing points",
-         "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
-         "2 1 8:2 / /no-such-local-point rw - ext4 /dev/sdb1 rw\n"
-         "3 1 0:9 / /no-such-share rw - nfs4 server:/x rw\n"
-         "4 3 8:3 / /no-such-share/usb rw - vfat /dev/sdc1 rw\n",
-         true,
-         {"/", "/no-such-share", "/no-such-share/usb"}},
-        {"overlay root", "1 0 0:2 / / rw - overlay overlay rw\n", false, {"/"}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(MountPoints(MountTable::Volumes(MountTable::Parse(c.table), c.checkDirectories)),
-                  c.volumes)
-            << c.what;
+    for (const auto& [what, table, checkDirectories, volumes] : std::initializer_list<
+             std::tuple<const char*, std::string, bool, std::vector<std::string>>>{
+             // No pseudo or memory file systems, no desktop FUSE helpers, and a
+             // mount point mounted over by tmpfs is hidden.
+             {"sample",
+              kSample,
+              false,
+              {"/", "/media/My Disk", "/home", "/net/share", "/home/u/remote"}},
+             // Neither mount point exists. The local one is looked at and left out;
+             // the one inside a network mount is not looked at (its server may be
+             // gone) and is kept, as is the network mount itself.
+             {"missing points",
+              "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+              "2 1 8:2 / /no-such-local-point rw - ext4 /dev/sdb1 rw\n"
+              "3 1 0:9 / /no-such-share rw - nfs4 server:/x rw\n"
+              "4 3 8:3 / /no-such-share/usb rw - vfat /dev/sdc1 rw\n",
+              true,
+              {"/", "/no-such-share", "/no-such-share/usb"}},
+             {"overlay root", "1 0 0:2 / / rw - overlay overlay rw\n", false, {"/"}}}) {
+        EXPECT_EQ(MountPoints(MountTable::Volumes(MountTable::Parse(table), checkDirectories)),
+                  volumes)
+            << what;
     }
     const auto current = MountPoints(MountTable::Volumes(MountTable::ReadCurrent(), true));
     EXPECT_NE(std::find(current.begin(), current.end(), "/"), current.end());
 }
 
-TEST(MountTable, RemoteFileSystemsAreKnownWithoutAskingThem)
+// The longest whole-component match contains a path; remote file systems are
+// known by their type, without asking them.
+TEST(MountTable, ContainingMountAndDisplayName)
 {
     const auto table = MountTable::Parse(kSample);
-    EXPECT_TRUE(MountTable::IsRemote(*MountTable::Containing(table, "/net/share")));
-    EXPECT_TRUE(MountTable::IsRemote(*MountTable::Containing(table, "/home/u/remote")));
-    EXPECT_FALSE(MountTable::IsRemote(*MountTable::Containing(table, "/home")));
-}
+    for (const auto& [path, mountPoint, remote] :
+         std::initializer_list<std::tuple<const char*, const char*, bool>>{
+             {"/home/u/remote/x", "/home/u/remote", true},
+             {"/net/share", "/net/share", true},
+             {"/home/u/remotely", "/home", false},
+             {"/homework", "/", false}}) {
+        const MountEntry* entry = MountTable::Containing(table, path);
+        ASSERT_NE(entry, nullptr) << path;
+        EXPECT_EQ(entry->mountPoint, mountPoint);
+        EXPECT_EQ(MountTable::IsRemote(*entry), remote) << path;
+    }
+    EXPECT_EQ(MountTable::Containing(table, "/mnt/old/a")->fsType, "tmpfs");  // the last mount
 
-TEST(MountTable, ContainingTakesTheLongestWholeComponentMatch)
-{
-    const auto table = MountTable::Parse(kSample);
-    EXPECT_EQ(MountTable::Containing(table, "/home/u/remote/x")->mountPoint, "/home/u/remote");
-    EXPECT_EQ(MountTable::Containing(table, "/home/u/remotely")->mountPoint, "/home");
-    EXPECT_EQ(MountTable::Containing(table, "/homework")->mountPoint, "/");
-    EXPECT_EQ(MountTable::Containing(table, "/mnt/old/a")->fsType, "tmpfs");
-}
-
-TEST(MountTable, DisplayNameIsLabelOrLastNameWithMountPoint)
-{
     EXPECT_EQ(MountTable::DisplayName("DATA", "/media/u/DATA"), "DATA (/media/u/DATA)");
     EXPECT_EQ(MountTable::DisplayName("", "/media/u/stick"), "stick (/media/u/stick)");
     EXPECT_EQ(MountTable::DisplayName("", "/"), "/ (/)");

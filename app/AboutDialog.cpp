@@ -1,15 +1,14 @@
-#include "app/CAboutDlg.h"
+#include "app/AboutDialog.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 
 #include "framework/DialogUnits.h"
-#include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/ToolbarResource.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("dialog100"));
     setWindowTitle(QStringLiteral("About Larkspur"));
@@ -41,10 +40,4 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     setFixedSize(units.ToPixelsX(235), units.ToPixelsY(105));
-}
-
-int CAboutDlg::DoModal()
-{
-    platform::ModalScope modal;
-    return exec();
 }

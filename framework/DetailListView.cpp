@@ -1,4 +1,4 @@
-#include "framework/ReportListView.h"
+#include "framework/DetailListView.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -17,9 +17,9 @@ constexpr int kStateImageSize = 16;
 
 // Draws column 0 with the row's state image in a place of its own before
 // the icon and the text.
-class ReportListView::StateImageDelegate : public QStyledItemDelegate {
+class DetailListView::StateImageDelegate : public QStyledItemDelegate {
 public:
-    explicit StateImageDelegate(ReportListView* view) : QStyledItemDelegate(view), m_view(view) {}
+    explicit StateImageDelegate(DetailListView* view) : QStyledItemDelegate(view), m_view(view) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override
@@ -60,10 +60,10 @@ public:
     }
 
 private:
-    ReportListView* m_view;
+    DetailListView* m_view;
 };
 
-ReportListView::ReportListView(ListSelection selection, QWidget* parent)
+DetailListView::DetailListView(ListSelection selection, QWidget* parent)
     : QTreeView(parent), m_control(new ListControl(this))
 {
     setRootIsDecorated(false);
@@ -89,11 +89,11 @@ ReportListView::ReportListView(ListSelection selection, QWidget* parent)
     connect(header(), &QHeaderView::sectionClicked, this,
             [this](int column) { OnColumnClick(column); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &ReportListView::OnViewSelectionChanged);
+            &DetailListView::OnViewSelectionChanged);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &ReportListView::OnViewCurrentChanged);
+            &DetailListView::OnViewCurrentChanged);
     connect(m_control, &ListControl::ItemStateChanged, this,
-            &ReportListView::OnControlStateChanged);
+            &DetailListView::OnControlStateChanged);
     connect(m_control, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { ShowRowStates(first, last); });
     connect(m_control, &QAbstractItemModel::columnsInserted, this,
@@ -104,18 +104,18 @@ ReportListView::ReportListView(ListSelection selection, QWidget* parent)
             });
 }
 
-ReportListView::~ReportListView() = default;
+DetailListView::~DetailListView() = default;
 
-void ReportListView::SetImageList(platform::ImageList* list) { m_control->SetImageList(list); }
+void DetailListView::SetImageList(platform::ImageList* list) { m_control->SetImageList(list); }
 
-void ReportListView::SetStateImages(const QPixmap& first, const QPixmap& second)
+void DetailListView::SetStateImages(const QPixmap& first, const QPixmap& second)
 {
     m_stateImages = {first, second};
     scheduleDelayedItemsLayout();
     viewport()->update();
 }
 
-QPixmap ReportListView::StateImage(int index) const
+QPixmap DetailListView::StateImage(int index) const
 {
     if (index < 1 || index > 2) {
         return {};
@@ -123,7 +123,7 @@ QPixmap ReportListView::StateImage(int index) const
     return m_stateImages[static_cast<std::size_t>(index - 1)];
 }
 
-void ReportListView::SelectOnly(int row)
+void DetailListView::SelectOnly(int row)
 {
     // The view follows in one step rather than row by row: after Select All
     // of a large list that is a single change instead of one per row.
@@ -140,7 +140,7 @@ void ReportListView::SelectOnly(int row)
     EnsureVisible(row);
 }
 
-void ReportListView::EnsureVisible(int row)
+void DetailListView::EnsureVisible(int row)
 {
     const QModelIndex index = m_control->index(row, 0);
     if (index.isValid()) {
@@ -148,7 +148,7 @@ void ReportListView::EnsureVisible(int row)
     }
 }
 
-QRect ReportListView::ItemRect(int row) const
+QRect DetailListView::ItemRect(int row) const
 {
     QRect rect;
     for (int column = 0; column < m_control->ColumnCount(); ++column) {
@@ -157,37 +157,37 @@ QRect ReportListView::ItemRect(int row) const
     return rect;
 }
 
-int ReportListView::RowAt(const QPoint& viewportPoint) const
+int DetailListView::RowAt(const QPoint& viewportPoint) const
 {
     return m_control->RowOf(indexAt(viewportPoint));
 }
 
-QPoint ReportListView::KeyboardMenuPosition() const
+QPoint DetailListView::KeyboardMenuPosition() const
 {
     return mapToGlobal(contentsRect().topLeft() + kKeyboardMenuOffset);
 }
 
-bool ReportListView::OnUpdateCommand(int /*command*/, CommandState& /*state*/) { return false; }
+bool DetailListView::OnUpdateCommand(int /*command*/, CommandState& /*state*/) { return false; }
 
-void ReportListView::OnCommand(int /*command*/) {}
+void DetailListView::OnCommand(int /*command*/) {}
 
 // --- Hooks -------------------------------------------------------------------------
 
-void ReportListView::OnColumnClick(int /*column*/) {}
-void ReportListView::OnClick(int /*row*/) {}
-void ReportListView::OnDoubleClick(int /*row*/) {}
-void ReportListView::OnOpen() {}
-void ReportListView::OnDeleteKey() {}
-void ReportListView::OnEscapeKey() {}
-void ReportListView::OnContextMenu(const QPoint& /*globalPos*/, bool /*fromKeyboard*/) {}
-void ReportListView::OnItemStateChanged(int /*row*/, ListControl::State /*previous*/,
+void DetailListView::OnColumnClick(int /*column*/) {}
+void DetailListView::OnClick(int /*row*/) {}
+void DetailListView::OnDoubleClick(int /*row*/) {}
+void DetailListView::OnOpen() {}
+void DetailListView::OnDeleteKey() {}
+void DetailListView::OnEscapeKey() {}
+void DetailListView::OnContextMenu(const QPoint& /*globalPos*/, bool /*fromKeyboard*/) {}
+void DetailListView::OnItemStateChanged(int /*row*/, ListControl::State /*previous*/,
                                         ListControl::State /*current*/)
 {
 }
 
 // --- Input -------------------------------------------------------------------------
 
-ReportListView::OwnKey ReportListView::KeyOf(const QKeyEvent* event)
+DetailListView::OwnKey DetailListView::KeyOf(const QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     switch (event->key()) {
@@ -205,7 +205,7 @@ ReportListView::OwnKey ReportListView::KeyOf(const QKeyEvent* event)
     }
 }
 
-bool ReportListView::event(QEvent* event)
+bool DetailListView::event(QEvent* event)
 {
     // These keys belong to the list while it has focus, before any shortcut.
     if (event->type() == QEvent::ShortcutOverride &&
@@ -216,7 +216,7 @@ bool ReportListView::event(QEvent* event)
     return QTreeView::event(event);
 }
 
-void ReportListView::keyPressEvent(QKeyEvent* event)
+void DetailListView::keyPressEvent(QKeyEvent* event)
 {
     switch (KeyOf(event)) {
         case OwnKey::Delete:
@@ -238,7 +238,7 @@ void ReportListView::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void ReportListView::contextMenuEvent(QContextMenuEvent* event)
+void DetailListView::contextMenuEvent(QContextMenuEvent* event)
 {
     if (event->reason() == QContextMenuEvent::Keyboard) {
         OnContextMenu(KeyboardMenuPosition(), true);
@@ -248,7 +248,7 @@ void ReportListView::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
-void ReportListView::mouseReleaseEvent(QMouseEvent* event)
+void DetailListView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
@@ -256,7 +256,7 @@ void ReportListView::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
-void ReportListView::mouseDoubleClickEvent(QMouseEvent* event)
+void DetailListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) {
@@ -266,7 +266,7 @@ void ReportListView::mouseDoubleClickEvent(QMouseEvent* event)
 
 // --- Selection ---------------------------------------------------------------------
 
-void ReportListView::OnViewSelectionChanged(const QItemSelection& selected,
+void DetailListView::OnViewSelectionChanged(const QItemSelection& selected,
                                             const QItemSelection& deselected)
 {
     if (m_syncing) {
@@ -285,7 +285,7 @@ void ReportListView::OnViewSelectionChanged(const QItemSelection& selected,
     }
 }
 
-void ReportListView::OnViewCurrentChanged(const QModelIndex& current)
+void DetailListView::OnViewCurrentChanged(const QModelIndex& current)
 {
     if (m_syncing) {
         return;
@@ -299,7 +299,7 @@ void ReportListView::OnViewCurrentChanged(const QModelIndex& current)
     }
 }
 
-void ReportListView::OnControlStateChanged(int row, ListControl::State previous,
+void DetailListView::OnControlStateChanged(int row, ListControl::State previous,
                                            ListControl::State current)
 {
     if (!m_syncing && row < m_control->rowCount()) {
@@ -324,7 +324,7 @@ void ReportListView::OnControlStateChanged(int row, ListControl::State previous,
 }
 
 // Rows enter the view with the states they were given before.
-void ReportListView::ShowRowStates(int first, int last)
+void DetailListView::ShowRowStates(int first, int last)
 {
     if (m_control->SelectedCount() == 0 && m_control->FocusedItem() < first) {
         return;

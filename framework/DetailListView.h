@@ -34,7 +34,7 @@ enum class ListSelection { Single, Multiple };
 // overrides OnUpdateCommand/OnCommand to take commands while it has focus.
 //
 // UI thread only.
-class ReportListView : public QTreeView, public CommandTarget {
+class DetailListView : public QTreeView, public CommandTarget {
     Q_OBJECT
 
 public:
@@ -42,8 +42,8 @@ public:
     // top-left corner of the list's client area (inside its frame).
     static constexpr QPoint kKeyboardMenuOffset{5, 5};
 
-    explicit ReportListView(ListSelection selection, QWidget* parent = nullptr);
-    ~ReportListView() override;
+    explicit DetailListView(ListSelection selection, QWidget* parent = nullptr);
+    ~DetailListView() override;
 
     // The rows and columns. A column inserted into the control gets its
     // defined width in the header.
