@@ -41,6 +41,9 @@ FolderRecord* NextSiblingOf(const TreeAccess& tree, const FolderRecord& record)
 // A turn of the event loop delivers finished tasks for at most this long;
 // the rest wait for the next turn, so that input and painting come between.
 constexpr qint64 kDeliveryBudgetNs = 8'000'000;
+// The walk keeps at most this many tasks queued ahead of the deliveries: a
+// few milliseconds of work for the worker, a few dozen folders.
+constexpr int kQueueAheadTasks = 64;
 
 }  // namespace
 
@@ -129,6 +132,7 @@ void FolderScan::OnDeleteItemRecord(TreeItemRecord& record, bool destroying)
     }
     folder.ClearDuplicates(true, nullptr);
 
+    m_inFlight.erase(&folder);
     // The walk must never read a freed record: when this one lies on its
     // path, it starts over from its scan root, which heads the path and so
     // stays while anything below it goes, or from the root record when the
@@ -271,12 +275,13 @@ void FolderScan::ClearStateBits(FolderRecord& record, std::uint16_t mask)
 
 // --- Scheduling --------------------------------------------------------------
 
-void FolderScan::QueueTasksFor(FolderRecord& record)
+bool FolderScan::QueueTasksFor(FolderRecord& record)
 {
     const std::string path = DirectoryPathOf(record);
     if (path.empty()) {
-        return;
+        return false;
     }
+    m_inFlight.insert(&record);
     TaskManager& tasks = TaskManager::Instance();
     // With a size scan to follow, the folder is read once for both tasks,
     // with every entry's details; otherwise the enumeration lists the folder
@@ -298,6 +303,7 @@ void FolderScan::QueueTasksFor(FolderRecord& record)
                                        m_dups.Display()};
         tasks.Add(std::make_unique<FindDupFileTask>(context, record, path));
     }
+    return true;
 }
 
 void FolderScan::StartWalk(FolderRecord& start)
@@ -307,6 +313,8 @@ void FolderScan::StartWalk(FolderRecord& start)
     m_depth = 0;
     m_depthLimit = 1;
     m_passDeepest = 0;
+    m_passEnded = false;
+    m_passIncomplete = false;
 }
 
 void FolderScan::ResetTraversal()
@@ -316,6 +324,8 @@ void FolderScan::ResetTraversal()
     m_pathStack.clear();
     m_depthLimit = 0;
     m_passDeepest = 0;
+    m_passEnded = false;
+    m_passIncomplete = false;
 }
 
 bool FolderScan::FindNextFolderToScan()
@@ -332,8 +342,10 @@ bool FolderScan::FindNextFolderToScan()
         StartWalk(*top);  // work was left behind elsewhere: widen to the whole tree
     }
 
-    enum class Step { Descend, NextSibling, Up };
-    Step step = m_depth >= m_depthLimit ? Step::NextSibling : Step::Descend;
+    enum class Step { Descend, NextSibling, Up, PassEnd };
+    Step step = m_passEnded               ? Step::PassEnd
+                : m_depth >= m_depthLimit ? Step::NextSibling
+                                          : Step::Descend;
     for (;;) {
         FolderRecord* candidate = nullptr;
         switch (step) {
@@ -361,29 +373,44 @@ bool FolderScan::FindNextFolderToScan()
             case Step::Up:
                 --m_depth;
                 m_pathStack.pop_back();
-                if (m_depth > 0) {
-                    step = Step::NextSibling;
-                    break;
-                }
-                // Back at the scan root. A pass that never reached its depth
-                // limit has seen every folder with work below it: a deeper
-                // one would find nothing new. This, not a fixed limit, ends
-                // the walk, also when the pass found work it could not
-                // queue (which every pass finds again).
-                if (m_passDeepest < m_depthLimit) {
-                    ResetTraversal();
-                    return false;
-                }
-                ++m_depthLimit;
-                m_passDeepest = 0;
+                step = m_depth > 0 ? Step::NextSibling : Step::PassEnd;
+                break;
+            case Step::PassEnd:
+                // Back at the scan root. Folders queued ahead may still bring
+                // children within this pass's reach: the pass waits for
+                // them before it decides anything.
                 m_depth = 0;
                 m_pathStack.assign(1, m_scanRoot);
+                if (TaskManager::Instance().PendingCount() != 0) {
+                    m_passEnded = true;
+                    return false;
+                }
+                m_passEnded = false;
+                if (!m_passIncomplete) {
+                    // A complete pass that never reached its depth limit
+                    // has seen every folder with work below it: a deeper
+                    // one would find nothing new. This, not a fixed limit,
+                    // ends the walk, also when the pass found work it could
+                    // not queue (which every pass finds again).
+                    if (m_passDeepest < m_depthLimit) {
+                        ResetTraversal();
+                        return false;
+                    }
+                    ++m_depthLimit;
+                }
+                // Otherwise the same pass again, now that the children of
+                // the folders it queued above its limit are in the tree.
+                m_passIncomplete = false;
+                m_passDeepest = 0;
                 step = Step::Descend;
                 break;
         }
         if (candidate != nullptr) {
             if (candidate->IsQueued()) {
-                return true;
+                if (m_inFlight.count(candidate) == 0) {
+                    return true;
+                }
+                m_passIncomplete = true;  // comes again once its tasks are delivered
             }
             step = m_depth < m_depthLimit && candidate->IsPendingBelow() ? Step::Descend
                                                                          : Step::NextSibling;
@@ -402,7 +429,7 @@ void FolderScan::ProcessCompletedTasks()
         task.reset();
         SettleAfterRemovals();
         if (turn.nsecsElapsed() >= kDeliveryBudgetNs) {
-            // The rest, and the next folder, at the next turn.
+            // The rest, and the next folders, at the next turn.
             if (!m_deliveryOwed) {
                 m_deliveryOwed = true;
                 QMetaObject::invokeMethod(
@@ -416,12 +443,18 @@ void FolderScan::ProcessCompletedTasks()
             return;
         }
     }
+    if (tasks.PendingCount() == 0) {
+        m_inFlight.clear();
+    }
     {
         std::lock_guard lock(m_tree.DataLock());
-        // One folder's tasks at a time; a folder without a path queues
-        // nothing and the walk goes on.
-        while (tasks.PendingCount() == 0 && FindNextFolderToScan()) {
-            QueueTasksFor(*m_pathStack[m_depth]);
+        // The walk queues ahead, so that the worker never waits for the
+        // deliveries: folders in the walk's order until the window is full.
+        // A folder without a path queues nothing and the walk goes on.
+        while (tasks.PendingCount() < kQueueAheadTasks && FindNextFolderToScan()) {
+            if (QueueTasksFor(*m_pathStack[m_depth]) && m_depth < m_depthLimit) {
+                m_passIncomplete = true;  // its children fall within this pass
+            }
         }
     }
     ClearStatusIfIdle();
@@ -439,6 +472,7 @@ void FolderScan::ClearStatusIfIdle()
 void FolderScan::StopScanning()
 {
     ResetTraversal();
+    m_inFlight.clear();
     if (FolderRecord* root = Root()) {
         std::lock_guard lock(m_tree.DataLock());
         ClearStateBits(*root, FolderRecord::ClearPendingMask);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include <QObject>
@@ -18,14 +19,18 @@ class TreeAccess;
 // worked out, the walk that chooses the next folder, the delivery of
 // finished tasks, and the tree's duplicate data (a DupStore).
 //
-// Scheduling: the tasks of one folder at a time (subfolders, size, and the
-// duplicate search while it is on) go to the TaskManager's worker. Only when
-// the queue has run empty, and so the folder's new child items are in the
-// tree, is the next folder chosen, by an iterative-deepening walk below the
-// scanned folder (the scan root): a pass with depth limit n visits, in tree
-// order, the folders down to depth n that lie on paths into subtrees with
-// work pending, so every folder at depth n is queued before anything deeper
-// and the upper levels get their sizes first. When the scan root's subtree
+// Scheduling: each folder's tasks (subfolders, size, and the duplicate
+// search while it is on) go to the TaskManager's worker, in the order of an
+// iterative-deepening walk below the scanned folder (the scan root): a pass
+// with depth limit n visits, in tree order, the folders down to depth n
+// that lie on paths into subtrees with work pending, so every folder at
+// depth n is queued before anything deeper and the upper levels get their
+// sizes first. The walk queues ahead of the deliveries, a few dozen tasks,
+// so that the worker never waits for the UI thread; a folder whose tasks
+// are queued is not queued again until the queue has run empty. A pass ends
+// only once the queue has run empty, and so the children of every folder it
+// queued are in the tree; a pass that queued folders above its depth limit
+// (whose children it could not see yet) is run again. When the scan root's subtree
 // has nothing pending but other parts of the tree do (an earlier scan that
 // was left behind), the walk widens to the whole tree. The walk has no
 // depth limit of its own: it ends after a pass that did not reach its depth
@@ -116,8 +121,8 @@ public:
     void ClearStateBits(FolderRecord& record, std::uint16_t mask);
     // Queues the tasks of one folder: subfolders always, then the size scan
     // when SizeQueued, then the duplicate search when DupsQueued. Nothing
-    // for a folder without a directory path.
-    void QueueTasksFor(FolderRecord& record);
+    // for a folder without a directory path: answers whether it queued.
+    bool QueueTasksFor(FolderRecord& record);
     // The walk becomes idle.
     void ResetTraversal();
 
@@ -167,6 +172,13 @@ private:
     std::vector<FolderRecord*> m_pathStack;
     // The greatest depth the current pass has reached so far.
     int m_passDeepest = 0;
+    // The pass is over but waits for the queue to run empty.
+    bool m_passEnded = false;
+    // The pass queued a folder above its depth limit or met one whose tasks
+    // were still queued: it runs again before the walk goes deeper.
+    bool m_passIncomplete = false;
+    // The folders whose tasks were queued since the queue last ran empty.
+    std::unordered_set<const FolderRecord*> m_inFlight;
 
     // Items whose children were removed (None: the root record's).
     std::vector<TreeItem> m_removedFrom;
