@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -23,32 +24,56 @@ TEST(AutoResetEventTest, ASetIsRememberedUntilOneWaitConsumesIt)
     EXPECT_FALSE(event.TryWait());
 }
 
-// Two threads wait; each Set releases exactly one of them, which sees what
-// the setter wrote before (a plain int: the event must order the two).
-TEST(AutoResetEventTest, EachSetReleasesOneWaiter)
+TEST(AutoResetEventTest, SetFromAnotherThreadReleasesTheWaiter)
 {
     AutoResetEvent event;
-    AutoResetEvent released;
-    int handedOver = 0;
-    std::atomic<int> seen{0};
+    int handedOver = 0;  // plain int: the event must order the write before the read
+    std::thread setter([&] {
+        handedOver = 42;
+        event.Set();
+    });
+    event.Wait();
+    EXPECT_EQ(handedOver, 42);
+    setter.join();
+}
+
+// Two threads wait; each Set releases exactly one of them.
+TEST(AutoResetEventTest, OneSetReleasesOneOfTwoWaiters)
+{
+    AutoResetEvent event;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int released = 0;
+
     auto waiter = [&] {
         event.Wait();
-        seen += handedOver;
-        released.Set();
+        std::lock_guard lock(mutex);
+        ++released;
+        changed.notify_all();
     };
     std::thread first(waiter);
     std::thread second(waiter);
-    handedOver = 1;
+
     event.Set();
-    released.Wait();
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return released >= 1; });
+    }
     // The released waiter consumed the signal; nothing is left for the other.
     EXPECT_FALSE(event.TryWait());
-    EXPECT_EQ(seen, 1);
+
     event.Set();
     first.join();
     second.join();
-    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(released, 2);
     EXPECT_FALSE(event.TryWait());
 }
 
 }  // namespace
+
+// A program of its own, without a Qt application.
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
