@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "support/FolderTreeFake.h"
 
 using testsupport::FolderTreeFake;
@@ -16,20 +14,12 @@ class UpdateTotalsTest : public ::testing::Test {
 protected:
     //   root ── top ─┬─ a ── a1
     //                └─ b
-    void SetUp() override
-    {
-        root = &tree.MakeRoot();
-        top = &tree.Add(*root, "top");
-        a = &tree.Add(*top, "a");
-        a1 = &tree.Add(*a, "a1");
-        b = &tree.Add(*top, "b");
-    }
     FolderTreeFake tree;
-    FolderRecord* root = nullptr;
-    FolderRecord* top = nullptr;
-    FolderRecord* a = nullptr;
-    FolderRecord* a1 = nullptr;
-    FolderRecord* b = nullptr;
+    FolderRecord* root = &tree.MakeRoot();
+    FolderRecord* top = &tree.Add(*root, "top");
+    FolderRecord* a = &tree.Add(*top, "a");
+    FolderRecord* a1 = &tree.Add(*a, "a1");
+    FolderRecord* b = &tree.Add(*top, "b");
 };
 
 TEST_F(UpdateTotalsTest, TotalsReachTheRootOnceEveryFolderIsKnown)
@@ -83,24 +73,17 @@ TEST_F(UpdateTotalsTest, StoppedScanClearsPendingWithoutATotal)
     EXPECT_FALSE(top->Has(FolderRecord::TreeSizePending));
     EXPECT_FALSE(top->Has(FolderRecord::TreeSizeKnown));
     EXPECT_EQ(b->treeDiskSpace, Bytes(4096));
-}
 
-TEST_F(UpdateTotalsTest, ForgettingSizesZeroesThem)
-{
-    a1->SetOwnSizes(Bytes(10), Bytes(4096));
-    a1->UpdateTotals(tree);
-    a1->ForgetOwnSizes();
-    EXPECT_FALSE(a1->Has(FolderRecord::OwnSizeKnown));
-    EXPECT_EQ(a1->ownSize, Bytes(0));
-    EXPECT_EQ(a1->ownDiskSpace, Bytes(0));
-    a1->ForgetTreeSizes();
-    EXPECT_FALSE(a1->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_EQ(a1->treeDiskSpace, Bytes(0));
-    // A clear by mask leaves the sizes as they are.
-    b->SetOwnSizes(Bytes(3), Bytes(4096));
+    // Forgetting zeroes the sizes; a clear by mask leaves them.
     b->ClearMask(FolderRecord::ClearAllMask);
-    EXPECT_EQ(b->ownSize, Bytes(3));
+    EXPECT_EQ(b->ownSize, Bytes(7));
     EXPECT_EQ(FolderRecord::ClearAllMask & FolderRecord::InFileList, 0);
+    b->ForgetOwnSizes();
+    b->ForgetTreeSizes();
+    EXPECT_FALSE(b->Has(FolderRecord::OwnSizeKnown) || b->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(b->ownSize, Bytes(0));
+    EXPECT_EQ(b->ownDiskSpace, Bytes(0));
+    EXPECT_EQ(b->treeDiskSpace, Bytes(0));
 }
 
 TEST(UpdateTotalsDepth, FiveThousandLevelsPropagateWithoutRecursion)
@@ -179,24 +162,6 @@ TEST(DuplicateMembers, ListOperations)
     folder.AddDuplicateMember(new DupMember{nullptr, &folder, "left", nullptr});
 }
 
-TEST(FolderRecordRef, BecomesNullWhenItsRecordIsDeleted)
-{
-    FolderTreeFake tree;
-    FolderRecord& root = tree.MakeRoot();
-    FolderRecord& keep = tree.Add(root, "keep");
-    FolderRecord& gone = tree.Add(root, "gone");
-    FolderRecordRef toKeep(tree.references, &keep);
-    FolderRecordRef toGone(tree.references, &gone);
-    FolderRecordRef alsoToGone(tree.references, &gone);
-    EXPECT_EQ(tree.references.Count<FolderRecord>(), 3u);
-
-    tree.DeleteItemTree(gone.item, false);
-    EXPECT_TRUE(toGone.IsNull());
-    EXPECT_TRUE(alsoToGone.IsNull());
-    EXPECT_EQ(toKeep.Get(), &keep);
-    EXPECT_EQ(tree.references.Count<FolderRecord>(), 1u);
-}
-
 TEST(TrackedReferences, KindsAreListedApartAndTheListsMayGoFirst)
 {
     struct Group {};
@@ -210,7 +175,12 @@ TEST(TrackedReferences, KindsAreListedApartAndTheListsMayGoFirst)
         EXPECT_EQ(references->Count<Group>(), 2u);
     }
     EXPECT_EQ(references->Count<Group>(), 1u);
-
+    Group other;
+    TrackedRef<Group> toOther(*references, &other);
+    TrackedRef<Group> alsoToOther(*references, &other);
+    references->Forget(&other);
+    EXPECT_TRUE(toOther.IsNull() && alsoToOther.IsNull());
+    EXPECT_EQ(groupRef.Get(), &group);
     references->ForgetAll<Group>();
     EXPECT_TRUE(groupRef.IsNull());
     EXPECT_EQ(folderRef.Get(), &folder);

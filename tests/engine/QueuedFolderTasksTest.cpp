@@ -1,5 +1,5 @@
 // The folder tasks handed to the worker thread and delivered back on the UI
-// thread, as the sized tree will run them.
+// thread, as the sized tree runs them.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,12 +8,9 @@
 #include "engine/FindSubfoldersTask.h"
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
-#include "platform/MessageWindow.h"
 #include "support/FolderTreeFake.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
-
-using testsupport::FolderTreeFake;
 
 namespace {
 
@@ -38,66 +35,41 @@ public:
     std::vector<std::string> statusTexts;
 };
 
-class QueuedFolderTasksTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TaskManager::Instance().SetNotifyWindow(m_receiver.Handle());
-        ASSERT_TRUE(m_files.MakeDir("p"));
-        ASSERT_TRUE(m_files.MakeDir("p/q"));
-        ASSERT_TRUE(m_files.MakeFile("p/file", std::string(3000, 'z')));
-        m_folder = &m_tree.Add(m_tree.MakeRoot(), m_files.Root());
-        m_folder->clusterSize = 1;
-    }
-    void RunUntilIdle()
-    {
-        ASSERT_TRUE(
-            testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; }));
-    }
-
-    Receiver m_receiver;
-    TempTree m_files;
-    FolderTreeFake m_tree;
-    FolderRecord* m_folder = nullptr;
-};
-
-TEST_F(QueuedFolderTasksTest, ResultsArriveInTheTreeOnTheUiThread)
+TEST(QueuedFolderTasks, ResultsArriveOnTheUiThreadUnlessTheFolderWentMeanwhile)
 {
+    Receiver receiver;
+    TempTree files;
+    testsupport::FolderTreeFake tree;
     auto& manager = TaskManager::Instance();
-    FolderRecord& p = m_tree.Add(*m_folder, "p");
-    p.clusterSize = 1;
+    manager.SetNotifyWindow(receiver.Handle());
+    ASSERT_TRUE(files.MakeDir("p") && files.MakeDir("p/q") &&
+                files.MakeFile("p/file", std::string(3000, 'z')));
+    FolderRecord& top = tree.Add(tree.MakeRoot(), files.Root());
+    FolderRecord& p = tree.Add(top, "p");
+    FolderRecord& gone = tree.Add(top, "gone");
     p.Set(FolderRecord::SizeQueued);
+    // Both list p's folder: only the deletion keeps q out of "gone".
     const std::string path = DirectoryPathOf(p);
-    manager.Add(std::make_unique<FindSubfoldersTask>(m_tree, p, path));
-    manager.Add(
-        std::make_unique<FindSizeTask>(m_tree, m_tree.references, p, path, m_receiver.Handle()));
-    RunUntilIdle();
+    for (FolderRecord* folder : {&p, &gone}) {
+        manager.Add(std::make_unique<FindSubfoldersTask>(tree, *folder, path));
+        manager.Add(std::make_unique<FindSizeTask>(tree, tree.references, *folder, path,
+                                                   receiver.Handle()));
+    }
+    // Before any delivery (which only the UI thread makes), an item goes.
+    tree.DeleteItemTree(gone.item, false);
+    const int items = tree.Tree().Count();
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return manager.PendingCount() == 0; }));
 
-    EXPECT_EQ(m_receiver.delivered, 2);
-    EXPECT_EQ(m_tree.ChildNames(p), std::vector<std::string>{"q"});
+    EXPECT_EQ(receiver.delivered, 4);
+    EXPECT_EQ(tree.ChildNames(p), std::vector<std::string>{"q"});
+    EXPECT_EQ(tree.Tree().Count(), items + 1);
     EXPECT_TRUE(p.Has(FolderRecord::OwnSizeKnown));
     EXPECT_FALSE(p.Has(FolderRecord::SizeQueued));
     EXPECT_EQ(p.ownSize.Bytes(), 3000);
-    ASSERT_TRUE(testsupport::PumpUntil([this] { return !m_receiver.statusTexts.empty(); }));
-    EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(m_receiver.statusTexts.front())),
+    EXPECT_FALSE(top.Has(FolderRecord::OwnSizeKnown));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !receiver.statusTexts.empty(); }));
+    EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(receiver.statusTexts.front())),
               "Scanning: " + QFile::decodeName(QByteArray::fromStdString(path)));
-}
-
-TEST_F(QueuedFolderTasksTest, FolderDeletedWhileQueuedReceivesNothing)
-{
-    auto& manager = TaskManager::Instance();
-    FolderRecord& p = m_tree.Add(*m_folder, "p");
-    const std::string path = DirectoryPathOf(p);
-    manager.Add(std::make_unique<FindSubfoldersTask>(m_tree, p, path));
-    manager.Add(std::make_unique<FindSizeTask>(m_tree, m_tree.references, p, path, 0));
-    // Before any delivery (which only the UI thread makes), the item goes.
-    m_tree.DeleteItemTree(p.item, false);
-    const int items = m_tree.Tree().Count();
-    RunUntilIdle();
-
-    EXPECT_EQ(m_receiver.delivered, 2);
-    EXPECT_EQ(m_tree.Tree().Count(), items);
-    EXPECT_FALSE(m_folder->Has(FolderRecord::OwnSizeKnown));
 }
 
 }  // namespace
