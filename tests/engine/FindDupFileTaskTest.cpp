@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -54,15 +54,12 @@ public:
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
                                       platform::LParam lParam) override
     {
-        if (message == UM_TASK_DONE) {
-            while (std::unique_ptr<Task> task = TaskManager::Instance().TakeFinished()) {
-                task->Deliver();
-            }
-        } else if (message == UM_CLEAR_FOLDER_DUPS) {
+        while (message == UM_TASK_DONE && (m_finished = TaskManager::Instance().TakeFinished()))
+            m_finished->Deliver();
+        if (message == UM_CLEAR_FOLDER_DUPS)
             ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
-        } else if (message == UM_FILE_DUP_STATE) {
+        if (message == UM_FILE_DUP_STATE)
             marks.emplace_back(*reinterpret_cast<const std::string*>(wParam), lParam);
-        }
         return 0;
     }
     void ClearFolderDuplicates(const FolderRecordRef& folder) override
@@ -91,6 +88,9 @@ public:
     void EnableLists(bool) override {}
     platform::WindowHandle DupStateWindow() const override { return Handle(); }
     void MarkFolderSearched(FolderRecord& folder) override { searched.push_back(&folder); }
+
+private:
+    std::unique_ptr<Task> m_finished;
 };
 
 // How many descriptors this process has open on files under folder.
@@ -115,66 +115,25 @@ protected:
         std::filesystem::create_directory(m_files.Path(name));
         return m_harness.tree.Add(m_top, name);
     }
-    // Queues a search of folder; hook runs on the worker each time a
-    // comparison looks for a cancel, onRead with each file (relative to the
-    // tree) whose head is about to be read, which also goes to m_reads.
-    void Start(FolderRecord& folder, std::function<void()> hook = {},
-               std::function<void(const std::string&)> onRead = {})
+    // Searches folder on the worker and delivers it. hook runs on the worker
+    // each time a comparison looks for a cancel; onRead with each file
+    // (relative to the tree) whose head is about to be read, as m_reads.
+    void Search(FolderRecord& folder, std::function<void(Task&)> hook = {},
+                std::function<void(const std::string&)> onRead = {})
     {
         auto task = std::make_unique<FindDupFileTask>(
             DupSearchContext{m_harness.tree, m_harness.tree.references, m_harness.table,
                              m_harness.Handle(), 0, &m_harness, &m_harness},
             folder, DirectoryPathOf(folder));
-        task->SetComparisonHookForTesting(std::move(hook));
+        if (hook) task->SetComparisonHookForTesting([hook, &task = *task] { hook(task); });
         task->SetHeadReadHookForTesting([this, onRead](const std::string& path) {
             const std::string name = path.substr(m_files.Root().size() + 1);
             if (onRead) onRead(name);
             m_reads.insert(name);
         });
         TaskManager::Instance().Add(std::move(task));
-    }
-    void WaitUntilDone()
-    {
         ASSERT_TRUE(
             testsupport::PumpUntil([] { return TaskManager::Instance().PendingCount() == 0; }));
-    }
-    void Search(FolderRecord& folder, std::function<void()> hook = {},
-                std::function<void(const std::string&)> onRead = {})
-    {
-        Start(folder, std::move(hook), std::move(onRead));
-        WaitUntilDone();
-    }
-
-    // The worker waits at its atCheck-th look for a cancel in a comparison,
-    // while observe runs there; then the search is cancelled, afterCancel runs
-    // here, and the worker goes on. Answers how many looks there were.
-    int CancelAtCheck(FolderRecord& folder, int atCheck, const std::function<void()>& observe,
-                      const std::function<void()>& afterCancel)
-    {
-        std::mutex mutex;
-        std::condition_variable changed;
-        int checks = 0;
-        bool cancelled = false;
-        Start(folder, [&] {
-            std::unique_lock lock(mutex);
-            if (++checks != atCheck) return;
-            observe();
-            changed.notify_all();
-            changed.wait(lock, [&] { return cancelled; });
-        });
-        EXPECT_TRUE(testsupport::PumpUntil([&] {
-            std::lock_guard lock(mutex);
-            return checks >= atCheck;
-        }));
-        TaskManager::Instance().CancelAll();
-        afterCancel();
-        {
-            std::lock_guard lock(mutex);
-            cancelled = true;
-        }
-        changed.notify_all();
-        WaitUntilDone();
-        return checks;
     }
     std::vector<const DupGroup*> Groups()
     {
@@ -208,9 +167,6 @@ protected:
                 const DupMember& member = *link->member;
                 std::ifstream in(member.FullPath(), std::ios::binary);
                 const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-                struct stat status {};
-                EXPECT_EQ(::stat(member.FullPath().c_str(), &status), 0);
-                EXPECT_EQ(status.st_ino, member.inode) << member.name;
                 EXPECT_TRUE(inodes.insert(member.inode).second) << "links of one file together";
                 EXPECT_EQ(bytes.size(), group->size);
                 EXPECT_EQ(member.group, group);
@@ -254,63 +210,25 @@ protected:
     std::multiset<std::string> m_reads;
 };
 
-// One file to make before a search: contents, or "=path" a hard link to
-// path, "->name" a symbolic link, "|" a FIFO, "-" the file removed.
-struct File {
-    std::string name;
-    std::string contents;
-};
-struct Step {
-    const char* folder;  // searched after its files are made
-    std::vector<File> files;
-    int reads;  // files whose heads the search reads; -1: not checked
-};
-struct Scenario {
+// Each row a story told in tokens: "path=bytes" makes a file ("K" a file
+// of 20003 bytes, "K'" the same but one byte, "L" a large file whose size
+// shares a bit of the table's size set with 100, "100a" a hundred "a"s),
+// "path=@other" a hard link, "path=>name" a symbolic link, "path=~" a FIFO;
+// "path-" removes it; "folder:n" searches folder, which reads the heads of
+// n files ("?": any number), and checks the table against the files.
+const struct Scenario {
     const char* name;
-    std::vector<Step> steps;
-};
-void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
-
-std::string ChangedAt(std::string bytes, std::size_t at)
-{
-    bytes[at] = 'd';
-    return bytes;
-}
-const std::string kLarge((std::size_t{1} << 20) + 101, 'l');  // a size bit shared with 100
-
-// A file is read only once a second file of its size turns up: until then
-// it waits in a pending group.
-const Scenario kScenarios[] = {
-    {"only non-empty regular files",
-     {{"one",
-       {{"one/empty", ""},
-        {"one/also-empty", ""},
-        {"one/fifo", "|"},
-        {"one/file", "x"},
-        {"one/link", "->file"}},
-       0}}},
-    {"same head, different further on",
-     {{"one", {{"one/a", K}, {"one/b", ChangedAt(K, 15000)}}, 2}}},
-    {"copies across folders, searched again",
-     {{"x", {{"x/a", K}}, 0},
-      {"y", {{"y/copy", K}}, 2},
-      {"x", {}, 1},  // replaces its member
-      {"y", {{"y/copy", "-"}}, 0},
-      {"x", {{"x/a", "-"}}, 0}}},
-    {"pending until a second file of its size",
-     {{"x", {{"x/a", K}, {"x/short", "s"}, {"x/longer", "longer"}}, 0},
-      {"y", {{"y/copy", K}, {"y/other", "other!"}}, 4},
-      {"z", {{"z/third", K}}, 1}}},
-    {"a folder searched again drops its pending files unread",
-     {{"x", {{"x/a", K}}, 0}, {"x", {}, 0}, {"x", {{"x/a", "-"}}, 0}, {"y", {{"y/b", K}}, 0}}},
-    {"hard links are never copies of each other",
-     {{"one", {{"one/a", K}, {"one/b", "=one/a"}, {"one/c", "=one/a"}, {"one/copy", K}}, -1}}},
-    {"a hard link of a pending file is read once",
-     {{"x", {{"x/a", K}, {"x/b", "=x/a"}}, 1}, {"y", {{"y/copy", K}}, 1}}},
-    {"sizes sharing a bit of the size set cost a read, never a copy",
-     {{"x", {{"x/a", std::string(100, 'a')}, {"x/b", std::string(100, 'a')}}, 2},
-      {"y", {{"y/large", kLarge}}, 1},
-      {"z", {{"z/copy", kLarge}}, 1}}},
+    const char* story;
+} kScenarios[] = {
+    {"OnlyNonEmptyRegularFiles", "one/e= one/f=~ one/file=x one/link=>file one:0"},
+    {"SameHeadDifferentFurtherOn", "one/a=K one/b=K' one:2"},
+    {"CopiesAcrossFoldersSearchedAgain", "x/a=K x:0 y/copy=K y:2 x:1 y/copy- y:0 x/a- x:0"},
+    {"AFileIsReadOnceASecondOfItsSizeTurnsUp",
+     "x/a=K x/short=s x/longer=longer x:0 y/copy=K y/other=other! y:4 z/third=K z:1"},
+    {"SearchingAgainDropsPendingFilesUnread", "x/a=K x:0 x:0 x/a- x:0 y/b=K y:0"},
+    {"HardLinksAreNeverCopies", "one/a=K one/b=@one/a one/c=@one/a one/copy=K one:?"},
+    {"AHardLinkOfAPendingFileIsReadOnce", "x/a=K x/b=@x/a x:1 y/copy=K y:1"},
+    {"SizesSharingABitCostAReadNeverACopy", "x/a=100a x/b=100a x:2 y/l=L y:1 z/l=L z:1"},
 };
 
 class DupScenarioTest : public FindDupFileTaskTest,
@@ -318,44 +236,70 @@ class DupScenarioTest : public FindDupFileTaskTest,
 
 TEST_P(DupScenarioTest, Plays)
 {
-    ASSERT_EQ(DupTable::SizeBitOf(100), DupTable::SizeBitOf(kLarge.size()));
+    const std::string large((std::size_t{1} << 20) + 101, 'l');
+    ASSERT_EQ(DupTable::SizeBitOf(100), DupTable::SizeBitOf(large.size()));
+    std::string changed = K;
+    changed[15000] = 'd';
     std::set<std::string> searched;
-    for (const Step& step : GetParam().steps) {
-        SCOPED_TRACE(step.folder);
-        FolderRecord& folder = Folder(step.folder);
-        for (const auto& [name, contents] : step.files) {
-            const std::string path = m_files.Path(name);
-            ASSERT_TRUE(
-                contents == "-"                ? ::unlink(path.c_str()) == 0
-                : contents == "|"              ? m_files.MakeFifo(name)
-                : contents.rfind("=", 0) == 0  ? m_files.MakeHardLink(name, contents.substr(1))
-                : contents.rfind("->", 0) == 0 ? m_files.MakeSymlink(name, contents.substr(2))
-                                               : m_files.MakeFile(name, contents));
+    std::istringstream story(GetParam().story);
+    for (std::string token; story >> token;) {
+        SCOPED_TRACE(token);
+        const std::size_t colon = token.find(':');
+        const std::size_t equals = token.find('=');
+        const std::string name = token.substr(0, equals);
+        const std::string bytes = equals == std::string::npos ? "" : token.substr(equals + 1);
+        if (colon != std::string::npos) {
+            const std::string folder = token.substr(0, colon);
+            m_reads.clear();
+            Search(Folder(folder));
+            searched.insert(folder);
+            if (token[colon + 1] != '?') {
+                EXPECT_EQ(m_reads.size(), std::stoul(token.substr(colon + 1)));
+            }
+            EXPECT_EQ(CheckTable(), OnDisk(searched));
+        } else if (token.back() == '-') {
+            ASSERT_EQ(::unlink(m_files.Path(token.substr(0, token.size() - 1)).c_str()), 0);
+        } else {
+            Folder(name.substr(0, name.find('/')));
+            ASSERT_TRUE(bytes[0] == '@'   ? m_files.MakeHardLink(name, bytes.substr(1))
+                        : bytes[0] == '>' ? m_files.MakeSymlink(name, bytes.substr(1))
+                        : bytes == "~"    ? m_files.MakeFifo(name)
+                        : bytes == "K"    ? m_files.MakeFile(name, K)
+                        : bytes == "K'"   ? m_files.MakeFile(name, changed)
+                        : bytes == "L"    ? m_files.MakeFile(name, large)
+                        : std::isdigit(bytes[0])
+                            ? m_files.MakeFile(name, std::string(std::stoul(bytes), bytes.back()))
+                            : m_files.MakeFile(name, bytes));
         }
-        m_reads.clear();
-        Search(folder);
-        searched.insert(step.folder);
-        if (step.reads >= 0) {
-            EXPECT_EQ(m_reads.size(), std::size_t(step.reads));
-        }
-        EXPECT_EQ(CheckTable(), OnDisk(searched));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DupScenarioTest, ::testing::ValuesIn(kScenarios));
+INSTANTIATE_TEST_SUITE_P(Files, DupScenarioTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember)
 {
     FolderRecord& x = Folder("x");
     x.Set(FolderRecord::DupsQueued);
-    ASSERT_TRUE(m_files.MakeFile("x/a", K) && m_files.MakeFile("x/b", K) &&
-                m_files.MakeFile("x/short", "s"));
+    ASSERT_TRUE(m_files.MakeFile("x/short", "s"));
+    // Last read long before the last change, so that even relatime would
+    // update it on a read.
+    const struct timespec times[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
+    for (const char* name : {"x/a", "x/b"}) {
+        ASSERT_TRUE(m_files.MakeFile(name, K));
+        ASSERT_EQ(::utimensat(AT_FDCWD, m_files.Path(name).c_str(), times, 0), 0);
+    }
     m_harness.Show(&x);
     const std::uint32_t generation = m_harness.ShownFolder().generation;
     Search(x);
     EXPECT_EQ(m_harness.searched, std::vector<const FolderRecord*>{&x});
     EXPECT_TRUE(x.Has(FolderRecord::DupsKnown));
     EXPECT_FALSE(x.Has(FolderRecord::DupsQueued));
+    for (const char* name : {"x/a", "x/b"}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(m_files.Path(name).c_str(), &status), 0);
+        EXPECT_EQ(status.st_atim.tv_sec, 1000000000) << "last access of " << name;
+    }
     // The pending file is marked alone, as when it was read; of the copies
     // the first alone, then the second with a copy, then the first again.
     std::vector<Mark>& marks = m_harness.marks;
@@ -402,7 +346,7 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
         }
     }
     int comparisons = 0;
-    Search(big, [&comparisons] { ++comparisons; });
+    Search(big, [&comparisons](Task&) { ++comparisons; });
     std::multiset<std::uint64_t> sizes;
     for (const DupGroup* group : Groups()) {
         EXPECT_TRUE(group->IsSingle());
@@ -479,17 +423,19 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
     FolderRecord& folder = Folder("long");
     ASSERT_TRUE(m_files.MakeSparseFile("long/a", 256ull << 20) &&
                 m_files.MakeSparseFile("long/b", 256ull << 20));
-    // The worker stops after the first block, and the test empties the
-    // table as a reset does.
+    // The worker is cancelled (as CancelAll does a running task) after the
+    // first block, and the table emptied as a reset does meanwhile.
+    int checks = 0;
     int openWhileComparing = 0;
-    const int checks = CancelAtCheck(
-        folder, 2, [&] { openWhileComparing = OpenUnder(m_files.Path("long")); },
-        [&] {
-            std::lock_guard lock(m_harness.tree.DataLock());
-            m_harness.tree.references.ForgetAll<DupGroup>();
-            folder.ClearDuplicates(true, nullptr);
-            m_harness.table.Clear();
-        });
+    Search(folder, [&](Task& task) {
+        if (++checks != 2) return;
+        openWhileComparing = OpenUnder(m_files.Path("long"));
+        task.SetState(TaskState::Cancelling);
+        std::lock_guard lock(m_harness.tree.DataLock());
+        m_harness.tree.references.ForgetAll<DupGroup>();
+        folder.ClearDuplicates(true, nullptr);
+        m_harness.table.Clear();
+    });
     EXPECT_EQ(checks, 2);  // the look after the first block saw the cancel
     EXPECT_EQ(openWhileComparing, 2);
     EXPECT_EQ(OpenUnder(m_files.Path("long")), 0);
@@ -519,32 +465,17 @@ TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreReadOnceAndClosedWhenCancelled)
     for (int i = 0; i < 24; ++i) {
         ASSERT_TRUE(m_files.MakeFile("copies/f" + std::to_string(i), K));
     }
-    int openAhead = 0;
-    CancelAtCheck(
-        copies, 1, [&] { openAhead = OpenUnder(m_files.Path("copies")); }, [] {});
+    int openAhead = -1;
+    Search(copies, [&](Task& task) {
+        if (openAhead >= 0) return;
+        openAhead = OpenUnder(m_files.Path("copies"));
+        task.SetState(TaskState::Cancelling);
+    });
     // The two being compared and the next files of the listing.
     EXPECT_GE(openAhead, 2 + 8);
     EXPECT_LE(openAhead, 2 + 16);
     EXPECT_EQ(OpenUnder(m_files.Path("copies")), 0);
     EXPECT_EQ(copies.duplicates->nextInFolder, nullptr);  // the one filed before the cancel
-}
-
-TEST_F(FindDupFileTaskTest, LastAccessTimesStayAsTheyWere)
-{
-    // Long before the last change, so that even relatime would update it.
-    const struct timespec times[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
-    FolderRecord& folder = Folder("one");
-    for (const char* name : {"one/a", "one/b"}) {
-        ASSERT_TRUE(m_files.MakeFile(name, K));
-        ASSERT_EQ(::utimensat(AT_FDCWD, m_files.Path(name).c_str(), times, 0), 0);
-    }
-    Search(folder);
-    ASSERT_EQ(Groups().size(), 1u);
-    for (const char* name : {"one/a", "one/b"}) {
-        struct stat status {};
-        ASSERT_EQ(::stat(m_files.Path(name).c_str(), &status), 0);
-        EXPECT_EQ(status.st_atim.tv_sec, 1000000000) << name;
-    }
 }
 
 }  // namespace
