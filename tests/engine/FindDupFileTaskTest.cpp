@@ -139,8 +139,11 @@ protected:
     {
         std::vector<const DupGroup*> groups;
         for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
-            for (const DupGroup* group = m_harness.table.Chain(bucket); group; group = group->next)
+            for (const DupGroup* group = m_harness.table.Chain(bucket); group;
+                 group = group->next) {
+                EXPECT_FALSE(group->pending);
                 groups.push_back(group);
+            }
             for (const DupGroup* group = m_harness.table.PendingChain(bucket); group;
                  group = group->next) {
                 EXPECT_TRUE(group->pending && group->IsSingle());

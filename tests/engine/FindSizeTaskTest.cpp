@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "support/FolderTreeFake.h"
@@ -17,54 +17,89 @@ using testsupport::FolderTreeFake;
 
 namespace {
 
-TEST(AllocatedSize, RoundsToUnitsUnlessTheFileOccupiesLess)
+TEST(FileSize, SumsSaturateAndComparisonsSeeAllSixtyFourBits)
 {
-    constexpr std::uint32_t kCompressed = platform::kAttributeCompressed;
+    FileSize sum = FileSize::Largest();
+    sum += FileSize::Largest();
+    EXPECT_EQ(sum, FileSize::Largest());
+    FileSize low = FileSize::FromBytes(INT64_MIN);
+    low += FileSize::FromBytes(-1);
+    EXPECT_EQ(low.Bytes(), INT64_MIN);
+    EXPECT_EQ(FileSize::FromUnsigned(~std::uint64_t{0}), FileSize::Largest());
+    // Sizes 4 GiB apart differ only in the high word: a comparison narrowed
+    // to an int would call them equal.
+    EXPECT_EQ(FileSize::Compare(FileSize::FromBytes(4LL << 30), FileSize::FromBytes(0)), 1);
+    EXPECT_EQ(FileSize::Compare(FileSize::FromBytes(0), FileSize::Largest()), -1);
+    EXPECT_EQ(FileSize::Compare(FileSize::Largest(), FileSize::Largest()), 0);
+    EXPECT_FALSE(FileSize::FromBytes(0x80000000LL) < 0);
+    EXPECT_TRUE(FileSize::FromBytes(-1) < 0);
+}
+
+TEST(FileSize, DigitsAndThousandsSeparators)
+{
     const struct {
-        std::uint64_t size;
-        std::uint32_t attributes;
-        std::uint64_t occupied;
-        std::uint32_t unit;
-        std::int64_t expected;
+        std::int64_t bytes;
+        int digits;
+        const char* text;
     } rows[] = {
-        {0, 0, 0, 4096, 0},
-        {1, 0, 0, 4096, 4096},
-        {4096, 0, 0, 4096, 4096},
-        {4097, 0, 0, 4096, 8192},
-        {4097, 0, 0, 1, 4097},  // 0 or 1: no rounding
-        {4097, 0, 0, 0, 4097},
-        // What a sparse or compressed file occupies is whole blocks already;
-        // a 1 MiB unit (network volumes) must not round it again.
-        {10000, kCompressed, 3072, 1 << 20, 3072},
-        {1 << 30, kCompressed, 0, 4096, 0},
-        {(5ull << 30) + 1, 0, 0, 4096, (5LL << 30) + 4096},
-        {UINT64_MAX, 0, 0, 4096, INT64_MAX},
+        {0, 1, "0"},
+        {9, 1, "9"},
+        {10, 2, "10"},
+        {999, 3, "999"},
+        {1000, 4, "1,000"},
+        {100000, 6, "100,000"},
+        {999999, 6, "999,999"},
+        {1234567, 7, "1,234,567"},
+        {999999999999999999LL, 18, "999,999,999,999,999,999"},
+        {1000000000000000000LL, 19, "1,000,000,000,000,000,000"},
+        {INT64_MAX, 19, "9,223,372,036,854,775,807"},
+        // Negative values count one digit and are written without a sign.
+        {-1234, 1, "1,234"},
+        {INT64_MIN, 1, "9,223,372,036,854,775,808"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.size << " in units of " << row.unit);
-        EXPECT_EQ(AllocatedSize(row.attributes, row.size, row.occupied, row.unit).Bytes(),
-                  row.expected);
+        SCOPED_TRACE(row.bytes);
+        EXPECT_EQ(FileSize::FromBytes(row.bytes).DigitCount(), row.digits);
+        EXPECT_EQ(FileSize::FromBytes(row.bytes).ToString(), row.text);
     }
 }
 
-TEST(GetClusterSize, IsTheUnitOfALocalVolumeOnly)
+// What a sparse or compressed file occupies is whole blocks already: a large
+// unit (network volumes report 1 MiB) must not round it again. A unit of 0
+// or 1 means no rounding.
+TEST(AllocatedSize, RoundsToUnitsUnlessTheFileOccupiesLess)
+{
+    constexpr std::uint32_t kCompressed = platform::kAttributeCompressed;
+    using Row =
+        std::tuple<std::uint64_t, std::uint32_t, std::uint64_t, std::uint32_t, std::int64_t>;
+    for (const auto& [size, attributes, occupied, unit, expected] : {
+             Row{0, 0, 0, 4096, 0},
+             Row{1, 0, 0, 4096, 4096},
+             Row{4097, 0, 0, 4096, 8192},
+             Row{4097, 0, 0, 1, 4097},
+             Row{4097, 0, 0, 0, 4097},
+             Row{10000, kCompressed, 3072, 1 << 20, 3072},
+             Row{1 << 30, kCompressed, 0, 4096, 0},
+             Row{(5ull << 30) + 1, 0, 0, 4096, (5LL << 30) + 4096},
+             Row{UINT64_MAX, 0, 0, 4096, INT64_MAX},
+         }) {
+        EXPECT_EQ(AllocatedSize(attributes, size, occupied, unit).Bytes(), expected)
+            << size << " in units of " << unit;
+    }
+}
+
+// A network or user-space volume's server could be gone: no query.
+TEST(GetClusterSize, IsAskedOfLocalVolumesOnly)
 {
     TempTree tree;
-    struct statvfs volume {};
-    ASSERT_EQ(::statvfs(tree.Root().c_str(), &volume), 0);
-    const auto unit =
-        static_cast<std::uint32_t>(volume.f_frsize ? volume.f_frsize : volume.f_bsize);
-    EXPECT_EQ(GetClusterSize(tree.Root()), unit);
+    const std::uint32_t unit = GetClusterSize(tree.Root());
+    EXPECT_GT(unit, 0u);
     EXPECT_EQ(GetClusterSize(tree.Path("does-not-exist/x")), 0u);
-    // A network or user-space volume's server could be gone: no query.
-    for (const char* remote : {"nfs4 server:/export", "fuse.sshfs u@h:/"}) {
-        const auto table =
-            platform::MountTable::Parse(std::string("1 0 0:1 / / rw - ") + remote +
-                                        " rw\n2 1 0:2 / /elsewhere rw - ext4 /dev/sda1 rw\n");
-        EXPECT_EQ(GetClusterSize(tree.Root(), table), 0u) << remote;
+    for (const char* type : {"nfs4 server:/export", "fuse.sshfs u@h:/", "ext4 /dev/sda1"}) {
+        const auto table = platform::MountTable::Parse(
+            std::string("1 0 0:1 / / rw - ") + type + " rw\n2 1 0:2 / /elsewhere rw - ext4 x rw\n");
+        EXPECT_EQ(GetClusterSize(tree.Root(), table), type[0] == 'e' ? unit : 0u) << type;
     }
-    const auto local = platform::MountTable::Parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
-    EXPECT_EQ(GetClusterSize(tree.Root(), local), unit);
 }
 
 // The own size and disk space of a folder agree with an lstat of each of its
