@@ -31,9 +31,8 @@ namespace {
 using Mark = std::pair<std::string, platform::LParam>;
 const std::string K = std::string(20000, 'c') + "end";
 
-// The sized tree's duplicate bookkeeping (as DupGroupOwner describes it),
-// the main view's handling of the search's messages, the duplicates window
-// and the file list, in one.
+// The sized tree's duplicate bookkeeping, the main view, the duplicates
+// window and the file list, in one.
 class Harness : public platform::MessageWindow,
                 public DupGroupOwner,
                 public DuplicatesDisplay,
@@ -113,9 +112,8 @@ protected:
         std::filesystem::create_directory(m_files.Path(name));
         return m_harness.tree.Add(m_top, name);
     }
-    // Searches folder on the worker and delivers it. hook runs on the worker
-    // each time a comparison looks for a cancel; onRead with each file
-    // (relative to the tree) whose head is about to be read, as m_reads.
+    // hook runs on the worker at each look for a cancel in a comparison;
+    // onRead, and m_reads, get each file whose head is about to be read.
     void Search(FolderRecord& folder, std::function<void(Task&)> hook = {},
                 std::function<void(const std::string&)> onRead = {})
     {
@@ -143,11 +141,8 @@ protected:
         }
         return groups;
     }
-    // Compares the table with the recorded files' bytes, read here: the
-    // members of a group have the same bytes and are distinct files; files
-    // with the same bytes share as few groups as their links allow; a
-    // pending group has one member, whose size no other recorded file has;
-    // each member is in its folder's list. Answers the recorded files.
+    // Checks the table against the recorded files' bytes, read here, and
+    // answers the recorded files.
     std::multiset<std::string> CheckTable()
     {
         std::map<std::string, std::map<std::uint64_t, int>> linksByBytes;
@@ -275,8 +270,7 @@ TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember
 {
     FolderRecord& x = Folder("x");
     x.Set(FolderRecord::DupsQueued);
-    // Last read long before the last change, so that even relatime would
-    // update it on a read.
+    // Last read long before the last change: even relatime would update it.
     const struct timespec times[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
     for (const char* name : {"x/a", "x/b"}) {
         ASSERT_TRUE(m_files.MakeFile(name, K));
@@ -309,9 +303,7 @@ TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember
     ASSERT_EQ(m_harness.updated.size(), 1u);
     EXPECT_EQ(m_harness.updated[0]->MemberCount(), 2);
 
-    // A copy of the pending file elsewhere: the shown file is marked as
-    // having a copy, and the group announced. After the list fills again,
-    // the marks are stale.
+    // A copy of the pending file elsewhere; then the list fills again.
     marks.clear();
     FolderRecord& y = Folder("y");
     ASSERT_TRUE(m_files.MakeFile("y/copy", "s"));
@@ -342,9 +334,8 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
     EXPECT_EQ(comparisons, 1);  // x with y, which differ in the first block
 }
 
-// The pending file is gone when a second file of its size turns up: it
-// leaves the table unread. A file that grows between the listing and its
-// reading is left out; the pending file of its size is read all the same.
+// A pending file gone when a second of its size turns up leaves the table;
+// a file that grows before it is read is left out.
 TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
 {
     FolderRecord& x = Folder("x");
@@ -365,8 +356,7 @@ TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
     EXPECT_EQ(m_harness.updated.size(), 1u);
 }
 
-// While it lives, every thread of a process run as root acts as nobody,
-// without root's groups.
+// While it lives, every thread of a root process acts as nobody.
 class AsNobody {
 public:
     AsNobody() : m_groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)))
@@ -400,10 +390,8 @@ TEST_F(FindDupFileTaskTest, FileThatCannotBeOpenedIsNotRecorded)
     EXPECT_EQ(CheckTable(), std::multiset<std::string>{"one/open"});
 }
 
-// The next files to be read are opened ahead, at most sixteen, and their
-// heads asked for. A cancel stops a long comparison at its next block and
-// closes every file; what a reset empties meanwhile stays empty, and
-// nothing is delivered.
+// Files are opened ahead, at most sixteen; a cancel stops a long comparison
+// at its next block, closes them all, files and delivers nothing more.
 TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
 {
     FolderRecord& folder = Folder("long");

@@ -175,56 +175,44 @@ public:
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
                                       platform::LParam) override
     {
-        if (message == UM_TASK_DONE) {
-            while (std::unique_ptr<Task> task = TaskManager::Instance().TakeFinished()) {
-                task->Deliver();
-                ++delivered;
-            }
-        } else if (message == UM_STATUS_TEXT) {
-            statusTexts.push_back(*reinterpret_cast<const std::string*>(wParam));
+        while (message == UM_TASK_DONE && (m_task = TaskManager::Instance().TakeFinished())) {
+            m_task->Deliver();
+            ++delivered;
         }
+        if (message == UM_STATUS_TEXT) texts.push_back(*reinterpret_cast<std::string*>(wParam));
         return 0;
     }
     int delivered = 0;
-    std::vector<std::string> statusTexts;
+    std::vector<std::string> texts;
+    std::unique_ptr<Task> m_task;
 };
 
-// The batch queued to the worker thread, delivered back on the UI thread.
-TEST(QueuedFolderTasks, ResultsArriveOnTheUiThreadUnlessTheFolderWentMeanwhile)
+// The batch queued to the worker thread is delivered back on the UI thread;
+// nothing reaches a folder whose item went before the delivery.
+TEST_F(SharedListingTest, QueuedResultsArriveOnTheUiThread)
 {
     Receiver receiver;
-    TempTree files;
-    testsupport::FolderTreeFake tree;
     auto& manager = TaskManager::Instance();
     manager.SetNotifyWindow(receiver.Handle());
-    ASSERT_TRUE(files.MakeDir("p") && files.MakeDir("p/q") &&
-                files.MakeFile("p/file", std::string(3000, 'z')));
-    FolderRecord& top = tree.Add(tree.MakeRoot(), files.Root());
-    FolderRecord& p = tree.Add(top, "p");
-    FolderRecord& gone = tree.Add(top, "gone");
-    p.Set(FolderRecord::SizeQueued);
-    // Both list p's folder: only the deletion keeps q out of "gone".
-    const std::string path = DirectoryPathOf(p);
-    for (FolderRecord* folder : {&p, &gone}) {
-        manager.Add(std::make_unique<FindSubfoldersTask>(tree, *folder, path));
-        manager.Add(std::make_unique<FindSizeTask>(tree, tree.references, *folder, path,
+    FolderRecord& gone = m_tree.Add(*m_folder, "gone");
+    m_folder->Set(FolderRecord::SizeQueued);
+    // Both list the same folder: only the deletion keeps d1 and d2 from "gone".
+    for (FolderRecord* folder : {m_folder, &gone}) {
+        manager.Add(std::make_unique<FindSubfoldersTask>(m_tree, *folder, m_path));
+        manager.Add(std::make_unique<FindSizeTask>(m_tree, m_tree.references, *folder, m_path,
                                                    receiver.Handle()));
     }
-    // Before any delivery (which only the UI thread makes), an item goes.
-    tree.DeleteItemTree(gone.item, false);
-    const int items = tree.Tree().Count();
+    m_tree.DeleteItemTree(gone.item, false);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return manager.PendingCount() == 0; }));
-
     EXPECT_EQ(receiver.delivered, 4);
-    EXPECT_EQ(tree.ChildNames(p), std::vector<std::string>{"q"});
-    EXPECT_EQ(tree.Tree().Count(), items + 1);
-    EXPECT_TRUE(p.Has(FolderRecord::OwnSizeKnown));
-    EXPECT_FALSE(p.Has(FolderRecord::SizeQueued));
-    EXPECT_EQ(p.ownSize.Bytes(), 3000);
-    EXPECT_FALSE(top.Has(FolderRecord::OwnSizeKnown));
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return !receiver.statusTexts.empty(); }));
-    EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(receiver.statusTexts.front())),
-              "Scanning: " + QFile::decodeName(QByteArray::fromStdString(path)));
+    EXPECT_EQ(m_tree.Tree().Count(), 3);
+    EXPECT_EQ(Sorted(m_tree.ChildNames(*m_folder)), (std::vector<std::string>{"d1", "d2"}));
+    EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
+    EXPECT_FALSE(m_folder->Has(FolderRecord::SizeQueued));
+    EXPECT_EQ(m_folder->ownSize.Bytes(), 5010);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !receiver.texts.empty(); }));
+    EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(receiver.texts.front())),
+              "Scanning: " + QFile::decodeName(QByteArray::fromStdString(m_path)));
 }
 
 }  // namespace
