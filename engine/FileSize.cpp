@@ -17,6 +17,13 @@ FileSize& FileSize::operator+=(FileSize other)
     return *this;
 }
 
+FileSize& FileSize::operator-=(FileSize other)
+{
+    if (__builtin_sub_overflow(m_value, other.m_value, &m_value))
+        m_value = other.m_value < 0 ? kMax : kMin;
+    return *this;
+}
+
 int FileSize::DigitCount() const
 {
     // Compare against powers of ten without ever forming one beyond the

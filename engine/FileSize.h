@@ -23,6 +23,9 @@ public:
     static constexpr FileSize Largest() { return FileSize(INT64_MAX); }
 
     FileSize& operator+=(FileSize other);
+    FileSize& operator-=(FileSize other);
+
+    friend FileSize operator-(FileSize a, FileSize b) { return a -= b; }
 
     friend constexpr bool operator==(FileSize a, FileSize b) = default;
     friend constexpr auto operator<=>(FileSize a, FileSize b) = default;

@@ -25,6 +25,7 @@ TEST(FileSize, SumsSaturateAndComparisonsSeeAllSixtyFourBits)
     FileSize low = FileSize::FromBytes(INT64_MIN);
     low += FileSize::FromBytes(-1);
     EXPECT_EQ(low.Bytes(), INT64_MIN);
+    EXPECT_EQ(FileSize::Largest() - FileSize::FromBytes(-1), FileSize::Largest());
     EXPECT_EQ(FileSize::FromUnsigned(~std::uint64_t{0}), FileSize::Largest());
     // Sizes 4 GiB apart differ only in the high word: a comparison narrowed
     // to an int would call them equal.
