@@ -24,30 +24,6 @@ FileSize& FileSize::operator-=(FileSize other)
     return *this;
 }
 
-FileSize& FileSize::operator*=(std::int32_t factor)
-{
-    const bool negative = (m_value < 0) != (factor < 0);
-    if (__builtin_mul_overflow(m_value, std::int64_t{factor}, &m_value))
-        m_value = negative ? kMin : kMax;
-    return *this;
-}
-
-FileSize& FileSize::operator/=(std::int32_t divisor)
-{
-    if (divisor == 0) return *this;
-    if (divisor == -1 && m_value == kMin)
-        m_value = kMax;
-    else
-        m_value /= divisor;
-    return *this;
-}
-
-FileSize& FileSize::operator>>=(int bits)
-{
-    m_value >>= std::clamp(bits, 0, 63);
-    return *this;
-}
-
 int FileSize::DigitCount() const
 {
     // Compare against powers of ten without ever forming one beyond the

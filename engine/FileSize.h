@@ -7,17 +7,11 @@
 // folder and of a folder tree. A plain signed 64-bit value.
 //
 // Sizes in use are never negative. A sparse file may claim up to 2^63-1
-// bytes, so sums and products saturate at the limits of the 64-bit range
-// instead of wrapping.
+// bytes, so sums saturate at the limits of the 64-bit range instead of
+// wrapping.
 class FileSize {
 public:
     constexpr FileSize() = default;
-    // The form in which the file system reports sizes: high * 2^32 + low.
-    static constexpr FileSize FromHalves(std::uint32_t low, std::int32_t high)
-    {
-        return FileSize((static_cast<std::int64_t>(high) * (std::int64_t{1} << 32)) +
-                        static_cast<std::int64_t>(low));
-    }
     static constexpr FileSize FromBytes(std::int64_t bytes) { return FileSize(bytes); }
     // Saturates at the largest value for sizes beyond the signed range.
     static constexpr FileSize FromUnsigned(std::uint64_t bytes)
@@ -28,32 +22,16 @@ public:
     }
     static constexpr FileSize Largest() { return FileSize(INT64_MAX); }
 
-    FileSize& operator=(std::int32_t value)
-    {
-        m_value = value;
-        return *this;
-    }
-
     FileSize& operator+=(FileSize other);
-    FileSize& operator+=(std::int32_t value) { return *this += FileSize(value); }
     FileSize& operator-=(FileSize other);
-    FileSize& operator*=(std::int32_t factor);
-    // Truncates toward zero; a division by zero leaves the value unchanged.
-    FileSize& operator/=(std::int32_t divisor);
-    // Arithmetic shift right (bytes to KB, MB, GB by 10, 20, 30).
-    FileSize& operator>>=(int bits);
 
-    friend FileSize operator+(FileSize a, FileSize b) { return a += b; }
     friend FileSize operator-(FileSize a, FileSize b) { return a -= b; }
 
     friend constexpr bool operator==(FileSize a, FileSize b) = default;
     friend constexpr auto operator<=>(FileSize a, FileSize b) = default;
     friend constexpr bool operator<(FileSize a, std::int32_t b) { return a.m_value < b; }
-    friend constexpr bool operator>=(FileSize a, std::int32_t b) { return a.m_value >= b; }
 
     constexpr std::int64_t Bytes() const { return m_value; }
-    constexpr std::uint32_t Low() const { return static_cast<std::uint32_t>(m_value); }
-    constexpr std::int32_t High() const { return static_cast<std::int32_t>(m_value >> 32); }
 
     // Number of decimal digits; 1 for any value below 10, negatives included.
     int DigitCount() const;

@@ -52,17 +52,3 @@ bool FolderListing::Fill(const Task& reader)
     m_state = State::Listed;
     return true;
 }
-
-void FolderListing::CopyTo(std::size_t index, platform::FindData& out) const
-{
-    const Entry& entry = m_entries[index];
-    out.name.assign(NameOf(entry));
-    out.attributes = entry.attributes;
-    out.sizeLow = static_cast<std::uint32_t>(entry.size);
-    out.sizeHigh = static_cast<std::uint32_t>(entry.size >> 32);
-    out.lastWriteTime = entry.lastWriteTime;
-    out.occupiedBytes = entry.occupiedBytes;
-    out.device = entry.device;
-    out.inode = entry.inode;
-    out.isRegularFile = entry.isRegularFile;
-}

@@ -66,16 +66,12 @@ public:
 
     // Valid after Fill() answered true.
     std::size_t Count() const { return m_entries.size(); }
-    const Entry& operator[](std::size_t index) const { return m_entries[index]; }
     const std::vector<Entry>& Entries() const { return m_entries; }
     // Valid until the listing is filled again or destroyed.
     std::string_view NameOf(const Entry& entry) const
     {
         return std::string_view(m_names).substr(entry.nameOffset, entry.nameLength);
     }
-    // The entry as a directory search reports it, for code written against
-    // platform::FindData; out's name buffer is reused.
-    void CopyTo(std::size_t index, platform::FindData& out) const;
 
 private:
     enum class State { Unlisted, Listed, Unreadable };

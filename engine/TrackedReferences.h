@@ -79,14 +79,6 @@ public:
     // Every reference of every kind becomes null; the lists keep their
     // entries (the tree is being destroyed).
     void NullEverything();
-    // Number of listed references of kind T.
-    template <typename T>
-    [[nodiscard]] std::size_t Count()
-    {
-        std::lock_guard guard(m_lock);
-        auto found = m_lists.find(std::type_index(typeid(T)));
-        return found == m_lists.end() ? 0 : found->second.size();
-    }
 
 private:
     friend class TrackedRefBase;

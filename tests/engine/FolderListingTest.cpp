@@ -1,18 +1,19 @@
+// The tasks of one folder's batch, and the listing they share.
 #include "engine/FolderListing.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
-#include <string>
-#include <vector>
+
+#include <QFile>
 
 #include "engine/FindSizeTask.h"
 #include "engine/FindSubfoldersTask.h"
+#include "engine/TaskManager.h"
+#include "engine/WindowMessages.h"
 #include "support/FolderTreeFake.h"
+#include "support/MessagePump.h"
 #include "support/TempTree.h"
-
-using testsupport::FolderTreeFake;
 
 namespace {
 
@@ -23,91 +24,52 @@ public:
     const char* GetName() const override { return "Reader"; }
 };
 
-std::vector<std::string> Names(const FolderListing& listing)
+std::vector<std::string> Sorted(std::vector<std::string> names)
 {
-    std::vector<std::string> names;
-    for (const FolderListing::Entry& entry : listing.Entries()) {
-        names.emplace_back(listing.NameOf(entry));
-    }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::vector<std::string> FoundNames(const FindSubfoldersTask& task)
+std::vector<std::string> Found(const FindSubfoldersTask& task)
 {
     std::vector<std::string> names;
     for (const SubfolderEntry& entry : task.Entries()) {
         if (entry.found) names.push_back(entry.name);
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    return Sorted(names);
 }
 
-TEST(FolderListing, ListsOnceAndKeepsWhatItSaw)
+TEST(FolderListing, ListsOnceUnlessStoppedByACancel)
 {
     TempTree files;
     ASSERT_TRUE(files.MakeFile("a", "12345") && files.MakeDir("sub") &&
                 files.MakeFile("name with\nnewline", "x"));
     FolderListing listing(files.Root() + "/", platform::SearchDetail::Full);
-    EXPECT_FALSE(listing.IsFilled());
-    Reader reader;
-    ASSERT_TRUE(listing.Fill(reader));
-    EXPECT_TRUE(listing.IsFilled());
-    EXPECT_EQ(Names(listing),
-              (std::vector<std::string>{".", "..", "a", "name with\nnewline", "sub"}));
-
-    // Later readers get the same entries, whatever the disk does meanwhile.
-    ASSERT_TRUE(files.MakeFile("late", "y"));
-    ASSERT_TRUE(listing.Fill(reader));
-    EXPECT_EQ(listing.Count(), 5u);
-
-    // Each entry carries what a directory search reports for it.
-    platform::DirectorySearch search;
-    platform::FindData direct;
-    ASSERT_TRUE(search.Start(files.Path("a"), direct));
-    for (std::size_t i = 0; i < listing.Count(); ++i) {
-        if (listing.NameOf(listing[i]) != "a") continue;
-        platform::FindData copied;
-        copied.name = "a much longer name left from an earlier entry";
-        listing.CopyTo(i, copied);
-        EXPECT_EQ(copied.name, "a");
-        EXPECT_EQ(copied.Size(), 5u);
-        EXPECT_EQ(copied.attributes, direct.attributes);
-        EXPECT_EQ(copied.occupiedBytes, direct.occupiedBytes);
-        EXPECT_EQ(copied.inode, direct.inode);
-        EXPECT_EQ(copied.device, direct.device);
-        EXPECT_EQ(copied.lastWriteTime, direct.lastWriteTime);
-        EXPECT_TRUE(copied.isRegularFile);
-    }
-}
-
-TEST(FolderListing, AFolderThatCannotBeListedIsFilledEmpty)
-{
-    TempTree files;
-    FolderListing missing(files.Path("missing") + "/", platform::SearchDetail::Full);
-    FolderListing noPath("", platform::SearchDetail::TypeOnly);
-    Reader reader;
-    EXPECT_FALSE(missing.Fill(reader));
-    EXPECT_TRUE(missing.IsFilled());
-    EXPECT_EQ(missing.Count(), 0u);
-    EXPECT_FALSE(noPath.Fill(reader));
-    EXPECT_EQ(noPath.Count(), 0u);
-}
-
-TEST(FolderListing, AListingStoppedByCancellationIsListedAgainByTheNextReader)
-{
-    TempTree files;
-    for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(files.MakeFile("f" + std::to_string(i), "x"));
-    }
-    FolderListing listing(files.Root() + "/", platform::SearchDetail::Full);
     Reader cancelled;
     cancelled.SetState(TaskState::Cancelling);
     EXPECT_FALSE(listing.Fill(cancelled));
     EXPECT_FALSE(listing.IsFilled());
-    Reader next;
-    ASSERT_TRUE(listing.Fill(next));
-    EXPECT_EQ(listing.Count(), 22u);
+
+    Reader reader;
+    ASSERT_TRUE(listing.Fill(reader));
+    EXPECT_TRUE(listing.IsFilled());
+    std::vector<std::string> names;
+    for (const FolderListing::Entry& entry : listing.Entries()) {
+        names.emplace_back(listing.NameOf(entry));
+    }
+    const std::vector<std::string> expected{".", "..", "a", "name with\nnewline", "sub"};
+    EXPECT_EQ(Sorted(names), expected);
+    // Later readers get the same entries, whatever the disk does meanwhile.
+    ASSERT_TRUE(files.MakeFile("late", "y"));
+    ASSERT_TRUE(listing.Fill(reader));
+    EXPECT_EQ(listing.Count(), expected.size());
+
+    for (const std::string& path : {files.Path("missing") + "/", std::string()}) {
+        FolderListing unreadable(path, platform::SearchDetail::Full);
+        EXPECT_FALSE(unreadable.Fill(reader));
+        EXPECT_TRUE(unreadable.IsFilled());
+        EXPECT_EQ(unreadable.Count(), 0u);
+    }
 }
 
 // One folder's batch, as the sized tree queues it: the subfolders and the
@@ -116,140 +78,141 @@ class SharedListingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_files.IsValid());
         ASSERT_TRUE(m_files.MakeFile("f1", std::string(5000, 'x')) &&
                     m_files.MakeFile("f2", std::string(10, 'y')) && m_files.MakeDir("d1") &&
                     m_files.MakeDir("d2") && m_files.MakeFile("d1/deeper", "not counted"));
-        m_root = &m_tree.MakeRoot();
-        m_folder = &m_tree.Add(*m_root, m_files.Root());
-        m_folder->clusterSize = GetClusterSize(m_files.Root());
-        ASSERT_GT(m_folder->clusterSize, 0u);
     }
-
-    std::shared_ptr<FolderListing> Listing(platform::SearchDetail detail)
+    using Listing = std::shared_ptr<FolderListing>;
+    Listing Share(platform::SearchDetail detail = platform::SearchDetail::Full)
     {
-        return std::make_shared<FolderListing>(Path(), detail);
+        return std::make_shared<FolderListing>(m_path, detail);
     }
-    std::unique_ptr<FindSizeTask> SizeTask(std::shared_ptr<FolderListing> listing = nullptr)
+    FindSizeTask Size(Listing listing)
     {
-        return std::make_unique<FindSizeTask>(m_tree, m_tree.references, *m_folder, Path(), 0,
-                                              std::move(listing));
+        return FindSizeTask(m_tree, m_tree.references, *m_folder, m_path, 0, std::move(listing));
     }
-    std::unique_ptr<FindSubfoldersTask> SubfoldersTask(
-        std::shared_ptr<FolderListing> listing = nullptr)
+    FindSubfoldersTask Subfolders(Listing listing)
     {
-        return std::make_unique<FindSubfoldersTask>(m_tree, *m_folder, Path(), std::move(listing));
+        return FindSubfoldersTask(m_tree, *m_folder, m_path, std::move(listing));
     }
-    std::string Path() const { return m_files.Root() + "/"; }
 
     TempTree m_files;
-    FolderTreeFake m_tree;
-    FolderRecord* m_root = nullptr;
-    FolderRecord* m_folder = nullptr;
+    std::string m_path = m_files.Root() + "/";
+    testsupport::FolderTreeFake m_tree;
+    FolderRecord* m_folder = &m_tree.Add(m_tree.MakeRoot(), m_files.Root());
 };
 
-TEST_F(SharedListingTest, GivesTheSameResultsAsTwoListings)
+// Either task may list the folder; the other reads the same entries, whatever
+// the disk does meanwhile.
+TEST_F(SharedListingTest, EachTaskSeesWhatTheFirstListed)
 {
-    auto ownSize = SizeTask();
-    auto ownSubfolders = SubfoldersTask();
-    ownSize->Run();
-    ownSubfolders->Run();
-
-    auto listing = Listing(platform::SearchDetail::Full);
-    auto subfolders = SubfoldersTask(listing);
-    auto size = SizeTask(listing);
-    subfolders->Run();
-    EXPECT_TRUE(listing->IsFilled());
-    size->Run();
-
-    EXPECT_EQ(FoundNames(*subfolders), FoundNames(*ownSubfolders));
-    EXPECT_EQ(FoundNames(*subfolders), (std::vector<std::string>{"d1", "d2"}));
-    EXPECT_EQ(size->Size(), ownSize->Size());
-    EXPECT_EQ(size->DiskSpace(), ownSize->DiskSpace());
-    EXPECT_EQ(size->Size().Bytes(), 5010);
-
-    // Either task may come first.
-    auto reversed = Listing(platform::SearchDetail::Full);
-    auto sizeFirst = SizeTask(reversed);
-    auto subfoldersSecond = SubfoldersTask(reversed);
-    sizeFirst->Run();
-    subfoldersSecond->Run();
-    EXPECT_EQ(sizeFirst->Size(), ownSize->Size());
-    EXPECT_EQ(FoundNames(*subfoldersSecond), FoundNames(*ownSubfolders));
-}
-
-TEST_F(SharedListingTest, EntriesChangedBetweenTheTasksGiveOneConsistentPicture)
-{
-    auto listing = Listing(platform::SearchDetail::Full);
-    auto subfolders = SubfoldersTask(listing);
-    auto size = SizeTask(listing);
-    subfolders->Run();
-    // Between the two tasks a file and a folder come, and a file goes.
-    ASSERT_TRUE(m_files.MakeFile("late", std::string(3000, 'z')) && m_files.MakeDir("d3"));
-    ASSERT_EQ(std::remove(m_files.Path("f2").c_str()), 0);
-    size->Run();
-    EXPECT_EQ(size->Size().Bytes(), 5010) << "the size is that of the folder the subfolders saw";
-    EXPECT_EQ(FoundNames(*subfolders), (std::vector<std::string>{"d1", "d2"}));
-
-    subfolders->Deliver();
-    size->Deliver();
-    std::vector<std::string> children = m_tree.ChildNames(*m_folder);
-    std::sort(children.begin(), children.end());
-    EXPECT_EQ(children, (std::vector<std::string>{"d1", "d2"}));
-    EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
-
-    // The next scan of the folder sees the change.
-    auto again = SizeTask(Listing(platform::SearchDetail::Full));
-    again->Run();
-    EXPECT_EQ(again->Size().Bytes(), 8000);
-}
-
-TEST_F(SharedListingTest, AFolderThatCannotBeListedBehavesAsWithoutSharing)
-{
-    // Both children were in the tree; the folder is gone from the disk.
-    m_tree.Add(*m_folder, "d1");
-    m_tree.Add(*m_folder, "d2");
-    FolderRecord& gone = *m_folder;
-    auto listing =
-        std::make_shared<FolderListing>(m_files.Path("gone") + "/", platform::SearchDetail::Full);
-    FindSubfoldersTask subfolders(m_tree, gone, m_files.Path("gone") + "/", listing);
-    FindSizeTask size(m_tree, m_tree.references, gone, m_files.Path("gone") + "/", 0, listing);
+    const std::vector<std::string> folders{"d1", "d2"};
+    for (const bool sizeFirst : {false, true}) {
+        SCOPED_TRACE(sizeFirst);
+        Listing listing = Share();
+        FindSizeTask size = Size(listing);
+        FindSubfoldersTask subfolders = Subfolders(listing);
+        (sizeFirst ? static_cast<Task&>(size) : subfolders).Run();
+        ASSERT_TRUE(m_files.MakeFile("late", std::string(3000, 'z')) && m_files.MakeDir("d3") &&
+                    std::remove(m_files.Path("f2").c_str()) == 0);
+        (sizeFirst ? static_cast<Task&>(subfolders) : size).Run();
+        EXPECT_EQ(Found(subfolders), folders);
+        EXPECT_EQ(size.Size().Bytes(), 5010);
+        ASSERT_TRUE(std::remove(m_files.Path("late").c_str()) == 0 &&
+                    std::remove(m_files.Path("d3").c_str()) == 0 &&
+                    m_files.MakeFile("f2", std::string(10, 'y')));
+    }
+    // A type-only listing serves the subfolders; the size lists on its own.
+    Listing typeOnly = Share(platform::SearchDetail::TypeOnly);
+    FindSubfoldersTask subfolders = Subfolders(typeOnly);
+    FindSizeTask size = Size(typeOnly);
     subfolders.Run();
     size.Run();
-    EXPECT_TRUE(FoundNames(subfolders).empty());
-    subfolders.Deliver();
-    size.Deliver();
-    EXPECT_TRUE(m_tree.ChildNames(gone).empty()) << "a parent that cannot be listed keeps no child";
-    EXPECT_TRUE(gone.Has(FolderRecord::OwnSizeKnown));
-    EXPECT_EQ(gone.ownSize.Bytes(), 0);
+    EXPECT_EQ(Found(subfolders), folders);
+    EXPECT_EQ(size.Size().Bytes(), 5010);
 }
 
-TEST_F(SharedListingTest, ACancelledFirstTaskLeavesTheListingToTheNext)
+TEST_F(SharedListingTest, AFolderThatCannotBeListedDeliversNothingFound)
 {
-    auto listing = Listing(platform::SearchDetail::Full);
-    auto subfolders = SubfoldersTask(listing);
-    auto size = SizeTask(listing);
-    subfolders->SetState(TaskState::Cancelling);
-    subfolders->Run();
-    size->Run();
-    EXPECT_EQ(size->Size().Bytes(), 5010);
-
-    // A cancelled size scan stops, as it does on its own listing.
-    auto cancelledSize = SizeTask(Listing(platform::SearchDetail::Full));
-    cancelledSize->SetState(TaskState::Cancelling);
-    cancelledSize->Run();
-    EXPECT_LE(cancelledSize->Size().Bytes(), 5000);
+    m_path = m_files.Path("gone") + "/";
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared);
+        m_tree.Add(*m_folder, "d1");
+        Listing listing = shared ? Share() : nullptr;
+        FindSubfoldersTask subfolders = Subfolders(listing);
+        FindSizeTask size = Size(listing);
+        subfolders.Run();
+        size.Run();
+        subfolders.Deliver();
+        size.Deliver();
+        EXPECT_TRUE(m_tree.ChildNames(*m_folder).empty());
+        EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
+        EXPECT_EQ(m_folder->ownSize.Bytes(), 0);
+    }
 }
 
-TEST_F(SharedListingTest, ATypeOnlyListingServesTheSubfoldersAndNotTheSize)
+// A cancelled task that lists the folder itself stops at the next entry.
+TEST_F(SharedListingTest, ACancelledTaskStopsAtTheNextEntry)
 {
-    auto listing = Listing(platform::SearchDetail::TypeOnly);
-    auto subfolders = SubfoldersTask(listing);
-    auto size = SizeTask(listing);
-    subfolders->Run();
-    size->Run();  // lists the folder itself: the shared entries have no sizes
-    EXPECT_EQ(FoundNames(*subfolders), (std::vector<std::string>{"d1", "d2"}));
-    EXPECT_EQ(size->Size().Bytes(), 5010);
+    for (int i = 3; i < 50; ++i) {
+        ASSERT_TRUE(m_files.MakeFile("f" + std::to_string(i), std::string(1000, 'x')) &&
+                    m_files.MakeDir("d" + std::to_string(i)));
+    }
+    FindSubfoldersTask subfolders = Subfolders(nullptr);
+    FindSizeTask size = Size(nullptr);
+    subfolders.SetState(TaskState::Cancelling);
+    size.SetState(TaskState::Cancelling);
+    subfolders.Run();
+    size.Run();
+    EXPECT_LE(Found(subfolders).size(), 1u);
+    EXPECT_LE(size.Size().Bytes(), 5000);
+}
+
+// Stands in for the main view (drains finished tasks on UM_TASK_DONE) and
+// the main frame (keeps the status text).
+class Receiver : public platform::MessageWindow {
+public:
+    platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
+                                      platform::LParam) override
+    {
+        while (message == UM_TASK_DONE && (m_task = TaskManager::Instance().TakeFinished())) {
+            m_task->Deliver();
+            ++delivered;
+        }
+        if (message == UM_STATUS_TEXT) texts.push_back(*reinterpret_cast<std::string*>(wParam));
+        return 0;
+    }
+    int delivered = 0;
+    std::vector<std::string> texts;
+    std::unique_ptr<Task> m_task;
+};
+
+// The batch queued to the worker thread is delivered back on the UI thread;
+// nothing reaches a folder whose item went before the delivery.
+TEST_F(SharedListingTest, QueuedResultsArriveOnTheUiThread)
+{
+    Receiver receiver;
+    auto& manager = TaskManager::Instance();
+    manager.SetNotifyWindow(receiver.Handle());
+    FolderRecord& gone = m_tree.Add(*m_folder, "gone");
+    m_folder->Set(FolderRecord::SizeQueued);
+    // Both list the same folder: only the deletion keeps d1 and d2 from "gone".
+    for (FolderRecord* folder : {m_folder, &gone}) {
+        manager.Add(std::make_unique<FindSubfoldersTask>(m_tree, *folder, m_path));
+        manager.Add(std::make_unique<FindSizeTask>(m_tree, m_tree.references, *folder, m_path,
+                                                   receiver.Handle()));
+    }
+    m_tree.DeleteItemTree(gone.item, false);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return manager.PendingCount() == 0; }));
+    EXPECT_EQ(receiver.delivered, 4);
+    EXPECT_EQ(m_tree.Tree().Count(), 3);
+    EXPECT_EQ(Sorted(m_tree.ChildNames(*m_folder)), (std::vector<std::string>{"d1", "d2"}));
+    EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
+    EXPECT_FALSE(m_folder->Has(FolderRecord::SizeQueued));
+    EXPECT_EQ(m_folder->ownSize.Bytes(), 5010);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !receiver.texts.empty(); }));
+    EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(receiver.texts.front())),
+              "Scanning: " + QFile::decodeName(QByteArray::fromStdString(m_path)));
 }
 
 }  // namespace

@@ -4,97 +4,80 @@
 
 #include <QAbstractItemModel>
 
-#include <map>
-#include <string>
-#include <vector>
-
-#include "platform/ImageList.h"
 #include "platform/ItemIdList.h"
-#include "model/SharedImageList.h"
 
 using platform::ItemIdList;
 using platform::ShellItemKind;
 
 namespace {
 
-// A tree that notes the hook calls, as the views will fill them.
+// A tree that notes the hook calls, as the views fill them: the name, and
+// whether the item was still in the model then.
 class RecordingTree : public TreeAccess {
 public:
-    std::vector<std::string> deleted;
-    std::vector<bool> destroyingFlags;
-    // Whether the item was still in the model when its hook ran.
-    std::vector<bool> itemInModel;
+    std::vector<std::pair<std::string, bool>> deleted;
 
-    void OnDeleteItemRecord(TreeItemRecord& record, bool destroying) override
+    RecordingTree() { SetRootRecord(CreateItemRecord(TreeItem::None)); }
+    void OnDeleteItemRecord(TreeItemRecord& record, bool) override
     {
-        deleted.push_back(record.name);
-        destroyingFlags.push_back(destroying);
-        itemInModel.push_back(Tree().Contains(record.item));
+        deleted.emplace_back(record.name, Tree().Contains(record.item));
     }
-
     TreeItemRecord& Add(TreeItemRecord* parent, const std::string& name)
     {
         const TreeItem item = Tree().InsertItem(parent ? parent->item : TreeItem::None, "XYZZY");
         auto record = CreateItemRecord(item);
         record->name = name;
         record->parent = parent ? parent : RootRecord();
-        TreeItemRecord* raw = record.release();
-        Tree().SetItemData(item, raw);
+        Tree().SetItemData(item, record.get());
         Tree().SetTextCallback(item);
-        return *raw;
+        return *record.release();
     }
 };
 
-class TreeAccessTest : public ::testing::Test {
-protected:
-    void SetUp() override { m_tree.SetRootRecord(m_tree.CreateItemRecord(TreeItem::None)); }
-    RecordingTree m_tree;
-};
-
-TEST_F(TreeAccessTest, PathsJoinNamesBelowTheFirstRecordWithAPath)
+TEST(TreeAccess, PathsJoinNamesBelowTheFirstRecordWithAPath)
 {
-    TreeItemRecord& volume = m_tree.Add(nullptr, "/");
-    TreeItemRecord& usr = m_tree.Add(&volume, "usr");
-    TreeItemRecord& share = m_tree.Add(&usr, "share");
-    EXPECT_EQ(FullPathOf(volume), "/");
-    EXPECT_EQ(DirectoryPathOf(volume), "/");
-    EXPECT_EQ(FullPathOf(share), "/usr/share");
-    EXPECT_EQ(DirectoryPathOf(share), "/usr/share/");
-
-    TreeItemRecord& mounted = m_tree.Add(nullptr, "/media/disk");
-    TreeItemRecord& photos = m_tree.Add(&mounted, "photos");
-    EXPECT_EQ(FullPathOf(photos), "/media/disk/photos");
-
+    RecordingTree tree;
+    TreeItemRecord& volume = tree.Add(nullptr, "/");
+    TreeItemRecord& share = tree.Add(&tree.Add(&volume, "usr"), "share");
+    TreeItemRecord& photos = tree.Add(&tree.Add(nullptr, "/media/disk"), "photos");
     // A virtual item has no path, nor has a child of it without a path of its own.
-    TreeItemRecord& computer = m_tree.Add(nullptr, "");
-    TreeItemRecord& child = m_tree.Add(&computer, "");
-    EXPECT_EQ(FullPathOf(computer), "");
-    EXPECT_EQ(DirectoryPathOf(child), "");
-
-    EXPECT_EQ(AppendBackslash("/"), "/");
-    EXPECT_EQ(AppendBackslash("/tmp"), "/tmp/");
-    EXPECT_EQ(AppendBackslash(""), "");
+    TreeItemRecord& computer = tree.Add(nullptr, "");
+    const std::pair<std::string, std::string> rows[] = {
+        {FullPathOf(volume), "/"},
+        {DirectoryPathOf(volume), "/"},
+        {FullPathOf(share), "/usr/share"},
+        {DirectoryPathOf(share), "/usr/share/"},
+        {FullPathOf(photos), "/media/disk/photos"},
+        {FullPathOf(computer), ""},
+        {DirectoryPathOf(tree.Add(&computer, "")), ""},
+        {AppendBackslash("/tmp"), "/tmp/"},
+        {AppendBackslash(""), ""},
+    };
+    for (const auto& [path, expected] : rows) EXPECT_EQ(path, expected);
+    // The label is the decoded name; an item without a record has none.
+    EXPECT_EQ(tree.Tree().ItemText(tree.Add(nullptr, "caf\xc3\xa9").item),
+              QString::fromUtf8("caf\xc3\xa9"));
+    const TreeItem bare = tree.Tree().InsertItem(TreeItem::None, "XYZZY");
+    tree.Tree().SetTextCallback(bare);
+    EXPECT_EQ(tree.Tree().ItemText(bare), QString());
 }
 
-TEST_F(TreeAccessTest, DisplayNameOfAShellItemIsAskedOfItsParentsFolder)
+TEST(TreeAccess, ShellItemsAreNamedByTheirParentsFolderAndIdentifiedByTheirAncestors)
 {
-    TreeItemRecord& root = *m_tree.RootRecord();
+    RecordingTree tree;
+    TreeItemRecord& root = *tree.RootRecord();
     root.shellFolder = platform::ShellFolder::Desktop();
-    TreeItemRecord& home = m_tree.Add(nullptr, "/somewhere/real");
+    root.itemId = ItemIdList::Empty();
+    TreeItemRecord& home = tree.Add(nullptr, "/somewhere/real");
     home.itemId = ItemIdList::Single(ShellItemKind::Home, "/somewhere/real");
     home.shellFolder = platform::ShellFolder::ForPath("/somewhere/real");
     EXPECT_EQ(DisplayNameOf(home), "Home");
     // A folder found in a directory shows its own name.
-    EXPECT_EQ(DisplayNameOf(m_tree.Add(&home, "raw\xff")), "raw\xff");
-}
+    EXPECT_EQ(DisplayNameOf(tree.Add(&home, "raw\xff")), "raw\xff");
 
-TEST_F(TreeAccessTest, FullItemIdListConcatenatesTheAncestors)
-{
-    TreeItemRecord& root = *m_tree.RootRecord();
-    root.itemId = ItemIdList::Empty();
-    TreeItemRecord& computer = m_tree.Add(nullptr, "");
+    TreeItemRecord& computer = tree.Add(nullptr, "");
     computer.itemId = ItemIdList::Single(ShellItemKind::Computer, "Computer");
-    TreeItemRecord& volume = m_tree.Add(&computer, "/");
+    TreeItemRecord& volume = tree.Add(&computer, "/");
     volume.itemId = ItemIdList::Single(ShellItemKind::Volume, std::string("/\0l", 3));
     const ItemIdList full = FullItemIdListOf(volume);
     EXPECT_EQ(full.Size(), computer.itemId.Size() + volume.itemId.Size() - 2);
@@ -102,101 +85,38 @@ TEST_F(TreeAccessTest, FullItemIdListConcatenatesTheAncestors)
     EXPECT_EQ(FullItemIdListOf(root), ItemIdList::Empty());
 }
 
-TEST_F(TreeAccessTest, LabelsAreTheDecodedNameAndEmptyWithoutARecord)
+// Records outlive their rows: the subtree leaves the model in one removal,
+// then the hooks run deepest first, the items still known, without deep
+// recursion however deep the chain.
+TEST(TreeAccess, DeleteItemTreeHooksDeepestFirstAfterOneRemoval)
 {
-    TreeItemRecord& named = m_tree.Add(nullptr, "caf\xc3\xa9");
-    EXPECT_EQ(m_tree.Tree().ItemText(named.item), QString::fromUtf8("caf\xc3\xa9"));
-    const TreeItem bare = m_tree.Tree().InsertItem(TreeItem::None, "XYZZY");
-    m_tree.Tree().SetTextCallback(bare);
-    EXPECT_EQ(m_tree.Tree().ItemText(bare), QString());
-}
-
-TEST_F(TreeAccessTest, DeleteItemTreeHooksDeepestFirstAndFreesAfterTheModel)
-{
-    //   top
-    //   ├── x
-    //   │   └── x1
-    //   │       └── x11
-    //   └── y
-    TreeItemRecord& top = m_tree.Add(nullptr, "top");
-    TreeItemRecord& x = m_tree.Add(&top, "x");
-    TreeItemRecord& x1 = m_tree.Add(&x, "x1");
-    TreeItemRecord& x11 = m_tree.Add(&x1, "x11");
-    TreeItemRecord& y = m_tree.Add(&top, "y");
-    TreeItemRecord& other = m_tree.Add(nullptr, "other");
-    const TreeItem xItem = x.item;
-    // The walk goes through the tree's items, the root record included.
-    EXPECT_EQ(m_tree.RecordOf(TreeItem::None), m_tree.RootRecord());
-    EXPECT_EQ(m_tree.NextSiblingRecord(*m_tree.RootRecord()), nullptr);
-    EXPECT_EQ(m_tree.FirstChildRecord(top), &x);
-    EXPECT_EQ(m_tree.NextSiblingRecord(x), &y);
-    EXPECT_EQ(m_tree.NextSiblingRecord(y), nullptr);
-    EXPECT_EQ(m_tree.FirstChildRecord(x11), nullptr);
-
-    // Records must outlive their rows: no row is still present when records go.
+    RecordingTree tree;
+    TreeItemRecord& top = tree.Add(nullptr, "top");
+    TreeItemRecord& x = tree.Add(&top, "x");
+    TreeItemRecord* deepest = &tree.Add(&tree.Add(&x, "x1"), "x11");
+    TreeItemRecord& y = tree.Add(&top, "y");
+    TreeItemRecord& other = tree.Add(nullptr, "other");
+    EXPECT_EQ(tree.RecordOf(TreeItem::None), tree.RootRecord());
+    EXPECT_EQ(tree.NextSiblingRecord(*tree.FirstChildRecord(top)), &y);
+    EXPECT_EQ(tree.NextSiblingRecord(y), tree.FirstChildRecord(*deepest));  // both null
+    for (int depth = 0; depth < 5000; ++depth) deepest = &tree.Add(deepest, "d");
     std::vector<int> rowsAtRemoval;
-    QObject::connect(&m_tree.Tree(), &QAbstractItemModel::rowsRemoved,
-                     [&] { rowsAtRemoval.push_back(m_tree.Tree().Count()); });
+    QObject::connect(&tree.Tree(), &QAbstractItemModel::rowsRemoved,
+                     [&] { rowsAtRemoval.push_back(tree.Tree().Count()); });
+    const TreeItem xItem = x.item;
 
-    m_tree.DeleteItemTree(top.item, false);
-
-    EXPECT_EQ(m_tree.deleted, (std::vector<std::string>{"x11", "x1", "x", "y", "top"}));
-    EXPECT_EQ(m_tree.destroyingFlags, std::vector<bool>(5, false));
-    EXPECT_EQ(m_tree.itemInModel, std::vector<bool>(5, true));
-    EXPECT_EQ(rowsAtRemoval, std::vector<int>{1});  // one removal of the whole subtree
-    EXPECT_EQ(m_tree.FirstChildRecord(*m_tree.RootRecord()), &other);
-
+    tree.DeleteItemTree(top.item, false);
+    ASSERT_EQ(tree.deleted.size(), 5005u);
+    EXPECT_EQ(tree.deleted.front(), std::make_pair(std::string("d"), true));
+    const std::vector<std::pair<std::string, bool>> last(tree.deleted.end() - 4,
+                                                         tree.deleted.end());
+    EXPECT_EQ(last, (std::vector<std::pair<std::string, bool>>{
+                        {"x1", true}, {"x", true}, {"y", true}, {"top", true}}));
+    EXPECT_EQ(rowsAtRemoval, std::vector<int>{1});
+    EXPECT_EQ(tree.FirstChildRecord(*tree.RootRecord()), &other);
     // Deleting an item that is gone already does nothing.
-    const std::size_t calls = m_tree.deleted.size();
-    m_tree.DeleteItemTree(xItem, true);
-    EXPECT_EQ(m_tree.deleted.size(), calls);
-}
-
-TEST_F(TreeAccessTest, DeepChainsNeedNoDeepRecursion)
-{
-    TreeItemRecord* deepest = &m_tree.Add(nullptr, "/");
-    const TreeItem top = deepest->item;
-    for (int depth = 0; depth < 5000; ++depth) {
-        deepest = &m_tree.Add(deepest, "d");
-    }
-    EXPECT_EQ(FullPathOf(*deepest).size(), 1 + 5000 * 2 - 1);
-    m_tree.DeleteItemTree(top, true);
-    ASSERT_EQ(m_tree.deleted.size(), 5001u);
-    EXPECT_EQ(m_tree.deleted.back(), "/");
-    EXPECT_EQ(m_tree.Tree().Count(), 0);
-}
-
-class CountingImageList : public platform::ImageList {
-public:
-    int IndexOf(const std::string& key) override
-    {
-        auto [it, added] = m_indexes.emplace(key, static_cast<int>(m_indexes.size()));
-        return it->second;
-    }
-    QVariant Icon(int index) const override { return index; }
-
-private:
-    std::map<std::string, int> m_indexes;
-};
-
-TEST_F(TreeAccessTest, TheSharedImageListIsSetOnceAndGivenToTheTree)
-{
-    ResetSharedImageListForTesting();
-    EXPECT_EQ(SharedImageList(), nullptr);
-    TreeControl tree;
-    CountingImageList first;
-    CountingImageList second;
-    SetSharedImageList(tree, &first);
-    SetSharedImageList(tree, &second);
-    EXPECT_EQ(SharedImageList(), &first);
-    EXPECT_EQ(tree.ImageList(), &first);
-
-    const TreeItem item = tree.InsertItem(TreeItem::None, "x");
-    tree.SetImages(item, 3, 4);
-    EXPECT_EQ(tree.IndexOf(item).data(Qt::DecorationRole).toInt(), 3);
-    tree.SelectItem(item);
-    EXPECT_EQ(tree.IndexOf(item).data(Qt::DecorationRole).toInt(), 4);
-    ResetSharedImageListForTesting();
+    tree.DeleteItemTree(xItem, true);
+    EXPECT_EQ(tree.deleted.size(), 5005u);
 }
 
 }  // namespace
