@@ -4,10 +4,7 @@
 
 #include <atomic>
 #include <fstream>
-#include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +14,6 @@
 #include <QTreeWidget>
 
 #include "app/CLarkspurView.h"
-#include "engine/DupGroup.h"
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
 #include "framework/MessageBox.h"
@@ -26,7 +22,6 @@
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
-#include "platform/MessageQueue.h"
 #include "platform/ModalScope.h"
 #include "platform/ShellActions.h"
 #include "resources/StringTable.h"
@@ -105,11 +100,7 @@ protected:
             return dialog.result();
         });
     }
-    void TearDown() override
-    {
-        m_view.reset();
-        framework::MessageBox::SetForTesting({});
-    }
+    void TearDown() override { m_view.reset(), framework::MessageBox::SetForTesting({}); }
 
     LarkspurBrowserView* Tree() const { return m_view->Tree(); }
     LarkspurListView* List() const { return m_view->FileList(); }
@@ -139,10 +130,6 @@ protected:
         }
         m_view->DeleteRequests(std::move(first));
     }
-    std::string Trashed(const std::string& name) const
-    {
-        return Contents(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/" + name);
-    }
     void DeleteDuplicatesOfB() { Tree()->DeleteDuplicates(*Record("b")); }
     // Runs act on the UI thread while the calling thread waits for it.
     static void OnUiThread(const std::function<void()>& act)
@@ -152,6 +139,7 @@ protected:
 
     TempTree m_files;
     std::string m_top;
+    const std::string m_trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/";
     TreeItem m_topItem = TreeItem::None;
     std::unique_ptr<CLarkspurView> m_view;
     std::vector<Box> m_boxes;
@@ -227,7 +215,7 @@ TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndThe
     Delete({{"a", "x.txt"}, {"a", "y.txt"}});
 
     EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"2"})}));
-    EXPECT_EQ(Trashed("y.txt"), "only here");
+    EXPECT_EQ(Contents(m_trash + "y.txt"), "only here");
     EXPECT_EQ(resets, perRefresh);  // the list is refreshed once
     EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
     EXPECT_FALSE(Record("a")->Has(FolderRecord::OwnSizeKnown));
@@ -241,32 +229,26 @@ TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndThe
     EXPECT_EQ(m_view->DupsPane()->GroupsList().FindGroupRow(*x), -1);
 }
 
-TEST_F(DeletionTest, TheListedFileWhoseOtherCopyGoesIsMarkedAlone)
-{
-    List()->SetFolder(Record("a"));
-    const auto mark = [this] { return List()->Control().ItemStateImage(List()->FileRow("x.txt")); };
-    ASSERT_EQ(mark(), FileListItem::HasCopies);
-    Delete({{"b", "x2.txt"}});
-    EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
-}
-
 TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLaterRequestsForItsFiles)
 {
     const FileSize before = Record("")->treeDiskSpace - Record("b/sub")->treeDiskSpace;
     Delete({{"b/sub", ""}});
-    EXPECT_EQ(Trashed("sub/z.txt"), std::string(5000, 'z'));
+    EXPECT_EQ(Contents(m_trash + "sub/z.txt"), std::string(5000, 'z'));
     EXPECT_EQ(Record("b/sub"), nullptr);
     EXPECT_EQ(Record("b")->treeDiskSpace, Record("b")->ownDiskSpace);
     EXPECT_EQ(Record("")->treeDiskSpace, before);
 
     // Requests for a deleted folder's files, later in the chain, must not
-    // reach its freed records.
-    DupGroup* x = Member("a", "x.txt")->group;
+    // reach its freed records. The listed a/x.txt loses its copy.
+    List()->SetFolder(Record("a"));
+    const auto mark = [this] { return List()->Control().ItemStateImage(List()->FileRow("x.txt")); };
+    ASSERT_EQ(mark(), FileListItem::HasCopies);
     Delete({{"b", ""}, {"b", "x2.txt"}, {"b", "p.txt"}});
     EXPECT_EQ(m_boxes.back(), Message(IDS_CONFIRM_TRASH_MANY, {"3"}));
     EXPECT_FALSE(Exists(Path("b")));
     EXPECT_EQ(Record("b"), nullptr);
-    EXPECT_EQ(x->MemberCount(), 1);
+    EXPECT_EQ(Member("a", "x.txt")->group->MemberCount(), 1);
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
 }
 
 TEST_F(DeletionTest, ProtectionCoversTheDirectoryAndBelowOnlyAndOnlyWhileItIsOn)
