@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -57,22 +58,21 @@ class DeletionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* folder :
-             {"top", "top/a", "top/b", "top/b/sub", "top/c", "top/sys", "top/sysold"})
-            ASSERT_TRUE(m_files.MakeDir(folder));
-        const std::pair<std::string, std::vector<std::string>> files[] = {
-            {"ex", {"a/x.txt", "b/x2.txt"}},
-            {"pe", {"b/p.txt", "b/sub/p2.txt"}},
-            {"queue", {"a/q.txt", "c/q.txt", "b/Q.txt", "b/sub/q3.txt"}},
-            {"double-u", {"sys/w.txt", "b/w2.txt"}},
-            {"only here", {"a/y.txt"}},
-            {"stays", {"a/" + kUntrashable}},
-            {std::string(5000, 'z'), {"b/sub/z.txt"}},
-            {"system", {"sys/s.txt"}},
-            {"old", {"sysold/o.txt"}}};
-        for (const auto& [contents, paths] : files)
-            for (const std::string& path : paths)
-                ASSERT_TRUE(m_files.MakeFile("top/" + path, contents));
+        const std::pair<const char*, const char*> files[] = {
+            {"a/x.txt", "ex"},        {"b/x2.txt", "ex"},        {"b/p.txt", "pe"},
+            {"b/sub/p2.txt", "pe"},   {"a/q.txt", "queue"},      {"c/q.txt", "queue"},
+            {"b/Q.txt", "queue"},     {"b/sub/q3.txt", "queue"}, {"sys/w.txt", "double-u"},
+            {"b/w2.txt", "double-u"}, {"a/y.txt", "only here"},  {"sys/s.txt", "system"},
+            {"sysold/o.txt", "old"},
+        };
+        for (const auto& [path, contents] : files) {
+            const std::string relative = "top/" + std::string(path);
+            std::filesystem::create_directories(
+                m_files.Path(relative.substr(0, relative.rfind('/'))));
+            ASSERT_TRUE(m_files.MakeFile(relative, contents));
+        }
+        ASSERT_TRUE(m_files.MakeFile("top/a/" + kUntrashable, "stays"));
+        ASSERT_TRUE(m_files.MakeFile("top/b/sub/z.txt", std::string(5000, 'z')));
         m_top = m_files.RealPath("top");
         platform::FileQueries::SetProtectedSystemDirectoryForTesting(m_top + "/SYS");
         framework::MessageBox::SetForTesting(
@@ -114,17 +114,19 @@ protected:
             if (member->name == name) return member;
         return nullptr;
     }
-    // Asks the view to delete a chain of folders, or of files in them (with
-    // their copies if any).
-    void Delete(std::initializer_list<std::pair<std::string, std::string>> items)
+    // Asks the view to delete a chain of files ("a/x.txt", with its copy if
+    // any) and folders ("b/sub/"), separated by spaces.
+    void Delete(const std::string& paths)
     {
         std::unique_ptr<DeletionRequest> first;
-        for (auto* next = &first; const auto& [folder, name] : items) {
+        auto* next = &first;
+        std::istringstream words(paths);
+        for (std::string path; words >> path; next = &(*next)->next) {
+            const std::string folder = path.substr(0, path.rfind('/'));
             *next = std::make_unique<DeletionRequest>();
             (*next)->folder = Record(folder);
-            (*next)->name = name;
-            (*next)->copy = name.empty() ? nullptr : Member(folder, name);
-            next = &(*next)->next;
+            (*next)->name = path.substr(folder.size() + 1);
+            (*next)->copy = (*next)->name.empty() ? nullptr : Member(folder, (*next)->name);
         }
         m_view->DeleteRequests(std::move(first));
     }
@@ -178,26 +180,17 @@ TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNot
          one("b/x2.txt")},
         {[&] { Tree()->SelectItemQuietly(Record("b/sub")->item), Tree()->DeleteSelectedFolder(); },
          one("b/sub")},
-        {[&] {
-             Delete({{"a", "x.txt"}, {"b", "x2.txt"}, {"a", "y.txt"}});
-         },
+        {[&] { Delete("a/x.txt b/x2.txt a/y.txt"); },
          Message(IDS_CONFIRM_TRASH_GROUPS, {"3", "1"})},
-        {[&] {
-             Delete({{"a", "y.txt"}, {"sys", "s.txt"}, {"sysold", "o.txt"}});
-         },
-         protectedBox},
-        {[&] {
-             Delete({{"sys", ""}});
-         },
-         protectedBox},
+        {[&] { Delete("a/y.txt sys/s.txt sysold/o.txt"); }, protectedBox},
+        {[&] { Delete("sys/"); }, protectedBox},
     };
     for (const auto& [ask, box] : steps) {
         m_boxes.clear();
         ask();
         EXPECT_EQ(m_boxes, std::vector{box}) << box.second.toStdString();
     }
-    for (const char* kept :
-         {"a/x.txt", "a/y.txt", "b/x2.txt", "b/sub", "sys/s.txt", "sysold/o.txt"})
+    for (const char* kept : {"a/x.txt", "a/y.txt", "b/x2.txt", "b/sub", "sys/s.txt"})
         EXPECT_TRUE(Exists(Path(kept))) << kept;
     EXPECT_EQ(Record("a")->flags, flags);
     EXPECT_EQ(x->MemberCount(), 2);
@@ -212,7 +205,7 @@ TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndThe
     QObject::connect(&List()->Control(), &QAbstractItemModel::modelReset, [&] { ++resets; });
     List()->Refresh();
     const int perRefresh = std::exchange(resets, 0);
-    Delete({{"a", "x.txt"}, {"a", "y.txt"}});
+    Delete("a/x.txt a/y.txt");
 
     EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"2"})}));
     EXPECT_EQ(Contents(m_trash + "y.txt"), "only here");
@@ -232,7 +225,7 @@ TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndThe
 TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLaterRequestsForItsFiles)
 {
     const FileSize before = Record("")->treeDiskSpace - Record("b/sub")->treeDiskSpace;
-    Delete({{"b/sub", ""}});
+    Delete("b/sub/");
     EXPECT_EQ(Contents(m_trash + "sub/z.txt"), std::string(5000, 'z'));
     EXPECT_EQ(Record("b/sub"), nullptr);
     EXPECT_EQ(Record("b")->treeDiskSpace, Record("b")->ownDiskSpace);
@@ -243,7 +236,7 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
     List()->SetFolder(Record("a"));
     const auto mark = [this] { return List()->Control().ItemStateImage(List()->FileRow("x.txt")); };
     ASSERT_EQ(mark(), FileListItem::HasCopies);
-    Delete({{"b", ""}, {"b", "x2.txt"}, {"b", "p.txt"}});
+    Delete("b/ b/x2.txt b/p.txt");
     EXPECT_EQ(m_boxes.back(), Message(IDS_CONFIRM_TRASH_MANY, {"3"}));
     EXPECT_FALSE(Exists(Path("b")));
     EXPECT_EQ(Record("b"), nullptr);
@@ -254,17 +247,17 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
 TEST_F(DeletionTest, ProtectionCoversTheDirectoryAndBelowOnlyAndOnlyWhileItIsOn)
 {
     EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("")));
-    Delete({{"sysold", "o.txt"}});  // a neighbour
+    Delete("sysold/o.txt");  // a neighbour
     EXPECT_FALSE(Exists(Path("sysold/o.txt")));
     m_view->SetProtectSystemFiles(false);
-    Delete({{"sys", "s.txt"}});
+    Delete("sys/s.txt");
     EXPECT_EQ(m_boxes.back().first, IDS_CONFIRM_TRASH_ONE);
     EXPECT_FALSE(Exists(Path("sys/s.txt")));
 }
 
 TEST_F(DeletionTest, APathThatCannotBeTrashedStaysAndIsNamedInOneMessage)
 {
-    Delete({{"a", kUntrashable}, {"a", "y.txt"}});
+    Delete("a/" + kUntrashable + " a/y.txt");
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1].first, IDS_TRASH_FAILED);
     EXPECT_TRUE(m_boxes[1].second.contains(QString::fromStdString(Path("a/" + kUntrashable))));
@@ -282,12 +275,12 @@ TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
         moved.push_back(path);
         if (moved.size() != 2) return;
         OnUiThread([this] {
-            Delete({{"b", "x2.txt"}});
+            Delete("b/x2.txt");
             EXPECT_FALSE(m_view->close());
             m_view->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
         });
     });
-    Delete({{"a", "y.txt"}, {"a", "x.txt"}, {"b/sub", "z.txt"}});
+    Delete("a/y.txt a/x.txt b/sub/z.txt");
     platform::ShellActions::SetTrashHookForTesting({});
 
     EXPECT_EQ(moved, (std::vector{Path("a/y.txt"), Path("a/x.txt")}));
