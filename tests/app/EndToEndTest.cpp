@@ -28,33 +28,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Bytes(std::size_t count, unsigned seed)
-{
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) byte = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
-    return bytes;
-}
-
 TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 {
     TempTree files;
-    const std::string copy = Bytes(300000, 1);
-    const std::string note = Bytes(20000, 2);
+    const std::string copy(300000, 'c'), note(20000, 'n');
     std::string nearNote = note;
     nearNote[15000] ^= 1;  // same size, same head, different later
     for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
         ASSERT_TRUE(files.MakeDir(folder));
-    for (const auto& [name, contents] :
-         std::map<std::string, std::string>{{"a/x.bin", copy},
-                                            {"a/b/z.bin", copy},
-                                            {"c/y.bin", copy},
-                                            {"c/big", Bytes(5000000, 3)},
-                                            {"docs/n1", note},
-                                            {"docs/n2", note},
-                                            {"docs/near", nearNote},
-                                            {"docs/empty1", ""},
-                                            {"empty2", ""}})
-        ASSERT_TRUE(files.MakeFile("top/" + name, contents));
+    const std::pair<const char*, std::string> layout[] = {
+        {"a/x.bin", copy},   {"a/b/z.bin", copy}, {"c/y.bin", copy},
+        {"docs/n1", note},   {"docs/n2", note},   {"docs/near", nearNote},
+        {"docs/empty1", ""}, {"empty2", ""},      {"c/big", std::string(5000000, 'b')},
+    };
+    for (const auto& [name, contents] : layout)
+        ASSERT_TRUE(files.MakeFile("top/" + std::string(name), contents));
     const fs::path top = files.RealPath("top");
     LarkspurBrowserView& tree = *TheMainView->Tree();
     const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top.string());
