@@ -1,5 +1,6 @@
 // Deletion to the Trash from every pane and the folder commands, on a scanned
 // scratch tree with the real main view and the test's own Trash.
+
 #include <unistd.h>
 
 #include <atomic>

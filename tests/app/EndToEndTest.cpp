@@ -1,8 +1,5 @@
 // The whole program on a scratch tree: Escape stops a scan from every pane; a
 // click scans, and a copy in the duplicates pane leads back to its file.
-#include <filesystem>
-#include <map>
-#include <string>
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,7 +11,6 @@
 #include "engine/TaskManager.h"
 #include "lists/BrindleDupsListView.h"
 #include "lists/BrindleFileListView.h"
-#include "lists/FileListItem.h"
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "resources/StringTable.h"

@@ -2,8 +2,6 @@
 // with empty settings and a protected directory set beforehand.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>

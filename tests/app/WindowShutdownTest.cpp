@@ -1,7 +1,5 @@
 // The real application (larkspur-window-driver) closed by its window mid-scan
 // must exit within a second, with status 0, leaving every file as it was.
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,8 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <string>
 
 #include <QTimer>
 
