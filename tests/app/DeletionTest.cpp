@@ -365,10 +365,7 @@ TEST_F(DeletionTest, TheLastCopyCheckReadsOffTheUiThreadWithoutTheLockAndCancelK
     std::atomic<int> comparisons = 0;
     std::atomic<bool> lockFree = false;
     DeleteDuplicatesDialog::SetCompareHookForTesting([&] {
-        if (Tree()->DataLock().try_lock()) {
-            lockFree = true;
-            Tree()->DataLock().unlock();
-        }
+        if (Tree()->DataLock().try_lock()) lockFree = true, Tree()->DataLock().unlock();
         if (++comparisons == 1)
             OnUiThread(
                 [&] { open->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click(); });
