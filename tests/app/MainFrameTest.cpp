@@ -241,8 +241,6 @@ TEST_F(MainFrameTest, AnyNonzeroProtectionValueMeansOnAndIsWrittenBackAsOne)
         EXPECT_EQ(TheMainView->ProtectSystemFiles(), on) << stored;
         EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), on ? 1 : 0) << stored;
     }
-    TheMainView->SetProtectSystemFiles(false);
-    EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), 0);
 }
 
 }  // namespace
