@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/CLarkspurView.h"
@@ -89,6 +92,8 @@ protected:
             return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
         }));
         ASSERT_TRUE(Record("")->Has(FolderRecord::TreeSizeKnown));
+        m_uiTimer.callOnTimeout([this] { ServeUiThread(); });
+        m_uiTimer.start(1);
         Tree()->SetDialogRunnerForTesting([this](DeleteDuplicatesDialog& dialog) {
             ++m_dialogs;
             if (m_act) m_act(dialog);
@@ -128,10 +133,25 @@ protected:
         m_view->DeleteRequests(std::move(first));
     }
     void DeleteDuplicatesOfB() { Tree()->DeleteDuplicates(*Record("b")); }
-    // Runs act on the UI thread while the calling thread waits for it.
-    static void OnUiThread(const std::function<void()>& act)
+    // Runs act on the UI thread, from a timer there, while the calling worker
+    // waits; the hand-over uses std primitives, which the thread sanitizer sees.
+    void OnUiThread(std::function<void()> act)
     {
-        QMetaObject::invokeMethod(qApp, act, Qt::BlockingQueuedConnection);
+        std::unique_lock lock(m_uiMutex);
+        m_uiAct = std::move(act), m_uiRan = false;
+        m_uiDone.wait(lock, [this] { return m_uiRan; });
+    }
+    void ServeUiThread()
+    {
+        std::function<void()> act;
+        {
+            std::lock_guard lock(m_uiMutex);
+            act.swap(m_uiAct);
+        }
+        if (!act) return;
+        act();
+        std::lock_guard lock(m_uiMutex);
+        m_uiRan = true, m_uiDone.notify_all();
     }
 
     TempTree m_files;
@@ -143,6 +163,11 @@ protected:
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     int m_dialogs = 0;
     std::function<void(DeleteDuplicatesDialog&)> m_act;
+    std::mutex m_uiMutex;
+    std::condition_variable m_uiDone;
+    std::function<void()> m_uiAct;
+    bool m_uiRan = false;
+    QTimer m_uiTimer;
 };
 
 TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNothing)
