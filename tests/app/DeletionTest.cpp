@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <sstream>
 
@@ -92,7 +92,11 @@ protected:
             return !Tree()->IsScanning() && TaskManager::Instance().PendingCount() == 0;
         }));
         ASSERT_TRUE(Record("")->Has(FolderRecord::TreeSizeKnown));
-        m_uiTimer.callOnTimeout([this] { ServeUiThread(); });
+        m_uiTimer.callOnTimeout([this] {
+            std::function<void()> act;
+            if (std::lock_guard lock(m_uiMutex); m_uiAct) act.swap(m_uiAct);
+            if (act) act();
+        });
         m_uiTimer.start(1);
         Tree()->SetDialogRunnerForTesting([this](DeleteDuplicatesDialog& dialog) {
             ++m_dialogs;
@@ -135,23 +139,14 @@ protected:
     void DeleteDuplicatesOfB() { Tree()->DeleteDuplicates(*Record("b")); }
     // Runs act on the UI thread, from a timer there, while the calling worker
     // waits; the hand-over uses std primitives, which the thread sanitizer sees.
-    void OnUiThread(std::function<void()> act)
+    void OnUiThread(const std::function<void()>& act)
     {
-        std::unique_lock lock(m_uiMutex);
-        m_uiAct = std::move(act), m_uiRan = false;
-        m_uiDone.wait(lock, [this] { return m_uiRan; });
-    }
-    void ServeUiThread()
-    {
-        std::function<void()> act;
+        std::promise<void> ran;
         {
             std::lock_guard lock(m_uiMutex);
-            act.swap(m_uiAct);
+            m_uiAct = [&] { act(), ran.set_value(); };
         }
-        if (!act) return;
-        act();
-        std::lock_guard lock(m_uiMutex);
-        m_uiRan = true, m_uiDone.notify_all();
+        ran.get_future().wait();
     }
 
     TempTree m_files;
@@ -164,9 +159,7 @@ protected:
     int m_dialogs = 0;
     std::function<void(DeleteDuplicatesDialog&)> m_act;
     std::mutex m_uiMutex;
-    std::condition_variable m_uiDone;
     std::function<void()> m_uiAct;
-    bool m_uiRan = false;
     QTimer m_uiTimer;
 };
 
