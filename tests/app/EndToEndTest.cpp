@@ -1,15 +1,5 @@
-// The whole program on a scratch tree: Escape stops a scan from every pane;
-// a click on the top folder scans it, its label and the duplicate groups
-// agree with what is on the disk, and a copy leads back to its folder and
-// file.
-#include <sys/statvfs.h>
-
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <set>
-#include <sstream>
-#include <string>
+// The whole program on a scratch tree: Escape stops a scan from every pane; a
+// click scans, and a copy in the duplicates pane leads back to its file.
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,10 +11,10 @@
 #include "engine/TaskManager.h"
 #include "lists/BrindleDupsListView.h"
 #include "lists/BrindleFileListView.h"
-#include "lists/FileListItem.h"
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "resources/StringTable.h"
+#include "support/HostileTree.h"
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "support/TreeViewHelpers.h"
@@ -34,33 +24,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Bytes(std::size_t count, unsigned seed)
-{
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) byte = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
-    return bytes;
-}
-
 TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 {
     TempTree files;
-    const std::string copy = Bytes(300000, 1);
-    const std::string note = Bytes(20000, 2);
+    const std::string copy(300000, 'c'), note(20000, 'n');
     std::string nearNote = note;
     nearNote[15000] ^= 1;  // same size, same head, different later
     for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
         ASSERT_TRUE(files.MakeDir(folder));
-    for (const auto& [name, contents] :
-         std::map<std::string, std::string>{{"a/x.bin", copy},
-                                            {"a/b/z.bin", copy},
-                                            {"c/y.bin", copy},
-                                            {"c/big", Bytes(5000000, 3)},
-                                            {"docs/n1", note},
-                                            {"docs/n2", note},
-                                            {"docs/near", nearNote},
-                                            {"docs/empty1", ""},
-                                            {"empty2", ""}})
-        ASSERT_TRUE(files.MakeFile("top/" + name, contents));
+    const std::pair<const char*, std::string> layout[] = {
+        {"a/x.bin", copy},   {"a/b/z.bin", copy}, {"c/y.bin", copy},
+        {"docs/n1", note},   {"docs/n2", note},   {"docs/near", nearNote},
+        {"docs/empty1", ""}, {"empty2", ""},      {"c/big", std::string(5000000, 'b')},
+    };
+    for (const auto& [name, contents] : layout)
+        ASSERT_TRUE(files.MakeFile("top/" + std::string(name), contents));
     const fs::path top = files.RealPath("top");
     LarkspurBrowserView& tree = *TheMainView->Tree();
     const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top.string());
@@ -88,33 +66,13 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     CMainFrame& frame = *CLarkspurApp::Instance()->MainFrame();
     EXPECT_TRUE(testsupport::PumpUntil([&] { return frame.MessageText() == idle; }));
 
-    // What is on the disk: the lengths, the space in whole allocation
-    // units, and the files of equal contents (not empty) by name.
-    struct statvfs volume {};
-    ASSERT_EQ(::statvfs(top.c_str(), &volume), 0);
-    long long size = 0;
-    long long diskSpace = 0;
-    std::map<std::string, std::set<std::string>> byContents;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
-        if (!entry.is_regular_file()) continue;
-        const auto length = static_cast<long long>(entry.file_size());
-        const auto unit = static_cast<long long>(volume.f_frsize);
-        size += length;
-        diskSpace += (length + unit - 1) / unit * unit;
-        std::ostringstream contents;
-        contents << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-        if (length > 0) byContents[contents.str()].insert(entry.path().filename().string());
-    }
-    EXPECT_EQ(record->treeSize.Bytes(), size);
-    EXPECT_EQ(record->treeDiskSpace.Bytes(), diskSpace);
+    const auto totals = testsupport::FolderTotalsOnDisk(top.string())[""];
+    EXPECT_EQ(record->treeSize.Bytes(), totals.size);
+    EXPECT_EQ(record->treeDiskSpace.Bytes(), totals.diskSpace);
     EXPECT_TRUE(tree.Tree().ItemText(topItem).contains(
-        QString::fromStdString(FileSize::FromBytes(diskSpace).ToString())));
-    std::map<QString, QString> expected;
-    for (const auto& [contents, names] : byContents) {
-        QStringList list;
-        for (const std::string& name : names) list << QString::fromStdString(name);
-        if (names.size() > 1) expected[list.join(", ")] = QString::number(list.size());
-    }
+        QString::fromStdString(record->treeDiskSpace.ToString())));
+    // Neither the near copy nor the empty files make a group.
+    const std::map<QString, QString> expected{{"n1, n2", "2"}, {"x.bin, y.bin, z.bin", "3"}};
     BrindleDupsListView& groups = dups.GroupsList();
     std::map<QString, QString> listed;
     for (int row = 0; row < groups.Control().ItemCount(); ++row)

@@ -1,13 +1,9 @@
-// The application's first start and its Options sheet. A program of its
-// own: the settings must be empty at the start, and the protected directory
-// is set before the application starts.
+// The first start and the Options sheet: a program of its own, to start
+// with empty settings and a protected directory set beforehand.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -28,10 +24,8 @@ namespace {
 const QString kSection = QStringLiteral("Options");
 const QString kProtect = QStringLiteral("Protect Sys Files");
 const QString kSizeFormat = QStringLiteral("Size Format");
-// Only shown, never touched: no such folder needs to exist.
 const char* const kProtectedDirectory = "/opt/System Files/Mixed";
 
-// Runs first: nothing in the settings store yet.
 TEST(OptionsTest, TheFirstStartShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
 {
     CLarkspurApp* app = CLarkspurApp::Instance();
@@ -44,18 +38,15 @@ TEST(OptionsTest, TheFirstStartShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled - Larkspur"));
     EXPECT_EQ(app->GetSizeFormat(), SizeFormat::Bytes);
-    EXPECT_TRUE(frame->Router().Action(resources::ID_SIZE_BYTES)->isChecked());
     EXPECT_TRUE(TheMainView->ProtectSystemFiles());
     EXPECT_EQ(settings.ReadInt(kSection, kProtect, -1), 1);
     EXPECT_EQ(settings.ReadString(kSection, kSizeFormat, "absent"), "absent");
     // The desktop finds the entry and the icon by these names; without an
     // icon theme (as here) the window still shows the drawn icon.
     EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("larkspur"));
-    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Larkspur"));
     EXPECT_EQ(QGuiApplication::windowIcon().pixmap(32, 32).size(), QSize(32, 32));
     EXPECT_EQ(frame->windowIcon().cacheKey(), QGuiApplication::windowIcon().cacheKey());
-    // A document named on the command line gives only its title; nothing
-    // is read.
+    // A document named on the command line gives only its title.
     EXPECT_EQ(CLarkspurDoc(QStringLiteral("/nowhere/at all/report.lsp")).Title(), "report.lsp");
 }
 
@@ -64,9 +55,10 @@ TEST(OptionsTest, TheSheetShowsTheSettingAndOkWritesItEvenWhenUnchanged)
     if (TheMainView == nullptr) {
         ASSERT_TRUE(CLarkspurApp::Instance()->InitInstance());
     }
-    platform::SettingsStore& settings = CLarkspurApp::Instance()->Settings();
-    // Each row: whether the box is clicked, the button that closes, the
-    // protection and the stored value after (7 was stored).
+    CLarkspurApp& app = *CLarkspurApp::Instance();
+    platform::SettingsStore& settings = app.Settings();
+    // Each row: whether the box is clicked, the button that closes, then
+    // the protection and the stored value (7 before).
     const struct {
         bool click;
         QDialogButtonBox::StandardButton close;
@@ -92,11 +84,7 @@ TEST(OptionsTest, TheSheetShowsTheSettingAndOkWritesItEvenWhenUnchanged)
             if (row.click) page->ProtectBox()->click();
             sheet->findChild<QDialogButtonBox*>()->button(row.close)->click();
         });
-        CLarkspurApp::Instance()
-            ->MainFrame()
-            ->Router()
-            .Action(resources::ID_VIEW_OPTIONS)
-            ->trigger();
+        app.MainFrame()->Router().Action(resources::ID_VIEW_OPTIONS)->trigger();
         ASSERT_TRUE(shown);
         EXPECT_EQ(TheMainView->ProtectSystemFiles(), row.on);
         EXPECT_EQ(settings.ReadInt(kSection, kProtect, -1), row.stored);

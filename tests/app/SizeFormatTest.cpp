@@ -8,6 +8,7 @@ constexpr std::int64_t KB = 1024;
 constexpr std::int64_t MB = 1024 * KB;
 constexpr std::int64_t GB = 1024 * MB;
 constexpr std::int64_t kLargest = INT64_MAX;  // one byte short of 2^33 GB
+using enum SizeFormat;
 
 TEST(SizeFormatTest, TextsRoundUpToWholeUnitsAndAutoPicksTheUnitPerValue)
 {
@@ -15,29 +16,27 @@ TEST(SizeFormatTest, TextsRoundUpToWholeUnitsAndAutoPicksTheUnitPerValue)
         SizeFormat format;
         std::int64_t bytes;
         const char* text;
-    } rows[] = {
-        {SizeFormat::Bytes, 0, "0"},
-        {SizeFormat::Bytes, GB, "1,073,741,824"},
-        {SizeFormat::KBytes, 0, "0KB"},
-        {SizeFormat::KBytes, 1, "1KB"},
-        {SizeFormat::KBytes, KB, "1KB"},
-        {SizeFormat::KBytes, KB + 1, "2KB"},
-        {SizeFormat::MBytes, 123456789, "118MB"},
-        {SizeFormat::GBytes, 1, "1GB"},
-        {SizeFormat::Auto, KB - 1, "1,023"},
-        {SizeFormat::Auto, KB, "1KB"},
-        {SizeFormat::Auto, MB - 1, "1,024KB"},
-        {SizeFormat::Auto, MB, "1MB"},
-        {SizeFormat::Auto, GB - 1, "1,024MB"},
-        {SizeFormat::Auto, GB, "1GB"},
-        {SizeFormat::Auto, 5 * GB * KB, "5,120GB"},
-        {SizeFormat::GBytes, kLargest, "8,589,934,592GB"},
-        {SizeFormat::Auto, kLargest, "8,589,934,592GB"},
-        {SizeFormat::KBytes, kLargest, "9,007,199,254,740,992KB"},
-    };
+    } rows[] = {{Bytes, 0, "0"},
+                {Bytes, GB, "1,073,741,824"},
+                {KBytes, 0, "0KB"},
+                {KBytes, 1, "1KB"},
+                {KBytes, KB, "1KB"},
+                {KBytes, KB + 1, "2KB"},
+                {MBytes, 123456789, "118MB"},
+                {GBytes, 1, "1GB"},
+                {Auto, KB - 1, "1,023"},
+                {Auto, KB, "1KB"},
+                {Auto, MB - 1, "1,024KB"},
+                {Auto, MB, "1MB"},
+                {Auto, GB - 1, "1,024MB"},
+                {Auto, GB, "1GB"},
+                {Auto, 5 * GB * KB, "5,120GB"},
+                {GBytes, kLargest, "8,589,934,592GB"},
+                {Auto, kLargest, "8,589,934,592GB"},
+                {KBytes, kLargest, "9,007,199,254,740,992KB"}};
     for (const auto& row : rows)
         EXPECT_EQ(SizeText(row.format, FileSize::FromBytes(row.bytes)), row.text) << row.bytes;
-    EXPECT_EQ(EffectiveSizeFormat(SizeFormat::Auto, FileSize::FromBytes(-5)), SizeFormat::Bytes);
+    EXPECT_EQ(EffectiveSizeFormat(Auto, FileSize::FromBytes(-5)), Bytes);
 }
 
 TEST(SizeFormatTest, PaddingCountsDigitsAndLettersTwiceAndCommasOnceToTheReferenceOrTwelve)
@@ -47,11 +46,11 @@ TEST(SizeFormatTest, PaddingCountsDigitsAndLettersTwiceAndCommasOnceToTheReferen
         std::int64_t bytes, reference;
         const char* text;
     } rows[] = {
-        {SizeFormat::Auto, 500, 2 * MB, "      500"},  // "1MB": 6, at least 12
-        {SizeFormat::Auto, 3 * GB, 10, "      3GB"},
-        {SizeFormat::Auto, 999, MB - 1, "       999"},  // "1,024KB": 13
-        {SizeFormat::Bytes, 1234567, 987654321, "    1,234,567"},
-        {SizeFormat::Bytes, 987654321, 10, "987,654,321"},  // wider than the target
+        {Auto, 500, 2 * MB, "      500"},  // "1MB": 6, at least 12
+        {Auto, 3 * GB, 10, "      3GB"},
+        {Auto, 999, MB - 1, "       999"},  // "1,024KB": 13
+        {Bytes, 1234567, 987654321, "    1,234,567"},
+        {Bytes, 987654321, 10, "987,654,321"},  // wider than the target
     };
     for (const auto& row : rows)
         EXPECT_EQ(PaddedSizeText(row.format, FileSize::FromBytes(row.bytes),
@@ -62,11 +61,9 @@ TEST(SizeFormatTest, PaddingCountsDigitsAndLettersTwiceAndCommasOnceToTheReferen
 
 TEST(SizeFormatTest, SettingTextsRoundTripAndMatchWithoutRegardToCase)
 {
-    for (SizeFormat format : {SizeFormat::Bytes, SizeFormat::KBytes, SizeFormat::MBytes,
-                              SizeFormat::GBytes, SizeFormat::Auto})
+    for (SizeFormat format : {Bytes, KBytes, MBytes, GBytes, Auto})
         EXPECT_EQ(SizeFormatFromSettingText(SizeFormatSettingText(format)), format);
-    EXPECT_EQ(SizeFormatFromSettingText("kb"), SizeFormat::KBytes);
-    EXPECT_EQ(SizeFormatFromSettingText("Auto"), SizeFormat::Auto);
+    EXPECT_EQ(SizeFormatFromSettingText("kb"), KBytes);
     for (const char* unknown : {"KBytes", " KB", ""})
         EXPECT_EQ(SizeFormatFromSettingText(unknown), std::nullopt) << unknown;
 }

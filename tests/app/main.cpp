@@ -3,10 +3,8 @@
 #include "app/CLarkspurApp.h"
 #include "support/IsolatedEnvironment.h"
 
-// Starts the application as the program does (main frame, view and panes on
-// the offscreen platform), then runs every test. Refuses to run outside the
-// scratch folders that ctest gives, since the application writes its
-// settings.
+// Starts the application as the program does, then runs every test; only in
+// the scratch folders that ctest gives, since the application writes settings.
 int main(int argc, char** argv)
 {
     if (!InIsolatedEnvironment()) return 1;

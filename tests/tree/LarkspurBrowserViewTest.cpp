@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <string>
@@ -15,6 +17,7 @@
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
+#include "framework/CommandRouter.h"
 #include "framework/SizeTextSource.h"
 #include "platform/MessageQueue.h"
 #include "support/MessagePump.h"
@@ -143,6 +146,25 @@ TEST_F(LarkspurBrowserViewTest, EscapeInTheTreeStopsTheScan)
     EXPECT_FALSE(m_view.IsScanning());
     EXPECT_EQ(Label(A()), "a");
     ASSERT_TRUE(WaitUntilIdle());
+}
+
+TEST_F(LarkspurBrowserViewTest, TheFolderMenuOpensWhereTheTreeSaysAKeyboardMenuGoes)
+{
+    framework::CommandRouter router(&m_view);
+    m_view.SetCommandRouter(&router);
+    QString title;
+    QPoint at;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        title = menu->title();
+        at = menu->pos();
+        menu->close();
+    });
+    m_view.ShowFolderMenu(-1, -1);
+    EXPECT_EQ(title, QStringLiteral("Folder Menu"));
+    EXPECT_EQ(at, m_view.ContextMenuPoint(-1, -1));
+    m_view.SetCommandRouter(nullptr);
 }
 
 }  // namespace

@@ -1,20 +1,13 @@
-// larkspur-window-driver: the program as the user runs it, offscreen, for
-// the shutdown tests. It starts the application as main() does, clicks
-// FOLDER and closes the main window as the window manager does, either once
-// the status text has changed CHANGES times (or the scan has ended) or once
-// the program holds FILE1 and FILE2 open (the duplicate search compares
-// them); then it returns what exec() returned. Just before the close it
-// writes "closing while scanning" (or "closing after the scan"), and as the
-// process's last act "closed to exit: N ms".
-//
-//   larkspur-window-driver FOLDER (CHANGES | FILE1 FILE2)
+// larkspur-window-driver FOLDER (CHANGES | FILE1 FILE2): the application,
+// offscreen, clicks FOLDER and closes its main window once the status text has
+// changed CHANGES times (or the scan has ended), or once it holds FILE1 and
+// FILE2 open. It writes "closing while scanning" (or "... after the scan")
+// before the close and "closed to exit: N ms" as the process's last act.
 #include <chrono>
 #include <clocale>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <string>
 
 #include <QTimer>
 
@@ -28,8 +21,7 @@
 
 namespace {
 
-// Made before anything else, so destroyed after everything else: writes the
-// time from the close to the end of the process.
+// Made first, so destroyed last: writes the time from the close to the exit.
 struct ExitTimer {
     std::optional<std::chrono::steady_clock::time_point> closed;
     ~ExitTimer()
@@ -65,20 +57,15 @@ bool HoldsOpen(const std::string& first, const std::string& second)
 
 int main(int argc, char** argv)
 {
-    if (!InIsolatedEnvironment()) return 1;
+    if (!InIsolatedEnvironment() || argc < 3 || argc > 4) return 2;
     const bool comparing = argc == 4;
-    const std::string folder = argc > 2 ? Real(argv[1]) : std::string();
-    if ((argc != 3 && argc != 4) || folder.empty()) {
-        std::fputs("usage: larkspur-window-driver FOLDER (CHANGES | FILE1 FILE2)\n", stderr);
-        return 2;
-    }
+    const std::string folder = Real(argv[1]);
     const int changesWanted = comparing ? 0 : std::atoi(argv[2]);
     const std::string first = comparing ? Real(argv[2]) : std::string();
     const std::string second = comparing ? Real(argv[3]) : std::string();
 
     std::setlocale(LC_ALL, "");
-    // The application sees no arguments of ours: it would take the first
-    // as the name of a document.
+    // No arguments of ours: the application would take one for a document.
     int qtArgc = 1;
     CLarkspurApp application(qtArgc, argv);
     if (!application.InitInstance()) return 1;
@@ -90,8 +77,7 @@ int main(int argc, char** argv)
     tree->OnItemClicked(*tree->RecordOf(item), false);
     if (!tree->IsScanning()) return 1;
 
-    // Looks for the moment at every turn of the event loop that a short
-    // timer makes: neither condition announces itself.
+    // Neither moment announces itself: a short timer looks for it.
     QString lastText = frame->MessageText();
     int changes = 0;
     QTimer watch;
