@@ -13,19 +13,19 @@
 #include <string>
 #include <vector>
 
-#include "engine/DupFileList.h"
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
-#include "engine/WindowMessages.h"
 #include "framework/CommandRouter.h"
 #include "framework/SizeTextSource.h"
-#include "platform/MessageQueue.h"
 #include "support/MessagePump.h"
+#include "support/ScanFakes.h"
 #include "support/TempTree.h"
 #include "support/TreeViewHelpers.h"
-#include "engine/FolderListDisplay.h"
 
 namespace {
+
+using testsupport::FakeFileList;
+using testsupport::FakeMainView;
 
 // Sizes as plain byte counts, unpadded, so labels are easy to predict.
 class PlainSizes : public framework::SizeTextSource {
@@ -38,50 +38,13 @@ public:
     QString PaddedSizeText(FileSize value, FileSize) const override { return SizeText(value); }
 };
 
-// Stands in for the main view and the main frame: hands UM_TASK_DONE and
-// UM_CLEAR_FOLDER_DUPS to the tree, keeps the status texts, and lets a test
-// act at each of these moments.
-class FakeMainView : public platform::MessageWindow {
-public:
-    LarkspurBrowserView* view = nullptr;
-    std::vector<std::string> statusTexts;
-
-    platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
-                                      platform::LParam) override
-    {
-        if (message == UM_TASK_DONE) {
-            view->ProcessCompletedTasks();
-        } else if (message == UM_CLEAR_FOLDER_DUPS) {
-            view->ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
-        } else if (message == UM_STATUS_TEXT) {
-            statusTexts.push_back(*reinterpret_cast<const std::string*>(wParam));
-        }
-        return 0;
-    }
-};
-
-// The file list; the duplicate marks it would show are dropped (window 0).
-class FakeFileList : public FolderListDisplay, public DupFileList {
-public:
-    std::vector<FolderRecord*> shown;
-
-    void SetFolder(FolderRecord* folder) override { shown.push_back(folder); }
-    void Refresh() override {}
-    void UpdateFolderRow(FolderRecord&) override {}
-    void ForgetFolder(FolderRecord&) override {}
-    void SelectFileByName(const std::string&) override {}
-    void RefreshMarks() override {}
-    platform::WindowHandle DupStateWindow() const override { return 0; }
-    void MarkFolderSearched(FolderRecord&) override {}
-};
-
 class LarkspurBrowserViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         framework::SizeTextSource::SetInstance(&m_sizes);
         TaskManager::Instance().SetNotifyWindow(m_main.Handle());
-        m_main.view = &m_view;
+        m_main.scan = &m_view.Scan();
         m_view.SetMainView(m_main.Handle());
         m_view.SetFrame(m_main.Handle());
         m_view.SetPanes(&m_list, nullptr);
