@@ -122,20 +122,9 @@ TEST_F(MessageQueueTest, WorkerPostsAndSendsKeepTheirOrder)
               (std::vector<MessageResult>{1003, 1005, 7}));
 }
 
-TEST_F(MessageQueueTest, SendOnTheUiThreadCallsTheHandlerDirectly)
-{
-    RecordingWindow window;
-    Queue().Post(window.Handle(), kPlain, 0, 1);
-    EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 2), 1002);  // ahead of the queued post
-    {
-        ModalScope modal;
-        EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 3), 1003);
-    }
-    EXPECT_EQ(window.order, (std::vector<LParam>{2, 3}));
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
-    EXPECT_EQ(window.order, (std::vector<LParam>{2, 3, 1}));
-}
-
+// Posts and a worker's send wait until the outermost modal scope has closed
+// and the event loop runs; a send on the UI thread calls the handler at
+// once, ahead of what is queued, also inside a modal scope.
 TEST_F(MessageQueueTest, NestedModalScopesDeferMessagesUntilTheOutermostCloses)
 {
     RecordingWindow window;
@@ -143,31 +132,32 @@ TEST_F(MessageQueueTest, NestedModalScopesDeferMessagesUntilTheOutermostCloses)
     std::optional<ModalScope> outer{std::in_place};
     std::optional<ModalScope> inner{std::in_place};
 
-    Queue().Post(window.Handle(), kPlain, 0, 0);
+    Queue().Post(window.Handle(), kPlain, 0, 1);
     std::thread worker([&, handle = window.Handle()] {
-        Queue().Post(handle, kPlain, 0, 1);
-        sendResult = Queue().Send(handle, kPlain, 0, 2);
-        Queue().PostText(handle, kText, "three", 3);
+        Queue().Post(handle, kPlain, 0, 2);
+        sendResult = Queue().Send(handle, kPlain, 0, 3);
+        Queue().PostText(handle, kText, "four", 4);
     });
     // The worker is blocked in its send, which waits with the posts.
     EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 3; }));
     Queue().DispatchPending();
-    EXPECT_TRUE(window.order.empty());
+    EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 0), 1000);
+    EXPECT_EQ(window.order, std::vector<LParam>{0});
 
     inner.reset();
     EXPECT_TRUE(Queue().InModalLoop());
     QCoreApplication::processEvents();
     Queue().DispatchPending();
-    EXPECT_TRUE(window.order.empty()) << "the outer scope is still open";
+    EXPECT_EQ(window.order.size(), 1u) << "the outer scope is still open";
 
     outer.reset();
     EXPECT_FALSE(Queue().InModalLoop());
-    EXPECT_TRUE(window.order.empty()) << "the drain waits for the event loop";
+    EXPECT_EQ(window.order.size(), 1u) << "the drain waits for the event loop";
 
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 4; }));
+    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 5; }));
     worker.join();
-    EXPECT_EQ(window.order, (std::vector<LParam>{0, 1, 2, 3}));
-    EXPECT_EQ(sendResult, 1002);
+    EXPECT_EQ(window.order, (std::vector<LParam>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(sendResult, 1003);
 }
 
 // A handler that dispatches again, directly or from a dialog's nested loop,

@@ -1,10 +1,12 @@
 #include "platform/DirectorySearch.h"
+#include "platform/FileReader.h"
 
 #include <cerrno>
 #include <climits>
 #include <limits>
 #include <map>
 #include <set>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,11 +19,7 @@
 #include "platform/FileQueries.h"
 #include "support/TempTree.h"
 
-using platform::DirectorySearch;
-using platform::FileQueries;
-using platform::FindData;
-using platform::kAttributeCompressed;
-using platform::SearchDetail;
+using namespace platform;
 
 namespace {
 
@@ -48,6 +46,32 @@ std::set<std::string> Names(const std::map<std::string, FindData>& entries)
     return names;
 }
 
+struct stat Status(const std::string& path)
+{
+    struct stat status {};
+    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+    return status;
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Reads in blocks of 32 KiB of which only the last may come short.
+std::string ReadAll(FileReader& reader)
+{
+    std::string read;
+    std::vector<char> block(32768);
+    std::int64_t got;
+    while ((got = reader.Read(block.data(), block.size())) > 0) {
+        EXPECT_TRUE(got == 32768 || reader.Size() == read.size() + got);
+        read.append(block.data(), static_cast<std::size_t>(got));
+    }
+    EXPECT_EQ(got, 0);
+    return read;
+}
+
 // A folder with one entry of every kind that the scan meets, and names
 // that must be taken as bytes: wildcards (beside what they would match),
 // a newline, and bytes that are not UTF-8 where the file system allows.
@@ -59,9 +83,10 @@ protected:
              {"plain", "a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"}) {
             ASSERT_TRUE(m_tree.MakeFile(name, name));
         }
-        ASSERT_TRUE(m_tree.MakeFile("empty") && m_tree.MakeFile("dense", std::string(10000, 'd')) &&
+        ASSERT_TRUE(m_tree.MakeFile("empty") && m_tree.MakeFile("dense", m_dense) &&
                     m_tree.MakeDir("sub") && m_tree.MakeFile("sub/inner", "x") &&
-                    m_tree.MakeSymlink("to-sub", "sub") && m_tree.MakeSymlink("loop", "loop") &&
+                    m_tree.MakeSymlink("to-sub", "sub") &&
+                    m_tree.MakeSymlink("to-plain", "plain") && m_tree.MakeSymlink("loop", "loop") &&
                     m_tree.MakeSymlink("broken", "nowhere") &&
                     m_tree.MakeHardLink("plain-again", "plain") && m_tree.MakeFifo("fifo") &&
                     m_tree.MakeSocket("socket") &&
@@ -76,10 +101,15 @@ protected:
     std::string Listing() const { return m_tree.Root() + "/*"; }
 
     TempTree m_tree;
+    const std::string m_dense = [] {
+        std::string bytes(100000, '\0');
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7919) >> 3);
+        return bytes;
+    }();
     std::set<std::string> m_names = {
-        ".",    "..",     "plain", "empty",  "dense",       "sub",  "to-sub",
-        "loop", "broken", "fifo",  "socket", "plain-again", "huge", "sparse",
-        "a*b",  "a-b",    "c?d",   "cXd",    "[x]",         "x",    "first\nsecond"};
+        ".",    "..",     "plain", "empty",  "dense",       "sub",          "to-sub", "to-plain",
+        "loop", "broken", "fifo",  "socket", "plain-again", "huge",         "sparse", "a*b",
+        "a-b",  "c?d",    "cXd",   "[x]",    "x",           "first\nsecond"};
 };
 
 // Each entry describes itself as lstat sees it, a link included; FileQueries
@@ -242,6 +272,89 @@ TEST_F(DirectorySearchTest, PathsReachingPathMaxAreSkipped)
     FindData entry;
     EXPECT_FALSE(search.Start(deep + "/" + longName + "/*", entry));
     EXPECT_EQ(search.LastError(), ENAMETOOLONG);
+}
+
+// By path and by name in a listed folder, only a regular file opens (not a
+// link to one); nothing waits on the FIFO, which no one writes to. Open
+// replaces the open file and starts over; without a file, Read answers -1
+// and AdviseWillNeed does nothing.
+TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
+{
+    DirectorySearch search;
+    FileReader reader;
+    EXPECT_FALSE(reader.Open(search, "dense"));  // no listing open
+    FindData entry;
+    ASSERT_TRUE(search.Start(Listing(), entry));
+    for (const std::string& name : m_names) {
+        SCOPED_TRACE(name);
+        const struct stat status = Status(m_tree.Path(name));
+        EXPECT_EQ(reader.Open(m_tree.Path(name)), S_ISREG(status.st_mode));
+        EXPECT_EQ(reader.IsOpen(), S_ISREG(status.st_mode));
+        EXPECT_EQ(reader.Open(search, name), S_ISREG(status.st_mode));
+        EXPECT_EQ(reader.IsOpen(), S_ISREG(status.st_mode));
+        if (name != "dense") continue;
+        EXPECT_TRUE(reader.Size() == m_dense.size() && reader.Device() == status.st_dev &&
+                    reader.Inode() == status.st_ino);
+        ASSERT_TRUE(reader.Open(m_tree.Path(name)));
+        reader.AdviseWillNeed(8192);
+        EXPECT_EQ(ReadAll(reader), m_dense);
+    }
+    search.Close();
+    EXPECT_FALSE(reader.Open(search, "dense"));
+    reader.Close();
+    reader.Close();
+    char buffer[4];
+    EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
+    FileReader().AdviseWillNeed(8192);
+}
+
+// With the access-time flag, and without it (the kernel refuses it for
+// files of other owners), a read leaves the last-access time as it was, and
+// a time that did not move is not written back (the status-change time
+// stays).
+TEST(FileReaderTest, ReadingLeavesTheAccessTime)
+{
+    for (const bool flag : {true, false}) {
+        SCOPED_TRACE(flag ? "O_NOATIME" : "restored");
+        FileReader::UseNoAccessTimeFlagForTesting(flag);
+        TempTree tree;
+        // An access time older than the modification time is one the kernel
+        // updates on a read even under relatime. A recent one after the
+        // modification and status-change times stays under relatime: a
+        // minute ahead, so that setting the times (which sets the
+        // status-change time, to a coarse clock) cannot pass it.
+        timespec ahead{};
+        ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &ahead), 0);
+        ahead.tv_sec += 60;
+        const timespec times[][2] = {{{1000000000, 123456789}, {1500000000, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}}};
+        const char* const names[] = {"old", "recent", "witness"};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(tree.MakeFile(names[i], std::string(20000, 'x')));
+            ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path(names[i]).c_str(), times[i], 0), 0);
+        }
+        const struct stat before = Status(tree.Path("recent"));
+        FileReader reader;
+        for (const char* name : {"old", "recent"}) {
+            ASSERT_TRUE(reader.Open(tree.Path(name)));
+            EXPECT_EQ(ReadAll(reader).size(), 20000u);
+            reader.Close();
+        }
+        const struct stat old = Status(tree.Path("old"));
+        EXPECT_TRUE(SameTime(old.st_atim, times[0][0]) && SameTime(old.st_mtim, times[0][1]));
+
+        // The witness, read the plain way, tells whether a read moves a
+        // recent access time here at all.
+        const int fd = ::open(tree.Path("witness").c_str(), O_RDONLY | O_CLOEXEC);
+        char buffer[64];
+        ASSERT_GT(::read(fd, buffer, sizeof buffer), 0);
+        ::close(fd);
+        if (!SameTime(Status(tree.Path("witness")).st_atim, ahead)) continue;
+        const struct stat recent = Status(tree.Path("recent"));
+        EXPECT_TRUE(SameTime(recent.st_atim, ahead) && SameTime(recent.st_ctim, before.st_ctim));
+    }
+    FileReader::UseNoAccessTimeFlagForTesting(true);
 }
 
 // Compressed: fewer bytes than the size rounded up to the allocation unit.
