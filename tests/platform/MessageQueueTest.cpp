@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/AutoResetEvent.h"
 #include "platform/MessageWindow.h"
 #include "platform/ModalScope.h"
 #include "support/MessagePump.h"
@@ -224,6 +226,40 @@ TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsOnlyEvenInsideHandlersAn
     EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1, 3}));
     EXPECT_EQ(window.order, (std::vector<LParam>{1, 3, 2}));
     EXPECT_EQ(result, 1003);
+}
+
+// Sets are not counted: any number of them before a wait release one wait.
+// Two threads wait; each Set releases exactly one of them, which sees what
+// the setter wrote before (a plain int: the event must order the two).
+TEST(AutoResetEventTest, EachSetReleasesOneWaitAndSetsAreNotCounted)
+{
+    AutoResetEvent event;
+    event.Set();
+    event.Set();
+    EXPECT_TRUE(event.TryWait());
+    EXPECT_FALSE(event.TryWait());
+
+    AutoResetEvent released;
+    int handedOver = 0;
+    std::atomic<int> seen{0};
+    auto waiter = [&] {
+        event.Wait();
+        seen += handedOver;
+        released.Set();
+    };
+    std::thread first(waiter);
+    std::thread second(waiter);
+    handedOver = 1;
+    event.Set();
+    released.Wait();
+    // The released waiter consumed the signal; nothing is left for the other.
+    EXPECT_FALSE(event.TryWait());
+    EXPECT_EQ(seen, 1);
+    event.Set();
+    first.join();
+    second.join();
+    EXPECT_EQ(seen, 2);
+    EXPECT_FALSE(event.TryWait());
 }
 
 }  // namespace
