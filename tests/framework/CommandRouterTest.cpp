@@ -35,9 +35,7 @@ public:
 
     bool OnUpdateCommand(int command, CommandState& state) override
     {
-        const auto found = claims.find(command);
-        if (found != claims.end()) state = found->second;
-        return found != claims.end();
+        return claims.count(command) && (state = claims[command], true);
     }
     void OnCommand(int command) override
     {
@@ -46,8 +44,7 @@ public:
     }
 };
 
-class Pane : public QWidget, public Recorder {
-public:
+struct Pane : QWidget, Recorder {
     using QWidget::QWidget;
 };
 
@@ -147,8 +144,7 @@ TEST_F(CommandRouterTest, StatesFollowTheTargetsNotTheChoice)
 TEST_F(CommandRouterTest, AContextMenuAsksAndRunsItsPaneFirst)
 {
     Recorder tree;
-    tree.claims[ID_EXPLORE] = {};
-    tree.claims[ID_DELETE] = kDisabled;
+    tree.claims = {{ID_EXPLORE, {}}, {ID_DELETE, kDisabled}};
     m_frame.claims[ID_CLEAR_FOLDER_DATA] = {};
     auto menu = framework::MenuBuilder::CreatePopup(IDR_CONTEXT_MENUS, 0, m_router, &tree);
     ASSERT_NE(menu, nullptr);

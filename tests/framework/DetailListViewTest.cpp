@@ -7,8 +7,6 @@
 #include <QHeaderView>
 #include <QTest>
 
-#include "framework/MarkImages.h"
-
 namespace {
 
 using Rows = std::vector<int>;
@@ -117,16 +115,6 @@ TEST_F(DetailListViewTest, SelectionSetOnTheRowsShowsInTheViewAndSurvivesASort)
     EXPECT_EQ(control.SelectedCount(), 1);
     EXPECT_EQ(control.SelectedItems(), Rows{added - 1});
     EXPECT_EQ(Shown(), Rows{added - 1});
-}
-
-// Two differently coloured opaque dots on a transparent field.
-TEST(MarkImagesTest, DotsOnAMaskedOutField)
-{
-    const auto [duplicates, single] = framework::MarkImages();
-    ASSERT_EQ(duplicates.size() + single.size(), QSize(32, 32));
-    EXPECT_EQ(qAlpha(duplicates.pixel(0, 0)) + qAlpha(single.pixel(0, 0)), 0);
-    EXPECT_EQ(qAlpha(duplicates.pixel(7, 4)) + qAlpha(single.pixel(7, 7)), 510);
-    EXPECT_NE(duplicates.pixel(7, 4), single.pixel(7, 7));
 }
 
 }  // namespace

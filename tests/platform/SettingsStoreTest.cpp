@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -19,13 +18,6 @@ const QString kProtect = QStringLiteral("Protect Sys Files");
 QString ConfigFile(const QString& name)
 {
     return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/") + name;
-}
-
-bool WriteFile(const QString& name, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(ConfigFile(name)).absolutePath());
-    QFile file(ConfigFile(name));
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
 TEST(SettingsStoreTest, ValuesGoToTheIniFileAndReadBackThroughAFreshStore)
@@ -52,33 +44,34 @@ TEST(SettingsStoreTest, ValuesGoToTheIniFileAndReadBackThroughAFreshStore)
     }
 }
 
-TEST(SettingsStoreTest, AHandEditedFileIsReadAndOnlyAWholeNumberInRangeIsAnInteger)
+// A hand-edited file is read; only a whole number in range is an integer.
+// A plain file where the organisation's folder should be makes a store that
+// cannot be written, even by root.
+TEST(SettingsStoreTest, AHandEditedFileIsReadAndABlockedOneSaysSo)
 {
-    ASSERT_TRUE(WriteFile(QStringLiteral("Oakhollow Software/Edited.ini"),
-                          "[Options]\nSize%20Format=kb\nProtect%20Sys%20Files = 7\nList=KB, MB\n"));
-    SettingsStore store(kOrganisation, QStringLiteral("Edited"));
+    QDir().mkpath(ConfigFile(QStringLiteral("Edited Org")));
+    QFile edited(ConfigFile(QStringLiteral("Edited Org/Edited.ini")));
+    QFile blocked(ConfigFile(QStringLiteral("Blocked Org")));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly) && blocked.open(QIODevice::WriteOnly));
+    edited.write("[Options]\nSize%20Format=kb\nProtect%20Sys%20Files = 7\nList=KB, MB\n");
+    edited.close();
+    blocked.close();
+    SettingsStore store(QStringLiteral("Edited Org"), QStringLiteral("Edited"));
     EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, {}), QStringLiteral("kb"));
     EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 7);
     // Unquoted commas make a list, which is not one string.
     EXPECT_EQ(store.ReadString(kOptions, "List", "fallback"), "fallback");
-
     for (const auto& [text, expected] : std::initializer_list<std::pair<const char*, int>>{
              {"on", 1}, {"7x", 1}, {"99999999999", 1}, {"", 1}, {"7", 7}, {"-3", -3}}) {
         ASSERT_TRUE(store.WriteString(kOptions, kProtect, text));
         EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), expected) << text;
     }
-}
 
-TEST(SettingsStoreTest, AStoreThatCannotBeWrittenSaysSo)
-{
-    // A plain file where the organisation's folder should be: the INI file
-    // cannot be created, even by root.
-    ASSERT_TRUE(WriteFile(QStringLiteral("Blocked Org"), "not a folder\n"));
-    SettingsStore store(QStringLiteral("Blocked Org"), QStringLiteral("Larkspur"));
-    EXPECT_FALSE(store.WriteString(kOptions, kSizeFormat, "GB"));
-    EXPECT_FALSE(store.WriteInt(kOptions, kProtect, 0));
-    EXPECT_EQ(store.ReadString(kOptions, kSizeFormat, "none"), "none");
-    EXPECT_EQ(store.ReadInt(kOptions, kProtect, 1), 1);
+    SettingsStore none(QStringLiteral("Blocked Org"), QStringLiteral("Larkspur"));
+    EXPECT_FALSE(none.WriteString(kOptions, kSizeFormat, "GB") ||
+                 none.WriteInt(kOptions, kProtect, 0));
+    EXPECT_EQ(none.ReadString(kOptions, kSizeFormat, "none"), "none");
+    EXPECT_EQ(none.ReadInt(kOptions, kProtect, 1), 1);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -41,10 +41,8 @@ StartedChild::StartedChild(const std::vector<std::string>& words, int outFd, int
 
 StartedChild::~StartedChild()
 {
-    if (Started() && !m_reaped) {
-        Signal(SIGKILL);
-        WaitForExit(-1);
-    }
+    Signal(SIGKILL);
+    WaitForExit(-1);
     if (m_exitFd >= 0) ::close(m_exitFd);
 }
 
@@ -65,7 +63,6 @@ bool StartedChild::WaitForExit(int timeoutMs)
     ::waitpid(m_pid, &status, 0);
     m_reaped = true;
     m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    m_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return true;
 }
 
@@ -87,21 +84,17 @@ ChildOutcome RunChild(const std::vector<std::string>& words, const std::string& 
             outcome.exitCode = child.ExitCode();
         }
     }
-    if (out >= 0) ::close(out);
-    if (err >= 0) ::close(err);
+    for (const int fd : {out, err}) ::close(fd);  // -1 when not opened: harmless
     outcome.out = ReadWholeFile(outPath);
     outcome.err = ReadWholeFile(errPath);
-    ::unlink(outPath.c_str());
-    ::unlink(errPath.c_str());
+    for (const std::string& path : {outPath, errPath}) ::unlink(path.c_str());
     return outcome;
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace testsupport

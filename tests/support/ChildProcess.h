@@ -27,16 +27,14 @@ public:
     // Waits up to timeoutMs (negative: for ever) for the exit and reaps the
     // child; false when it still runs.
     bool WaitForExit(int timeoutMs);
-    // Once reaped: the exit status (-1 when a signal ended it) and the signal.
+    // Once reaped: the exit status (-1 when a signal ended it).
     [[nodiscard]] int ExitCode() const { return m_exitCode; }
-    [[nodiscard]] int TermSignal() const { return m_signal; }
 
 private:
     pid_t m_pid = -1;
     int m_exitFd = -1;  // readable once the child has exited
     bool m_reaped = false;
     int m_exitCode = -1;
-    int m_signal = 0;
 };
 
 struct ChildOutcome {

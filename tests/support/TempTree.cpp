@@ -14,36 +14,26 @@
 
 namespace {
 
-// Empties the folder open as fd, then closes fd.
+// Empties the folder open as fd, then closes fd. Anything that is not a
+// folder goes at the first try, which never follows a link; a folder is
+// made writable and passable, then emptied through its own descriptor.
 void RemoveContents(int fd)
 {
     DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return;
-    }
+    if (dir == nullptr) return (void)::close(fd);
     std::vector<std::string> names;
     while (const dirent* found = ::readdir(dir)) {
-        if (std::strcmp(found->d_name, ".") != 0 && std::strcmp(found->d_name, "..") != 0) {
+        if (std::strcmp(found->d_name, ".") != 0 && std::strcmp(found->d_name, "..") != 0)
             names.emplace_back(found->d_name);
-        }
     }
+    const int at = ::dirfd(dir);
     for (const std::string& name : names) {
-        struct stat status {};
-        if (::fstatat(::dirfd(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;
-        }
-        if (S_ISDIR(status.st_mode)) {
-            ::fchmodat(::dirfd(dir), name.c_str(), 0700, 0);
-            const int child = ::openat(::dirfd(dir), name.c_str(),
-                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child >= 0) {
-                RemoveContents(child);
-            }
-            ::unlinkat(::dirfd(dir), name.c_str(), AT_REMOVEDIR);
-        } else {
-            ::unlinkat(::dirfd(dir), name.c_str(), 0);
-        }
+        if (::unlinkat(at, name.c_str(), 0) == 0) continue;
+        ::fchmodat(at, name.c_str(), 0700, 0);
+        const int child =
+            ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child >= 0) RemoveContents(child);
+        ::unlinkat(at, name.c_str(), AT_REMOVEDIR);
     }
     ::closedir(dir);
 }
@@ -55,21 +45,15 @@ TempTree::TempTree()
     const char* base = std::getenv("TMPDIR");
     std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/larkspur-tree.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        m_root = pattern;
-    }
+    if (::mkdtemp(pattern.data()) != nullptr) m_root = pattern;
 }
 
 TempTree::~TempTree()
 {
-    if (m_root.empty()) {
-        return;
-    }
+    if (m_root.empty()) return;
     ::chmod(m_root.c_str(), 0700);
     const int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-        RemoveContents(fd);
-    }
+    if (fd >= 0) RemoveContents(fd);
     ::rmdir(m_root.c_str());
 }
 
@@ -91,9 +75,7 @@ bool TempTree::MakeDir(const std::string& relative) const
 bool TempTree::MakeFile(const std::string& relative, const std::string& contents) const
 {
     const int fd = ::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
+    if (fd < 0) return false;
     const bool written =
         ::write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size());
     return ::close(fd) == 0 && written;
@@ -101,12 +83,7 @@ bool TempTree::MakeFile(const std::string& relative, const std::string& contents
 
 bool TempTree::MakeSparseFile(const std::string& relative, std::uint64_t size) const
 {
-    const int fd = ::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const bool sized = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
-    return ::close(fd) == 0 && sized;
+    return MakeFile(relative) && ::truncate(Path(relative).c_str(), static_cast<off_t>(size)) == 0;
 }
 
 bool TempTree::MakeSymlink(const std::string& relative, const std::string& target) const
@@ -129,19 +106,13 @@ bool TempTree::MakeSocket(const std::string& relative) const
     const std::string path = Path(relative);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path)) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
+    if (path.size() >= sizeof(address.sun_path)) return errno = ENAMETOOLONG, false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
     const bool bound =
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     const int error = errno;
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
     errno = error;
     return bound;
 }

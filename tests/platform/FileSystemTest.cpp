@@ -1,4 +1,5 @@
 #include "platform/DirectorySearch.h"
+#include "platform/FileReader.h"
 
 #include <cerrno>
 #include <climits>
@@ -18,13 +19,11 @@
 #include "platform/FileQueries.h"
 #include "support/TempTree.h"
 
-using platform::DirectorySearch;
-using platform::FileQueries;
-using platform::FindData;
-using platform::kAttributeCompressed;
-using platform::SearchDetail;
+using namespace platform;
 
 namespace {
+
+constexpr SearchDetail kDetails[] = {SearchDetail::Full, SearchDetail::TypeOnly};
 
 // Every entry of a search by name; a name given twice fails the test.
 std::map<std::string, FindData> Search(const std::string& pattern,
@@ -47,6 +46,32 @@ std::set<std::string> Names(const std::map<std::string, FindData>& entries)
     return names;
 }
 
+struct stat Status(const std::string& path)
+{
+    struct stat status {};
+    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+    return status;
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Reads in blocks of 32 KiB of which only the last may come short.
+std::string ReadAll(FileReader& reader)
+{
+    std::string read;
+    std::vector<char> block(32768);
+    std::int64_t got;
+    while ((got = reader.Read(block.data(), block.size())) > 0) {
+        EXPECT_TRUE(got == 32768 || reader.Size() == read.size() + got);
+        read.append(block.data(), static_cast<std::size_t>(got));
+    }
+    EXPECT_EQ(got, 0);
+    return read;
+}
+
 // A folder with one entry of every kind that the scan meets, and names
 // that must be taken as bytes: wildcards (beside what they would match),
 // a newline, and bytes that are not UTF-8 where the file system allows.
@@ -54,17 +79,19 @@ class DirectorySearchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_tree.MakeFile("plain", "hello") && m_tree.MakeFile("empty") &&
-                    m_tree.MakeFile("dense", std::string(10000, 'd')) && m_tree.MakeDir("sub") &&
-                    m_tree.MakeFile("sub/inner", "x") && m_tree.MakeSymlink("to-sub", "sub") &&
-                    m_tree.MakeSymlink("loop", "loop") && m_tree.MakeSymlink("broken", "nowhere") &&
+        for (const char* name :
+             {"plain", "a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"}) {
+            ASSERT_TRUE(m_tree.MakeFile(name, name));
+        }
+        ASSERT_TRUE(m_tree.MakeFile("empty") && m_tree.MakeFile("dense", m_dense) &&
+                    m_tree.MakeDir("sub") && m_tree.MakeFile("sub/inner", "x") &&
+                    m_tree.MakeSymlink("to-sub", "sub") &&
+                    m_tree.MakeSymlink("to-plain", "plain") && m_tree.MakeSymlink("loop", "loop") &&
+                    m_tree.MakeSymlink("broken", "nowhere") &&
                     m_tree.MakeHardLink("plain-again", "plain") && m_tree.MakeFifo("fifo") &&
                     m_tree.MakeSocket("socket") &&
                     m_tree.MakeSparseFile("sparse", std::uint64_t{1} << 30) &&
                     m_tree.MakeSparseFile("huge", (std::uint64_t{5} << 30) + 123));
-        for (const char* name : {"a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"}) {
-            ASSERT_TRUE(m_tree.MakeFile(name, name));
-        }
         if (m_tree.MakeFile("caf\xe9-\xff\xfe")) m_names.insert("caf\xe9-\xff\xfe");
         if (::mknod(m_tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
             m_names.insert("null");
@@ -74,15 +101,21 @@ protected:
     std::string Listing() const { return m_tree.Root() + "/*"; }
 
     TempTree m_tree;
+    const std::string m_dense = [] {
+        std::string bytes(100000, '\0');
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7919) >> 3);
+        return bytes;
+    }();
     std::set<std::string> m_names = {
-        ".",    "..",     "plain", "empty",  "dense",       "sub",  "to-sub",
-        "loop", "broken", "fifo",  "socket", "plain-again", "huge", "sparse",
-        "a*b",  "a-b",    "c?d",   "cXd",    "[x]",         "x",    "first\nsecond"};
+        ".",    "..",     "plain", "empty",  "dense",       "sub",          "to-sub", "to-plain",
+        "loop", "broken", "fifo",  "socket", "plain-again", "huge",         "sparse", "a*b",
+        "a-b",  "c?d",    "cXd",   "[x]",    "x",           "first\nsecond"};
 };
 
 // Each entry describes itself as lstat sees it, a link included; FileQueries
 // answers the same for the path alone. Times are nanoseconds, saturating
-// beyond the year 2262 rather than wrapping around.
+// beyond the year 2262 rather than wrapping around. Type only fills the
+// kind and nothing else.
 TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
 {
     const std::pair<const char*, struct timespec> times[] = {
@@ -102,7 +135,9 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
     EXPECT_EQ(FileQueries::AllocationUnit(m_tree.Path("missing")), 0u);
 
     const auto entries = Search(Listing());
+    const auto typeOnly = Search(Listing(), SearchDetail::TypeOnly);
     ASSERT_EQ(Names(entries), m_names);
+    ASSERT_EQ(Names(typeOnly), m_names);
     for (const auto& [name, entry] : entries) {
         SCOPED_TRACE(name);
         const std::string path = m_tree.Path(name);
@@ -124,20 +159,11 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
             !S_ISDIR(status.st_mode) && FileQueries::IsCompressed(status.st_size, occupied, unit));
         EXPECT_EQ(FileQueries::Attributes(path).attributes, entry.attributes);
         EXPECT_EQ(FileQueries::CompressedFileSize(path), occupied);
-    }
-    EXPECT_EQ(entries.at("plain").lastWriteTime, 1234567890123456789);
-    EXPECT_EQ(entries.at("empty").lastWriteTime, -500000000);
-    EXPECT_EQ(entries.at("huge").sizeHigh, 1u);
-    EXPECT_TRUE(entries.at("sparse").attributes & kAttributeCompressed);
-    EXPECT_FALSE(entries.at("dense").attributes & kAttributeCompressed);
 
-    // Type only: the same entries and directories, and nothing else filled.
-    const auto typeOnly = Search(Listing(), SearchDetail::TypeOnly);
-    ASSERT_EQ(Names(typeOnly), m_names);
-    for (const auto& [name, entry] : typeOnly) {
-        EXPECT_EQ(entry.IsDirectory(), entries.at(name).IsDirectory()) << name;
-        EXPECT_EQ(entry.Size() + entry.occupiedBytes + entry.inode, 0u) << name;
-        EXPECT_FALSE(entry.isRegularFile || (entry.attributes & kAttributeCompressed)) << name;
+        const FindData& bare = typeOnly.at(name);
+        EXPECT_EQ(bare.IsDirectory(), entry.IsDirectory());
+        EXPECT_EQ(bare.Size() + bare.occupiedBytes + bare.inode, 0u);
+        EXPECT_FALSE(bare.isRegularFile || (bare.attributes & kAttributeCompressed));
     }
 }
 
@@ -145,15 +171,13 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
 // to a folder is not followed, also with a trailing slash.
 TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
 {
-    for (std::string pattern : m_names) {
-        if (pattern == "." || pattern == "..") continue;
+    for (const std::string& name : m_names) {
         for (const std::string slash : {"", "/"}) {
-            if (!slash.empty() && pattern != "sub" && pattern != "to-sub") continue;
-            for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-                const auto entries = Search(m_tree.Path(pattern + slash), detail);
-                ASSERT_EQ(Names(entries), std::set<std::string>{pattern});
-                EXPECT_EQ(entries.at(pattern).IsDirectory(), pattern == "sub") << pattern;
-            }
+            if (name == "." || name == ".." || (!slash.empty() && name.find("sub") == name.npos))
+                continue;
+            const auto entries = Search(m_tree.Path(name + slash));
+            ASSERT_EQ(Names(entries), std::set<std::string>{name});
+            EXPECT_EQ(entries.at(name).IsDirectory(), name == "sub") << name;
         }
     }
     EXPECT_TRUE(Search("/").at("/").IsDirectory());
@@ -168,27 +192,26 @@ TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
     if (::lstat("/", &root) != 0 || ::lstat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
         GTEST_SKIP() << "/proc is no mount point here";
     }
-    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
+    for (const SearchDetail detail : kDetails) {
         const auto names = Names(Search("/*", detail));
-        EXPECT_TRUE(names.count(".") && names.count("..") && names.count("usr") &&
-                    !names.count("proc"));
+        EXPECT_TRUE(names.count("usr") && !names.count("proc"));
     }
 }
 
+// Names the directory stream already holds whose entries are gone are
+// skipped; only the entry Start gave may name one.
 TEST_F(DirectorySearchTest, EntriesThatVanishAreSkipped)
 {
-    const std::string doomed[] = {"v1", "v2", "v3", "v4", "v5"};
-    for (const std::string& name : doomed) ASSERT_TRUE(m_tree.MakeFile(name));
+    for (const char* name : {"v1", "v2", "v3", "v4", "v5"}) ASSERT_TRUE(m_tree.MakeFile(name));
     DirectorySearch search;
     FindData entry;
     ASSERT_TRUE(search.Start(Listing(), entry));
-    std::set<std::string> names = {entry.name};
-    // The directory stream already holds their names; examining them fails.
-    for (const std::string& name : doomed) ASSERT_EQ(::unlink(m_tree.Path(name).c_str()), 0);
-    while (search.Next(entry)) EXPECT_TRUE(names.insert(entry.name).second);
+    std::set<std::string> names = m_names;
+    names.insert(entry.name);
+    for (const char* name : {"v1", "v2", "v3", "v4", "v5"}) ::unlink(m_tree.Path(name).c_str());
+    while (search.Next(entry)) names.insert(entry.name);
     EXPECT_EQ(search.LastError(), 0);
-    for (const std::string& name : m_names) names.insert(name);
-    EXPECT_LE(names.size(), m_names.size() + 1) << "only the entry given by Start may name one";
+    EXPECT_LE(names.size(), m_names.size() + 1);
 }
 
 // FileQueries tells the same reason for a literal path; only a missing entry
@@ -223,36 +246,106 @@ TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
     EXPECT_TRUE(Search(Listing()).at("sub").IsDirectory());
 }
 
+// An entry whose path would reach PATH_MAX is left out, one a byte shorter
+// is not; the folder's path is padded with "./" to come near the limit.
 TEST_F(DirectorySearchTest, PathsReachingPathMaxAreSkipped)
 {
-    // Folders of 200-byte names down to close below PATH_MAX, made through
-    // descriptors since their paths grow too long for the plain calls.
-    const std::string component(200, 'd');
-    const std::string longName(250, 'f');
-    std::string deep = m_tree.Root();
-    int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    while (fd >= 0 && deep.size() + 1 + component.size() < PATH_MAX - 10 &&
-           ::mkdirat(fd, component.c_str(), 0755) == 0) {
-        const int child = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = child;
-        deep += "/" + component;
-    }
-    ASSERT_GE(fd, 0);
-    ASSERT_GE(deep.size() + 1 + longName.size(), static_cast<std::size_t>(PATH_MAX));
-    for (const std::string& name : {longName, std::string("short")}) {
-        ::close(::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-    }
-    ASSERT_EQ(::mkdirat(fd, longName.substr(10).c_str(), 0755), 0);
-    ::close(fd);
-
-    for (const SearchDetail detail : {SearchDetail::Full, SearchDetail::TypeOnly}) {
-        EXPECT_EQ(Names(Search(deep + "/*", detail)), (std::set<std::string>{".", "..", "short"}));
+    std::string folder = m_tree.Path("sub/");
+    while (folder.size() < PATH_MAX - 200) folder += "./";
+    const std::string fits(PATH_MAX - 1 - folder.size(), 'k');
+    ASSERT_TRUE(m_tree.MakeFile("sub/" + fits) && m_tree.MakeFile("sub/" + fits + "f") &&
+                m_tree.MakeDir("sub/" + fits + "d"));
+    for (const SearchDetail detail : kDetails) {
+        EXPECT_EQ(Names(Search(folder + "*", detail)),
+                  (std::set<std::string>{".", "..", "inner", fits}));
     }
     DirectorySearch search;
     FindData entry;
-    EXPECT_FALSE(search.Start(deep + "/" + longName + "/*", entry));
+    EXPECT_FALSE(search.Start(folder + fits + "f/*", entry));
     EXPECT_EQ(search.LastError(), ENAMETOOLONG);
+}
+
+// By path and by name in a listed folder, only a regular file opens (not a
+// link to one); nothing waits on the FIFO, which no one writes to. Open
+// replaces the open file and starts over; without a file, Read answers -1
+// and AdviseWillNeed does nothing.
+TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
+{
+    DirectorySearch search;
+    FileReader reader;
+    EXPECT_FALSE(reader.Open(search, "dense"));  // no listing open
+    FindData entry;
+    ASSERT_TRUE(search.Start(Listing(), entry));
+    for (const std::string& name : m_names) {
+        SCOPED_TRACE(name);
+        const struct stat status = Status(m_tree.Path(name));
+        EXPECT_EQ(reader.Open(m_tree.Path(name)), S_ISREG(status.st_mode));
+        EXPECT_EQ(reader.IsOpen(), S_ISREG(status.st_mode));
+        EXPECT_EQ(reader.Open(search, name), S_ISREG(status.st_mode));
+        EXPECT_EQ(reader.IsOpen(), S_ISREG(status.st_mode));
+        if (name != "dense") continue;
+        EXPECT_TRUE(reader.Size() == m_dense.size() && reader.Device() == status.st_dev &&
+                    reader.Inode() == status.st_ino);
+        ASSERT_TRUE(reader.Open(m_tree.Path(name)));
+        reader.AdviseWillNeed(8192);
+        EXPECT_EQ(ReadAll(reader), m_dense);
+    }
+    search.Close();
+    EXPECT_FALSE(reader.Open(search, "dense"));
+    reader.Close();
+    reader.Close();
+    char buffer[4];
+    EXPECT_EQ(reader.Read(buffer, sizeof buffer), -1);
+    FileReader().AdviseWillNeed(8192);
+}
+
+// With the access-time flag, and without it (the kernel refuses it for
+// files of other owners), a read leaves the last-access time as it was, and
+// a time that did not move is not written back (the status-change time
+// stays).
+TEST(FileReaderTest, ReadingLeavesTheAccessTime)
+{
+    for (const bool flag : {true, false}) {
+        SCOPED_TRACE(flag ? "O_NOATIME" : "restored");
+        FileReader::UseNoAccessTimeFlagForTesting(flag);
+        TempTree tree;
+        // An access time older than the modification time is one the kernel
+        // updates on a read even under relatime. A recent one after the
+        // modification and status-change times stays under relatime: a
+        // minute ahead, so that setting the times (which sets the
+        // status-change time, to a coarse clock) cannot pass it.
+        timespec ahead{};
+        ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &ahead), 0);
+        ahead.tv_sec += 60;
+        const timespec times[][2] = {{{1000000000, 123456789}, {1500000000, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}},
+                                     {ahead, {ahead.tv_sec - 3600, 0}}};
+        const char* const names[] = {"old", "recent", "witness"};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(tree.MakeFile(names[i], std::string(20000, 'x')));
+            ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path(names[i]).c_str(), times[i], 0), 0);
+        }
+        const struct stat before = Status(tree.Path("recent"));
+        FileReader reader;
+        for (const char* name : {"old", "recent"}) {
+            ASSERT_TRUE(reader.Open(tree.Path(name)));
+            EXPECT_EQ(ReadAll(reader).size(), 20000u);
+            reader.Close();
+        }
+        const struct stat old = Status(tree.Path("old"));
+        EXPECT_TRUE(SameTime(old.st_atim, times[0][0]) && SameTime(old.st_mtim, times[0][1]));
+
+        // The witness, read the plain way, tells whether a read moves a
+        // recent access time here at all.
+        const int fd = ::open(tree.Path("witness").c_str(), O_RDONLY | O_CLOEXEC);
+        char buffer[64];
+        ASSERT_GT(::read(fd, buffer, sizeof buffer), 0);
+        ::close(fd);
+        if (!SameTime(Status(tree.Path("witness")).st_atim, ahead)) continue;
+        const struct stat recent = Status(tree.Path("recent"));
+        EXPECT_TRUE(SameTime(recent.st_atim, ahead) && SameTime(recent.st_ctim, before.st_ctim));
+    }
+    FileReader::UseNoAccessTimeFlagForTesting(true);
 }
 
 // Compressed: fewer bytes than the size rounded up to the allocation unit.
