@@ -94,6 +94,9 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
     m_dupsPane->SetDataLock(&m_tree->DataLock());
     m_dupsPane->EnableLists(m_tree->DuplicateMode());
     m_tree->SetPanes(m_fileList, m_dupsPane);
+    m_tree->SetDeletionHandler(this);
+    m_fileList->SetActions(m_tree, this);
+    m_dupsPane->SetActions(m_tree, this);
     m_outer->setStretchFactor(0, 1);
     m_outer->setStretchFactor(1, 0);
     m_outer->setGeometry(0, 0, width(), height());

@@ -125,7 +125,7 @@ void BrindleFileListView::OnColumnClick(int column)
 void BrindleFileListView::OnClick(int /*row*/)
 {
     DupMember* member = MemberAt(Control().FirstSelected());
-    FolderTreeActions* tree = FolderTreeActions::Instance();
+    FolderTreeActions* tree = m_treeActions;
     if (member == nullptr || tree == nullptr) {
         return;
     }

@@ -55,7 +55,7 @@ void DupListView::OnCommand(int command)
 
 void DupListView::DeleteSelected()
 {
-    DeletionHandler* handler = DeletionHandler::Instance();
+    DeletionHandler* handler = m_deletion;
     if (handler == nullptr) {
         return;
     }
@@ -73,8 +73,8 @@ void DupListView::OnDeleteKey() { DeleteSelected(); }
 
 void DupListView::OnEscapeKey()
 {
-    if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
-        tree->StopScanning();
+    if (m_treeActions != nullptr) {
+        m_treeActions->StopScanning();
     }
 }
 

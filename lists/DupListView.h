@@ -18,6 +18,8 @@ class TreeDataLock;
 //
 // UI thread only.
 class DeletionChain;
+class DeletionHandler;
+class FolderTreeActions;
 
 class DupListView : public framework::DetailListView {
     Q_OBJECT
@@ -30,6 +32,13 @@ public:
     // owned; it must outlive this list or be replaced). Null only while no
     // tree exists: reads then go unlocked, as no worker can change the data.
     void SetDataLock(TreeDataLock* lock) { m_dataLock = lock; }
+    // The tree that Escape and a click on a copy act on, and where deletions
+    // go; either may be null (then nothing happens). Not owned.
+    void SetActions(FolderTreeActions* tree, DeletionHandler* deletion)
+    {
+        m_treeActions = tree;
+        m_deletion = deletion;
+    }
 
     // Hands a chain of deletion requests for the selected rows to the
     // deletion handler, holding the tree-data lock until it returns. Nothing
@@ -67,6 +76,9 @@ protected:
     // into the list; its command goes to this list first. Nothing without a
     // selection, or outside a window that routes commands.
     void OnContextMenu(const QPoint& globalPos, bool fromKeyboard) override;
+
+    FolderTreeActions* m_treeActions = nullptr;
+    DeletionHandler* m_deletion = nullptr;
 
 private:
     TreeDataLock* m_dataLock = nullptr;

@@ -46,6 +46,12 @@ void LarkspurDupsWnd::SetDataLock(TreeDataLock* lock)
     m_copies->SetDataLock(lock);
 }
 
+void LarkspurDupsWnd::SetActions(FolderTreeActions* tree, DeletionHandler* deletion)
+{
+    m_groups->SetActions(tree, deletion);
+    m_copies->SetActions(tree, deletion);
+}
+
 void LarkspurDupsWnd::AddOrUpdateGroup(DupGroup& group)
 {
     if (const int row = m_groups->FindGroupRow(group); row >= 0) {

@@ -10,6 +10,8 @@ class QSplitter;
 class BrindleDupsListView;
 class BrindleFileListView;
 class TreeDataLock;
+class DeletionHandler;
+class FolderTreeActions;
 struct DupMember;
 
 // The duplicates window, the lower pane of the main view: a caption strip
@@ -44,6 +46,8 @@ public:
 
     // The tree-data lock for both lists (not owned; null: none yet).
     void SetDataLock(TreeDataLock* lock);
+    // Hands both lists the tree and the deletion handler (DupListView).
+    void SetActions(FolderTreeActions* tree, DeletionHandler* deletion);
 
     [[nodiscard]] BrindleDupsListView& GroupsList() const { return *m_groups; }
     [[nodiscard]] BrindleFileListView& CopiesList() const { return *m_copies; }

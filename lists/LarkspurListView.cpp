@@ -551,7 +551,7 @@ void LarkspurListView::OnDoubleClick(int /*row*/)
         return;
     }
     FolderRecord* folder = item->folder;
-    if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
+    if (FolderTreeActions* tree = m_treeActions) {
         tree->PopulateAndSelect(*folder);
     }
     // Entering the folder in the tree may already have listed it, or may
@@ -566,7 +566,7 @@ void LarkspurListView::OnDeleteKey() { DeleteSelected(); }
 
 void LarkspurListView::OnEscapeKey()
 {
-    if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
+    if (FolderTreeActions* tree = m_treeActions) {
         tree->StopScanning();
     }
 }
@@ -591,7 +591,7 @@ void LarkspurListView::DeleteSelected()
     if (chain.Empty()) {
         return;
     }
-    if (DeletionHandler* handler = DeletionHandler::Instance()) {
+    if (DeletionHandler* handler = m_deletion) {
         handler->DeleteRequests(chain.Take());
     }
 }
@@ -684,14 +684,14 @@ void LarkspurListView::OnCommand(int command)
             break;
         case resources::ID_EXPLORE:
             if (FolderRecord* folder = FirstSelectedFolder()) {
-                if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
+                if (FolderTreeActions* tree = m_treeActions) {
                     tree->ExploreFolder(*folder);
                 }
             }
             break;
         case resources::ID_CLEAR_FOLDER_DATA:
             if (FolderRecord* folder = FirstSelectedFolder()) {
-                if (FolderTreeActions* tree = FolderTreeActions::Instance()) {
+                if (FolderTreeActions* tree = m_treeActions) {
                     tree->ClearFolderData(*folder);
                 }
             }

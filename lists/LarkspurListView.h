@@ -19,6 +19,8 @@
 
 class FolderRecord;
 class TreeAccess;
+class DeletionHandler;
+class FolderTreeActions;
 struct DupMember;
 
 namespace framework {
@@ -58,6 +60,14 @@ public:
     // The folder tree that holds the listed records; not owned, outlives the
     // list or is replaced. Without a tree nothing is listed.
     void SetTree(TreeAccess* tree);
+    // The tree that entering a folder, Escape, Explore and Clear Folder Data
+    // act on, and where deletions go; either may be null (then nothing
+    // happens). Not owned.
+    void SetActions(FolderTreeActions* tree, DeletionHandler* deletion)
+    {
+        m_treeActions = tree;
+        m_deletion = deletion;
+    }
     // The router that carries the context menus' commands; not owned. Null:
     // no context menu.
     void SetCommandRouter(framework::CommandRouter* router);
@@ -155,6 +165,8 @@ private:
     [[nodiscard]] FolderRecord* FirstSelectedFolder() const;
 
     TreeAccess* m_tree = nullptr;
+    FolderTreeActions* m_treeActions = nullptr;
+    DeletionHandler* m_deletion = nullptr;
     framework::CommandRouter* m_router = nullptr;
     std::function<void(DupMember&)> m_showCopy;
     FolderRecord* m_folder = nullptr;

@@ -161,7 +161,7 @@ void DeleteDuplicatesDialog::Rebuild()
         }
     }
     // Files of the protected directory are never offered.
-    const DeletionHandler* handler = DeletionHandler::Instance();
+    const DeletionHandler* handler = m_deletion;
     if (handler != nullptr && handler->ProtectSystemFiles()) {
         std::erase_if(m_candidates, [handler](const DupMember* member) {
             return member->folder != nullptr && handler->IsInProtectedDirectory(*member->folder);
@@ -313,7 +313,6 @@ void DeleteDuplicatesDialog::OnDelete()
     // keeps them past this point.
     m_list->clear();
     m_candidates.clear();
-    if (DeletionHandler* handler = DeletionHandler::Instance())
-        handler->DeleteRequests(chain.Take());
+    if (m_deletion != nullptr) m_deletion->DeleteRequests(chain.Take());
     accept();
 }

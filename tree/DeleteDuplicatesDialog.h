@@ -13,6 +13,7 @@
 #include "model/TreeDataLock.h"
 
 struct DupMember;
+class DeletionHandler;
 class FolderRecord;
 class QRadioButton;
 class QTreeWidget;
@@ -59,6 +60,9 @@ public:
     // The caller's hold of the tree-data lock, released while Delete reads
     // files and taken again before anything else. Null: kept throughout.
     void SetHeldLock(std::unique_lock<TreeDataLock>* held) { m_held = held; }
+    // Where Delete hands its chain, and whose protection hides candidates;
+    // null: nothing is protected and nothing deleted. Not owned.
+    void SetDeletionHandler(DeletionHandler* deletion) { m_deletion = deletion; }
 
     // Checks every candidate for a copy that stays (LastCopyCheck) on a
     // thread of its own, with a progress dialog whose Cancel goes back to
@@ -105,6 +109,7 @@ private:
     [[nodiscard]] bool Inside(const DupMember& member) const;
 
     TreeAccess& m_tree;
+    DeletionHandler* m_deletion = nullptr;
     std::unique_lock<TreeDataLock>* m_held = nullptr;
     QTreeWidget* m_list = nullptr;
     QString m_pathText;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/ProcessInstance.h"
-
 #include <memory>
 
 #include "tree/DeletionRequest.h"
@@ -11,9 +9,9 @@ class FolderRecord;
 // Where every deletion of the program ends: the main view stops the scan,
 // applies the system-file protection, moves what the chain names to the
 // Trash and brings records, tree, lists and duplicate data up to date for
-// what has really gone. The main view derives from it; the first one
-// constructed is the process-wide instance. UI thread only.
-class DeletionHandler : public ProcessInstance<DeletionHandler> {
+// what has really gone. The main view derives from it and hands it to the
+// panes. UI thread only.
+class DeletionHandler {
 public:
     // Takes the chain (null: nothing to delete) and frees every request.
     virtual void DeleteRequests(std::unique_ptr<DeletionRequest> chain) = 0;

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "platform/ProcessInstance.h"
-
 class FolderRecord;
 struct DupMember;
 
-// What the lists ask of the sized folder tree. The sized tree derives from
-// it; the first one constructed is the process-wide instance. UI thread only.
-class FolderTreeActions : public ProcessInstance<FolderTreeActions> {
+// What the lists ask of the sized folder tree, which derives from it; the
+// main view hands it to the lists. UI thread only.
+class FolderTreeActions {
 public:
     // Select the copy's folder in the tree without enumerating it again, show
     // that folder in the file list and select the copy's row there.

@@ -169,7 +169,7 @@ void LarkspurBrowserView::ClearFolderData(FolderRecord& folder)
 
 void LarkspurBrowserView::DeleteFolder(TreeItemRecord& record)
 {
-    DeletionHandler* handler = DeletionHandler::Instance();
+    DeletionHandler* handler = m_deletion;
     if (handler == nullptr) {
         return;
     }
@@ -196,6 +196,7 @@ void LarkspurBrowserView::DeleteDuplicates(TreeItemRecord& record)
     }
     DeleteDuplicatesDialog dialog(*this, this);
     dialog.SetHeldLock(&lock);
+    dialog.SetDeletionHandler(m_deletion);
     dialog.SetFolder(&folder);
     const platform::ModalScope modal;
     if (m_dialogRunner) {

@@ -15,6 +15,7 @@
 #include "tree/FileBrowserView.h"
 #include "tree/FolderTreeActions.h"
 
+class DeletionHandler;
 class QTimer;
 
 namespace framework {
@@ -42,6 +43,8 @@ class CommandRouter;
 //  - SetFrame(handle): the main frame, which receives the "Scanning: PATH"
 //    texts (UM_STATUS_TEXT) and an empty text when the walk ends;
 //  - SetPanes: the file list and the duplicates pane (either may be null);
+//  - SetDeletionHandler: the main view, where the folder commands' and the
+//    Delete Duplicates dialog's deletions go;
 //  - as a SizeDisplay it redraws its labels after the size format changed.
 //
 // UI thread only. The first view constructed is TheBrowserView() until it
@@ -78,6 +81,9 @@ public:
     {
         m_scan.SetDisplays(duplicates, fileList);
     }
+    // Where deletions go (the main view); null: nothing is deleted. Not
+    // owned.
+    void SetDeletionHandler(DeletionHandler* deletion) { m_deletion = deletion; }
     // Serves the Folder Menu's commands; null: no context menu. Not owned.
     void SetCommandRouter(framework::CommandRouter* router) { m_router = router; }
 
@@ -174,6 +180,7 @@ private:
 
     FolderScan m_scan{*this};
     framework::CommandRouter* m_router = nullptr;
+    DeletionHandler* m_deletion = nullptr;
     DialogRunner m_dialogRunner;
     // Items whose labels changed since the last flush.
     std::unordered_set<TreeItem> m_dirtyLabels;

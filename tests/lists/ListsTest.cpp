@@ -53,6 +53,8 @@ protected:
         m_gone = &m_tree.Add(*m_folder, "gone");
         m_list.SetTree(&m_tree);
         m_window.SetDataLock(&m_tree.DataLock());
+        m_list.SetActions(&m_actions, &m_deletion);
+        m_window.SetActions(&m_actions, &m_deletion);
     }
 
     // A column's cells; in the copies list's names, each with its folder.
