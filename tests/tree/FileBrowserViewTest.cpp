@@ -7,21 +7,14 @@
 #include <QTest>
 
 #include <functional>
-#include <latch>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
-#include "engine/FindSubfoldersTask.h"
 #include "engine/FolderPopulation.h"
-#include "engine/TaskManager.h"
 #include "framework/ContextHelp.h"
-#include "framework/SystemImageList.h"
-#include "platform/MessageQueue.h"
-#include "platform/MessageWindow.h"
 #include "platform/ShellActions.h"
 #include "resources/CommandIds.h"
 #include "support/ModelRuleCheck.h"
@@ -249,74 +242,6 @@ TEST_F(FileBrowserViewTest, CommandsActOnTheSelectedItemOnly)
     Tree().SelectItem(Tree().FirstChild(TreeItem::None));
     m_view->OnCommand(ID_EXPLORE);
     EXPECT_EQ(m_view->explored, (std::vector<std::string>{m_files.RealPath("top"), ""}));
-}
-
-// Answers a message sent to the UI thread by calling back.
-class Callback : public platform::MessageWindow {
-public:
-    explicit Callback(std::function<void()> call) : m_call(std::move(call)) {}
-    platform::MessageResult OnMessage(platform::MessageId, platform::WParam,
-                                      platform::LParam) override
-    {
-        m_call();
-        return 0;
-    }
-
-private:
-    std::function<void()> m_call;
-};
-
-// Once running, sends a message that the UI thread can only answer while the
-// view waits for the worker; then reads a record under the tree-data lock,
-// as the duplicate search does.
-class LingeringTask : public Task {
-public:
-    LingeringTask(std::latch& started, const Callback& lookout, FileBrowserView& view,
-                  const TreeItemRecord& record, std::string& nameRead)
-        : m_started(started),
-          m_lookout(lookout.Handle()),
-          m_view(view),
-          m_record(record),
-          m_nameRead(nameRead)
-    {
-    }
-    void Run() override
-    {
-        m_started.count_down();
-        platform::MessageQueue::Instance().Send(m_lookout, platform::WM_USER, 0, 0);
-        std::lock_guard lock(m_view.DataLock());
-        m_nameRead = m_record.name;
-    }
-    const char* GetName() const override { return "LingeringTask"; }
-
-private:
-    std::latch& m_started;
-    platform::WindowHandle m_lookout;
-    FileBrowserView& m_view;
-    const TreeItemRecord& m_record;
-    std::string& m_nameRead;
-};
-
-TEST_F(FileBrowserViewTest, DestructionWaitsForACancelledTaskBeforeFreeingRecords)
-{
-    TaskManager& tasks = TaskManager::Instance();
-    bool recordKeptWhileWaiting = false;
-    FileBrowserView* view = m_view.get();  // reset() nulls m_view before the view goes
-    const Callback lookout([&] { recordKeptWhileWaiting = view->RecordOf(m_top) != nullptr; });
-    std::latch started(1);
-    std::string nameRead;
-    TreeItemRecord& top = *m_view->RecordOf(m_top);
-    tasks.Add(std::make_unique<LingeringTask>(started, lookout, *m_view, top, nameRead));
-    // Queued behind it: destroyed undelivered.
-    ASSERT_TRUE(m_files.MakeDir("top/never"));
-    tasks.Add(std::make_unique<FindSubfoldersTask>(*m_view, top, DirectoryPathOf(top)));
-    started.wait();
-
-    m_view.reset();
-    EXPECT_TRUE(recordKeptWhileWaiting);
-    EXPECT_EQ(nameRead, "top");
-    EXPECT_EQ(tasks.TakeFinished(), nullptr);  // the cancelled task is dropped
-    EXPECT_EQ(tasks.PendingCount(), 0);
 }
 
 }  // namespace
