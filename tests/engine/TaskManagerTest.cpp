@@ -46,18 +46,17 @@ struct Journal {
     }
 };
 
-// Journals its life. A gated task waits in Run() until "open id"; a sending
-// one sends a message to window from Run() and journals the answer.
+// Journals its life. Made from "+id", "+id:Name" (that GetName), "+id!" (held
+// in Run() until "open id") or "+id^" (sends to window from Run()).
 class JournalTask : public Task {
 public:
-    JournalTask(Journal& journal, std::string id, std::string name = "JournalTask", char kind = ' ',
-                platform::WindowHandle window = 0)
-        : m_journal(journal),
-          m_id(std::move(id)),
-          m_name(std::move(name)),
-          m_kind(kind),
-          m_window(window)
+    JournalTask(Journal& journal, const std::string& verb, platform::WindowHandle window)
+        : m_journal(journal), m_window(window)
     {
+        const std::size_t colon = verb.find(':');
+        m_id = verb.substr(1, colon - 1);
+        if (m_id.back() == '!' || m_id.back() == '^') m_kind = m_id.back(), m_id.pop_back();
+        if (colon != std::string::npos) m_name = verb.substr(colon + 1);
     }
     ~JournalTask() override { m_journal.Add("destroyed " + m_id); }
     void Run() override
@@ -74,10 +73,9 @@ public:
     const char* GetName() const override { return m_name.c_str(); }
 
     Journal& m_journal;
-    const std::string m_id;
-    const std::string m_name;
-    const char m_kind;
     const platform::WindowHandle m_window;
+    std::string m_id, m_name = "JournalTask";
+    char m_kind = ' ';
 };
 
 // Stands in for the main view: counts the worker's UM_TASK_DONE messages and
@@ -94,8 +92,7 @@ public:
 };
 
 // One scenario per row, its steps separated by "|":
-//  "+id" adds a task ("+id:Name" with that GetName, "+id!" held in its Run
-//  until "open id", "+id^" sending to the window from its Run); "run id"
+//  "+id..." adds a task (see JournalTask); "run id"
 //  waits until it runs; "cancel [Name]" and "discard" cancel (keeping /
 //  destroying finished tasks); "wait": for the worker to be idle; "busy": a
 //  wait of a few milliseconds for the worker gives up; "take ids" and
@@ -107,12 +104,6 @@ struct Scenario {
     const char* name;
     std::string steps;
 };
-std::string Repeat(const std::string& steps, int times)
-{
-    std::string repeated;
-    while (times-- > 0) repeated += steps;
-    return repeated;
-}
 const Scenario kScenarios[] = {
     {"TasksRunOneAtATimeInTheOrderAdded",
      "+1! +2 +3 | run 1 | +4 | pending 4 | open 1 | idle | runs 1 2 3 4 | delivered 1 2 3 4"},
@@ -128,7 +119,12 @@ const Scenario kScenarios[] = {
     // Whether the worker takes the first task before the second is added or
     // not, the messages alone bring every batch to its drain (the pump waits
     // for them, never for the worker).
-    {"BatchesQueuedAfterEachDrainAreEachAnnounced", Repeat("+a +b | idle | ", 50) + "pending 0"},
+    {"BatchesQueuedAfterEachDrainAreEachAnnounced",
+     [] {
+         std::string steps;
+         for (int i = 0; i < 50; ++i) steps += "+a +b | idle | ";
+         return steps + "pending 0";
+     }()},
     {"ACancelKeepsWhatHasFinished",
      "+a +b! +c | run b | cancel | drain a | open b | idle | runs a b | delivered a"},
     {"ACancelByNameKeepsWhatHasFinished",
@@ -170,13 +166,7 @@ protected:
     {
         const std::string first = words.empty() ? "" : words.front();
         if (verb[0] == '+') {
-            const std::size_t colon = verb.find(':');
-            std::string id = verb.substr(1, colon - 1);
-            const char kind = id.back() == '!' || id.back() == '^' ? id.back() : ' ';
-            if (kind != ' ') id.pop_back();
-            m_manager.Add(std::make_unique<JournalTask>(
-                m_journal, id, colon == std::string::npos ? "JournalTask" : verb.substr(colon + 1),
-                kind, m_window.Handle()));
+            m_manager.Add(std::make_unique<JournalTask>(m_journal, verb, m_window.Handle()));
         } else if (verb == "run") {
             m_journal.WaitFor("runs " + first);
         } else if (verb == "open") {

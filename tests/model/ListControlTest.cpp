@@ -35,29 +35,6 @@ protected:
     testsupport::ModelRuleCheck m_rules{&m_list};
 };
 
-TEST_F(ListControlTest, RowsHoldWhatTheOwnerSet)
-{
-    int data = 0;
-    EXPECT_EQ(m_list.InsertItem(5, "b"), 0);  // clamped to the end
-    EXPECT_EQ(m_list.InsertItem(0, "a", 7, 1, &data), 0);
-    m_list.SetItemText(0, 1, "1,024");
-    m_list.SetItemText(0, 2, "no such column");
-    m_list.SetItemStateImage(1, 3);  // no such state image: none
-    const QModelIndex size = m_list.index(0, 1);
-    EXPECT_EQ(size.data().toString(), "1,024");
-    EXPECT_EQ(size.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
-    EXPECT_EQ(m_list.index(0, 0).data(ListControl::ImageRole).toInt(), 7);
-    EXPECT_EQ(m_list.index(0, 0).data(ListControl::StateImageRole).toInt(), 1);
-    EXPECT_EQ(m_list.index(0, 0).data(ListControl::ItemDataRole).value<quintptr>(),
-              reinterpret_cast<quintptr>(&data));
-    EXPECT_EQ(m_list.ItemStateImage(1), 0);
-    EXPECT_EQ(m_list.ItemText(1, 0) + m_list.ItemText(1, 1), "b");
-    // A column inserted later moves the texts after it.
-    m_list.InsertColumn(1, {"Modified", 130, Qt::AlignLeft});
-    EXPECT_EQ(m_list.ItemText(0, 1), "");
-    EXPECT_EQ(m_list.ItemText(0, 2), "1,024");
-}
-
 // The rows' states and persistent indexes go with the rows; equal keys keep
 // their order both ways.
 TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)

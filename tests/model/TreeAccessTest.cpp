@@ -4,11 +4,6 @@
 
 #include <QAbstractItemModel>
 
-#include "platform/ItemIdList.h"
-
-using platform::ItemIdList;
-using platform::ShellItemKind;
-
 namespace {
 
 // A tree that notes the hook calls, as the views fill them: the name, and
@@ -60,29 +55,6 @@ TEST(TreeAccess, PathsJoinNamesBelowTheFirstRecordWithAPath)
     const TreeItem bare = tree.Tree().InsertItem(TreeItem::None, "XYZZY");
     tree.Tree().SetTextCallback(bare);
     EXPECT_EQ(tree.Tree().ItemText(bare), QString());
-}
-
-TEST(TreeAccess, ShellItemsAreNamedByTheirParentsFolderAndIdentifiedByTheirAncestors)
-{
-    RecordingTree tree;
-    TreeItemRecord& root = *tree.RootRecord();
-    root.shellFolder = platform::ShellFolder::Desktop();
-    root.itemId = ItemIdList::Empty();
-    TreeItemRecord& home = tree.Add(nullptr, "/somewhere/real");
-    home.itemId = ItemIdList::Single(ShellItemKind::Home, "/somewhere/real");
-    home.shellFolder = platform::ShellFolder::ForPath("/somewhere/real");
-    EXPECT_EQ(DisplayNameOf(home), "Home");
-    // A folder found in a directory shows its own name.
-    EXPECT_EQ(DisplayNameOf(tree.Add(&home, "raw\xff")), "raw\xff");
-
-    TreeItemRecord& computer = tree.Add(nullptr, "");
-    computer.itemId = ItemIdList::Single(ShellItemKind::Computer, "Computer");
-    TreeItemRecord& volume = tree.Add(&computer, "/");
-    volume.itemId = ItemIdList::Single(ShellItemKind::Volume, std::string("/\0l", 3));
-    const ItemIdList full = FullItemIdListOf(volume);
-    EXPECT_EQ(full.Size(), computer.itemId.Size() + volume.itemId.Size() - 2);
-    EXPECT_EQ(platform::ShellFolder::PathFromIdList(full), "/");
-    EXPECT_EQ(FullItemIdListOf(root), ItemIdList::Empty());
 }
 
 // Records outlive their rows: the subtree leaves the model in one removal,
