@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QPersistentModelIndex>
+#include <QSignalSpy>
 
+#include "model/TreeAccess.h"
 #include "support/ModelRuleCheck.h"
 
 namespace {
@@ -11,15 +13,6 @@ namespace {
 class TreeControlTest : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_EQ(m_rules.Finish(), 0) << "a rule of item models broken"; }
-    std::vector<TreeItem> Children(TreeItem parent) const
-    {
-        std::vector<TreeItem> children;
-        for (TreeItem child = m_tree.FirstChild(parent); child != TreeItem::None;
-             child = m_tree.NextSibling(child)) {
-            children.push_back(child);
-        }
-        return children;
-    }
     TreeItem Add(TreeItem parent, const QString& text) { return m_tree.InsertItem(parent, text); }
 
     TreeControl m_tree;
@@ -33,7 +26,9 @@ TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)
     const TreeItem a1 = Add(a, "a1");
     const TreeItem a2 = Add(a, "a2");
     const TreeItem a21 = Add(a2, "a21");
-    EXPECT_EQ(Children(a), (std::vector{a1, a2}));
+    EXPECT_EQ(m_tree.FirstChild(a), a1);
+    EXPECT_EQ(m_tree.NextSibling(a1), a2);
+    EXPECT_EQ(m_tree.NextSibling(a2), TreeItem::None);
     EXPECT_EQ(m_tree.Parent(a21), a2);
     EXPECT_EQ(m_tree.ItemAt(m_tree.IndexOf(a21)), a21);
     m_tree.DeleteItem(a1);
@@ -83,10 +78,9 @@ TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
     for (const QString& text : seen) EXPECT_TRUE(text.startsWith("label ")) << text.toStdString();
     EXPECT_EQ(m_tree.IndexOf(added[3]).row(), 3);
     // Asking for the label again tells the views.
-    int changes = 0;
-    QObject::connect(&m_tree, &QAbstractItemModel::dataChanged, [&] { ++changes; });
+    QSignalSpy changes(&m_tree, &QAbstractItemModel::dataChanged);
     m_tree.SetTextCallback(added[0]);
-    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(changes.count(), 1);
 
     m_tree.BeginInsertBatch(parent);
     const TreeItem pending = Add(parent, "pending");
@@ -110,7 +104,8 @@ TEST_F(TreeControlTest, SortIsStableAndMovesPersistentIndexes)
     m_tree.SortChildren(TreeItem::None, [](void* a, void* b) {
         return *static_cast<int*>(a) - *static_cast<int*>(b);
     });
-    EXPECT_EQ(Children(TreeItem::None), (std::vector{items[1], items[3], items[2], items[0]}));
+    const int order[] = {1, 3, 2, 0};
+    for (int row = 0; row < 4; ++row) EXPECT_EQ(m_tree.IndexOf(items[order[row]]).row(), row);
     EXPECT_EQ(m_tree.ItemAt(persistent), items[2]);
     EXPECT_EQ(persistent.row(), 2);
 }
@@ -135,6 +130,87 @@ TEST_F(TreeControlTest, SelectingAHiddenItemAnnouncesEachExpansion)
     EXPECT_EQ(m_tree.Selection(), TreeItem::None);
     EXPECT_EQ(selections, (std::vector<std::pair<TreeItem, TreeItem>>{{TreeItem::None, c},
                                                                       {c, TreeItem::None}}));
+}
+
+// A tree that notes the hook calls, as the views fill them: the name, and
+// whether the item was still in the model then.
+class RecordingTree : public TreeAccess {
+public:
+    std::vector<std::pair<std::string, bool>> deleted;
+
+    RecordingTree() { SetRootRecord(CreateItemRecord(TreeItem::None)); }
+    void OnDeleteItemRecord(TreeItemRecord& record, bool) override
+    {
+        deleted.emplace_back(record.name, Tree().Contains(record.item));
+    }
+    TreeItemRecord& Add(TreeItemRecord* parent, const std::string& name)
+    {
+        const TreeItem item = Tree().InsertItem(parent ? parent->item : TreeItem::None, "XYZZY");
+        auto record = CreateItemRecord(item);
+        record->name = name;
+        record->parent = parent ? parent : RootRecord();
+        Tree().SetItemData(item, record.get());
+        Tree().SetTextCallback(item);
+        return *record.release();
+    }
+};
+
+TEST(TreeAccess, PathsJoinNamesBelowTheFirstRecordWithAPath)
+{
+    RecordingTree tree;
+    TreeItemRecord& volume = tree.Add(nullptr, "/");
+    TreeItemRecord& share = tree.Add(&tree.Add(&volume, "usr"), "share");
+    TreeItemRecord& photos = tree.Add(&tree.Add(nullptr, "/media/disk"), "photos");
+    // A virtual item has no path, nor has a child of it without a path of its own.
+    TreeItemRecord& computer = tree.Add(nullptr, "");
+    using Row = std::pair<std::string, std::string>;
+    for (const auto& [path, expected] :
+         {Row{FullPathOf(volume), "/"}, Row{DirectoryPathOf(volume), "/"},
+          Row{FullPathOf(share), "/usr/share"}, Row{DirectoryPathOf(share), "/usr/share/"},
+          Row{FullPathOf(photos), "/media/disk/photos"}, Row{FullPathOf(computer), ""},
+          Row{DirectoryPathOf(tree.Add(&computer, "")), ""}, Row{AppendBackslash("/tmp"), "/tmp/"},
+          Row{AppendBackslash(""), ""}})
+        EXPECT_EQ(path, expected);
+    // The label is the decoded name; an item without a record has none.
+    EXPECT_EQ(tree.Tree().ItemText(tree.Add(nullptr, "caf\xc3\xa9").item),
+              QString::fromUtf8("caf\xc3\xa9"));
+    const TreeItem bare = tree.Tree().InsertItem(TreeItem::None, "XYZZY");
+    tree.Tree().SetTextCallback(bare);
+    EXPECT_EQ(tree.Tree().ItemText(bare), QString());
+}
+
+// Records outlive their rows: the subtree leaves the model in one removal,
+// then the hooks run deepest first, the items still known, without deep
+// recursion however deep the chain.
+TEST(TreeAccess, DeleteItemTreeHooksDeepestFirstAfterOneRemoval)
+{
+    RecordingTree tree;
+    TreeItemRecord& top = tree.Add(nullptr, "top");
+    TreeItemRecord& x = tree.Add(&top, "x");
+    TreeItemRecord* deepest = &tree.Add(&tree.Add(&x, "x1"), "x11");
+    TreeItemRecord& y = tree.Add(&top, "y");
+    TreeItemRecord& other = tree.Add(nullptr, "other");
+    EXPECT_EQ(tree.RecordOf(TreeItem::None), tree.RootRecord());
+    EXPECT_EQ(tree.NextSiblingRecord(*tree.FirstChildRecord(top)), &y);
+    EXPECT_EQ(tree.NextSiblingRecord(y), tree.FirstChildRecord(*deepest));  // both null
+    for (int depth = 0; depth < 5000; ++depth) deepest = &tree.Add(deepest, "d");
+    std::vector<int> rowsAtRemoval;
+    QObject::connect(&tree.Tree(), &QAbstractItemModel::rowsRemoved,
+                     [&] { rowsAtRemoval.push_back(tree.Tree().Count()); });
+    const TreeItem xItem = x.item;
+
+    tree.DeleteItemTree(top.item, false);
+    ASSERT_EQ(tree.deleted.size(), 5005u);
+    EXPECT_EQ(tree.deleted.front(), std::make_pair(std::string("d"), true));
+    const std::vector<std::pair<std::string, bool>> last(tree.deleted.end() - 4,
+                                                         tree.deleted.end());
+    EXPECT_EQ(last, (std::vector<std::pair<std::string, bool>>{
+                        {"x1", true}, {"x", true}, {"y", true}, {"top", true}}));
+    EXPECT_EQ(rowsAtRemoval, std::vector<int>{1});
+    EXPECT_EQ(tree.FirstChildRecord(*tree.RootRecord()), &other);
+    // Deleting an item that is gone already does nothing.
+    tree.DeleteItemTree(xItem, true);
+    EXPECT_EQ(tree.deleted.size(), 5005u);
 }
 
 }  // namespace
