@@ -134,12 +134,10 @@ protected:
     std::vector<const DupGroup*> Groups()
     {
         std::vector<const DupGroup*> groups;
-        for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
-            for (const DupGroup* group = m_harness.table.Chain(bucket); group; group = group->next)
-                groups.push_back(group);
-            for (auto* group = m_harness.table.PendingChain(bucket); group; group = group->next)
-                groups.push_back(group);
-        }
+        for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket)
+            for (auto* group :
+                 {m_harness.table.Chain(bucket), m_harness.table.PendingChain(bucket)})
+                for (; group; group = group->next) groups.push_back(group);
         return groups;
     }
     // Checks the table against the recorded files' bytes, read here, and
@@ -184,13 +182,12 @@ protected:
     // The regular, non-empty files of folders, found here.
     std::multiset<std::string> OnDisk(const std::set<std::string>& folders)
     {
+        std::vector<testsupport::FoundFile> found;
+        testsupport::FolderTotalsOnDisk(m_files.Root(), nullptr, &found);
         std::multiset<std::string> files;
-        for (const std::string& folder : folders) {
-            for (const auto& entry : std::filesystem::directory_iterator(m_files.Path(folder))) {
-                if (entry.is_regular_file() && !entry.is_symlink() && entry.file_size() > 0)
-                    files.insert(folder + "/" + entry.path().filename().string());
-            }
-        }
+        for (const auto& file : found)
+            if (folders.count(file.relative.substr(0, file.relative.find('/'))))
+                files.insert(file.relative);
         return files;
     }
 
@@ -346,24 +343,15 @@ TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
     EXPECT_EQ(m_harness.updated.size(), 1u);
 }
 
-// While it lives, every thread of a root process acts as nobody.
-class AsNobody {
-public:
-    AsNobody() : m_groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)))
-    {
-        m_switched = ::geteuid() == 0 && ::getgroups(int(m_groups.size()), m_groups.data()) >= 0 &&
-                     ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
-    }
+// While it lives, every thread of a root process acts as nobody. Root's
+// supplementary groups are not given back: with its capabilities it needs none.
+struct AsNobody {
+    const bool switched = ::geteuid() == 0 && ::setgroups(0, nullptr) == 0 &&
+                          ::setegid(65534) == 0 && ::seteuid(65534) == 0;
     ~AsNobody()
     {
-        if (m_switched &&
-            (::seteuid(0) || ::setegid(0) || ::setgroups(m_groups.size(), m_groups.data())))
-            std::abort();
+        if (switched && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::abort();
     }
-
-private:
-    std::vector<gid_t> m_groups;
-    bool m_switched = false;
 };
 
 // The report lists groups of copies only: a pending file of a size of its

@@ -87,8 +87,8 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
     ASSERT_TRUE(files.MakeFile("ordinary", std::string(5000, 'x')) && files.MakeFile("empty") &&
                 files.MakeHardLink("hardlink", "ordinary") &&
                 files.MakeSymlink("link", "ordinary") && files.MakeDir("sub") &&
-                files.MakeFile("sub/not-counted", std::string(100000, 'y')));
-    ASSERT_TRUE(files.MakeSparseFile("sparse", 64 << 20));
+                files.MakeFile("sub/not-counted", std::string(100000, 'y')) &&
+                files.MakeSparseFile("sparse", 64 << 20));
     const std::uint32_t unit = GetClusterSize(files.Root());
     auto totals = testsupport::FolderTotalsOnDisk(files.Root());
     const std::int64_t size = totals[""].size - totals["sub"].size;
@@ -221,9 +221,8 @@ TEST(FolderRecordDepth, FiveThousandLevelsPropagateWithoutRecursion)
         chain.push_back(record);
     }
     // Deepest first, so that each level finds its child known.
-    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
+    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it)
         (*it)->Clear(FolderRecord::TreeSizeKnown);
-    }
     chain.back()->UpdateTotals(tree);
     EXPECT_TRUE(chain.front()->Has(FolderRecord::TreeSizeKnown));
     EXPECT_EQ(chain.front()->treeDiskSpace, Bytes(5000 * 512));
