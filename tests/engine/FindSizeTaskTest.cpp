@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <thread>
 #include <tuple>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "support/FolderTreeFake.h"
+#include "support/HostileTree.h"
 #include "support/TempTree.h"
 
 using testsupport::FolderTreeFake;
@@ -36,28 +32,18 @@ TEST(FileSize, SumsSaturateAndComparisonsSeeAllSixtyFourBits)
     EXPECT_TRUE(FileSize::FromBytes(-1) < 0);
 }
 
+// Negative values count one digit and are written without a sign.
 TEST(FileSize, DigitsAndThousandsSeparators)
 {
-    const struct {
-        std::int64_t bytes;
-        int digits;
-        const char* text;
-    } rows[] = {
-        {0, 1, "0"},
-        {10, 2, "10"},
-        {1000, 4, "1,000"},
-        {999999, 6, "999,999"},
-        {1234567, 7, "1,234,567"},
-        {1000000000000000000LL, 19, "1,000,000,000,000,000,000"},
-        {INT64_MAX, 19, "9,223,372,036,854,775,807"},
-        // Negative values count one digit and are written without a sign.
-        {-1234, 1, "1,234"},
-        {INT64_MIN, 1, "9,223,372,036,854,775,808"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.bytes);
-        EXPECT_EQ(FileSize::FromBytes(row.bytes).DigitCount(), row.digits);
-        EXPECT_EQ(FileSize::FromBytes(row.bytes).ToString(), row.text);
+    using Row = std::tuple<std::int64_t, int, const char*>;
+    for (const auto& [bytes, digits, text] :
+         {Row{0, 1, "0"}, Row{10, 2, "10"}, Row{1000, 4, "1,000"}, Row{999999, 6, "999,999"},
+          Row{1234567, 7, "1,234,567"}, Row{-1234, 1, "1,234"},
+          Row{1000000000000000000LL, 19, "1,000,000,000,000,000,000"},
+          Row{INT64_MAX, 19, "9,223,372,036,854,775,807"},
+          Row{INT64_MIN, 1, "9,223,372,036,854,775,808"}}) {
+        EXPECT_EQ(FileSize::FromBytes(bytes).DigitCount(), digits) << bytes;
+        EXPECT_EQ(FileSize::FromBytes(bytes).ToString(), text);
     }
 }
 
@@ -69,17 +55,12 @@ TEST(AllocatedSize, RoundsToUnitsUnlessTheFileOccupiesLess)
     constexpr std::uint32_t kCompressed = platform::kAttributeCompressed;
     using Row =
         std::tuple<std::uint64_t, std::uint32_t, std::uint64_t, std::uint32_t, std::int64_t>;
-    for (const auto& [size, attributes, occupied, unit, expected] : {
-             Row{0, 0, 0, 4096, 0},
-             Row{1, 0, 0, 4096, 4096},
-             Row{4097, 0, 0, 4096, 8192},
-             Row{4097, 0, 0, 1, 4097},
-             Row{4097, 0, 0, 0, 4097},
-             Row{10000, kCompressed, 3072, 1 << 20, 3072},
-             Row{1 << 30, kCompressed, 0, 4096, 0},
-             Row{(5ull << 30) + 1, 0, 0, 4096, (5LL << 30) + 4096},
-             Row{UINT64_MAX, 0, 0, 4096, INT64_MAX},
-         }) {
+    for (const auto& [size, attributes, occupied, unit, expected] :
+         {Row{0, 0, 0, 4096, 0}, Row{1, 0, 0, 4096, 4096}, Row{4097, 0, 0, 4096, 8192},
+          Row{4097, 0, 0, 1, 4097}, Row{4097, 0, 0, 0, 4097},
+          Row{10000, kCompressed, 3072, 1 << 20, 3072}, Row{1 << 30, kCompressed, 0, 4096, 0},
+          Row{(5ull << 30) + 1, 0, 0, 4096, (5LL << 30) + 4096},
+          Row{UINT64_MAX, 0, 0, 4096, INT64_MAX}}) {
         EXPECT_EQ(AllocatedSize(attributes, size, occupied, unit).Bytes(), expected)
             << size << " in units of " << unit;
     }
@@ -99,41 +80,19 @@ TEST(GetClusterSize, IsAskedOfLocalVolumesOnly)
     }
 }
 
-// The own size and disk space of a folder agree with an lstat of each of its
-// entries that is not a folder: the size rounded up to whole allocation
-// units, or the blocks it occupies when that is less (a sparse file).
+// The own size and disk space of a folder agree with an lstat walk.
 TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
 {
     TempTree files;
     ASSERT_TRUE(files.MakeFile("ordinary", std::string(5000, 'x')) && files.MakeFile("empty") &&
                 files.MakeHardLink("hardlink", "ordinary") &&
                 files.MakeSymlink("link", "ordinary") && files.MakeDir("sub") &&
-                files.MakeFile("sub/not-counted", std::string(100000, 'y')));
-    // 64 MiB long, one block of data in the middle.
-    const int fd = ::open(files.Path("sparse").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, "data", 4, 32 << 20), 4);
-    ASSERT_EQ(::ftruncate(fd, 64 << 20), 0);
-    ::close(fd);
-
+                files.MakeFile("sub/not-counted", std::string(100000, 'y')) &&
+                files.MakeSparseFile("sparse", 64 << 20));
     const std::uint32_t unit = GetClusterSize(files.Root());
-    ASSERT_GT(unit, 0u);
-    std::int64_t size = 0;
-    std::int64_t space = 0;
-    bool sparseSeen = false;
-    for (const auto& entry : std::filesystem::directory_iterator(files.Root())) {
-        struct stat status {};
-        ASSERT_EQ(::lstat(entry.path().c_str(), &status), 0);
-        if (!S_ISDIR(status.st_mode)) {
-            const std::int64_t occupied = status.st_blocks * 512;
-            const std::int64_t rounded = (status.st_size + unit - 1) / unit * unit;
-            size += status.st_size;
-            space += std::min(occupied, rounded);
-            sparseSeen = sparseSeen || occupied < status.st_size;
-        }
-    }
-    ASSERT_TRUE(sparseSeen);
-
+    auto totals = testsupport::FolderTotalsOnDisk(files.Root());
+    const std::int64_t size = totals[""].size - totals["sub"].size;
+    const std::int64_t space = totals[""].diskSpace - totals["sub"].diskSpace;
     FolderTreeFake tree;
     FolderRecord& folder = tree.Add(tree.MakeRoot(), files.Root());
     const std::string path = files.Root() + "/";
@@ -182,6 +141,91 @@ TEST(FindSizeTask, DeliversUnderTheTreeDataLock)
     task.Deliver();
     ASSERT_FALSE(tree.sorted.empty());
     EXPECT_EQ(tree.sortsUnlocked, 0);
+}
+
+FileSize Bytes(std::int64_t bytes) { return FileSize::FromBytes(bytes); }
+
+class FolderRecordTest : public ::testing::Test {
+protected:
+    //   root ── top ─┬─ a ── a1
+    //                └─ b
+    testsupport::FolderTreeFake tree;
+    FolderRecord* root = &tree.MakeRoot();
+    FolderRecord* top = &tree.Add(*root, "top");
+    FolderRecord* a = &tree.Add(*top, "a");
+    FolderRecord* a1 = &tree.Add(*a, "a1");
+    FolderRecord* b = &tree.Add(*top, "b");
+};
+
+TEST_F(FolderRecordTest, TotalsReachTheRootOnceEveryFolderIsKnown)
+{
+    top->SetOwnSizes(Bytes(1), Bytes(4096));
+    top->UpdateTotals(tree);
+    EXPECT_FALSE(top->Has(FolderRecord::TreeSizeKnown));  // children unknown
+    // A leaf is complete at once; its parent, without its own size, is not.
+    a1->SetOwnSizes(Bytes(10), Bytes(8192));
+    a1->UpdateTotals(tree);
+    EXPECT_TRUE(a1->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_FALSE(a->Has(FolderRecord::TreeSizeKnown));
+    a->SetOwnSizes(Bytes(5), Bytes(4096));
+    a->UpdateTotals(tree);
+    EXPECT_EQ(a->treeSize, Bytes(15));
+    EXPECT_EQ(a1->siblingMaxDiskSpace, Bytes(8192));
+    EXPECT_FALSE(top->Has(FolderRecord::TreeSizeKnown));  // b is still missing
+
+    tree.sorted.clear();
+    b->SetOwnSizes(Bytes(100), Bytes(20480));
+    b->UpdateTotals(tree);
+    EXPECT_TRUE(top->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(top->treeSize, Bytes(1 + 15 + 100));
+    EXPECT_EQ(top->treeDiskSpace, Bytes(4096 + 12288 + 20480));
+    EXPECT_EQ(a->siblingMaxDiskSpace, Bytes(20480));
+    // The root has no size of its own: it stays incomplete, and the walk
+    // stops there. Children are re-sorted from the top down.
+    EXPECT_FALSE(root->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(tree.sorted, (std::vector<std::string>{"top", "b"}));
+}
+
+// Pending sizes and duplicates clear upward until a folder is still queued.
+TEST_F(FolderRecordTest, StoppedScanClearsPendingWithoutATotal)
+{
+    for (FolderRecord* folder : {root, top}) {
+        folder->Set(FolderRecord::TreeSizePending);
+        folder->Set(FolderRecord::TreeDupsPending);
+    }
+    a->Set(FolderRecord::SizeQueued);
+    a->Set(FolderRecord::DupsQueued);
+    b->SetOwnSizes(Bytes(7), Bytes(4096));
+    b->UpdateTotals(tree);
+    b->UpdateDupsPending(tree);
+    EXPECT_TRUE(top->Has(FolderRecord::TreeSizePending));
+    EXPECT_TRUE(top->Has(FolderRecord::TreeDupsPending));
+
+    a->ClearMask(FolderRecord::ClearPendingMask);
+    top->UpdateTotals(tree);
+    a->UpdateDupsPending(tree);
+    EXPECT_FALSE(top->Has(FolderRecord::TreeSizePending));
+    EXPECT_FALSE(top->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_FALSE(root->Has(FolderRecord::TreeDupsPending));
+    EXPECT_EQ(b->treeDiskSpace, Bytes(4096));
+}
+
+TEST(FolderRecordDepth, FiveThousandLevelsPropagateWithoutRecursion)
+{
+    testsupport::FolderTreeFake tree;
+    FolderRecord* record = &tree.MakeRoot();
+    std::vector<FolderRecord*> chain;
+    for (int depth = 0; depth < 5000; ++depth) {
+        record = &tree.Add(*record, "d");
+        record->SetOwnSizes(Bytes(1), Bytes(512));
+        chain.push_back(record);
+    }
+    // Deepest first, so that each level finds its child known.
+    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it)
+        (*it)->Clear(FolderRecord::TreeSizeKnown);
+    chain.back()->UpdateTotals(tree);
+    EXPECT_TRUE(chain.front()->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(chain.front()->treeDiskSpace, Bytes(5000 * 512));
 }
 
 }  // namespace

@@ -1,0 +1,616 @@
+// The worker's queue, the tasks that read a folder (its listing, shared by
+// its batch, and its subfolders becoming items), and the top of the tree.
+#include "engine/TaskManager.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+
+#include "engine/FindSizeTask.h"
+#include "engine/FindSubfoldersTask.h"
+#include "engine/FolderListing.h"
+#include "engine/FolderPopulation.h"
+#include "engine/WindowMessages.h"
+#include "model/SharedImageList.h"
+#include "platform/ImageList.h"
+#include "platform/MessageQueue.h"
+#include "platform/ShellIcons.h"
+#include "support/FolderTreeFake.h"
+#include "support/MessagePump.h"
+#include "support/TempTree.h"
+
+namespace {
+
+// What the tasks of one test did and what the test allowed them, in order,
+// from both threads: "runs id", "open id", "sent id answer", ...
+struct Journal {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> events;
+
+    void Add(const std::string& event)
+    {
+        std::lock_guard lock(mutex);
+        events.push_back(event);
+        changed.notify_all();
+    }
+    // Until event or "open all" is there.
+    void WaitFor(const std::string& event)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] {
+            return std::count(events.begin(), events.end(), event) +
+                   std::count(events.begin(), events.end(), "open all");
+        });
+    }
+    // What follows "verb " in the events that start so.
+    std::vector<std::string> Ids(const std::string& verb)
+    {
+        std::lock_guard lock(mutex);
+        std::vector<std::string> ids;
+        for (const std::string& event : events)
+            if (event.rfind(verb + " ", 0) == 0) ids.push_back(event.substr(verb.size() + 1));
+        return ids;
+    }
+};
+
+// Journals its life. Made from "+id", "+id:Name" (that GetName), "+id!" (held
+// in Run() until "open id") or "+id^" (sends to window from Run()).
+class JournalTask : public Task {
+public:
+    JournalTask(Journal& journal, const std::string& verb, platform::WindowHandle window)
+        : m_journal(journal), m_window(window)
+    {
+        const std::size_t colon = verb.find(':');
+        m_id = verb.substr(1, colon - 1);
+        if (m_id.back() == '!' || m_id.back() == '^') m_kind = m_id.back(), m_id.pop_back();
+        if (colon != std::string::npos) m_name = verb.substr(colon + 1);
+    }
+    ~JournalTask() override { m_journal.Add("destroyed " + m_id); }
+    void Run() override
+    {
+        m_journal.Add("runs " + m_id);
+        if (m_kind == '!') m_journal.WaitFor("open " + m_id);
+        if (m_kind == '^') {
+            const auto answer =
+                platform::MessageQueue::Instance().Send(m_window, UM_CLEAR_FOLDER_DUPS, 0, 0);
+            m_journal.Add("sent " + std::to_string(answer));
+        }
+    }
+    void Deliver() override { m_journal.Add("delivered " + m_id); }
+    const char* GetName() const override { return m_name.c_str(); }
+
+    Journal& m_journal;
+    const platform::WindowHandle m_window;
+    std::string m_id, m_name = "JournalTask";
+    char m_kind = ' ';
+};
+
+// Stands in for the main view and the main frame: counts the worker's
+// UM_TASK_DONE messages (and drains the finished tasks if drains), keeps the
+// status texts and answers any message with 7.
+class NotifyWindow : public platform::MessageWindow {
+public:
+    platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
+                                      platform::LParam) override
+    {
+        doneCount += message == UM_TASK_DONE ? 1 : 0;
+        while (drains && message == UM_TASK_DONE &&
+               (m_task = TaskManager::Instance().TakeFinished())) {
+            m_task->Deliver();
+            ++delivered;
+        }
+        if (message == UM_STATUS_TEXT) texts.push_back(*reinterpret_cast<std::string*>(wParam));
+        return 7;
+    }
+    bool drains = false;
+    int doneCount = 0, delivered = 0;
+    std::vector<std::string> texts;
+    std::unique_ptr<Task> m_task;
+};
+
+// One scenario per row, its steps separated by "|": "+id..." adds tasks (see JournalTask);
+// "run id" waits until it runs; "cancel [Name]" and "discard" cancel (keeping / destroying
+// finished tasks); "wait": for the worker to be idle; "busy": a wait of a few milliseconds for
+// the worker gives up; "take ids" and "finish id" play the worker's part by hand; "done n"
+// handles what was posted and checks the count of UM_TASK_DONE; "drain ids" drains and checks
+// what was delivered; "pending n"; "idle" drains until the queue is empty; "runs ids",
+// "delivered ids", "destroyed ids", "sent answers": the journal so far.
+struct Scenario {
+    const char* name;
+    std::string steps;
+};
+const Scenario kScenarios[] = {
+    {"TasksRunOneAtATimeInTheOrderAdded",
+     "+1! +2 +3 | run 1 | +4 | pending 4 | open 1 | idle | runs 1 2 3 4 | delivered 1 2 3 4"},
+    {"CancelDestroysTheWaitingTasksAndDiscardsTheRunningOne",
+     "+1! +2 +3 | run 1 | cancel | destroyed 2 3 | pending 1 | cancel | pending 1 | open 1 | "
+     "idle | done 1 | delivered | destroyed 2 3 1"},
+    {"CancelByNameMatchesTheExactClassName",
+     "+gate!:FindSizeTask +dup:FindDupFileTask +sub:FindSubfoldersTask | run gate | "
+     "cancel finddupfiletask | pending 3 | cancel FindDupFileTask | pending 2 | open gate | "
+     "idle | runs gate sub | delivered gate sub"},
+    {"AFinishedTaskIsAnnouncedAtOnceTheOnesBeforeADrainTogether",
+     "+a +b +c! | run c | done 1 | drain a b | open c | idle | done 2 | delivered a b c"},
+    // Whether the worker takes the first task before the second is added or
+    // not, the messages alone bring every batch to its drain (the pump waits
+    // for them, never for the worker).
+    {"BatchesQueuedAfterEachDrainAreEachAnnounced",
+     [] {
+         std::string steps;
+         for (int i = 0; i < 50; ++i) steps += "+a +b | idle | ";
+         return steps + "pending 0";
+     }()},
+    {"ACancelKeepsWhatHasFinished",
+     "+a +b! +c | run b | cancel | drain a | open b | idle | runs a b | delivered a"},
+    {"ACancelByNameKeepsWhatHasFinished",
+     "+a:FindSubfoldersTask +b!:FindSizeTask | run b | cancel FindSubfoldersTask | drain a | "
+     "open b | idle | delivered a b"},
+    {"DiscardingDropsWhatHasFinished",
+     "+a +b! | run b | discard | drain | open b | idle | delivered | destroyed a b"},
+    {"ABoundedWaitGivesUpOnATaskThatDoesNotReturn",
+     "+s! | run s | cancel | busy | open s | idle | destroyed s"},
+    {"ADrainDestroysDiscardedTasksOnItsWayAndSkipsUnfinishedOnes",
+     "+g! | run g | +a:A +b +c +d | take a b c | cancel A | finish a | finish c | drain c | "
+     "destroyed a c | drain | finish b | drain b | open g | idle | delivered c b g d"},
+    // As at shutdown: cancel, then wait without returning to the event loop.
+    {"WaitingForIdleAnswersATaskBlockedInASend",
+     "+s^ | run s | cancel | wait | sent 7 | drain | pending 0"},
+};
+
+class TaskManagerTest : public ::testing::TestWithParam<Scenario> {
+protected:
+    void SetUp() override { m_manager.SetNotifyWindow(m_window.Handle()); }
+    void TearDown() override
+    {
+        // Leave the one queue empty for the next test.
+        m_journal.Add("open all");
+        m_manager.CancelAll();
+        m_manager.WaitUntilIdle();
+        Drain();
+        EXPECT_EQ(m_manager.PendingCount(), 0);
+    }
+    // The receiver's side of UM_TASK_DONE: the ids delivered.
+    std::vector<std::string> Drain()
+    {
+        const std::size_t before = m_journal.Ids("delivered").size();
+        while (std::unique_ptr<Task> task = m_manager.TakeFinished()) task->Deliver();
+        const std::vector<std::string> ids = m_journal.Ids("delivered");
+        return {ids.begin() + static_cast<std::ptrdiff_t>(before), ids.end()};
+    }
+    void Step(const std::string& verb, const std::vector<std::string>& words)
+    {
+        const std::string first = words.empty() ? "" : words.front();
+        if (verb[0] == '+') {  // "+a +b" adds several tasks in one step
+            m_manager.Add(std::make_unique<JournalTask>(m_journal, verb, m_window.Handle()));
+            if (!words.empty()) Step(first, {words.begin() + 1, words.end()});
+        } else if (verb == "run") {
+            m_journal.WaitFor("runs " + first);
+        } else if (verb == "open") {
+            m_journal.Add("open " + first);
+        } else if (verb == "cancel") {
+            first.empty() ? m_manager.CancelAll() : m_manager.CancelByName(first.c_str());
+        } else if (verb == "discard") {
+            m_manager.CancelAll(TaskManager::FinishedTasks::Discard);
+        } else if (verb == "wait") {
+            m_manager.WaitUntilIdle();
+        } else if (verb == "busy") {
+            EXPECT_FALSE(m_manager.WaitUntilIdle(std::chrono::milliseconds(5)));
+        } else if (verb == "take") {
+            for (const std::string& id : words)
+                ASSERT_EQ(static_cast<JournalTask*>(m_taken[id] = m_manager.TakeNext())->m_id, id);
+        } else if (verb == "finish") {
+            m_manager.Finish(m_taken.at(first));
+        } else if (verb == "done") {
+            platform::MessageQueue::Instance().DispatchPending();
+            EXPECT_EQ(m_window.doneCount, std::stoi(first));
+        } else if (verb == "drain") {
+            EXPECT_EQ(Drain(), words);
+        } else if (verb == "pending") {
+            EXPECT_EQ(m_manager.PendingCount(), std::stoi(first));
+        } else if (verb == "idle") {
+            ASSERT_TRUE(testsupport::PumpUntil([this] {
+                Drain();
+                return m_manager.PendingCount() == 0;
+            }));
+        } else {
+            EXPECT_EQ(m_journal.Ids(verb), words);  // runs, delivered, destroyed, sent
+        }
+    }
+
+    TaskManager& m_manager = TaskManager::Instance();
+    Journal m_journal;
+    NotifyWindow m_window;
+    std::map<std::string, Task*> m_taken;
+};
+
+TEST_P(TaskManagerTest, Plays)
+{
+    std::istringstream steps(GetParam().steps);
+    for (std::string step; std::getline(steps, step, '|');) {
+        SCOPED_TRACE(step);
+        std::istringstream parts(step);
+        std::vector<std::string> words;
+        for (std::string word; parts >> word;) words.push_back(word);
+        Step(words[0], {words.begin() + 1, words.end()});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Queue, TaskManagerTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+std::vector<std::string> Sorted(std::vector<std::string> names)
+{
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Found(const FindSubfoldersTask& task)
+{
+    std::vector<std::string> names;
+    for (const SubfolderEntry& entry : task.Entries())
+        if (entry.found) names.push_back(entry.name);
+    return Sorted(names);
+}
+
+TEST(FolderListing, ListsOnceUnlessStoppedByACancel)
+{
+    TempTree files;
+    ASSERT_TRUE(files.MakeFile("a", "12345") && files.MakeDir("sub") &&
+                files.MakeFile("name with\nnewline", "x"));
+    FolderListing listing(files.Root() + "/", platform::SearchDetail::Full);
+    Journal journal;  // the readers' states alone matter
+    JournalTask cancelled(journal, "+cancelled", 0);
+    cancelled.SetState(TaskState::Cancelling);
+    EXPECT_FALSE(listing.Fill(cancelled));
+    EXPECT_FALSE(listing.IsFilled());
+
+    JournalTask reader(journal, "+reader", 0);
+    ASSERT_TRUE(listing.Fill(reader));
+    EXPECT_TRUE(listing.IsFilled());
+    std::vector<std::string> names;
+    for (const FolderListing::Entry& entry : listing.Entries())
+        names.emplace_back(listing.NameOf(entry));
+    const std::vector<std::string> expected{".", "..", "a", "name with\nnewline", "sub"};
+    EXPECT_EQ(Sorted(names), expected);
+    // Later readers get the same entries, whatever the disk does meanwhile.
+    ASSERT_TRUE(files.MakeFile("late", "y"));
+    ASSERT_TRUE(listing.Fill(reader));
+    EXPECT_EQ(listing.Count(), expected.size());
+
+    for (const std::string& path : {files.Path("missing") + "/", std::string()}) {
+        FolderListing unreadable(path, platform::SearchDetail::Full);
+        EXPECT_FALSE(unreadable.Fill(reader));
+        EXPECT_TRUE(unreadable.IsFilled());
+        EXPECT_EQ(unreadable.Count(), 0u);
+    }
+}
+
+// One folder's batch, as the sized tree queues it: the subfolders and the
+// size read one listing between them.
+class SharedListingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.MakeFile("f1", std::string(5000, 'x')) &&
+                    m_files.MakeFile("f2", std::string(10, 'y')) && m_files.MakeDir("d1") &&
+                    m_files.MakeDir("d2") && m_files.MakeFile("d1/deeper", "not counted"));
+    }
+    using Listing = std::shared_ptr<FolderListing>;
+    Listing Share(platform::SearchDetail detail = platform::SearchDetail::Full)
+    {
+        return std::make_shared<FolderListing>(m_path, detail);
+    }
+    FindSizeTask Size(Listing listing)
+    {
+        return FindSizeTask(m_tree, m_tree.references, *m_folder, m_path, 0, std::move(listing));
+    }
+    FindSubfoldersTask Subfolders(Listing listing)
+    {
+        return FindSubfoldersTask(m_tree, *m_folder, m_path, std::move(listing));
+    }
+
+    TempTree m_files;
+    std::string m_path = m_files.Root() + "/";
+    testsupport::FolderTreeFake m_tree;
+    FolderRecord& m_root = m_tree.MakeRoot();
+    FolderRecord* m_folder = &m_tree.Add(m_root, m_files.Root());
+};
+
+// Either task may list the folder; the other reads the same entries, whatever
+// the disk does meanwhile.
+TEST_F(SharedListingTest, EachTaskSeesWhatTheFirstListed)
+{
+    const std::vector<std::string> folders{"d1", "d2"};
+    for (const bool sizeFirst : {false, true}) {
+        SCOPED_TRACE(sizeFirst);
+        Listing listing = Share();
+        FindSizeTask size = Size(listing);
+        FindSubfoldersTask subfolders = Subfolders(listing);
+        (sizeFirst ? static_cast<Task&>(size) : subfolders).Run();
+        ASSERT_TRUE(m_files.MakeFile("late", std::string(3000, 'z')) && m_files.MakeDir("d3") &&
+                    std::remove(m_files.Path("f2").c_str()) == 0);
+        (sizeFirst ? static_cast<Task&>(subfolders) : size).Run();
+        EXPECT_EQ(Found(subfolders), folders);
+        EXPECT_EQ(size.Size().Bytes(), 5010);
+        ASSERT_TRUE(std::remove(m_files.Path("late").c_str()) == 0 &&
+                    std::remove(m_files.Path("d3").c_str()) == 0 &&
+                    m_files.MakeFile("f2", std::string(10, 'y')));
+    }
+    // A type-only listing serves the subfolders; the size lists on its own.
+    Listing typeOnly = Share(platform::SearchDetail::TypeOnly);
+    FindSubfoldersTask subfolders = Subfolders(typeOnly);
+    FindSizeTask size = Size(typeOnly);
+    subfolders.Run();
+    size.Run();
+    EXPECT_EQ(Found(subfolders), folders);
+    EXPECT_EQ(size.Size().Bytes(), 5010);
+}
+
+TEST_F(SharedListingTest, AFolderThatCannotBeListedDeliversNothingFound)
+{
+    m_path = m_files.Path("gone") + "/";
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared);
+        m_tree.Add(*m_folder, "d1");
+        Listing listing = shared ? Share() : nullptr;
+        FindSubfoldersTask subfolders = Subfolders(listing);
+        FindSizeTask size = Size(listing);
+        subfolders.Run();
+        size.Run();
+        subfolders.Deliver();
+        size.Deliver();
+        EXPECT_TRUE(m_tree.ChildNames(*m_folder).empty());
+        EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
+        EXPECT_EQ(m_folder->ownSize.Bytes(), 0);
+    }
+}
+
+// A cancelled task that lists the folder itself stops at the next entry.
+TEST_F(SharedListingTest, ACancelledTaskStopsAtTheNextEntry)
+{
+    for (int i = 3; i < 50; ++i) {
+        ASSERT_TRUE(m_files.MakeFile("f" + std::to_string(i), std::string(1000, 'x')) &&
+                    m_files.MakeDir("d" + std::to_string(i)));
+    }
+    FindSubfoldersTask subfolders = Subfolders(nullptr);
+    FindSizeTask size = Size(nullptr);
+    subfolders.SetState(TaskState::Cancelling);
+    size.SetState(TaskState::Cancelling);
+    subfolders.Run();
+    size.Run();
+    EXPECT_LE(Found(subfolders).size(), 1u);
+    EXPECT_LE(size.Size().Bytes(), 5000);
+}
+
+// The batch queued to the worker thread is delivered back on the UI thread;
+// nothing reaches a folder whose item went before the delivery.
+TEST_F(SharedListingTest, QueuedResultsArriveOnTheUiThread)
+{
+    NotifyWindow receiver;
+    receiver.drains = true;
+    auto& manager = TaskManager::Instance();
+    manager.SetNotifyWindow(receiver.Handle());
+    FolderRecord& gone = m_tree.Add(*m_folder, "gone");
+    m_folder->Set(FolderRecord::SizeQueued);
+    // Both list the same folder: only the deletion keeps d1 and d2 from "gone".
+    for (FolderRecord* folder : {m_folder, &gone}) {
+        manager.Add(std::make_unique<FindSubfoldersTask>(m_tree, *folder, m_path));
+        manager.Add(std::make_unique<FindSizeTask>(m_tree, m_tree.references, *folder, m_path,
+                                                   receiver.Handle()));
+    }
+    m_tree.DeleteItemTree(gone.item, false);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return manager.PendingCount() == 0; }));
+    EXPECT_EQ(receiver.delivered, 4);
+    EXPECT_EQ(m_tree.Tree().Count(), 3);
+    EXPECT_EQ(Sorted(m_tree.ChildNames(*m_folder)), (std::vector<std::string>{"d1", "d2"}));
+    EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
+    EXPECT_FALSE(m_folder->Has(FolderRecord::SizeQueued));
+    EXPECT_EQ(m_folder->ownSize.Bytes(), 5010);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !receiver.texts.empty(); }));
+    EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(receiver.texts.front())),
+              "Scanning: " + QFile::decodeName(QByteArray::fromStdString(m_path)));
+}
+
+// Starts from an empty folder.
+class FindSubfoldersTest : public SharedListingTest {
+protected:
+    void SetUp() override {}
+    // As the tree view does on an expansion: run and deliver at once.
+    void Enumerate(FolderRecord& record)
+    {
+        FindSubfoldersTask task(m_tree, record, DirectoryPathOf(record));
+        task.Run();
+        task.Deliver();
+    }
+    std::vector<std::string> Children() { return Sorted(m_tree.ChildNames(m_parent)); }
+
+    FolderRecord& m_parent = *m_folder;
+};
+
+TEST_F(FindSubfoldersTest, NewFoldersBecomeItemsWithRecordsAndExpandButtons)
+{
+    const std::string raw("raw\xff\xfe", 5);
+    ASSERT_TRUE(m_files.MakeDir("a") && m_files.MakeDir(".hidden") && m_files.MakeDir(raw) &&
+                m_files.MakeFile("file") && m_files.MakeSymlink("link-to-a", "a"));
+    Enumerate(m_parent);
+
+    // No ".", "..", files or links; hidden folders and any bytes are kept.
+    EXPECT_EQ(Children(), Sorted({"a", ".hidden", raw}));
+    EXPECT_EQ(Sorted(m_tree.initialised), Children());
+    EXPECT_TRUE(m_tree.Tree().HasChildrenMark(m_parent.item));
+    for (TreeItemRecord* child = m_tree.FirstChildRecord(m_parent); child != nullptr;
+         child = m_tree.NextSiblingRecord(*child)) {
+        EXPECT_EQ(child->parent, &m_parent);
+        EXPECT_TRUE(m_tree.Tree().HasChildrenMark(child->item));
+        EXPECT_EQ(FullPathOf(*child), m_files.Path(child->name));
+    }
+
+    // Enumerating again changes nothing: the items and records stay.
+    FolderRecord* a = m_tree.Child(m_parent, "a");
+    Enumerate(m_parent);
+    EXPECT_EQ(m_tree.Child(m_parent, "a"), a);
+    EXPECT_EQ(m_tree.ChildNames(m_parent).size(), 3u);
+    EXPECT_TRUE(m_tree.deleted.empty());
+}
+
+TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
+{
+    ASSERT_TRUE(m_files.MakeDir("keep") && m_files.MakeDir("gone") &&
+                m_files.MakeDir("gone/deeper") && m_files.MakeDir("case"));
+    Enumerate(m_parent);
+    Enumerate(*m_tree.Child(m_parent, "gone"));
+    FolderRecord* keep = m_tree.Child(m_parent, "keep");
+
+    ASSERT_EQ(::rmdir(m_files.Path("gone/deeper").c_str()), 0);
+    ASSERT_EQ(::rmdir(m_files.Path("gone").c_str()), 0);
+    ASSERT_EQ(::rename(m_files.Path("case").c_str(), m_files.Path("CASE").c_str()), 0);
+    ASSERT_TRUE(m_files.MakeDir("new"));
+    m_tree.initialised.clear();
+    Enumerate(m_parent);
+
+    EXPECT_EQ(Children(), Sorted({"keep", "CASE", "new"}));
+    EXPECT_EQ(m_tree.Child(m_parent, "keep"), keep);
+    // The vanished folder's subtree goes deepest first; a change of case is
+    // one folder gone and another come.
+    const auto& deleted = m_tree.deleted;
+    EXPECT_EQ(Sorted(deleted), Sorted({"deeper", "gone", "case"}));
+    EXPECT_LT(std::find(deleted.begin(), deleted.end(), "deeper"),
+              std::find(deleted.begin(), deleted.end(), "gone"));
+    EXPECT_EQ(Sorted(m_tree.initialised), Sorted({"CASE", "new"}));
+}
+
+// A folder whose last subfolder went, or that can no longer be listed,
+// loses its children and its expand button.
+TEST_F(FindSubfoldersTest, FolderWithoutSubfoldersNowLosesTheExpandButton)
+{
+    for (const bool lock : {false, true}) {
+        if (lock && ::geteuid() == 0) continue;  // root reads every folder
+        const std::string path = m_files.Path(lock ? "locked" : "emptied");
+        ASSERT_TRUE(std::filesystem::create_directories(path + "/in"));
+        FolderRecord& folder = m_tree.Add(m_parent, lock ? "locked" : "emptied");
+        Enumerate(folder);
+        ASSERT_TRUE(m_tree.Tree().HasChildrenMark(folder.item));
+        ASSERT_EQ(lock ? ::chmod(path.c_str(), 0) : ::rmdir((path + "/in").c_str()), 0);
+        Enumerate(folder);
+        ::chmod(path.c_str(), 0700);
+        EXPECT_TRUE(m_tree.ChildNames(folder).empty());
+        EXPECT_FALSE(m_tree.Tree().HasChildrenMark(folder.item));
+    }
+}
+
+// A queued task's snapshot is older than a direct enumeration delivered
+// before it: it deletes no item twice and makes no twin.
+TEST_F(FindSubfoldersTest, QueuedSnapshotOlderThanADirectEnumeration)
+{
+    ASSERT_TRUE(m_files.MakeDir("x") && m_files.MakeDir("y"));
+    Enumerate(m_parent);
+    ASSERT_EQ(::rmdir(m_files.Path("x").c_str()), 0);
+    ASSERT_TRUE(m_files.MakeDir("fresh"));
+
+    FindSubfoldersTask queued(m_tree, m_parent, DirectoryPathOf(m_parent));
+    queued.Run();
+    Enumerate(m_parent);
+    ASSERT_EQ(m_tree.deleted, std::vector<std::string>{"x"});
+    queued.Deliver();
+    EXPECT_EQ(m_tree.deleted, std::vector<std::string>{"x"});
+    EXPECT_EQ(Children(), Sorted({"fresh", "y"}));
+}
+
+TEST_F(FindSubfoldersTest, RecordWithNeitherPathNorShellFolderGetsNoChildren)
+{
+    FolderRecord& virtualItem = m_tree.Add(m_root, "");
+    FindSubfoldersTask task(m_tree, virtualItem, FullItemIdListOf(virtualItem));
+    task.Run();
+    task.Deliver();
+    EXPECT_TRUE(task.Entries().empty());
+    EXPECT_EQ(m_tree.FirstChildRecord(virtualItem), nullptr);
+}
+
+class KeyImageList : public platform::ImageList {
+public:
+    int IndexOf(const std::string& key) override
+    {
+        return m_indexes.emplace(key, static_cast<int>(m_indexes.size())).first->second;
+    }
+    QVariant Icon(int index) const override { return index; }
+    std::map<std::string, int> m_indexes;
+};
+
+// HOME is the test run's own fresh folder (isolated-run.sh).
+const std::string kHome = std::filesystem::canonical(std::getenv("HOME")).string();
+
+TEST(FolderPopulation, TopLevelIsComputerWithItsVolumesOpenThenHome)
+{
+    KeyImageList images;
+    platform::ImageList::SetSystem(&images);
+    ResetSharedImageListForTesting();
+    testsupport::FolderTreeFake tree;
+    FolderPopulation::BuildTopLevel(tree);
+    TreeItemRecord* computer = tree.FirstChildRecord(*tree.RootRecord());
+    ASSERT_NE(computer, nullptr);
+    EXPECT_EQ(DisplayNameOf(*computer), "Computer");
+    EXPECT_EQ(FullPathOf(*computer), "");
+    EXPECT_TRUE(tree.Tree().IsExpanded(computer->item));
+    TreeItemRecord* home = tree.NextSiblingRecord(*computer);
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(DisplayNameOf(*home), "Home");
+    EXPECT_EQ(home->name, kHome);
+    // The root volume is listed with its mount point as its path.
+    TreeItemRecord* volume = tree.FirstChildRecord(*computer);
+    while (volume != nullptr && volume->name != "/") volume = tree.NextSiblingRecord(*volume);
+    ASSERT_NE(volume, nullptr);
+    EXPECT_TRUE(DisplayNameOf(*volume).ends_with("(/)"));
+    EXPECT_TRUE(volume->shellFolder);
+    // The icons come from the system list, which the tree now uses.
+    EXPECT_EQ(SharedImageList(), &images);
+    EXPECT_EQ(tree.Tree().ImageList(), &images);
+    EXPECT_EQ(tree.Tree().Image(computer->item), images.IndexOf(platform::ShellIcons::kComputer));
+    EXPECT_EQ(tree.Tree().Image(home->item), images.IndexOf(platform::ShellIcons::kHome));
+    // Building again does nothing.
+    const int items = tree.Tree().Count();
+    FolderPopulation::BuildTopLevel(tree);
+    EXPECT_EQ(tree.Tree().Count(), items);
+    platform::ImageList::SetSystem(nullptr);
+    ResetSharedImageListForTesting();
+}
+
+// A path comes into the tree below its volume under Computer, or below Home
+// when it lies there, each folder on the way opened.
+TEST(FolderPopulation, BringsAPathIntoTheTree)
+{
+    TempTree files;
+    ASSERT_TRUE(files.MakeDir("a") && files.MakeDir("a/b") && files.MakeDir("a/b/c") &&
+                files.MakeDir("a/sibling"));
+    std::filesystem::create_directories(kHome + "/Documents");
+    const std::string target = std::filesystem::canonical(files.Path("a/b")).string();
+    for (const std::string& path : {target, kHome + "/Documents"}) {
+        SCOPED_TRACE(path);
+        testsupport::FolderTreeFake tree;
+        const TreeItem item = FolderPopulation::BringPathIntoTree(tree, path);
+        ASSERT_NE(item, TreeItem::None);
+        const TreeItemRecord* record = tree.RecordOf(item);
+        EXPECT_EQ(FullPathOf(*record), path);
+        EXPECT_EQ(FolderPopulation::BringPathIntoTree(tree, path + "/"), item);
+        EXPECT_EQ(FolderPopulation::BringPathIntoTree(tree, path + "/missing"), TreeItem::None);
+        const TreeItemRecord* up = record;
+        while (up->parent->parent != tree.RootRecord()) up = up->parent;
+        EXPECT_EQ(DisplayNameOf(*up->parent), path == target ? "Computer" : "Home");
+    }
+    testsupport::FolderTreeFake tree;
+    const TreeItemRecord& b = *tree.RecordOf(FolderPopulation::BringPathIntoTree(tree, target));
+    EXPECT_EQ(tree.ChildNames(b), std::vector<std::string>{"c"});
+    EXPECT_EQ(tree.ChildNames(*b.parent).size(), 2u);
+    EXPECT_EQ(FolderPopulation::BringPathIntoTree(tree, "relative/path"), TreeItem::None);
+}
+
+}  // namespace
