@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
 #include <fstream>
 #include <future>
 #include <mutex>
@@ -28,7 +27,6 @@
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
 #include "platform/ModalScope.h"
-#include "platform/ShellActions.h"
 #include "resources/StringTable.h"
 #include "support/ChildProcess.h"
 #include "support/MessagePump.h"
@@ -46,7 +44,6 @@ namespace {
 const std::string kUntrashable(250, 'n');
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-using testsupport::ReadWholeFile;
 
 using Box = std::pair<int, QString>;
 Box Message(int id, const QStringList& args) { return {id, StringTable::Format(id, args)}; }
@@ -58,6 +55,8 @@ class DeletionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        for (const char* folder : {"", "/a", "/b", "/b/sub", "/c", "/sys", "/sysold"})
+            ASSERT_TRUE(m_files.MakeDir("top" + std::string(folder)));
         const std::pair<const char*, const char*> files[] = {
             {"a/x.txt", "ex"},        {"b/x2.txt", "ex"},        {"b/p.txt", "pe"},
             {"b/sub/p2.txt", "pe"},   {"a/q.txt", "queue"},      {"c/q.txt", "queue"},
@@ -65,14 +64,10 @@ protected:
             {"b/w2.txt", "double-u"}, {"a/y.txt", "only here"},  {"sys/s.txt", "system"},
             {"sysold/o.txt", "old"},
         };
-        for (const auto& [path, contents] : files) {
-            const std::string relative = "top/" + std::string(path);
-            std::filesystem::create_directories(
-                m_files.Path(relative.substr(0, relative.rfind('/'))));
-            ASSERT_TRUE(m_files.MakeFile(relative, contents));
-        }
-        ASSERT_TRUE(m_files.MakeFile("top/a/" + kUntrashable, "stays"));
-        ASSERT_TRUE(m_files.MakeFile("top/b/sub/z.txt", std::string(5000, 'z')));
+        for (const auto& [path, contents] : files)
+            ASSERT_TRUE(m_files.MakeFile("top/" + std::string(path), contents));
+        ASSERT_TRUE(m_files.MakeFile("top/a/" + kUntrashable, "stays") &&
+                    m_files.MakeFile("top/b/sub/z.txt", std::string(5000, 'z')));
         m_top = m_files.RealPath("top");
         platform::FileQueries::SetProtectedSystemDirectoryForTesting(m_top + "/SYS");
         framework::MessageBox::SetForTesting(
@@ -129,10 +124,9 @@ protected:
         std::istringstream words(paths);
         for (std::string path; words >> path; next = &(*next)->next) {
             const std::string folder = path.substr(0, path.rfind('/'));
-            *next = std::make_unique<DeletionRequest>();
-            (*next)->folder = Record(folder);
-            (*next)->name = path.substr(folder.size() + 1);
-            (*next)->copy = (*next)->name.empty() ? nullptr : Member(folder, (*next)->name);
+            const std::string name = path.substr(folder.size() + 1);
+            *next = std::make_unique<DeletionRequest>(
+                Record(folder), name, name.empty() ? nullptr : Member(folder, name));
         }
         m_view->DeleteRequests(std::move(first));
     }
@@ -142,10 +136,9 @@ protected:
     void OnUiThread(const std::function<void()>& act)
     {
         std::promise<void> ran;
-        {
-            std::lock_guard lock(m_uiMutex);
-            m_uiAct = [&] { act(), ran.set_value(); };
-        }
+        std::unique_lock lock(m_uiMutex);
+        m_uiAct = [&] { act(), ran.set_value(); };
+        lock.unlock();
         ran.get_future().wait();
     }
 
@@ -216,15 +209,10 @@ TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndThe
     DupGroup* x = Member("b", "x2.txt")->group;
     List()->SetFolder(Record("a"));
     const int rows = List()->Control().ItemCount();
-    int resets = 0;
-    QObject::connect(&List()->Control(), &QAbstractItemModel::modelReset, [&] { ++resets; });
-    List()->Refresh();
-    const int perRefresh = std::exchange(resets, 0);
     Delete("a/x.txt a/y.txt");
 
     EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"2"})}));
-    EXPECT_EQ(ReadWholeFile(m_trash + "y.txt"), "only here");
-    EXPECT_EQ(resets, perRefresh);  // the list is refreshed once
+    EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "y.txt"), "only here");
     EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
     EXPECT_FALSE(Record("a")->Has(FolderRecord::OwnSizeKnown));
     for (TreeItemRecord* up = Record("a"); up != nullptr; up = up->parent)
@@ -241,7 +229,7 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
 {
     const FileSize before = Record("")->treeDiskSpace - Record("b/sub")->treeDiskSpace;
     Delete("b/sub/");
-    EXPECT_EQ(ReadWholeFile(m_trash + "sub/z.txt"), std::string(5000, 'z'));
+    EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "sub/z.txt"), std::string(5000, 'z'));
     EXPECT_EQ(Record("b/sub"), nullptr);
     EXPECT_EQ(Record("b")->treeDiskSpace, Record("b")->ownDiskSpace);
     EXPECT_EQ(Record("")->treeDiskSpace, before);
@@ -277,7 +265,7 @@ TEST_F(DeletionTest, APathThatCannotBeTrashedStaysAndIsNamedInOneMessage)
     EXPECT_EQ(m_boxes[1].first, IDS_TRASH_FAILED);
     EXPECT_TRUE(m_boxes[1].second.contains(QString::fromStdString(Path("a/" + kUntrashable))));
     EXPECT_FALSE(m_boxes[1].second.contains("y.txt"));
-    EXPECT_EQ(ReadWholeFile(Path("a/" + kUntrashable)), "stays");
+    EXPECT_EQ(testsupport::ReadWholeFile(Path("a/" + kUntrashable)), "stays");
     EXPECT_FALSE(Exists(Path("a/y.txt")));
 }
 
@@ -361,14 +349,12 @@ TEST_F(DeletionTest, AFileWhoseOutsideCopyChangedOrWentAfterTheScanIsNeverDelete
 TEST_F(DeletionTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLastCopy)
 {
     std::atomic<int> done{0};
-    const auto kept = [&](const std::vector<DupMember*>& candidates) {
-        return DeleteDuplicatesDialog::LastCopyCheck(
-            DeleteDuplicatesDialog::CopyChecks(candidates), [] { return false; }, done);
-    };
     std::vector<DupMember*> everyCopy;
     for (const DupLink* link = Member("a", "q.txt")->group->members; link; link = link->next)
         everyCopy.push_back(link->member);
-    EXPECT_EQ(kept(everyCopy), std::vector<bool>(4, false));
+    EXPECT_EQ(DeleteDuplicatesDialog::LastCopyCheck(
+                  DeleteDuplicatesDialog::CopyChecks(everyCopy), [] { return false; }, done),
+              std::vector<bool>(4, false));
 
     // The same file under another name, as a folder under two records shows it.
     ASSERT_TRUE(m_files.MakeHardLink("top/a/link.txt", "top/b/x2.txt"));

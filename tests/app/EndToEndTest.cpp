@@ -22,8 +22,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 {
     TempTree files;
@@ -39,9 +37,9 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     };
     for (const auto& [name, contents] : layout)
         ASSERT_TRUE(files.MakeFile("top/" + std::string(name), contents));
-    const fs::path top = files.RealPath("top");
+    const std::string top = files.RealPath("top");
     LarkspurBrowserView& tree = *TheMainView->Tree();
-    const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top.string());
+    const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top);
     ASSERT_NE(topItem, TreeItem::None);
     auto* record = static_cast<FolderRecord*>(tree.RecordOf(topItem));
 
@@ -66,7 +64,7 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     CMainFrame& frame = *CLarkspurApp::Instance()->MainFrame();
     EXPECT_TRUE(testsupport::PumpUntil([&] { return frame.MessageText() == idle; }));
 
-    const auto totals = testsupport::FolderTotalsOnDisk(top.string())[""];
+    const auto totals = testsupport::FolderTotalsOnDisk(top)[""];
     EXPECT_EQ(record->treeSize.Bytes(), totals.size);
     EXPECT_EQ(record->treeDiskSpace.Bytes(), totals.diskSpace);
     EXPECT_TRUE(tree.Tree().ItemText(topItem).contains(
@@ -91,7 +89,7 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     QTest::mouseClick(copies.viewport(), Qt::LeftButton, {}, copies.ItemRect(copyRow).center());
     const TreeItemRecord* selected = tree.RecordOf(tree.Tree().Selection());
     ASSERT_NE(selected, nullptr);
-    EXPECT_EQ(FullPathOf(*selected), (top / "a" / "b").string());
+    EXPECT_EQ(FullPathOf(*selected), top + "/a/b");
     LarkspurListView& list = *TheMainView->FileList();
     EXPECT_EQ(list.ListedFolder(), selected);
     ASSERT_EQ(list.Control().SelectedItems().size(), 1u);

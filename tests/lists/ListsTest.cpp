@@ -62,26 +62,25 @@ protected:
     {
         Texts cells;
         const bool copies = &list == static_cast<framework::DetailListView*>(&Copies());
-        for (int row = 0; row < list.Control().ItemCount(); ++row) {
+        for (int row = 0; row < list.Control().ItemCount(); ++row)
             cells.push_back(list.Control().ItemText(row, column) +
                             (copies && column == 0 ? " " + list.Control().ItemText(row, 1) : ""));
-        }
         return cells;
     }
     int RowOf(const std::string& name) const
     {
-        for (int row = 0; row < m_rows.ItemCount(); ++row) {
+        for (int row = 0; row < m_rows.ItemCount(); ++row)
             if (m_list.ItemAt(row)->name == name) return row;
-        }
         return -1;
     }
     int MarkOf(const std::string& name) const { return m_rows.ItemStateImage(RowOf(name)); }
     QString Text(const std::string& name, int c) const { return m_rows.ItemText(RowOf(name), c); }
-    void Select(const std::vector<std::string>& names)
+    void Select(const QString& names)  // separated by spaces
     {
         m_rows.SelectOnly(-1);
-        for (const std::string& name : names)
-            m_rows.SetItemState(RowOf(name), ListControl::Selected, ListControl::Selected);
+        for (const QString& name : names.split(' ', Qt::SkipEmptyParts))
+            m_rows.SetItemState(RowOf(name.toStdString()), ListControl::Selected,
+                                ListControl::Selected);
     }
     static void Click(framework::DetailListView& l, int c) { Q_EMIT l.header()->sectionClicked(c); }
     // A copy in group, known to its folder (which frees it): "/name" in the
@@ -90,12 +89,11 @@ protected:
     {
         const auto slash = path.rfind('/');
         const std::string folder = path.substr(0, slash);
-        auto* member = new DupMember;
-        member->folder = slash == 0 ? m_folder : m_tree.Child(m_tree.Root(), folder);
-        if (member->folder == nullptr) member->folder = &m_tree.Add(m_tree.Root(), folder);
-        member->name = path.substr(slash + 1);
-        member->group = &group;
-        member->folder->AddDuplicateMember(member);
+        FolderRecord* record = slash == 0 ? m_folder : m_tree.Child(m_tree.Root(), folder);
+        if (record == nullptr) record = &m_tree.Add(m_tree.Root(), folder);
+        auto* member =
+            new DupMember{.folder = record, .name = path.substr(slash + 1), .group = &group};
+        record->AddDuplicateMember(member);
         group.InsertMemberLink(new DupLink{nullptr, member});
         return *member;
     }
@@ -130,9 +128,8 @@ TEST_F(ListsTest, FileListShowsTreeFoldersThenFilesAndFillsInTotalsUntilItsFolde
     ASSERT_EQ(names.size(), 7u);  // no folder that is not in the tree
     EXPECT_EQ(Texts(names.begin(), names.begin() + 2), (Texts{"pending", "gone"}));
     EXPECT_EQ(Text(odd, 0), QFile::decodeName(QByteArray::fromStdString(odd)));
-    EXPECT_EQ(Text("three", 2), "3");
-    EXPECT_EQ(Text("pending", 2), "");  // size still unknown
-    EXPECT_EQ(Text("gone", 3), "");     // its entry cannot be read
+    // A folder's size is still unknown; gone's entry cannot be read.
+    EXPECT_EQ(Text("three", 2) + "|" + Text("pending", 2) + "|" + Text("gone", 3), "3||");
     EXPECT_TRUE(m_folder->Has(FolderRecord::InFileList) && m_gone->Has(FolderRecord::InFileList));
     // Icons follow the type of the name; a second listing finds them at once.
     m_list.ResolvePendingIcons();
@@ -173,42 +170,34 @@ TEST_F(ListsTest, EachListSortsByTheClickedColumnFirstInItsOwnDirectionWithNames
              {300, {"/a/m", "/a/m", "/a/m", "/a/m", "/a/m", "/a/m"}},
              {200, {"/a/A", "/a/A", "/a/A", "/a/A"}},
              {50, {"/a/single"}},  // no row for fewer than two copies
-             {10, {"/b/f", "/a/f", "/b/E"}}}) {
+             {10, {"/b/f", "/a/f", "/b/E"}}})
         m_window.AddOrUpdateGroup(Group(size, names));
-    }
     Groups().SelectRowOf(*m_groups.back());
 
     using F = FileListItem;
     using G = BrindleDupsListView;
-    framework::DetailListView *const files = &m_list, *const groups = &Groups(),
-                                     *const copies = &Copies();
-    const struct {
-        framework::DetailListView* list;
-        int click;
-        Texts rows;
-    } steps[] = {
-        {files, -1, {"gone", "pending", "huge", "A.txt", "b.txt", "three"}},
-        {files, F::FileSizeColumn, {"three", "A.txt", "b.txt", "huge", "gone", "pending"}},
-        {files, F::NameColumn, {"gone", "pending", "A.txt", "b.txt", "huge", "three"}},
-        {files, F::NameColumn, {"three", "huge", "b.txt", "A.txt", "pending", "gone"}},
-        {files, F::ModifiedColumn, {"three", "A.txt", "b.txt", "pending", "huge", "gone"}},
-        {files, F::ModifiedColumn, {"gone", "huge", "pending", "A.txt", "b.txt", "three"}},
-        {files, F::DiskSpaceColumn, {"gone", "pending", "A.txt", "b.txt", "three", "huge"}},
-        {files, 7, {"gone", "pending", "A.txt", "b.txt", "three", "huge"}},  // no such column
-        {groups, -1, {"m", "A", "B, b", "z", "E, f"}},
-        {groups, G::SizeColumn, {"E, f", "z", "A", "B, b", "m"}},
-        {groups, G::NameColumn, {"A", "B, b", "E, f", "m", "z"}},
-        {groups, G::NameColumn, {"z", "m", "E, f", "B, b", "A"}},
-        {groups, G::CountColumn, {"m", "z", "A", "E, f", "B, b"}},
-        {groups, G::SizeColumn, {"m", "A", "B, b", "z", "E, f"}},
-        {copies, -1, {"E /b", "f /a", "f /b"}},
-        {copies, BrindleFileListView::NameColumn, {"f /b", "f /a", "E /b"}},
-        {copies, BrindleFileListView::PathColumn, {"f /a", "E /b", "f /b"}},
+    const std::tuple<framework::DetailListView*, int, Texts> steps[] = {
+        {&m_list, -1, {"gone", "pending", "huge", "A.txt", "b.txt", "three"}},
+        {&m_list, F::FileSizeColumn, {"three", "A.txt", "b.txt", "huge", "gone", "pending"}},
+        {&m_list, F::NameColumn, {"gone", "pending", "A.txt", "b.txt", "huge", "three"}},
+        {&m_list, F::NameColumn, {"three", "huge", "b.txt", "A.txt", "pending", "gone"}},
+        {&m_list, F::ModifiedColumn, {"three", "A.txt", "b.txt", "pending", "huge", "gone"}},
+        {&m_list, F::ModifiedColumn, {"gone", "huge", "pending", "A.txt", "b.txt", "three"}},
+        {&m_list, F::DiskSpaceColumn, {"gone", "pending", "A.txt", "b.txt", "three", "huge"}},
+        {&Groups(), -1, {"m", "A", "B, b", "z", "E, f"}},
+        {&Groups(), G::SizeColumn, {"E, f", "z", "A", "B, b", "m"}},
+        {&Groups(), G::NameColumn, {"A", "B, b", "E, f", "m", "z"}},
+        {&Groups(), G::NameColumn, {"z", "m", "E, f", "B, b", "A"}},
+        {&Groups(), G::CountColumn, {"m", "z", "A", "E, f", "B, b"}},
+        {&Groups(), G::SizeColumn, {"m", "A", "B, b", "z", "E, f"}},
+        {&Copies(), -1, {"E /b", "f /a", "f /b"}},
+        {&Copies(), BrindleFileListView::NameColumn, {"f /b", "f /a", "E /b"}},
+        {&Copies(), BrindleFileListView::PathColumn, {"f /a", "E /b", "f /b"}},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.rows.front().toStdString() + " " + std::to_string(step.click));
-        if (step.click >= 0) Click(*step.list, step.click);
-        EXPECT_EQ(Cells(*step.list), step.rows);
+    for (const auto& [list, click, rows] : steps) {
+        SCOPED_TRACE(rows.front().toStdString() + " " + std::to_string(click));
+        if (click >= 0) Click(*list, click);
+        EXPECT_EQ(Cells(*list), rows);
     }
     struct : framework::SizeTextSource {  // another unit
         QString SizeText(FileSize s) const override { return QString::number(s.Bytes()) + " B"; }
@@ -228,20 +217,19 @@ TEST_F(ListsTest, MarksComeFromTheFolderMembersByExactNameAndFromNewsOfTheCurren
     Group(4, {"/b.txt", "/THREE", "/a/b.txt"});  // THREE: another case
     m_pending->Set(FolderRecord::DupsKnown);
     m_list.SetFolder(m_folder);
-    EXPECT_EQ(MarkOf("A.txt"), FileListItem::NoCopy);
-    EXPECT_EQ(MarkOf("b.txt"), FileListItem::HasCopies);
-    EXPECT_EQ(MarkOf("three"), FileListItem::NoMark);
-    EXPECT_EQ(MarkOf("pending"), FileListItem::NoCopy);
+    using F = FileListItem;
+    EXPECT_EQ((std::vector{MarkOf("A.txt"), MarkOf("b.txt"), MarkOf("three"), MarkOf("pending")}),
+              (std::vector<int>{F::NoCopy, F::HasCopies, F::NoMark, F::NoCopy}));
 
     // Duplicate search switched off: the data goes, and so do the marks.
     m_folder->ClearDuplicates(true, nullptr);
     m_pending->Clear(FolderRecord::DupsKnown);
     m_list.RefreshMarks();
     for (const char* name : {"A.txt", "b.txt", "pending"})
-        EXPECT_EQ(MarkOf(name), FileListItem::NoMark) << name;
+        EXPECT_EQ(MarkOf(name), F::NoMark) << name;
     m_pending->Set(FolderRecord::DupsKnown);
     m_list.MarkFolderSearched(*m_pending);
-    EXPECT_EQ(MarkOf("pending"), FileListItem::NoCopy);
+    EXPECT_EQ(MarkOf("pending"), F::NoCopy);
 
     const auto post = [&](const char* name, std::uint32_t generation, bool single) {
         platform::MessageQueue::Instance().PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE,
@@ -249,20 +237,20 @@ TEST_F(ListsTest, MarksComeFromTheFolderMembersByExactNameAndFromNewsOfTheCurren
     };
     const std::uint32_t stale = m_list.ShownFolder().generation;
     post("A.txt", stale, false);
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") == FileListItem::HasCopies; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") == F::HasCopies; }));
     // A mark made for the first folder arrives after the list moved on.
     m_list.SetFolder(&m_tree.Add(m_tree.Root(), m_disk.Path("notintree")));
     post("b.txt", stale, true);
     post("last", m_list.ShownFolder().generation, true);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("last") != 0; }));
-    EXPECT_EQ(MarkOf("b.txt"), FileListItem::NoMark);
+    EXPECT_EQ(MarkOf("b.txt"), F::NoMark);
 }
 
-TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletion)
+TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWindow)
 {
     const std::string odd = "\xfe\xff";
     ASSERT_TRUE(m_disk.MakeFile(odd));
-    DupMember& copy = Add(Group(4, {}), "/b.txt");
+    Add(Group(4, {}), "/b.txt");
     std::vector<std::string> launched;
     const auto launch = [&](const std::string& name, const std::string& folder) {
         return launched.push_back(folder + name), 33;
@@ -277,41 +265,26 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletion)
     }
 
     using Menu = LarkspurListView::ContextMenu;
-    const std::pair<std::vector<std::string>, Menu> menus[] = {
-        {{}, Menu::None},
-        {{"pending"}, Menu::Folder},
-        {{"A.txt", "b.txt"}, Menu::File},
-        {{"pending", "gone"}, Menu::Both},
-        {{"pending", "three"}, Menu::Both},
-    };
-    for (const auto& [selection, menu] : menus) {
-        Select(selection);
-        EXPECT_EQ(m_list.ContextMenuForSelection(), menu) << testing::PrintToString(selection);
-    }
+    std::vector<Menu> menus;
+    for (const char* selection : {"", "pending", "A.txt b.txt", "pending gone", "pending three"})
+        Select(selection), menus.push_back(m_list.ContextMenuForSelection());
+    EXPECT_EQ(menus, (std::vector{Menu::None, Menu::Folder, Menu::File, Menu::Both, Menu::Both}));
 
     framework::CommandState state;
     ASSERT_TRUE(m_list.OnUpdateCommand(resources::ID_DELETE, state) && state.enabled);
     m_list.OnCommand(resources::ID_OPEN);  // files only
     EXPECT_EQ(launched, std::vector<std::string>{DirectoryPathOf(*m_folder) + "three"});
     m_list.OnCommand(resources::ID_EXPLORE);
-    Select({"three"});
+    Select("three");
     m_list.OnCommand(resources::ID_CLEAR_FOLDER_DATA);  // a file: nothing
     EXPECT_EQ(m_actions.calls, std::vector<std::string>{"Explore pending"});
     FileLauncher::SetForTesting({}, {});
 
     // One chain, in row order, handed over under the lock.
     Click(m_list, FileListItem::NameColumn);
-    Select({"b.txt", "pending", "A.txt"});
+    Select("b.txt pending A.txt");
     m_list.DeleteSelected();
-    Select({});
-    m_list.DeleteSelected();  // nothing selected: no chain
-    ASSERT_EQ(m_deletion.chains.size(), 1u);
     EXPECT_TRUE(m_deletion.senderHeldLock);
-    std::string requests;
-    for (const DeletionRequest& r : m_deletion.chains[0])
-        requests += (r.folder == m_folder ? "" : r.folder->name + "/") + r.name +
-                    (r.copy == &copy ? "+copy " : " ");
-    EXPECT_EQ(requests, "pending/ A.txt b.txt+copy ");
 
     m_list.resize(400, 300);
     m_list.show();
@@ -320,10 +293,7 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletion)
                        m_list.ItemRect(RowOf("pending")).center());
     EXPECT_EQ(m_actions.calls.back(), "Enter pending");
     EXPECT_EQ(m_list.ListedFolder(), m_pending);
-}
 
-TEST_F(ListsTest, CopiesFollowTheirGroupAndAClickOrDeleteActsOnTheSelectionAfterItMoved)
-{
     DupGroup& pair = Group(10, {"/a/p", "/a/q"});
     const DupMember& q = *pair.members->next->member;
     m_window.AddOrUpdateGroup(Group(99, {"/a/big", "/b/big"}));
@@ -354,19 +324,19 @@ TEST_F(ListsTest, CopiesFollowTheirGroupAndAClickOrDeleteActsOnTheSelectionAfter
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
     m_window.resize(1000, 400);
     EXPECT_EQ(Groups().width(), BrindleDupsListView::kColumnsWidth + 13);  // as at first
-    QTest::mouseClick(Copies().viewport(), Qt::LeftButton, {}, Copies().ItemRect(0).center());
-    EXPECT_EQ(m_actions.calls, std::vector<std::string>{"GoToCopy a"});
 
     QTest::keyClick(&Groups(), Qt::Key_Delete);
     Copies().SelectOnly(2);
     Copies().DeleteSelected();
-    std::string requested;  // each request names its copy
+    std::string requests;  // per chain, in order; "+": the request names its copy
     for (const auto& chain : m_deletion.chains) {
         for (const DeletionRequest& r : chain)
-            requested += r.copy->folder == r.folder && r.copy->name == r.name ? r.name : "?";
-        requested += " ";
+            requests +=
+                (r.folder == m_folder ? "" : r.folder->name + "/") + r.name +
+                (r.copy && r.copy->folder == r.folder && r.copy->name == r.name ? "+ " : " ");
+        requests += "| ";
     }
-    EXPECT_EQ(requested, "apq q ");
+    EXPECT_EQ(requests, "pending/ A.txt b.txt+ | /b/a+ /a/p+ /a/q+ | /a/q+ | ");
     EXPECT_TRUE(m_deletion.senderHeldLock);
     m_window.ClearAll();
     EXPECT_TRUE(Groups().Control().ItemCount() == 0 && Copies().ShownGroup() == nullptr);

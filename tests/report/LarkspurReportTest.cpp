@@ -1,12 +1,13 @@
 // larkspur-report as a user runs it, over one scratch tree that holds every
 // shape that tries to break a scan; each run's whole output is compared with
 // what the files say it must be (ExpectedReport). Ctrl+C: ReportInterruptTest.
+#include <algorithm>
 #include <atomic>
 #include <climits>
+#include <map>
+#include <set>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -14,29 +15,89 @@
 
 #include <gtest/gtest.h>
 
-#include "report/ReportRunner.h"
+#include "support/ChildProcess.h"
 #include "support/HostileTree.h"
+#include "support/ReportEscaping.h"
 #include "support/TempTree.h"
 
 namespace {
 
-using reporttest::RunReport;
+// Runs the built program with arguments in workingDir (empty: ours), after
+// words (setpriv's).
+testsupport::ChildOutcome RunReport(const std::vector<std::string>& arguments,
+                                    const std::string& workingDir = {},
+                                    std::vector<std::string> words = {})
+{
+    words.push_back(LARKSPUR_REPORT_PROGRAM);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return testsupport::RunChild(words, workingDir);
+}
+
+// The whole output for root's subtree as the files stand, shownRoot standing
+// for root in the paths, with the duplicate groups unless sizeOnly. What the
+// program's user may not read (AsUnprivileged::Listable) is not seen.
+std::string ExpectedReport(const std::string& root, const std::string& shownRoot, bool sizeOnly)
+{
+    using testsupport::ReportEscaped;
+    std::vector<testsupport::FoundFile> files;
+    const auto shown = [&](const std::string& relative) {
+        return relative.empty() ? shownRoot : shownRoot + "/" + relative;
+    };
+    // Byte order of the printed paths, which is not the map's order of
+    // relative paths ('/' sorts before other bytes in a path, not in a name).
+    std::map<std::string, std::string> folders;
+    for (const auto& [relative, totals] :
+         testsupport::FolderTotalsOnDisk(root, testsupport::AsUnprivileged::Listable, &files)) {
+        folders[shown(relative)] = "folder\t" + std::to_string(totals.diskSpace) + "\t" +
+                                   std::to_string(totals.size) + "\t" +
+                                   ReportEscaped(shown(relative)) + "\n";
+    }
+    std::string out;
+    for (const auto& [path, line] : folders) out += line;
+    if (sizeOnly) return out;
+
+    // Copies: files of equal bytes, one link of each file (the tree holds no
+    // link to a file that has copies, whose other links would each start
+    // a group of their own in the order the folders list them).
+    std::set<std::pair<dev_t, ino_t>> seen;
+    std::erase_if(files, [&](const auto& file) {
+        return !seen.insert({file.device, file.inode}).second;
+    });
+    std::map<long long, int> ofSize;  // only sizes that two files share are read
+    for (const testsupport::FoundFile& file : files) ++ofSize[file.size];
+    std::map<std::string, std::vector<std::string>> byContents;
+    for (const testsupport::FoundFile& file : files) {
+        if (ofSize[file.size] < 2) continue;
+        const std::string bytes = testsupport::ReadWholeFile(root + "/" + file.relative);
+        byContents[bytes].push_back(shown(file.relative));
+    }
+    // Largest first, then by the first copy's path.
+    std::map<std::pair<long long, std::string>, std::vector<std::string>> groups;
+    for (auto& [bytes, copies] : byContents) {
+        std::sort(copies.begin(), copies.end());
+        const auto size = static_cast<long long>(bytes.size());
+        if (copies.size() > 1) groups[{-size, copies.front()}] = copies;
+    }
+    for (const auto& [key, copies] : groups) {
+        out += "group\t" + std::to_string(-key.first) + "\t" + std::to_string(copies.size()) + "\n";
+        for (const std::string& copy : copies) out += "copy\t" + ReportEscaped(copy) + "\n";
+    }
+    return out;
+}
 
 // text without the lines that hold part.
 std::string Without(const std::string& text, const std::string& part)
 {
     std::string kept;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line);)
         if (line.find(part) == std::string::npos) kept += line + "\n";
-    }
     return kept;
 }
 
 class LarkspurReportTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    std::string Top() const { return m_files.Path("top"); }
     TempTree m_files;
 };
 
@@ -81,9 +142,8 @@ void LarkspurReportTest::SetUp()
     };
     for (const auto& e : entries) {
         for (auto slash = e.path.find('/'); slash != std::string::npos;
-             slash = e.path.find('/', slash + 1)) {
+             slash = e.path.find('/', slash + 1))
             m_files.MakeDir(e.path.substr(0, slash));
-        }
         const std::string path = m_files.Path(e.path);
         // A device node needs privilege; without it the rest runs.
         const bool made = e.kind == 'd'   ? m_files.MakeDir(e.path)
@@ -107,9 +167,8 @@ void LarkspurReportTest::SetUp()
     std::string lengthy = "top/long";
     const std::string name(200, 'n');
     ASSERT_TRUE(m_files.MakeDir(lengthy));
-    while (m_files.Path(lengthy).size() + 1 + name.size() + 40 < PATH_MAX) {
+    while (m_files.Path(lengthy).size() + 1 + name.size() + 40 < PATH_MAX)
         ASSERT_TRUE(m_files.MakeDir(lengthy += "/" + name));
-    }
     const std::string tail(PATH_MAX - 2 - m_files.Path(lengthy).size() - 1, 't');
     ASSERT_TRUE(m_files.MakeFile(lengthy + "/" + tail, "at the limit") &&
                 m_files.MakeFile(lengthy + "/twin", "at the limit"));
@@ -117,7 +176,7 @@ void LarkspurReportTest::SetUp()
 
 TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
 {
-    const std::string top = Top();
+    const std::string top = m_files.Path("top");
     const auto before = testsupport::Snapshot(top);
     // Root, as which the tests run here, reads everything: the report runs
     // as nobody.
@@ -157,7 +216,7 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
         const bool sizeOnly = run.arguments.front() == "--size-only";
         // The vanishing folders hold only empty files: no total above them changes.
         EXPECT_EQ(Without(outcome.out, "/churn/"),
-                  Without(reporttest::ExpectedReport(run.folder, run.shown, sizeOnly), "/churn/"));
+                  Without(ExpectedReport(run.folder, run.shown, sizeOnly), "/churn/"));
         if (!run.vanishing) {
             EXPECT_EQ(testsupport::Snapshot(top), before);
         }
@@ -168,7 +227,7 @@ TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWith
 {
     const testsupport::AsUnprivileged nobody(m_files.Root());
     if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
-    const std::string top = Top();
+    const std::string top = m_files.Path("top");
     const std::vector<std::vector<std::string>> bad{
         {},   {"--bogus", top},  {top, top}, {top + "/missing"}, {top + "/root.txt"},
         {""}, {top + "/closed"},

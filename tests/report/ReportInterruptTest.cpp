@@ -69,15 +69,13 @@ TEST(ReportInterruptTest, CtrlCAsTheScanBeginsOrDuringAComparisonEndsItWithinASe
             if (got > 0) shown.append(buffer, static_cast<std::size_t>(got));
             return got > 0;
         };
-        while (shown.find("Scanning: ") == std::string::npos && readSome(60000)) {
-        }
+        while (shown.find("Scanning: ") == std::string::npos && readSome(60000)) continue;
         // The worker opens the files without a word: look at its
         // descriptors between reads of its output.
         for (int i = 0;
              comparing && i < 6000 && !HoldsOpen(child.Pid(), real + "/huge1", real + "/huge2");
-             ++i) {
+             ++i)
             readSome(10);
-        }
 
         const auto sent = std::chrono::steady_clock::now();
         child.Signal(SIGINT);
