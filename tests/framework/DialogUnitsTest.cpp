@@ -21,9 +21,8 @@ TEST(DialogUnitsTest, ScaleWithTheFont)
     EXPECT_EQ(box.left() + box.width(), units.ToPixelsX(17 + 125));
     EXPECT_EQ(box.top() + box.height(), units.ToPixelsY(21 + 10));
 
-    QFont small = QApplication::font();
+    QFont small = QApplication::font(), large = small;
     small.setPixelSize(10);
-    QFont large = small;
     large.setPixelSize(20);
     EXPECT_GT(DialogUnits(large).ToPixelsX(100), DialogUnits(small).ToPixelsX(100));
     EXPECT_GT(DialogUnits(large).ToPixelsY(100), DialogUnits(small).ToPixelsY(100));
