@@ -50,7 +50,7 @@ struct DetailListViewTest : ::testing::Test, framework::DetailListView {
 };
 
 // Delete and Escape reach their hooks before the window's shortcuts; a
-// keyboard context menu opens five pixels inside the top left corner; a
+// keyboard context menu opens at its offset inside the top left corner; a
 // click reports its row after the selection followed it.
 TEST_F(DetailListViewTest, MouseAndKeysReachTheirHooks)
 {
