@@ -11,30 +11,29 @@ namespace {
 
 using Rows = std::vector<int>;
 
-// Twenty rows of two columns in a shown window, the list focused; records
-// what reaches the hooks: clicks as {row, selection then}, menus as
-// {position, from keyboard}, keys by name.
-class DetailListViewTest : public ::testing::Test, public framework::DetailListView {
-protected:
-    DetailListViewTest() : DetailListView(framework::ListSelection::Multiple) {}
-    void SetUp() override
+// Twenty rows of two columns in a shown window; records what reaches the
+// hooks: clicks as {row, selection then}, menus as {position, from keyboard},
+// the rest by name.
+struct DetailListViewTest : ::testing::Test, framework::DetailListView {
+    QStringList m_events;
+    std::vector<std::pair<int, Rows>> m_clicks;
+    std::vector<std::pair<QPoint, bool>> m_menus;
+
+    DetailListViewTest() : DetailListView(framework::ListSelection::Multiple)
     {
         Control().InsertColumn(0, {"Name", 140, Qt::AlignLeft});
         Control().InsertColumn(1, {"Size", 80, Qt::AlignRight});
         for (int row = 0; row < 20; ++row) Control().InsertItem(row, QString::number(row));
         resize(400, 300);
         show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(this));
     }
-    void OnColumnClick(int column) override
-    {
-        m_events.push_back("column " + QString::number(column));
-    }
+    void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowActive(this)); }
+    void OnColumnClick(int column) override { m_events << "column " + QString::number(column); }
     void OnClick(int row) override { m_clicks.emplace_back(row, Control().SelectedItems()); }
-    void OnDoubleClick(int row) override { m_events.push_back("double " + QString::number(row)); }
-    void OnOpen() override { m_events.push_back("open"); }
-    void OnDeleteKey() override { m_events.push_back("delete"); }
-    void OnEscapeKey() override { m_events.push_back("escape"); }
+    void OnDoubleClick(int row) override { m_events << "double " + QString::number(row); }
+    void OnOpen() override { m_events << "open"; }
+    void OnDeleteKey() override { m_events << "delete"; }
+    void OnEscapeKey() override { m_events << "escape"; }
     void OnContextMenu(const QPoint& at, bool keyboard) override
     {
         m_menus.emplace_back(at, keyboard);
@@ -48,31 +47,25 @@ protected:
         std::sort(rows.begin(), rows.end());
         return rows;
     }
-
-    QStringList m_events;
-    std::vector<std::pair<int, Rows>> m_clicks;
-    std::vector<std::pair<QPoint, bool>> m_menus;
 };
 
 // Delete and Escape reach their hooks before the window's shortcuts; a
-// keyboard context menu opens five pixels inside the top left corner; a
+// keyboard context menu opens at its offset inside the top left corner; a
 // click reports its row after the selection followed it.
 TEST_F(DetailListViewTest, MouseAndKeysReachTheirHooks)
 {
     QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},
                       QPoint(header()->sectionViewportPosition(1) + 40, header()->height() / 2));
     EXPECT_EQ(Control().ItemText(0, 0), "0");  // the view does not sort by itself
-    auto* action = new QAction(this);
-    action->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Escape)});
-    addAction(action);
-    QObject::connect(action, &QAction::triggered, [&] { m_events.push_back("shortcut"); });
+    for (const auto key : {Qt::Key_Delete, Qt::Key_Escape})
+        addAction(QString(), QKeySequence(key), [&] { m_events << "shortcut"; });
     for (const auto key : {Qt::Key_Delete, Qt::Key_Escape, Qt::Key_Return})
         QTest::keyClick(this, key);
     QTest::keyClick(this, Qt::Key_Delete, Qt::ShiftModifier);  // not ours
     QTest::mouseDClick(viewport(), Qt::LeftButton, {}, ItemRect(2).center());
     EXPECT_EQ(m_events, QStringList({"column 1", "delete", "escape", "open", "double 2"}));
 
-    const QPoint corner = mapToGlobal(QPoint(frameWidth() + 5, frameWidth() + 5));
+    const QPoint corner = mapToGlobal(QPoint(frameWidth(), frameWidth()) + kKeyboardMenuOffset);
     QTest::keyClick(this, Qt::Key_F10, Qt::ShiftModifier);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(60, 60), QPoint(60, 60));
     QApplication::sendEvent(this, &key);  // the menu key
@@ -113,7 +106,6 @@ TEST_F(DetailListViewTest, SelectionSetOnTheRowsShowsInTheViewAndSurvivesASort)
     EXPECT_EQ(Shown(), (Rows{0, added}));
     control.DeleteItem(0);
     EXPECT_EQ(control.SelectedCount(), 1);
-    EXPECT_EQ(control.SelectedItems(), Rows{added - 1});
     EXPECT_EQ(Shown(), Rows{added - 1});
 }
 

@@ -16,14 +16,11 @@ TEST(DialogUnitsTest, ScaleWithTheFont)
     EXPECT_EQ(units.ToPixelsX(17), 26);  // 25.5 rounds up
     EXPECT_EQ(units.ToPixelsY(21), 34);  // 34.125
     EXPECT_EQ(units.ToPixelsY(-8), -13);
-    const QRect box = units.ToPixels(17, 21, 125, 10);
-    EXPECT_EQ(box.topLeft(), QPoint(26, 34));
-    EXPECT_EQ(box.left() + box.width(), units.ToPixelsX(17 + 125));
-    EXPECT_EQ(box.top() + box.height(), units.ToPixelsY(21 + 10));
+    EXPECT_EQ(units.ToPixels(17, 21, 125, 10),
+              QRect(26, 34, units.ToPixelsX(17 + 125) - 26, units.ToPixelsY(21 + 10) - 34));
 
-    QFont small = QApplication::font();
+    QFont small = QApplication::font(), large = small;
     small.setPixelSize(10);
-    QFont large = small;
     large.setPixelSize(20);
     EXPECT_GT(DialogUnits(large).ToPixelsX(100), DialogUnits(small).ToPixelsX(100));
     EXPECT_GT(DialogUnits(large).ToPixelsY(100), DialogUnits(small).ToPixelsY(100));

@@ -14,9 +14,7 @@ TEST(SystemImageList, EachKeyIsLoadedOnceAtAFixedIndex)
     EXPECT_EQ(list.IndexOf(platform::ShellIcons::kFolder), folder);
     for (const char* key : {"text/plain", "no/such-type", "nothing"}) list.IndexOf(key);
     EXPECT_EQ(list.Count(), 5);
-    for (int index = 0; index < list.Count(); ++index) {
+    for (int index = 0; index < list.Count(); ++index)
         EXPECT_FALSE(list.Icon(index).value<QIcon>().isNull()) << index;
-    }
-    EXPECT_FALSE(list.Icon(-1).isValid());
-    EXPECT_FALSE(list.Icon(list.Count()).isValid());
+    EXPECT_FALSE(list.Icon(-1).isValid() || list.Icon(list.Count()).isValid());
 }

@@ -9,28 +9,21 @@
 
 namespace testsupport {
 
-// A folder tree whose records are FolderRecords, standing in for the sized
-// tree view: it forgets the tracked references of a record it deletes and
-// notes what the records and tasks asked of it. Header-only: it needs the
-// engine, which the support library does not link.
+// A folder tree of FolderRecords standing in for the sized tree view: it
+// forgets the tracked references of a record it deletes and notes what the
+// records and tasks asked of it. Header-only: the support library does not
+// link the engine.
 class FolderTreeFake : public TreeAccess {
 public:
     TrackedReferences references;
     std::vector<std::string> sorted;       // names of records whose children were sorted
     std::vector<std::string> deleted;      // names, in hook order
     std::vector<std::string> initialised;  // names, in hook order
-    int labelRefreshes = 0;
 
     ~FolderTreeFake() override
     {
-        std::vector<TreeItem> tops;
-        for (TreeItem item = Tree().FirstChild(TreeItem::None); item != TreeItem::None;
-             item = Tree().NextSibling(item)) {
-            tops.push_back(item);
-        }
-        for (TreeItem item : tops) {
-            DeleteItemTree(item, true);
-        }
+        for (TreeItem top; (top = Tree().FirstChild(TreeItem::None)) != TreeItem::None;)
+            DeleteItemTree(top, true);
     }
 
     FolderRecord& MakeRoot()
@@ -55,25 +48,19 @@ public:
 
     FolderRecord* Child(const TreeItemRecord& parent, const std::string& name)
     {
-        for (TreeItemRecord* child = FirstChildRecord(parent); child != nullptr;
-             child = NextSiblingRecord(*child)) {
-            if (child->name == name) {
-                return static_cast<FolderRecord*>(child);
-            }
-        }
+        for (TreeItemRecord* child = FirstChildRecord(parent); child;
+             child = NextSiblingRecord(*child))
+            if (child->name == name) return static_cast<FolderRecord*>(child);
         return nullptr;
     }
-
     std::vector<std::string> ChildNames(const TreeItemRecord& parent)
     {
         std::vector<std::string> names;
-        for (TreeItemRecord* child = FirstChildRecord(parent); child != nullptr;
-             child = NextSiblingRecord(*child)) {
+        for (TreeItemRecord* child = FirstChildRecord(parent); child;
+             child = NextSiblingRecord(*child))
             names.push_back(child->name);
-        }
         return names;
     }
-
     std::unique_ptr<TreeItemRecord> CreateItemRecord(TreeItem item) override
     {
         return std::make_unique<FolderRecord>(item);
@@ -86,11 +73,6 @@ public:
         references.Forget(static_cast<FolderRecord*>(&record));
     }
     void SortChildren(TreeItemRecord& record) override { sorted.push_back(record.name); }
-    void RefreshItemLabel(TreeItemRecord& record) override
-    {
-        ++labelRefreshes;
-        TreeAccess::RefreshItemLabel(record);
-    }
 };
 
 }  // namespace testsupport

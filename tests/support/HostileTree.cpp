@@ -13,24 +13,16 @@ namespace testsupport {
 AsUnprivileged::AsUnprivileged(const std::string& path)
 {
     if (::geteuid() != 0) return;
-    if (::access("/usr/bin/setpriv", X_OK) != 0) {
-        m_usable = false;
-        return;
-    }
+    m_usable = ::access("/usr/bin/setpriv", X_OK) == 0;
     m_prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-    for (std::string folder = path; folder.size() > 1;
+    for (std::string folder = path; m_usable && folder.size() > 1;
          folder = folder.substr(0, folder.rfind('/'))) {
         struct stat status {};
-        if (::stat(folder.c_str(), &status) != 0) {
-            m_usable = false;
-            return;
-        }
-        if ((status.st_mode & 0005) != 0005) {
-            m_opened.emplace_back(folder, status.st_mode & 07777);
-            if (::chmod(folder.c_str(), (status.st_mode & 07777) | 0005) != 0) {
-                m_usable = false;
-                return;
-            }
+        m_usable = ::stat(folder.c_str(), &status) == 0;
+        const unsigned mode = status.st_mode & 07777;
+        if (m_usable && (mode & 0005) != 0005) {
+            m_opened.emplace_back(folder, mode);
+            m_usable = ::chmod(folder.c_str(), mode | 0005) == 0;
         }
     }
 }
@@ -53,15 +45,13 @@ bool AsUnprivileged::Listable(const std::string& path)
 bool MakeHugeTwins(const TempTree& files, const std::string& folder, std::uint64_t size,
                    int folders)
 {
-    if (!files.MakeSparseFile(folder + "/huge1", size) ||
-        !files.MakeSparseFile(folder + "/huge2", size)) {
-        return false;
-    }
-    for (int i = 0; i < folders; ++i) {
+    bool made = files.MakeSparseFile(folder + "/huge1", size) &&
+                files.MakeSparseFile(folder + "/huge2", size);
+    for (int i = 0; made && i < folders; ++i) {
         const std::string sub = folder + "/d" + std::to_string(i);
-        if (!files.MakeDir(sub) || !files.MakeFile(sub + "/f", "x")) return false;
+        made = files.MakeDir(sub) && files.MakeFile(sub + "/f", "x");
     }
-    return true;
+    return made;
 }
 
 namespace {

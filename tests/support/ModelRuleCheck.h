@@ -7,10 +7,9 @@
 namespace testsupport {
 
 // Watches an item model with QAbstractItemModelTester from construction to
-// Finish() and counts the rules of QAbstractItemModel it broke, which the
-// tester reports as warnings. It takes over Qt's message handler meanwhile,
-// so only one may watch at a time. Header-only: the tester is in Qt Test,
-// which the support library does not link.
+// Finish() and counts the rules of QAbstractItemModel it broke (the tester's
+// warnings). It holds Qt's message handler meanwhile, so one watches at a
+// time. Header-only: the support library does not link Qt Test.
 class ModelRuleCheck {
 public:
     explicit ModelRuleCheck(QAbstractItemModel* model)
@@ -21,8 +20,6 @@ public:
             model, QAbstractItemModelTester::FailureReportingMode::Warning);
     }
     ~ModelRuleCheck() { Finish(); }
-    ModelRuleCheck(const ModelRuleCheck&) = delete;
-    ModelRuleCheck& operator=(const ModelRuleCheck&) = delete;
 
     // Stops watching, gives the message handler back and returns the number
     // of broken rules seen.
