@@ -30,6 +30,7 @@
 #include "resources/StringTable.h"
 #include "support/ChildProcess.h"
 #include "support/MessagePump.h"
+#include "support/ScanFakes.h"
 #include "support/TempTree.h"
 #include "support/TreeViewHelpers.h"
 #include "support/WidgetTestMain.h"

@@ -1,6 +1,5 @@
-// The scan of a folder tree without a window, on scratch folders: the walk
-// that schedules the worker's tasks, the marks, the order of siblings, the
-// duplicate data, and folders that vanish under it.
+// The scan without a window: the walk, marks, sibling order, duplicate data
+// and folders that vanish under it.
 #include "engine/FolderScan.h"
 
 #include <gtest/gtest.h>
@@ -54,18 +53,8 @@ protected:
     // The record of "top/a/b"; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative)
     {
-        TreeItemRecord* record = m_tree.RecordOf(m_top);
-        std::size_t start = 4;
-        while (record != nullptr && start <= relative.size()) {
-            const std::size_t end = std::min(relative.find('/', start), relative.size());
-            const std::string name = relative.substr(start, end - start);
-            TreeItemRecord* child = m_tree.FirstChildRecord(*record);
-            while (child != nullptr && child->name != name)
-                child = m_tree.NextSiblingRecord(*child);
-            record = child;
-            start = end + 1;
-        }
-        return static_cast<FolderRecord*>(record);
+        return testsupport::RecordBelow(m_tree, m_tree.RecordOf(m_top),
+                                        relative.size() > 4 ? relative.substr(4) : "");
     }
     // What a plain left click on the folder does.
     void Click(const std::string& relative)
@@ -80,8 +69,7 @@ protected:
                    !m_main.statusTexts.empty() && m_main.statusTexts.back().empty();
         });
     }
-    // Whether the folder's subtree total is known and equals what lstat
-    // finds on disk.
+    // The subtree's total is known and equals what lstat finds on disk.
     bool SizedRight(const std::string& relative)
     {
         const FolderRecord* record = Record(relative);
@@ -281,8 +269,7 @@ TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheS
     ASSERT_TRUE(removed);
     EXPECT_EQ(Record("top/s/a/a1"), nullptr);
     EXPECT_TRUE(SizedRight("top/s/a") && SizedRight("top/s") && SizedRight("top/left"));
-    // The scan root's subtree is done before the walk widens to the work
-    // left elsewhere.
+    // The scan root's subtree is done before the walk widens elsewhere.
     const auto& texts = m_main.statusTexts;
     const auto scanOf = [&](const char* folder) {
         return std::find(texts.begin(), texts.end(), "Scanning: " + m_files.RealPath(folder) + "/");

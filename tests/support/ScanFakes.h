@@ -11,7 +11,10 @@
 #include "engine/FolderListDisplay.h"
 #include "engine/FolderScan.h"
 #include "engine/WindowMessages.h"
+#include "model/TreeAccess.h"
 
+// Stand-ins for the panes and the main view around a scanned folder tree,
+// and a way to find its records.
 namespace testsupport {
 
 // Stands in for the main view and the frame: hands the worker's messages to
@@ -80,5 +83,21 @@ public:
     void ClearAll() override { listed.clear(), calls.push_back("clear"); }
     void EnableLists(bool on) override { calls.push_back(on ? "enable" : "disable"); }
 };
+
+// The folder record at relative below top ("a/b"; "" is top itself), found
+// through the tree's items; null when the tree does not hold it.
+inline FolderRecord* RecordBelow(TreeAccess& tree, TreeItemRecord* top, const std::string& relative)
+{
+    TreeItemRecord* record = top;
+    for (std::size_t start = 0; record != nullptr && start < relative.size();) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string::npos) end = relative.size();
+        const std::string name = relative.substr(start, end - start);
+        record = tree.FirstChildRecord(*record);
+        while (record != nullptr && record->name != name) record = tree.NextSiblingRecord(*record);
+        start = end + 1;
+    }
+    return static_cast<FolderRecord*>(record);
+}
 
 }  // namespace testsupport

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <string>
-
 #include <QCoreApplication>
 #include <QPoint>
 
-#include "engine/FolderRecord.h"
 #include "tree/FileBrowserView.h"
 
 namespace testsupport {
 
-// Steps through folder trees for the tests of the views over them.
-// Header-only: the support library does not link the tree.
+// Points on a tree view's rows. Header-only: the support library does not
+// link the tree.
 
 // A point dx right of where the item's row begins in the view (on its icon;
 // negative: on the expand button), once the item is scrolled into sight.
@@ -31,22 +28,6 @@ inline QPoint PointOnRow(FileBrowserView& view, TreeItem item, int dx)
 inline QPoint LabelPoint(FileBrowserView& view, TreeItem item)
 {
     return PointOnRow(view, item, view.iconSize().width() + 10);
-}
-
-// The folder record at relative below top ("a/b"; "" is top itself), found
-// through the tree's items; null when the tree does not hold it.
-inline FolderRecord* RecordBelow(TreeAccess& tree, TreeItemRecord* top, const std::string& relative)
-{
-    TreeItemRecord* record = top;
-    for (std::size_t start = 0; record != nullptr && start < relative.size();) {
-        std::size_t end = relative.find('/', start);
-        if (end == std::string::npos) end = relative.size();
-        const std::string name = relative.substr(start, end - start);
-        record = tree.FirstChildRecord(*record);
-        while (record != nullptr && record->name != name) record = tree.NextSiblingRecord(*record);
-        start = end + 1;
-    }
-    return static_cast<FolderRecord*>(record);
 }
 
 }  // namespace testsupport
