@@ -483,19 +483,24 @@ void FolderScan::StopScanning()
     ClearStatusIfIdle();
 }
 
-void FolderScan::ResetAll()
+void FolderScan::ForgetTree(std::uint16_t mask)
 {
-    StopScanning();
-    // Sizes that finished but were not yet delivered would come back.
-    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
     if (FolderRecord* root = Root()) {
         std::lock_guard lock(m_tree.DataLock());
-        ClearStateBits(*root, FolderRecord::ClearAllMask);
+        ClearStateBits(*root, mask);
     }
     if (DuplicatesDisplay* display = m_dups.Display()) {
         display->ClearAll();
     }
     m_dups.ClearAll();
+}
+
+void FolderScan::ResetAll()
+{
+    StopScanning();
+    // Sizes that finished but were not yet delivered would come back.
+    TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
+    ForgetTree(FolderRecord::ClearAllMask);
     m_scannedSomething = false;
     m_tree.RefreshAllLabels();
     RefreshFileList();
@@ -508,14 +513,7 @@ void FolderScan::SetDuplicateMode(bool findDuplicates)
     } else {
         TaskManager::Instance().CancelByName("FindDupFileTask",
                                              TaskManager::FinishedTasks::Discard);
-        if (FolderRecord* root = Root()) {
-            std::lock_guard lock(m_tree.DataLock());
-            ClearStateBits(*root, FolderRecord::ClearDupsMask);
-        }
-        if (DuplicatesDisplay* display = m_dups.Display()) {
-            display->ClearAll();
-        }
-        m_dups.ClearAll();
+        ForgetTree(FolderRecord::ClearDupsMask);
     }
     m_duplicateMode = findDuplicates;
     if (DuplicatesDisplay* display = m_dups.Display()) {

@@ -153,6 +153,9 @@ private:
     // is queued.
     void ClearStatusIfIdle();
     void RefreshFileList();
+    // Clears mask from the whole tree's flags and drops every duplicate
+    // group and member, in the duplicates pane too.
+    void ForgetTree(std::uint16_t mask);
 
     TreeAccess& m_tree;
     // Receives the calls left for the event loop.
