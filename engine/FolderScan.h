@@ -82,12 +82,12 @@ public:
     // the walk there and queues the folder's own tasks.
     void ScanFolder(FolderRecord& folder);
 
-    // On UM_TASK_DONE: delivers and destroys every finished task; then, while
-    // the queue is empty, queues the tasks of the next folder the walk
-    // finds. When the walk is idle and the queue empty, an empty status text
-    // goes to the frame. Deliveries that take longer than a few milliseconds
-    // in all leave the rest to a call of its own at the next turn of the
-    // event loop.
+    // On UM_TASK_DONE: delivers and destroys every finished task; then tops
+    // the queue up with the tasks of the folders the walk finds next, up to
+    // the window ahead. When the walk is idle and the queue empty, an empty
+    // status text goes to the frame. Deliveries that take longer than a few
+    // milliseconds in all leave the rest to a call of its own at the next
+    // turn of the event loop.
     void ProcessCompletedTasks();
 
     // Ends the walk, clears every queued and pending mark (known sizes stay)

@@ -26,7 +26,7 @@ nonblank() { find "$@" \( -name '*.cpp' -o -name '*.h' \) -print | xargs cat | g
 test_lines=$(nonblank tests)
 code_lines=$(nonblank resources platform model engine framework tree lists app report)
 awk -v t="$test_lines" -v c="$code_lines" 'BEGIN {
-    printf "Tests: %d non-blank lines against %d of code: %.2f (at most 0.40)\n", t, c, t / c
+    printf "Tests: %d non-blank lines against %d of code: %.3f (at most 0.400)\n", t, c, t / c
     exit (t > 0.40 * c) }'
 
 run_suite() {  # build-dir sanitizers ctest-args...
