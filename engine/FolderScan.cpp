@@ -218,6 +218,9 @@ void FolderScan::SortChildren(TreeItemRecord& record)
 
 void FolderScan::ScanFolder(FolderRecord& folder)
 {
+    if (folder.clusterSize < 1) {
+        return;
+    }
     std::lock_guard lock(m_tree.DataLock());
     MarkForSizeScan(folder);
     if (m_duplicateMode) {

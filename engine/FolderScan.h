@@ -79,7 +79,8 @@ public:
 
     // What a plain left click on a folder on disk does: marks its subtree
     // for the size scan (and the duplicate search while it is on), starts
-    // the walk there and queues the folder's own tasks.
+    // the walk there and queues the folder's own tasks. Nothing for a
+    // folder outside the file system.
     void ScanFolder(FolderRecord& folder);
 
     // On UM_TASK_DONE: delivers and destroys every finished task; then tops

@@ -151,8 +151,7 @@ int main(int argc, char** argv)
         }
         // What a plain left click on the folder does: populate it, then scan.
         FolderPopulation::PopulateChildren(tree, top);
-        auto& record = static_cast<FolderRecord&>(*tree.RecordOf(top));
-        if (record.clusterSize >= 1) scan.ScanFolder(record);
+        scan.ScanFolder(static_cast<FolderRecord&>(*tree.RecordOf(top)));
         if (scan.IsScanning() || TaskManager::Instance().PendingCount() != 0) loop.exec();
         window.ClearStatus();
         if (!interrupted) listing.Collect(tree, top, PathAsPrinted(line.path));

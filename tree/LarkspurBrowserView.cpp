@@ -103,8 +103,8 @@ void LarkspurBrowserView::OnItemClicked(TreeItemRecord& record, bool ctrlHeld)
     if (FolderListDisplay* list = m_scan.FileList()) {
         list->SetFolder(&folder);
     }
-    // Only a plain left click on a folder on disk scans.
-    if (!ctrlHeld && folder.clusterSize >= 1) {
+    // Only a plain left click scans.
+    if (!ctrlHeld) {
         m_scan.ScanFolder(folder);
     }
 }
