@@ -3,10 +3,8 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <fstream>
 #include <future>
-#include <mutex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -14,7 +12,6 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/CLarkspurView.h"
@@ -248,7 +245,7 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
     EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
 }
 
-TEST_F(DeletionTest, ProtectionCoversTheDirectoryAndBelowOnlyAndOnlyWhileItIsOn)
+TEST_F(DeletionTest, ProtectionCoversTheDirectoryOnlyWhileOnAndAnUntrashablePathStays)
 {
     EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("")));
     Delete("sysold/o.txt");  // a neighbour
@@ -257,10 +254,9 @@ TEST_F(DeletionTest, ProtectionCoversTheDirectoryAndBelowOnlyAndOnlyWhileItIsOn)
     Delete("sys/s.txt");
     EXPECT_EQ(m_boxes.back().first, IDS_CONFIRM_TRASH_ONE);
     EXPECT_FALSE(Exists(Path("sys/s.txt")));
-}
 
-TEST_F(DeletionTest, APathThatCannotBeTrashedStaysAndIsNamedInOneMessage)
-{
+    // A path that cannot be trashed stays and is named in one message.
+    m_boxes.clear();
     Delete("a/" + kUntrashable + " a/y.txt");
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1].first, IDS_TRASH_FAILED);
@@ -328,8 +324,7 @@ TEST_F(DeletionTest, DeleteDuplicatesListsTheCandidatesOfEitherRuleAndCancelKeep
 TEST_F(DeletionTest, AFileWhoseOutsideCopyChangedOrWentAfterTheScanIsNeverDeleted)
 {
     std::ofstream(Path("a/x.txt"), std::ios::binary | std::ios::trunc) << "ey";  // same size
-    ASSERT_EQ(::unlink(Path("a/q.txt").c_str()), 0);
-    ASSERT_EQ(::unlink(Path("c/q.txt").c_str()), 0);
+    for (const char* gone : {"a/q.txt", "c/q.txt"}) ASSERT_EQ(::unlink(Path(gone).c_str()), 0);
     m_act = [](DeleteDuplicatesDialog& dialog) { dialog.OnDelete(); };
     DeleteDuplicatesOfB();
 
@@ -347,7 +342,7 @@ TEST_F(DeletionTest, AFileWhoseOutsideCopyChangedOrWentAfterTheScanIsNeverDelete
     EXPECT_EQ(Member("sys", "w.txt")->group->MemberCount(), 1);
 }
 
-TEST_F(DeletionTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLastCopy)
+TEST_F(DeletionTest, TheLastCopyCheckCountsNoCandidateNorHardLinkAndReadsWithoutTheLock)
 {
     std::atomic<int> done{0};
     std::vector<DupMember*> everyCopy;
@@ -362,10 +357,8 @@ TEST_F(DeletionTest, NeitherAnotherCandidateNorAHardLinkOfOneCountsAsItsLastCopy
     EXPECT_EQ(DeleteDuplicatesDialog::LastCopyCheck(
                   {{Path("b/x2.txt"), 0, 0, {Path("a/link.txt")}}}, [] { return false; }, done),
               std::vector<bool>{false});
-}
 
-TEST_F(DeletionTest, TheLastCopyCheckReadsOffTheUiThreadWithoutTheLockAndCancelKeepsAll)
-{
+    // The check reads off the UI thread without the lock; Cancel keeps all.
     DeleteDuplicatesDialog* open = nullptr;  // Cancel is clicked on the first comparison
     std::atomic<int> comparisons = 0;
     std::atomic<bool> lockFree = false;

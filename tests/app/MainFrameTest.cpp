@@ -45,15 +45,14 @@ protected:
     }
 
     QAction* Action(int command) { return m_frame->Router().Action(command); }
-    platform::SettingsStore& Settings() { return App().Settings(); }
-    CLarkspurApp& App() { return *CLarkspurApp::Instance(); }
     bool Enabled(int command)
     {
-        m_frame->Router().UpdateAll();
-        return Action(command)->isEnabled();
+        return m_frame->Router().UpdateAll(), Action(command)->isEnabled();
     }
 
-    CMainFrame* m_frame = CLarkspurApp::Instance()->MainFrame();
+    CLarkspurApp& m_app = *CLarkspurApp::Instance();
+    platform::SettingsStore& m_settings = m_app.Settings();
+    CMainFrame* m_frame = m_app.MainFrame();
     FakeTree m_tree;
 };
 
@@ -77,7 +76,7 @@ TEST_F(MainFrameTest, ResizingTheShownViewKeepsTheLowerPanesHeight)
     TheMainView->resize(size);
 }
 
-TEST_F(MainFrameTest, StopScanningAndResetFollowTheScan)
+TEST_F(MainFrameTest, StopResetAndTheScanModeCommandsFollowAndSwitchTheScan)
 {
     // Stop is on while the tree scans; Reset once it has scanned something.
     for (const bool scanning : {false, true})
@@ -90,11 +89,9 @@ TEST_F(MainFrameTest, StopScanningAndResetFollowTheScan)
     EXPECT_EQ(m_tree.stops, 1);
     Action(ID_RESET)->trigger();
     EXPECT_FALSE(m_tree.scannedSomething);
-}
 
-TEST_F(MainFrameTest, TheMenuEntryTogglesTheScanModeAndTheButtonsRepeatTheirSwitch)
-{
-    // The checks of the menu entry, the duplicates button, the size button.
+    // The menu entry toggles the scan mode and the buttons repeat their switch:
+    // the checks of the menu entry, the duplicates button, the size button.
     const std::vector<bool> searching = {false, true, false};
     const std::vector<bool> sizeOnly = {true, false, true};
     const std::tuple<int, std::vector<bool>, bool> steps[] = {
@@ -126,12 +123,11 @@ TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
     EXPECT_EQ(m_frame->MessageText(), QStringLiteral("Scanning: /home/m\u00FCsic"));
 
     // A menu prompt replaces it; when the pointer leaves, the idle prompt.
-    QStatusTipEvent prompt(Action(ID_RESET)->statusTip());
-    QApplication::sendEvent(m_frame, &prompt);
-    EXPECT_EQ(m_frame->MessageText(), Action(ID_RESET)->statusTip());
-    QStatusTipEvent leave{QString()};
-    QApplication::sendEvent(m_frame, &leave);
-    EXPECT_EQ(m_frame->MessageText(), idle);
+    for (const QString& tip : {Action(ID_RESET)->statusTip(), QString()}) {
+        QStatusTipEvent event(tip);
+        QApplication::sendEvent(m_frame, &event);
+        EXPECT_EQ(m_frame->MessageText(), tip.isEmpty() ? idle : tip);
+    }
     post("Scanning: /srv");
     post("");
     EXPECT_EQ(m_frame->MessageText(), idle);
@@ -155,7 +151,7 @@ TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
     EXPECT_EQ(QApplication::focusWidget(), panes.back());
 }
 
-TEST_F(MainFrameTest, SizeFormatsAreReadOrChosenWrittenCheckedAndRedrawn)
+TEST_F(MainFrameTest, SizeFormatsAndTheProtectionAreReadOrChosenAndWrittenBack)
 {
     struct : framework::SizeDisplay {
         void RefreshSizes() override { ++refreshes; }
@@ -174,12 +170,12 @@ TEST_F(MainFrameTest, SizeFormatsAreReadOrChosenWrittenCheckedAndRedrawn)
     int refreshes = 0;
     for (const auto& [stored, chosen, checked, after] : steps) {
         SCOPED_TRACE(stored);
-        ASSERT_TRUE(Settings().WriteString(kSection, kSizeFormat, stored));
-        if (chosen == 0) App().LoadSizeFormat();
+        ASSERT_TRUE(m_settings.WriteString(kSection, kSizeFormat, stored));
+        if (chosen == 0) m_app.LoadSizeFormat();
         if (chosen != 0) Action(chosen)->trigger(), ++refreshes;
         for (int command = ID_SIZE_BYTES; command <= ID_SIZE_AUTO; ++command)
             EXPECT_EQ(Action(command)->isChecked(), command == checked) << command;
-        EXPECT_EQ(Settings().ReadString(kSection, kSizeFormat, QString()), after);
+        EXPECT_EQ(m_settings.ReadString(kSection, kSizeFormat, QString()), after);
         EXPECT_EQ(display.refreshes, refreshes);
     }
     // The chosen format reaches the texts the panes draw.
@@ -188,15 +184,13 @@ TEST_F(MainFrameTest, SizeFormatsAreReadOrChosenWrittenCheckedAndRedrawn)
               QStringLiteral("      500"));
     TheMainView->RemoveSizeDisplay(&display);
     Action(ID_SIZE_BYTES)->trigger();
-}
 
-TEST_F(MainFrameTest, AnyNonzeroProtectionValueMeansOnAndIsWrittenBackAsOne)
-{
+    // Any nonzero protection value means on and is written back as one.
     for (const auto& [stored, on] : {std::pair{0, false}, std::pair{7, true}}) {
-        ASSERT_TRUE(Settings().WriteInt(kSection, kProtect, stored));
-        App().LoadProtectSetting();
+        ASSERT_TRUE(m_settings.WriteInt(kSection, kProtect, stored));
+        m_app.LoadProtectSetting();
         EXPECT_EQ(TheMainView->ProtectSystemFiles(), on) << stored;
-        EXPECT_EQ(Settings().ReadInt(kSection, kProtect, -1), on ? 1 : 0) << stored;
+        EXPECT_EQ(m_settings.ReadInt(kSection, kProtect, -1), on ? 1 : 0) << stored;
     }
 }
 
