@@ -286,8 +286,7 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWin
     m_list.DeleteSelected();
     EXPECT_TRUE(m_deletion.senderHeldLock);
 
-    m_list.resize(400, 300);
-    m_list.show();
+    m_list.resize(400, 300), m_list.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_list));
     QTest::mouseDClick(m_list.viewport(), Qt::LeftButton, {},
                        m_list.ItemRect(RowOf("pending")).center());
@@ -319,8 +318,7 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWin
     EXPECT_EQ(Cells(Groups()), (Texts{"top", "big", "a, p, q"}));
     EXPECT_EQ(Copies().Control().ItemCount(), 3);
 
-    m_window.resize(800, 300);
-    m_window.show();
+    m_window.resize(800, 300), m_window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
     m_window.resize(1000, 400);
     EXPECT_EQ(Groups().width(), BrindleDupsListView::kColumnsWidth + 13);  // as at first
