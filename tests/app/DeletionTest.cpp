@@ -3,8 +3,10 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <future>
+#include <mutex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/CLarkspurView.h"
