@@ -36,8 +36,7 @@ protected:
     testsupport::ModelRuleCheck m_rules{&m_list};
 };
 
-// The rows' states and persistent indexes go with the rows; equal keys keep
-// their order both ways.
+// States and persistent indexes go with the rows; equal keys keep their order both ways.
 TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)
 {
     std::vector<int> keys{3, 1, 2, 4, 2};
@@ -54,8 +53,7 @@ TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)
     QObject::connect(&m_list, &QAbstractItemModel::layoutChanged, [&] { signals += 100; });
 
     m_list.SortItems(ByKey, 1);
-    EXPECT_EQ(Names(), "12403");
-    EXPECT_EQ(m_list.SelectedItems(), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(Names() == "12403" && m_list.SelectedItems() == (std::vector<int>{2, 3}));
     EXPECT_TRUE(m_list.FocusedItem() == 2 && size.row() == 3 && size.data().toString() == "3");
     EXPECT_EQ(signals, 100);  // one layout change, no state change
     m_list.SortItems(ByKey, 0);
@@ -70,9 +68,8 @@ TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)
     m_list.SetItemData(3, &other);
     EXPECT_TRUE(m_list.FindItem(&keys[1]) == -1 && m_list.FindItem(&other) == 3);
     m_list.DeleteAllItems();
-    EXPECT_EQ(m_list.FindItem(&other), -1);
-    EXPECT_EQ(m_list.SelectedCount() + m_list.FocusedItem(), -1);
-    EXPECT_FALSE(m_list.DeleteItem(0));
+    EXPECT_TRUE(m_list.FindItem(&other) == -1 &&
+                m_list.SelectedCount() + m_list.FocusedItem() == -1 && !m_list.DeleteItem(0));
 }
 
 TEST_F(ListControlTest, SingleSelectionAndFocusMoveFromRowToRow)
@@ -180,9 +177,8 @@ TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)
     EXPECT_TRUE(m_tree.hasChildren(m_tree.IndexOf(b)) && m_tree.rowCount(m_tree.IndexOf(b)) == 0);
 }
 
-// A batch enters the model as one insertion, and only when complete: no
-// view ever sees the placeholder of an item labelled by the owner. Items
-// may go before it ends; a batch whose parent went is dropped.
+// A batch enters as one insertion when complete (no view sees the placeholder of an
+// owner-labelled item); items may go before; a batch whose parent went is dropped.
 TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
 {
     m_tree.SetTextProvider([](TreeItem item) { return "label " + QString::number(quint64(item)); });

@@ -157,11 +157,10 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
     }
 }
 
-// Wildcards and odd bytes in a literal path are taken as they are; a link
-// to a folder is not followed, also with a trailing slash.
+// A literal path is taken as bytes; a link to a folder is not followed, even with a slash.
 TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
 {
-    for (const std::string& name : m_names) {
+    for (const std::string& name : m_names)
         for (const std::string slash : {"", "/"}) {
             if (name == "." || name == ".." || (!slash.empty() && name.find("sub") == name.npos))
                 continue;
@@ -169,7 +168,6 @@ TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
             ASSERT_EQ(Names(entries), std::set<std::string>{name});
             EXPECT_EQ(entries.at(name).IsDirectory(), name == "sub") << name;
         }
-    }
     EXPECT_TRUE(Search("/").at("/").IsDirectory());
     EXPECT_EQ(Search(m_tree.Path("plain")).at("plain").Size(), 5u);
     // A folder on another device (a mount point) is left out of a listing.
@@ -199,8 +197,9 @@ TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
     for (const auto& [pattern, error] : cases) {
         EXPECT_EQ(search.Start(m_tree.Path(pattern), entry), error == 0) << pattern;
         EXPECT_EQ(search.LastError(), error) << pattern;
-        if (pattern.back() != '*')
+        if (pattern.back() != '*') {
             EXPECT_EQ(FileQueries::Attributes(m_tree.Path(pattern)).error, error) << pattern;
+        }
     }
     EXPECT_FALSE(search.Start("", entry));
     EXPECT_FALSE(FileQueries::CompressedFileSize(m_tree.Path("missing")).has_value());

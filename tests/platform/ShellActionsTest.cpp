@@ -87,8 +87,7 @@ class LaunchHandler : public testing::Environment {
 public:
     void SetUp() override
     {
-        const std::string data = Env("XDG_DATA_HOME");
-        const std::string config = Env("XDG_CONFIG_HOME");
+        const std::string data = Env("XDG_DATA_HOME"), config = Env("XDG_CONFIG_HOME");
         const std::string temp = Env("TMPDIR");  // goes into the Exec key unquoted
         ASSERT_EQ(temp.find_first_of(" \"'\\%$`"), std::string::npos) << "run through ctest";
         for (const std::string& folder : {data + "/mime/packages", data + "/applications", config})
@@ -124,13 +123,8 @@ public:
     {
         std::string path;
         pollfd ready{s_fifo, POLLIN, 0};
-        char buffer[4096];
-        while (::poll(&ready, 1, 120'000) == 1) {
-            const ssize_t count = ::read(s_fifo, buffer, sizeof buffer);
-            if (count <= 0) break;
-            path.append(buffer, static_cast<std::size_t>(count));
-            if (path.back() == '\0') return path.substr(0, path.size() - 1);
-        }
+        for (char c; ::poll(&ready, 1, 120'000) == 1 && ::read(s_fifo, &c, 1) == 1; path += c)
+            if (c == '\0') return path;
         return std::nullopt;
     }
 
@@ -165,14 +159,13 @@ TEST(ShellActionsLaunchTest, OpensTheExactPathOrFailsWhenMissingEmptyRelativeOrC
 
     if (!LaunchHandler::s_mimeTypesKnown) GTEST_SKIP() << "no update-mime-database";
     const std::string name = "we#ird %25 \xff\nname.lkshandled";
-    ASSERT_TRUE(tree.MakeFile(name, "x"));
+    ASSERT_TRUE(tree.MakeFile(name, "x") && tree.MakeFile("named.lkshandled", "x") &&
+                tree.MakeFile("orphan.lksunhandled", "x"));
     ASSERT_EQ(ShellActions::LaunchDefault(tree.Path(name), ""), platform::kLaunchSucceeded);
     EXPECT_EQ(LaunchHandler::NextLaunchedPath(), tree.Path(name));
     // A relative name is taken in the given working directory.
-    ASSERT_TRUE(tree.MakeFile("named.lkshandled", "x"));
     EXPECT_GT(ShellActions::LaunchDefault("named.lkshandled", tree.Root()), 32);
     EXPECT_EQ(LaunchHandler::NextLaunchedPath(), tree.Path("named.lkshandled"));
-    ASSERT_TRUE(tree.MakeFile("orphan.lksunhandled", "x"));
     EXPECT_EQ(ShellActions::LaunchDefault(tree.Path("orphan.lksunhandled"), ""),
               platform::kLaunchNoApplication);
 }

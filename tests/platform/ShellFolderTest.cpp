@@ -23,8 +23,7 @@ std::vector<std::string> Names(const ShellFolder& folder, const std::vector<Item
     return names;
 }
 
-// HOME is a fresh folder of the test run (isolated-run.sh), so the test may
-// give it a desktop directory.
+// HOME is the test run's own fresh folder (isolated-run.sh).
 TEST(ShellFolder, DesktopHoldsComputerHomeAndTheDesktopFolders)
 {
     const std::string home = std::filesystem::canonical(std::getenv("HOME"));
@@ -40,8 +39,7 @@ TEST(ShellFolder, DesktopHoldsComputerHomeAndTheDesktopFolders)
     std::sort(names.begin() + 2, names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Computer", "Home", ".hidden", "Projects"}));
 
-    // Paths come from the identifiers alone; Home binds to a folder that
-    // lists its subfolders.
+    // Paths come from the identifiers alone; Home binds to a folder of its subfolders.
     EXPECT_EQ(ShellFolder::PathFromIdList(children[0]), "");
     EXPECT_EQ(ShellFolder::PathFromIdList(children[1]), home);
     EXPECT_EQ(ShellFolder::PathFromIdList(children[2]).rfind(home + "/Desktop/", 0), 0u);
@@ -53,8 +51,7 @@ TEST(ShellFolder, DesktopHoldsComputerHomeAndTheDesktopFolders)
     EXPECT_EQ(ShellFolder::PathFromIdList(ItemIdList::Concatenate(children[1], homeChildren[0])),
               home + "/Desktop");
     EXPECT_TRUE(homeFolder->BindToFolder(homeChildren[0]));
-    // Binding refuses what is not a child folder; a folder below a
-    // non-file-system item has no path.
+    // Only a child folder binds; a folder below a virtual item has no path.
     for (const ItemIdList& id :
          {children[0], ItemIdList::Single(ShellItemKind::Folder, "a/b"), ItemIdList::Empty()})
         EXPECT_FALSE(homeFolder->BindToFolder(id));
@@ -131,10 +128,9 @@ std::vector<std::string> MountPoints(const std::vector<MountEntry>& entries)
 
 TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
 {
-    // The sample: no pseudo or memory file systems, no desktop FUSE helpers, and
-    // a mount point mounted over by tmpfs is hidden. Then two missing mount
-    // points: the local one is looked at and left out; the one inside a network
-    // mount is not looked at (its server may be gone) and is kept.
+    // No pseudo or memory file systems, no desktop FUSE helpers, nothing mounted over.
+    // A missing local mount point is left out; one inside a network mount is kept
+    // without looking at it (its server may be gone).
     using Volumes = std::vector<std::string>;
     for (const auto& [table, check, volumes] :
          std::initializer_list<std::tuple<std::string, bool, Volumes>>{
@@ -152,9 +148,8 @@ TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
     EXPECT_NE(std::find(current.begin(), current.end(), "/"), current.end());
 }
 
-// Optional fields before "-" are skipped and escapes decoded; a line that is
-// no mount is left out. The longest whole-component match contains a path;
-// remote file systems are known by their type, without asking them.
+// Optional fields are skipped, escapes decoded, a line that is no mount left out. The
+// longest whole-component match contains a path; remote means by type, without asking.
 TEST(MountTable, ParsesAndFindsTheContainingMount)
 {
     const auto table = MountTable::Parse(kSample);
