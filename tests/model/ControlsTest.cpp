@@ -1,7 +1,6 @@
 // The list and tree item models, and the records behind the tree's items.
 #include <gtest/gtest.h>
 
-#include <QPersistentModelIndex>
 #include <QSignalSpy>
 
 #include "model/ListControl.h"
@@ -11,8 +10,7 @@
 
 namespace {
 
-// By the ints behind the rows; the caller value is the ascending flag, as
-// the lists pass it.
+// By the ints behind the rows; the caller value is the ascending flag.
 int ByKey(void* first, void* second, std::intptr_t ascending)
 {
     const int order = *static_cast<int*>(first) - *static_cast<int*>(second);
@@ -38,8 +36,7 @@ protected:
     testsupport::ModelRuleCheck m_rules{&m_list};
 };
 
-// The rows' states and persistent indexes go with the rows; equal keys keep
-// their order both ways.
+// States and persistent indexes go with the rows; equal keys keep their order both ways.
 TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)
 {
     std::vector<int> keys{3, 1, 2, 4, 2};
@@ -56,39 +53,34 @@ TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)
     QObject::connect(&m_list, &QAbstractItemModel::layoutChanged, [&] { signals += 100; });
 
     m_list.SortItems(ByKey, 1);
-    EXPECT_EQ(Names(), "12403");
-    EXPECT_EQ(m_list.SelectedItems(), (std::vector<int>{2, 3}));
-    EXPECT_EQ(m_list.FocusedItem(), 2);
-    EXPECT_EQ(size.row(), 3);
-    EXPECT_EQ(size.data().toString(), "3");
+    EXPECT_TRUE(Names() == "12403" && m_list.SelectedItems() == (std::vector<int>{2, 3}));
+    EXPECT_TRUE(m_list.FocusedItem() == 2 && size.row() == 3 && size.data().toString() == "3");
     EXPECT_EQ(signals, 100);  // one layout change, no state change
     m_list.SortItems(ByKey, 0);
     EXPECT_EQ(Names(), "30241");
 
     // Finding a row by its data follows deletions and new data.
     EXPECT_TRUE(m_list.DeleteItem(0));
-    EXPECT_EQ(m_list.FindItem(&keys[3]), -1);
-    EXPECT_EQ(m_list.FindItem(&keys[1]), 3);
-    EXPECT_EQ(m_list.FirstSelected(), 0);
+    EXPECT_EQ(
+        (std::vector{m_list.FindItem(&keys[3]), m_list.FindItem(&keys[1]), m_list.FirstSelected()}),
+        (std::vector{-1, 3, 0}));
     int other = 9;
     m_list.SetItemData(3, &other);
-    EXPECT_EQ(m_list.FindItem(&keys[1]), -1);
-    EXPECT_EQ(m_list.FindItem(&other), 3);
+    EXPECT_TRUE(m_list.FindItem(&keys[1]) == -1 && m_list.FindItem(&other) == 3);
     m_list.DeleteAllItems();
-    EXPECT_EQ(m_list.FindItem(&other), -1);
-    EXPECT_EQ(m_list.SelectedCount() + m_list.FocusedItem(), -1);
-    EXPECT_FALSE(m_list.DeleteItem(0));
+    EXPECT_TRUE(m_list.FindItem(&other) == -1 &&
+                m_list.SelectedCount() + m_list.FocusedItem() == -1 && !m_list.DeleteItem(0));
 }
 
 TEST_F(ListControlTest, SingleSelectionAndFocusMoveFromRowToRow)
 {
     m_list.SetSingleSelection(true);
     for (int i = 0; i < 3; ++i) m_list.InsertItem(i, QString::number(i));
-    std::string changes;  // row:previous>current, Selected 2, Focused 1
+    QString changes;  // row:previous>current, Selected 2, Focused 1
     QObject::connect(&m_list, &ListControl::ItemStateChanged,
                      [&](int row, ListControl::State previous, ListControl::State current) {
-                         changes += std::to_string(row) + ":" + std::to_string(previous) + ">" +
-                                    std::to_string(current) + " ";
+                         changes +=
+                             QString("%1:%2>%3 ").arg(row).arg(int(previous)).arg(int(current));
                      });
     const auto both = ListControl::Selected | ListControl::Focused;
     m_list.SelectOnly(0);
@@ -99,9 +91,8 @@ TEST_F(ListControlTest, SingleSelectionAndFocusMoveFromRowToRow)
     EXPECT_EQ(m_list.SelectedCount() + m_list.FocusedItem(), -1);
 }
 
-// The one test of 100,000 items: a folder that crowded comes into the file
-// list as one insertion, and finding a row by its data stays cheap (with a
-// linear scan per lookup this would take minutes).
+// A folder of 100,000 files comes in as one insertion, and finding a row by
+// its data stays cheap (a linear scan per lookup would take minutes).
 TEST_F(ListControlTest, SuspendedRedrawAnnouncesAHundredThousandRowsAndChangesAtOnce)
 {
     constexpr int kRows = 100000;
@@ -115,8 +106,7 @@ TEST_F(ListControlTest, SuspendedRedrawAnnouncesAHundredThousandRowsAndChangesAt
         m_list.InsertItem(i, QString::number(i), -1, 0, &keys[i]);
         m_list.SetItemText(i, 1, QString::number(i * 2));
     }
-    EXPECT_EQ(m_list.rowCount(), 0);
-    EXPECT_EQ(m_list.ItemCount(), kRows);
+    EXPECT_TRUE(m_list.rowCount() == 0 && m_list.ItemCount() == kRows);
     m_list.ResumeRedraw();
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted[0][1].toInt() + inserted[0][2].toInt(), kRows - 1);
@@ -135,8 +125,8 @@ TEST_F(ListControlTest, SuspendedRedrawAnnouncesAHundredThousandRowsAndChangesAt
     EXPECT_TRUE(changes.empty());
     m_list.ResumeRedraw();
     ASSERT_EQ(changes.count(), 1);
-    EXPECT_EQ(changes[0][0].toModelIndex(), m_list.index(1, 0));
-    EXPECT_EQ(changes[0][1].toModelIndex(), m_list.index(3, 1));
+    EXPECT_TRUE(changes[0][0].toModelIndex() == m_list.index(1, 0) &&
+                changes[0][1].toModelIndex() == m_list.index(3, 1));
 }
 
 class TreeControlTest : public ::testing::Test {
@@ -155,32 +145,40 @@ TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)
     const TreeItem a1 = Add(a, "a1");
     const TreeItem a2 = Add(a, "a2");
     const TreeItem a21 = Add(a2, "a21");
-    EXPECT_EQ(m_tree.FirstChild(a), a1);
-    EXPECT_EQ(m_tree.NextSibling(a1), a2);
-    EXPECT_EQ(m_tree.NextSibling(a2), TreeItem::None);
-    EXPECT_EQ(m_tree.Parent(a21), a2);
-    EXPECT_EQ(m_tree.ItemAt(m_tree.IndexOf(a21)), a21);
+    EXPECT_EQ((std::vector{m_tree.FirstChild(a), m_tree.NextSibling(a1), m_tree.NextSibling(a2),
+                           m_tree.Parent(a21), m_tree.ItemAt(m_tree.IndexOf(a21))}),
+              (std::vector{a1, a2, TreeItem::None, a2, a21}));
+    // Selecting a hidden item announces each expansion.
+    m_tree.Expand(a, ExpandAction::Expand);
+    std::vector<TreeItem> expanding;
+    QObject::connect(&m_tree, &TreeControl::ItemExpanding,
+                     [&](TreeItem item, ExpandAction) { expanding.push_back(item); });
+    std::vector<std::pair<TreeItem, TreeItem>> selections;
+    QObject::connect(&m_tree, &TreeControl::SelectionChanged,
+                     [&](TreeItem from, TreeItem to) { selections.emplace_back(from, to); });
+    ASSERT_TRUE(m_tree.SelectItem(a21));
+    EXPECT_TRUE(expanding == std::vector{a2} && m_tree.IsExpanded(a2));
     m_tree.DeleteItem(a1);
     EXPECT_EQ(m_tree.IndexOf(a2).row(), 0);
-    // Deleting a subtree forgets every handle in it; handles are not reused.
+    // Deleting a subtree forgets every handle in it (handles are not reused)
+    // and leaves no selection, and says so.
     m_tree.DeleteItem(a);
+    EXPECT_EQ(m_tree.Selection(), TreeItem::None);
+    EXPECT_EQ(selections, (std::vector<std::pair<TreeItem, TreeItem>>{{TreeItem::None, a21},
+                                                                      {a21, TreeItem::None}}));
     EXPECT_FALSE(m_tree.Contains(a2) || m_tree.Contains(a21));
     EXPECT_EQ(m_tree.ItemData(a21), nullptr);
     const TreeItem c = Add(TreeItem::None, "c");
-    EXPECT_TRUE(c != a && c != a21);
-    EXPECT_EQ(m_tree.Count(), 2);
-    EXPECT_EQ(Add(a, "orphan"), TreeItem::None);
+    EXPECT_TRUE(c != a && c != a21 && m_tree.Count() == 2 && Add(a, "orphan") == TreeItem::None);
 
     // An expand button shows before the children are known.
     EXPECT_FALSE(m_tree.hasChildren(m_tree.IndexOf(b)));
     m_tree.SetHasChildren(b, true);
-    EXPECT_TRUE(m_tree.hasChildren(m_tree.IndexOf(b)));
-    EXPECT_EQ(m_tree.rowCount(m_tree.IndexOf(b)), 0);
+    EXPECT_TRUE(m_tree.hasChildren(m_tree.IndexOf(b)) && m_tree.rowCount(m_tree.IndexOf(b)) == 0);
 }
 
-// A batch enters the model as one insertion, and only when complete: no
-// view ever sees the placeholder of an item labelled by the owner. Items
-// may go before it ends; a batch whose parent went is dropped.
+// A batch enters as one insertion when complete (no view sees the placeholder of an
+// owner-labelled item); items may go before; a batch whose parent went is dropped.
 TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
 {
     m_tree.SetTextProvider([](TreeItem item) { return "label " + QString::number(quint64(item)); });
@@ -199,8 +197,7 @@ TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
         added.push_back(Add(parent, "XYZZY"));
         m_tree.SetTextCallback(added.back());
     }
-    EXPECT_EQ(m_tree.ChildCount(parent), 1);
-    EXPECT_EQ(m_tree.Parent(added[0]), parent);
+    EXPECT_TRUE(m_tree.ChildCount(parent) == 1 && m_tree.Parent(added[0]) == parent);
     m_tree.DeleteItem(added[1]);
     m_tree.EndInsertBatch();
     EXPECT_EQ(seen.size(), 3u);
@@ -215,12 +212,10 @@ TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
     const TreeItem pending = Add(parent, "pending");
     m_tree.DeleteItem(parent);
     m_tree.EndInsertBatch();
-    EXPECT_FALSE(m_tree.Contains(pending));
-    EXPECT_EQ(m_tree.Count(), 0);
+    EXPECT_TRUE(!m_tree.Contains(pending) && m_tree.Count() == 0);
 }
 
-// Stable, and persistent indexes follow their items (the selection after a
-// sort is tested once, with the list control).
+// Stable; persistent indexes follow their items (selection: the list's test).
 TEST_F(TreeControlTest, SortIsStableAndMovesPersistentIndexes)
 {
     std::vector<int> values{30, 10, 20, 10};
@@ -235,38 +230,12 @@ TEST_F(TreeControlTest, SortIsStableAndMovesPersistentIndexes)
     });
     const int order[] = {1, 3, 2, 0};
     for (int row = 0; row < 4; ++row) EXPECT_EQ(m_tree.IndexOf(items[order[row]]).row(), row);
-    EXPECT_EQ(m_tree.ItemAt(persistent), items[2]);
-    EXPECT_EQ(persistent.row(), 2);
+    EXPECT_TRUE(m_tree.ItemAt(persistent) == items[2] && persistent.row() == 2);
 }
 
-TEST_F(TreeControlTest, SelectingAHiddenItemAnnouncesEachExpansion)
-{
-    const TreeItem a = Add(TreeItem::None, "a");
-    const TreeItem b = Add(a, "b");
-    const TreeItem c = Add(b, "c");
-    m_tree.Expand(a, ExpandAction::Expand);
-    std::vector<TreeItem> expanding;
-    QObject::connect(&m_tree, &TreeControl::ItemExpanding,
-                     [&](TreeItem item, ExpandAction) { expanding.push_back(item); });
-    std::vector<std::pair<TreeItem, TreeItem>> selections;
-    QObject::connect(&m_tree, &TreeControl::SelectionChanged,
-                     [&](TreeItem from, TreeItem to) { selections.emplace_back(from, to); });
-    ASSERT_TRUE(m_tree.SelectItem(c));
-    EXPECT_EQ(expanding, (std::vector{b}));
-    EXPECT_TRUE(m_tree.IsExpanded(b));
-    // Deleting the selected item leaves no selection, and says so.
-    m_tree.DeleteItem(b);
-    EXPECT_EQ(m_tree.Selection(), TreeItem::None);
-    EXPECT_EQ(selections, (std::vector<std::pair<TreeItem, TreeItem>>{{TreeItem::None, c},
-                                                                      {c, TreeItem::None}}));
-}
-
-// A tree that notes the hook calls, as the views fill them: the name, and
-// whether the item was still in the model then.
-class RecordingTree : public TreeAccess {
-public:
+// Notes each deletion hook: the name, and whether the item was still in the model.
+struct RecordingTree : TreeAccess {
     std::vector<std::pair<std::string, bool>> deleted;
-
     RecordingTree() { SetRootRecord(CreateItemRecord(TreeItem::None)); }
     void OnDeleteItemRecord(TreeItemRecord& record, bool) override
     {
@@ -308,9 +277,8 @@ TEST(TreeAccess, PathsJoinNamesBelowTheFirstRecordWithAPath)
     EXPECT_EQ(tree.Tree().ItemText(bare), QString());
 }
 
-// Records outlive their rows: the subtree leaves the model in one removal,
-// then the hooks run deepest first, the items still known, without deep
-// recursion however deep the chain.
+// The subtree leaves the model in one removal, then the hooks run deepest
+// first, items still known, without recursion however deep the chain.
 TEST(TreeAccess, DeleteItemTreeHooksDeepestFirstAfterOneRemoval)
 {
     RecordingTree tree;
@@ -319,8 +287,8 @@ TEST(TreeAccess, DeleteItemTreeHooksDeepestFirstAfterOneRemoval)
     TreeItemRecord* deepest = &tree.Add(&tree.Add(&x, "x1"), "x11");
     TreeItemRecord& y = tree.Add(&top, "y");
     TreeItemRecord& other = tree.Add(nullptr, "other");
-    EXPECT_EQ(tree.RecordOf(TreeItem::None), tree.RootRecord());
-    EXPECT_EQ(tree.NextSiblingRecord(*tree.FirstChildRecord(top)), &y);
+    EXPECT_TRUE(tree.RecordOf(TreeItem::None) == tree.RootRecord() &&
+                tree.NextSiblingRecord(*tree.FirstChildRecord(top)) == &y);
     EXPECT_EQ(tree.NextSiblingRecord(y), tree.FirstChildRecord(*deepest));  // both null
     for (int depth = 0; depth < 5000; ++depth) deepest = &tree.Add(deepest, "d");
     std::vector<int> rowsAtRemoval;
@@ -331,12 +299,10 @@ TEST(TreeAccess, DeleteItemTreeHooksDeepestFirstAfterOneRemoval)
     tree.DeleteItemTree(top.item, false);
     ASSERT_EQ(tree.deleted.size(), 5005u);
     EXPECT_EQ(tree.deleted.front(), std::make_pair(std::string("d"), true));
-    const std::vector<std::pair<std::string, bool>> last(tree.deleted.end() - 4,
-                                                         tree.deleted.end());
-    EXPECT_EQ(last, (std::vector<std::pair<std::string, bool>>{
-                        {"x1", true}, {"x", true}, {"y", true}, {"top", true}}));
-    EXPECT_EQ(rowsAtRemoval, std::vector<int>{1});
-    EXPECT_EQ(tree.FirstChildRecord(*tree.RootRecord()), &other);
+    EXPECT_EQ(decltype(tree.deleted)(tree.deleted.end() - 4, tree.deleted.end()),
+              (decltype(tree.deleted){{"x1", true}, {"x", true}, {"y", true}, {"top", true}}));
+    EXPECT_TRUE(rowsAtRemoval == std::vector<int>{1} &&
+                tree.FirstChildRecord(*tree.RootRecord()) == &other);
     // Deleting an item that is gone already does nothing.
     tree.DeleteItemTree(xItem, true);
     EXPECT_EQ(tree.deleted.size(), 5005u);

@@ -32,9 +32,8 @@ std::map<std::string, FindData> Search(const std::string& pattern,
     std::map<std::string, FindData> entries;
     DirectorySearch search;
     FindData entry;
-    for (bool more = search.Start(pattern, entry, detail); more; more = search.Next(entry)) {
+    for (bool more = search.Start(pattern, entry, detail); more; more = search.Next(entry))
         EXPECT_TRUE(entries.emplace(entry.name, entry).second) << "twice: " << entry.name;
-    }
     EXPECT_EQ(search.LastError(), 0) << pattern;
     return entries;
 }
@@ -72,17 +71,14 @@ std::string ReadAll(FileReader& reader)
     return read;
 }
 
-// A folder with one entry of every kind that the scan meets, and names
-// that must be taken as bytes: wildcards (beside what they would match),
-// a newline, and bytes that are not UTF-8 where the file system allows.
+// An entry of every kind the scan meets, and names to be taken as bytes:
+// wildcards (beside their matches), a newline, bytes that are not UTF-8.
 class DirectorySearchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name :
-             {"plain", "a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"}) {
+        for (const char* name : {"plain", "a*b", "a-b", "c?d", "cXd", "[x]", "x", "first\nsecond"})
             ASSERT_TRUE(m_tree.MakeFile(name, name));
-        }
         ASSERT_TRUE(m_tree.MakeFile("empty") && m_tree.MakeFile("dense", m_dense) &&
                     m_tree.MakeDir("sub") && m_tree.MakeFile("sub/inner", "x") &&
                     m_tree.MakeSymlink("to-sub", "sub") &&
@@ -93,9 +89,8 @@ protected:
                     m_tree.MakeSparseFile("sparse", std::uint64_t{1} << 30) &&
                     m_tree.MakeSparseFile("huge", (std::uint64_t{5} << 30) + 123));
         if (m_tree.MakeFile("caf\xe9-\xff\xfe")) m_names.insert("caf\xe9-\xff\xfe");
-        if (::mknod(m_tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        if (::mknod(m_tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
             m_names.insert("null");
-        }
     }
 
     std::string Listing() const { return m_tree.Root() + "/*"; }
@@ -112,18 +107,16 @@ protected:
         "a-b",  "c?d",    "cXd",   "[x]",    "x",           "first\nsecond"};
 };
 
-// Each entry describes itself as lstat sees it, a link included; FileQueries
-// answers the same for the path alone. Times are nanoseconds, saturating
-// beyond the year 2262 rather than wrapping around. Type only fills the
-// kind and nothing else.
+// Each entry is as lstat sees it, a link included, and as FileQueries says
+// for the path. Times are nanoseconds, saturating beyond the year 2262.
+// Type only fills the kind and nothing else.
 TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
 {
-    const std::pair<const char*, struct timespec> times[] = {
-        {"plain", {1234567890, 123456789}},
-        {"empty", {-1, 500000000}},
-        {"broken", {1000000000, 7}},
-        {"dense", {10000000000, 0}},  // may not be kept: compared with what lstat says
-    };
+    // A time past 2262 may not be kept; each is compared with what lstat says.
+    const std::pair<const char*, struct timespec> times[] = {{"plain", {1234567890, 123456789}},
+                                                             {"empty", {-1, 500000000}},
+                                                             {"broken", {1000000000, 7}},
+                                                             {"dense", {10000000000, 0}}};
     for (const auto& [name, time] : times) {
         const struct timespec both[2] = {{0, UTIME_OMIT}, time};
         (void)::utimensat(AT_FDCWD, m_tree.Path(name).c_str(), both, AT_SYMLINK_NOFOLLOW);
@@ -141,15 +134,13 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
     for (const auto& [name, entry] : entries) {
         SCOPED_TRACE(name);
         const std::string path = m_tree.Path(name);
-        struct stat status {};
-        ASSERT_EQ(::lstat(path.c_str(), &status), 0);
+        const struct stat status = Status(path);
         const auto occupied = static_cast<std::uint64_t>(status.st_blocks) * 512;
         EXPECT_EQ(entry.IsDirectory(), S_ISDIR(status.st_mode));
         EXPECT_EQ(entry.isRegularFile, S_ISREG(status.st_mode));
-        EXPECT_EQ(entry.Size(), static_cast<std::uint64_t>(status.st_size));
-        EXPECT_EQ(entry.occupiedBytes, occupied);
-        EXPECT_EQ(entry.device, status.st_dev);
-        EXPECT_EQ(entry.inode, status.st_ino);
+        EXPECT_TRUE(entry.Size() == static_cast<std::uint64_t>(status.st_size) &&
+                    entry.occupiedBytes == occupied);
+        EXPECT_TRUE(entry.device == status.st_dev && entry.inode == status.st_ino);
         const __int128 nanoseconds =
             __int128{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
         EXPECT_EQ(entry.lastWriteTime,
@@ -159,7 +150,6 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
             !S_ISDIR(status.st_mode) && FileQueries::IsCompressed(status.st_size, occupied, unit));
         EXPECT_EQ(FileQueries::Attributes(path).attributes, entry.attributes);
         EXPECT_EQ(FileQueries::CompressedFileSize(path), occupied);
-
         const FindData& bare = typeOnly.at(name);
         EXPECT_EQ(bare.IsDirectory(), entry.IsDirectory());
         EXPECT_EQ(bare.Size() + bare.occupiedBytes + bare.inode, 0u);
@@ -167,11 +157,10 @@ TEST_F(DirectorySearchTest, ListsEveryEntryOnceAsLstatSeesIt)
     }
 }
 
-// Wildcards and odd bytes in a literal path are taken as they are; a link
-// to a folder is not followed, also with a trailing slash.
+// A literal path is taken as bytes; a link to a folder is not followed, even with a slash.
 TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
 {
-    for (const std::string& name : m_names) {
+    for (const std::string& name : m_names)
         for (const std::string slash : {"", "/"}) {
             if (name == "." || name == ".." || (!slash.empty() && name.find("sub") == name.npos))
                 continue;
@@ -179,45 +168,21 @@ TEST_F(DirectorySearchTest, LiteralPathYieldsItsOwnEntryOnly)
             ASSERT_EQ(Names(entries), std::set<std::string>{name});
             EXPECT_EQ(entries.at(name).IsDirectory(), name == "sub") << name;
         }
-    }
     EXPECT_TRUE(Search("/").at("/").IsDirectory());
     EXPECT_EQ(Search(m_tree.Path("plain")).at("plain").Size(), 5u);
+    // A folder on another device (a mount point) is left out of a listing.
+    struct stat root = {}, proc = {};
+    if (::lstat("/", &root) == 0 && ::lstat("/proc", &proc) == 0 && root.st_dev != proc.st_dev)
+        for (const SearchDetail detail : kDetails) {
+            const auto names = Names(Search("/*", detail));
+            EXPECT_TRUE(names.count("usr") && !names.count("proc"));
+        }
 }
 
-// A folder on another device (a mount point) is left out of a listing.
-TEST(DirectorySearchMountTest, LeavesOutDirectoriesOnOtherDevices)
-{
-    struct stat root {};
-    struct stat proc {};
-    if (::lstat("/", &root) != 0 || ::lstat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
-        GTEST_SKIP() << "/proc is no mount point here";
-    }
-    for (const SearchDetail detail : kDetails) {
-        const auto names = Names(Search("/*", detail));
-        EXPECT_TRUE(names.count("usr") && !names.count("proc"));
-    }
-}
-
-// Names the directory stream already holds whose entries are gone are
-// skipped; only the entry Start gave may name one.
-TEST_F(DirectorySearchTest, EntriesThatVanishAreSkipped)
-{
-    for (const char* name : {"v1", "v2", "v3", "v4", "v5"}) ASSERT_TRUE(m_tree.MakeFile(name));
-    DirectorySearch search;
-    FindData entry;
-    ASSERT_TRUE(search.Start(Listing(), entry));
-    std::set<std::string> names = m_names;
-    names.insert(entry.name);
-    for (const char* name : {"v1", "v2", "v3", "v4", "v5"}) ::unlink(m_tree.Path(name).c_str());
-    while (search.Next(entry)) names.insert(entry.name);
-    EXPECT_EQ(search.LastError(), 0);
-    EXPECT_LE(names.size(), m_names.size() + 1);
-}
-
-// FileQueries tells the same reason for a literal path; only a missing entry
-// is "not found", a file in the way is not.
+// FileQueries gives the same reason for a literal path; a file in the way is not "not found".
 TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
 {
+    for (const char* name : {"v1", "v2", "v3", "v4", "v5"}) ASSERT_TRUE(m_tree.MakeFile(name));
     std::vector<std::pair<std::string, int>> cases = {
         {"missing/*", ENOENT}, {"missing", ENOENT},      {"missing/below", ENOENT},
         {"plain/*", ENOTDIR},  {"plain/below", ENOTDIR}, {"sub/", 0},
@@ -240,14 +205,19 @@ TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
     EXPECT_FALSE(FileQueries::CompressedFileSize(m_tree.Path("missing")).has_value());
     search.Close();
     EXPECT_FALSE(search.Next(entry));
-    // A search object can start again after a failure; an unreadable
-    // folder's own entry is still known from its parent.
-    EXPECT_TRUE(search.Start(Listing(), entry));
+    // An unreadable folder is known from its parent.
     EXPECT_TRUE(Search(Listing()).at("sub").IsDirectory());
+    // A search starts again after a failure. Entries gone after Start are
+    // skipped (only the one Start gave may be one).
+    ASSERT_TRUE(search.Start(Listing(), entry));
+    std::set<std::string> names = m_names;
+    names.insert(entry.name);
+    for (const char* name : {"v1", "v2", "v3", "v4", "v5"}) ::unlink(m_tree.Path(name).c_str());
+    while (search.Next(entry)) names.insert(entry.name);
+    EXPECT_TRUE(search.LastError() == 0 && names.size() <= m_names.size() + 1);
 }
 
-// An entry whose path would reach PATH_MAX is left out, one a byte shorter
-// is not; the folder's path is padded with "./" to come near the limit.
+// An entry whose path would reach PATH_MAX is left out, one a byte shorter is not.
 TEST_F(DirectorySearchTest, PathsReachingPathMaxAreSkipped)
 {
     std::string folder = m_tree.Path("sub/");
@@ -255,20 +225,17 @@ TEST_F(DirectorySearchTest, PathsReachingPathMaxAreSkipped)
     const std::string fits(PATH_MAX - 1 - folder.size(), 'k');
     ASSERT_TRUE(m_tree.MakeFile("sub/" + fits) && m_tree.MakeFile("sub/" + fits + "f") &&
                 m_tree.MakeDir("sub/" + fits + "d"));
-    for (const SearchDetail detail : kDetails) {
+    for (const SearchDetail detail : kDetails)
         EXPECT_EQ(Names(Search(folder + "*", detail)),
                   (std::set<std::string>{".", "..", "inner", fits}));
-    }
     DirectorySearch search;
     FindData entry;
-    EXPECT_FALSE(search.Start(folder + fits + "f/*", entry));
-    EXPECT_EQ(search.LastError(), ENAMETOOLONG);
+    EXPECT_TRUE(!search.Start(folder + fits + "f/*", entry) && search.LastError() == ENAMETOOLONG);
 }
 
-// By path and by name in a listed folder, only a regular file opens (not a
-// link to one); nothing waits on the FIFO, which no one writes to. Open
-// replaces the open file and starts over; without a file, Read answers -1
-// and AdviseWillNeed does nothing.
+// By path and by name in a listing only a regular file opens (not a link to
+// one), without waiting on the FIFO. Open replaces the open file; without a
+// file, Read answers -1 and AdviseWillNeed does nothing.
 TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
 {
     DirectorySearch search;
@@ -279,10 +246,9 @@ TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
     for (const std::string& name : m_names) {
         SCOPED_TRACE(name);
         const struct stat status = Status(m_tree.Path(name));
-        EXPECT_EQ(reader.Open(m_tree.Path(name)), S_ISREG(status.st_mode));
-        EXPECT_EQ(reader.IsOpen(), S_ISREG(status.st_mode));
-        EXPECT_EQ(reader.Open(search, name), S_ISREG(status.st_mode));
-        EXPECT_EQ(reader.IsOpen(), S_ISREG(status.st_mode));
+        const bool regular = S_ISREG(status.st_mode);
+        EXPECT_TRUE(reader.Open(m_tree.Path(name)) == regular && reader.IsOpen() == regular);
+        EXPECT_TRUE(reader.Open(search, name) == regular && reader.IsOpen() == regular);
         if (name != "dense") continue;
         EXPECT_TRUE(reader.Size() == m_dense.size() && reader.Device() == status.st_dev &&
                     reader.Inode() == status.st_ino);
@@ -299,21 +265,16 @@ TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
     FileReader().AdviseWillNeed(8192);
 }
 
-// With the access-time flag, and without it (the kernel refuses it for
-// files of other owners), a read leaves the last-access time as it was, and
-// a time that did not move is not written back (the status-change time
-// stays).
+// With O_NOATIME and without it (refused for others' files), a read leaves
+// the access time, and an unmoved time is not written back (ctime stays).
 TEST(FileReaderTest, ReadingLeavesTheAccessTime)
 {
     for (const bool flag : {true, false}) {
         SCOPED_TRACE(flag ? "O_NOATIME" : "restored");
         FileReader::UseNoAccessTimeFlagForTesting(flag);
         TempTree tree;
-        // An access time older than the modification time is one the kernel
-        // updates on a read even under relatime. A recent one after the
-        // modification and status-change times stays under relatime: a
-        // minute ahead, so that setting the times (which sets the
-        // status-change time, to a coarse clock) cannot pass it.
+        // Under relatime a read moves an access time older than mtime; a
+        // recent one stays: a minute ahead, past the ctime that setting sets.
         timespec ahead{};
         ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &ahead), 0);
         ahead.tv_sec += 60;
@@ -335,8 +296,7 @@ TEST(FileReaderTest, ReadingLeavesTheAccessTime)
         const struct stat old = Status(tree.Path("old"));
         EXPECT_TRUE(SameTime(old.st_atim, times[0][0]) && SameTime(old.st_mtim, times[0][1]));
 
-        // The witness, read the plain way, tells whether a read moves a
-        // recent access time here at all.
+        // The witness, read plainly, tells whether a read moves a recent atime here.
         const int fd = ::open(tree.Path("witness").c_str(), O_RDONLY | O_CLOEXEC);
         char buffer[64];
         ASSERT_GT(::read(fd, buffer, sizeof buffer), 0);
