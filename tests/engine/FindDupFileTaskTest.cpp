@@ -39,6 +39,7 @@ class Harness : public platform::MessageWindow,
                 public DuplicatesDisplay,
                 public DupFileList {
 public:
+    std::unique_ptr<Task> finished;
     testsupport::FolderTreeFake tree;
     DupTable table;
     std::vector<Mark> marks;
@@ -53,8 +54,8 @@ public:
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
                                       platform::LParam lParam) override
     {
-        while (message == UM_TASK_DONE && (m_finished = TaskManager::Instance().TakeFinished()))
-            m_finished->Deliver();
+        while (message == UM_TASK_DONE && (finished = TaskManager::Instance().TakeFinished()))
+            finished->Deliver();
         if (message == UM_CLEAR_FOLDER_DUPS)
             ClearFolderDuplicates(*reinterpret_cast<const FolderRecordRef*>(wParam));
         if (message == UM_FILE_DUP_STATE)
@@ -86,20 +87,15 @@ public:
     void EnableLists(bool) override {}
     platform::WindowHandle DupStateWindow() const override { return Handle(); }
     void MarkFolderSearched(FolderRecord& folder) override { searched.push_back(&folder); }
-
-private:
-    std::unique_ptr<Task> m_finished;
 };
 
 // How many descriptors this process has open on files under folder.
 int OpenUnder(const std::string& folder)
 {
     int count = 0;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        count +=
-            std::filesystem::read_symlink(fd.path(), error).string().rfind(folder + "/", 0) == 0;
-    }
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        count += std::filesystem::read_symlink(fd.path(), error).string().starts_with(folder + "/");
     return count;
 }
 
@@ -231,10 +227,9 @@ TEST_P(DupScenarioTest, Plays)
     std::istringstream story(GetParam().story);
     for (std::string token; story >> token;) {
         SCOPED_TRACE(token);
-        const std::size_t colon = token.find(':');
-        const std::size_t equals = token.find('=');
-        const std::string name = token.substr(0, equals);
-        const std::string bytes = equals == std::string::npos ? "" : token.substr(equals + 1);
+        const std::size_t colon = token.find(':'), equals = token.find('=');
+        const std::string name = token.substr(0, equals),
+                          bytes = equals == std::string::npos ? "" : token.substr(equals + 1);
         if (colon != std::string::npos) {
             const std::string folder = token.substr(0, colon);
             m_reads.clear();
@@ -272,8 +267,8 @@ TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember
     m_harness.Show(&x);
     const std::uint32_t generation = m_harness.ShownFolder().generation;
     Search(x);
-    EXPECT_EQ(m_harness.searched, std::vector<const FolderRecord*>{&x});
-    EXPECT_TRUE(x.Has(FolderRecord::DupsKnown) && !x.Has(FolderRecord::DupsQueued));
+    EXPECT_TRUE(m_harness.searched == std::vector<const FolderRecord*>{&x} &&
+                x.Has(FolderRecord::DupsKnown) && !x.Has(FolderRecord::DupsQueued));
     // The pending file is marked alone, as when it was read; of the copies
     // the first alone, then the second with a copy, then the first again.
     std::vector<Mark>& marks = m_harness.marks;
@@ -282,8 +277,7 @@ TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember
     ASSERT_NE(pending, marks.end());
     marks.erase(pending);
     ASSERT_EQ(marks.size(), 3u);
-    const std::string first = marks[0].first;
-    const std::string second = first == "a" ? "b" : "a";
+    const std::string first = marks[0].first, second = first == "a" ? "b" : "a";
     EXPECT_EQ(marks, (std::vector<Mark>{{first, DupStateLParam(generation, true)},
                                         {second, DupStateLParam(generation, false)},
                                         {first, DupStateLParam(generation, false)}}));
@@ -325,9 +319,7 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
 // a file that grows before it is read is left out.
 TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
 {
-    FolderRecord& x = Folder("x");
-    FolderRecord& y = Folder("y");
-    FolderRecord& z = Folder("z");
+    FolderRecord &x = Folder("x"), &y = Folder("y"), &z = Folder("z");
     ASSERT_TRUE(m_files.MakeFile("x/gone", K) && m_files.MakeFile("x/grows", "1234"));
     Search(x);
     ASSERT_EQ(::unlink(m_files.Path("x/gone").c_str()), 0);
@@ -373,11 +365,9 @@ TEST_F(FindDupFileTaskTest, FileThatCannotBeOpenedIsNotRecorded)
 TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
 {
     FolderRecord& folder = Folder("long");
-    for (int i = 0; i < 24; ++i) {
+    for (int i = 0; i < 24; ++i)
         ASSERT_TRUE(m_files.MakeSparseFile("long/f" + std::to_string(i), 256ull << 20));
-    }
-    int checks = 0;
-    int openWhileComparing = 0;
+    int checks = 0, openWhileComparing = 0;
     Search(folder, [&](Task& task) {
         if (++checks != 2) return;
         openWhileComparing = OpenUnder(m_files.Path("long"));
@@ -389,24 +379,20 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
     });
     EXPECT_EQ(checks, 2);
     // The two being compared and the next files of the listing.
-    EXPECT_GE(openWhileComparing, 2 + 8);
-    EXPECT_LE(openWhileComparing, 2 + 16);
+    EXPECT_TRUE(openWhileComparing >= 2 + 8 && openWhileComparing <= 2 + 16) << openWhileComparing;
     EXPECT_EQ(OpenUnder(m_files.Path("long")), 0);
-    EXPECT_TRUE(Groups().empty());
-    EXPECT_EQ(folder.duplicates, nullptr);
+    EXPECT_TRUE(Groups().empty() && folder.duplicates == nullptr && m_harness.searched.empty());
     EXPECT_FALSE(folder.Has(FolderRecord::DupsKnown));
-    EXPECT_TRUE(m_harness.searched.empty());
 }
 
 // Read ahead or not, every file whose size another file has is read once.
 TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreReadOnce)
 {
     FolderRecord& many = Folder("many");
-    for (int i = 0; i < 40; ++i) {
-        // Sizes 1 to 4 twice each among the first 8, then sizes of their own.
-        const int size = i < 8 ? 1 + i % 4 : i;
-        ASSERT_TRUE(m_files.MakeFile("many/f" + std::to_string(i), std::string(size, 'm')));
-    }
+    // Sizes 1 to 4 twice each among the first 8, then sizes of their own.
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(m_files.MakeFile("many/f" + std::to_string(i),
+                                     std::string(i < 8 ? 1 + i % 4 : i, 'm')));
     Search(many);
     EXPECT_EQ(m_reads.size(), 8u);
     EXPECT_EQ(CheckTable(), OnDisk({"many"}));
@@ -415,9 +401,8 @@ TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreReadOnce)
 TEST(DupGroup, MembersAreKeptInNameOrderRegardlessOfCase)
 {
     testsupport::FolderTreeFake tree;
-    FolderRecord& root = tree.MakeRoot();
-    FolderRecord& top = tree.Add(root, "/top");
-    FolderRecord& inner = tree.Add(top, "inner");
+    FolderRecord &root = tree.MakeRoot(), &top = tree.Add(root, "/top"),
+                 &inner = tree.Add(top, "inner");
     std::vector<std::unique_ptr<DupMember>> members;
     DupGroup group(0, 1);
     const auto add = [&](FolderRecord& folder, const char* name) -> DupMember& {
@@ -426,8 +411,7 @@ TEST(DupGroup, MembersAreKeptInNameOrderRegardlessOfCase)
         return *members.back();
     };
     add(inner, "x");
-    EXPECT_TRUE(group.IsSingle());
-    EXPECT_FALSE(group.HasMemberOutside(inner));
+    EXPECT_TRUE(group.IsSingle() && !group.HasMemberOutside(inner));
     add(top, "C");
     DupMember& firstB = add(top, "b");
     add(top, "a");
@@ -436,15 +420,12 @@ TEST(DupGroup, MembersAreKeptInNameOrderRegardlessOfCase)
     for (const DupLink* link = group.members; link; link = link->next) names += link->member->name;
     EXPECT_EQ(names, "aBbCx");
     EXPECT_EQ(group.MemberCount(), 5);
-    EXPECT_TRUE(group.HasMemberOutside(inner));
-    EXPECT_FALSE(group.HasMemberOutside(top));
+    EXPECT_TRUE(group.HasMemberOutside(inner) && !group.HasMemberOutside(top));
     add(tree.Add(root, "/other"), "z");
     EXPECT_TRUE(group.HasMemberOutside(top));
     // Identity is looked for in every member, not only the first.
-    EXPECT_TRUE(group.HoldsFile(0, 9));
-    EXPECT_FALSE(group.HoldsFile(0, 8));
-    EXPECT_TRUE(group.RemoveMemberLink(firstB));
-    EXPECT_FALSE(group.RemoveMemberLink(firstB));
+    EXPECT_TRUE(group.HoldsFile(0, 9) && !group.HoldsFile(0, 8));
+    EXPECT_TRUE(group.RemoveMemberLink(firstB) && !group.RemoveMemberLink(firstB));
 }
 
 TEST(DupTable, ChainsAndPendingGroupsKeepTheWholeSize)
@@ -453,34 +434,22 @@ TEST(DupTable, ChainsAndPendingGroupsKeepTheWholeSize)
     EXPECT_EQ(DupTable::BucketOf(0x12345678, k4G + 5), DupTable::BucketOf(0x12345678, 5));
     EXPECT_EQ(DupTable::BucketOf(0xABCD0000, 0x1234), 0x1234u);
     DupTable table;
-    auto* first = new DupGroup(7, 5);
-    auto* second = new DupGroup(7, k4G + 5);
-    auto* third = new DupGroup(7, 5);
-    for (DupGroup* group : {first, second, third}) table.Append(group);
-    EXPECT_EQ(table.Chain(DupTable::BucketOf(7, 5)), first);
-    EXPECT_EQ(first->next, second);
-    EXPECT_EQ(second->next, third);
-    EXPECT_TRUE(table.Unlink(second));
-    EXPECT_FALSE(table.Unlink(second));
-    EXPECT_EQ(first->next, third);
-    delete second;
-
+    DupGroup* chain[] = {new DupGroup(7, 5), new DupGroup(7, k4G + 5), new DupGroup(7, 5)};
+    for (DupGroup* group : chain) table.Append(group);
+    EXPECT_EQ(table.Chain(DupTable::BucketOf(7, 5)), chain[0]);
+    EXPECT_TRUE(chain[0]->next == chain[1] && chain[1]->next == chain[2]);
+    EXPECT_TRUE(table.Unlink(chain[1]));
+    EXPECT_FALSE(table.Unlink(chain[1]));
+    EXPECT_EQ(chain[0]->next, chain[2]);
+    delete chain[1];
     // Pending groups lie apart, each found by its whole size, until promoted.
-    auto pending = [](std::uint64_t size) {
-        auto* group = new DupGroup(0, size);
-        group->pending = true;
-        return group;
-    };
-    DupGroup* small = pending(10);
-    DupGroup* large = pending(k4G + 10);
-    table.Append(small);
-    table.Append(large);
-    EXPECT_EQ(table.PendingOfSize(10), small);
-    EXPECT_EQ(table.PendingOfSize(k4G + 10), large);
+    DupGroup* small = new DupGroup(0, 10);
+    DupGroup* large = new DupGroup(0, k4G + 10);
+    for (DupGroup* group : {small, large}) group->pending = true, table.Append(group);
+    EXPECT_TRUE(table.PendingOfSize(10) == small && table.PendingOfSize(k4G + 10) == large);
     EXPECT_FALSE(table.MayHoldSize(10));
     table.Promote(small, 0x50000);
-    EXPECT_FALSE(small->pending);
-    EXPECT_EQ(table.PendingOfSize(10), nullptr);
+    EXPECT_TRUE(!small->pending && table.PendingOfSize(10) == nullptr);
     EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), small);
     EXPECT_TRUE(table.MayHoldSize(10));
     // The size stays marked until Clear.
@@ -510,30 +479,24 @@ TEST(HeadHash, IsTheByteAtATimeHashOfTheFirst8192Bytes)
                     ASSERT_EQ(HashBytes(start, bytes.data() + offset, count), hash)
                         << "start " << start << ", offset " << offset << ", count " << count;
                 }
-                const unsigned char byte = bytes[offset + count];
-                hash = hash ^ byte ^ (hash << 11) ^ (hash >> 17);
+                hash ^= bytes[offset + count] ^ (hash << 11) ^ (hash >> 17);
             }
         }
     }
-
-    // Only the head counts.
-    TempTree files;
-    const std::string head(kHeadHashBytes, 'h');
-    ASSERT_TRUE(files.MakeFile("a", head + "a") && files.MakeFile("b", head + "b"));
-    const auto a = HeadHash(files.Path("a"));
-    const auto b = HeadHash(files.Path("b"));
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(a->hash, b->hash);
-    EXPECT_EQ(a->size, kHeadHashBytes + 1);
-    EXPECT_FALSE(HeadHash(files.Path("missing")));
 }
 
-TEST(SameContents, ComparesWholeFiles)
+// The head hash reads the head only; SameContents compares whole files.
+TEST(FileComparison, HeadHashAndSameContents)
 {
     TempTree files;
-    const std::string blocks(3 * kCompareBlockBytes, 's');
-    ASSERT_TRUE(files.MakeFile("a", blocks) && files.MakeFile("b", blocks) &&
+    const std::string head(kHeadHashBytes, 'h'), blocks(3 * kCompareBlockBytes, 's');
+    ASSERT_TRUE(files.MakeFile("ha", head + "a") && files.MakeFile("hb", head + "b") &&
+                files.MakeFile("a", blocks) && files.MakeFile("b", blocks) &&
                 files.MakeFile("late", blocks.substr(1) + "t"));
+    const auto a = HeadHash(files.Path("ha")), b = HeadHash(files.Path("hb"));
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(a->hash == b->hash && a->size == kHeadHashBytes + 1);
+    EXPECT_FALSE(HeadHash(files.Path("missing")));
     const auto never = [] { return false; };
     EXPECT_TRUE(SameContents(files.Path("a"), files.Path("b"), never));
     EXPECT_FALSE(SameContents(files.Path("a"), files.Path("b"), [] { return true; }));

@@ -262,39 +262,6 @@ std::vector<std::string> Found(const FindSubfoldersTask& task)
     return Sorted(names);
 }
 
-TEST(FolderListing, ListsOnceUnlessStoppedByACancel)
-{
-    TempTree files;
-    ASSERT_TRUE(files.MakeFile("a", "12345") && files.MakeDir("sub") &&
-                files.MakeFile("name with\nnewline", "x"));
-    FolderListing listing(files.Root() + "/", platform::SearchDetail::Full);
-    Journal journal;  // the readers' states alone matter
-    JournalTask cancelled(journal, "+cancelled", 0);
-    cancelled.SetState(TaskState::Cancelling);
-    EXPECT_FALSE(listing.Fill(cancelled));
-    EXPECT_FALSE(listing.IsFilled());
-
-    JournalTask reader(journal, "+reader", 0);
-    ASSERT_TRUE(listing.Fill(reader));
-    EXPECT_TRUE(listing.IsFilled());
-    std::vector<std::string> names;
-    for (const FolderListing::Entry& entry : listing.Entries())
-        names.emplace_back(listing.NameOf(entry));
-    const std::vector<std::string> expected{".", "..", "a", "name with\nnewline", "sub"};
-    EXPECT_EQ(Sorted(names), expected);
-    // Later readers get the same entries, whatever the disk does meanwhile.
-    ASSERT_TRUE(files.MakeFile("late", "y"));
-    ASSERT_TRUE(listing.Fill(reader));
-    EXPECT_EQ(listing.Count(), expected.size());
-
-    for (const std::string& path : {files.Path("missing") + "/", std::string()}) {
-        FolderListing unreadable(path, platform::SearchDetail::Full);
-        EXPECT_FALSE(unreadable.Fill(reader));
-        EXPECT_TRUE(unreadable.IsFilled());
-        EXPECT_EQ(unreadable.Count(), 0u);
-    }
-}
-
 // One folder's batch, as the sized tree queues it: the subfolders and the
 // size read one listing between them.
 class SharedListingTest : public ::testing::Test {
@@ -306,10 +273,6 @@ protected:
                     m_files.MakeDir("d2") && m_files.MakeFile("d1/deeper", "not counted"));
     }
     using Listing = std::shared_ptr<FolderListing>;
-    Listing Share(platform::SearchDetail detail = platform::SearchDetail::Full)
-    {
-        return std::make_shared<FolderListing>(m_path, detail);
-    }
     FindSizeTask Size(Listing listing)
     {
         return FindSizeTask(m_tree, m_tree.references, *m_folder, m_path, 0, std::move(listing));
@@ -326,34 +289,55 @@ protected:
     FolderRecord* m_folder = &m_tree.Add(m_root, m_files.Root());
 };
 
+TEST_F(SharedListingTest, AListingIsReadOnceUnlessStoppedByACancel)
+{
+    ASSERT_TRUE(m_files.MakeFile("name with\nnewline", "x"));
+    FolderListing listing(m_path, platform::SearchDetail::Full);
+    Journal journal;  // the readers' states alone matter
+    JournalTask cancelled(journal, "+cancelled", 0);
+    cancelled.SetState(TaskState::Cancelling);
+    EXPECT_FALSE(listing.Fill(cancelled) || listing.IsFilled());
+
+    JournalTask reader(journal, "+reader", 0);
+    ASSERT_TRUE(listing.Fill(reader) && listing.IsFilled());
+    std::vector<std::string> names;
+    for (const FolderListing::Entry& entry : listing.Entries())
+        names.emplace_back(listing.NameOf(entry));
+    const std::vector<std::string> expected{
+        ".", "..", "d1", "d2", "f1", "f2", "name with\nnewline"};
+    EXPECT_EQ(Sorted(names), expected);
+    // Later readers get the same entries, whatever the disk does meanwhile.
+    ASSERT_TRUE(m_files.MakeFile("late", "y") && listing.Fill(reader));
+    EXPECT_EQ(listing.Count(), expected.size());
+
+    for (const std::string& path : {m_files.Path("missing") + "/", std::string()}) {
+        FolderListing unreadable(path, platform::SearchDetail::Full);
+        EXPECT_FALSE(unreadable.Fill(reader));
+        EXPECT_TRUE(unreadable.IsFilled() && unreadable.Count() == 0);
+    }
+}
+
 // Either task may list the folder; the other reads the same entries, whatever
-// the disk does meanwhile.
+// the disk does meanwhile. A type-only listing serves the subfolders only.
 TEST_F(SharedListingTest, EachTaskSeesWhatTheFirstListed)
 {
-    const std::vector<std::string> folders{"d1", "d2"};
-    for (const bool sizeFirst : {false, true}) {
-        SCOPED_TRACE(sizeFirst);
-        Listing listing = Share();
+    using enum platform::SearchDetail;
+    for (const auto& [sizeFirst, detail] :
+         {std::pair{false, Full}, {true, Full}, {false, TypeOnly}}) {
+        SCOPED_TRACE(sizeFirst + 2 * (detail == TypeOnly));
+        Listing listing = std::make_shared<FolderListing>(m_path, detail);
         FindSizeTask size = Size(listing);
         FindSubfoldersTask subfolders = Subfolders(listing);
         (sizeFirst ? static_cast<Task&>(size) : subfolders).Run();
         ASSERT_TRUE(m_files.MakeFile("late", std::string(3000, 'z')) && m_files.MakeDir("d3") &&
                     std::remove(m_files.Path("f2").c_str()) == 0);
         (sizeFirst ? static_cast<Task&>(subfolders) : size).Run();
-        EXPECT_EQ(Found(subfolders), folders);
-        EXPECT_EQ(size.Size().Bytes(), 5010);
+        EXPECT_EQ(Found(subfolders), (std::vector<std::string>{"d1", "d2"}));
+        EXPECT_EQ(size.Size().Bytes(), detail == TypeOnly ? 8000 : 5010);
         ASSERT_TRUE(std::remove(m_files.Path("late").c_str()) == 0 &&
                     std::remove(m_files.Path("d3").c_str()) == 0 &&
                     m_files.MakeFile("f2", std::string(10, 'y')));
     }
-    // A type-only listing serves the subfolders; the size lists on its own.
-    Listing typeOnly = Share(platform::SearchDetail::TypeOnly);
-    FindSubfoldersTask subfolders = Subfolders(typeOnly);
-    FindSizeTask size = Size(typeOnly);
-    subfolders.Run();
-    size.Run();
-    EXPECT_EQ(Found(subfolders), folders);
-    EXPECT_EQ(size.Size().Bytes(), 5010);
 }
 
 TEST_F(SharedListingTest, AFolderThatCannotBeListedDeliversNothingFound)
@@ -362,32 +346,28 @@ TEST_F(SharedListingTest, AFolderThatCannotBeListedDeliversNothingFound)
     for (const bool shared : {false, true}) {
         SCOPED_TRACE(shared);
         m_tree.Add(*m_folder, "d1");
-        Listing listing = shared ? Share() : nullptr;
+        Listing listing =
+            shared ? std::make_shared<FolderListing>(m_path, platform::SearchDetail::Full)
+                   : nullptr;
         FindSubfoldersTask subfolders = Subfolders(listing);
         FindSizeTask size = Size(listing);
-        subfolders.Run();
-        size.Run();
-        subfolders.Deliver();
-        size.Deliver();
-        EXPECT_TRUE(m_tree.ChildNames(*m_folder).empty());
+        for (Task* task : {static_cast<Task*>(&subfolders), static_cast<Task*>(&size)})
+            task->Run(), task->Deliver();
+        EXPECT_TRUE(m_tree.ChildNames(*m_folder).empty() && m_folder->ownSize.Bytes() == 0);
         EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
-        EXPECT_EQ(m_folder->ownSize.Bytes(), 0);
     }
 }
 
 // A cancelled task that lists the folder itself stops at the next entry.
 TEST_F(SharedListingTest, ACancelledTaskStopsAtTheNextEntry)
 {
-    for (int i = 3; i < 50; ++i) {
+    for (int i = 3; i < 50; ++i)
         ASSERT_TRUE(m_files.MakeFile("f" + std::to_string(i), std::string(1000, 'x')) &&
                     m_files.MakeDir("d" + std::to_string(i)));
-    }
     FindSubfoldersTask subfolders = Subfolders(nullptr);
     FindSizeTask size = Size(nullptr);
-    subfolders.SetState(TaskState::Cancelling);
-    size.SetState(TaskState::Cancelling);
-    subfolders.Run();
-    size.Run();
+    for (Task* task : {static_cast<Task*>(&subfolders), static_cast<Task*>(&size)})
+        task->SetState(TaskState::Cancelling), task->Run();
     EXPECT_LE(Found(subfolders).size(), 1u);
     EXPECT_LE(size.Size().Bytes(), 5000);
 }
@@ -413,8 +393,8 @@ TEST_F(SharedListingTest, QueuedResultsArriveOnTheUiThread)
     EXPECT_EQ(receiver.delivered, 4);
     EXPECT_EQ(m_tree.Tree().Count(), 3);
     EXPECT_EQ(Sorted(m_tree.ChildNames(*m_folder)), (std::vector<std::string>{"d1", "d2"}));
-    EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
-    EXPECT_FALSE(m_folder->Has(FolderRecord::SizeQueued));
+    EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown) &&
+                !m_folder->Has(FolderRecord::SizeQueued));
     EXPECT_EQ(m_folder->ownSize.Bytes(), 5010);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return !receiver.texts.empty(); }));
     EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(receiver.texts.front())),
@@ -461,6 +441,13 @@ TEST_F(FindSubfoldersTest, NewFoldersBecomeItemsWithRecordsAndExpandButtons)
     EXPECT_EQ(m_tree.Child(m_parent, "a"), a);
     EXPECT_EQ(m_tree.ChildNames(m_parent).size(), 3u);
     EXPECT_TRUE(m_tree.deleted.empty());
+
+    // A record with neither a path nor a shell folder gets no children.
+    FolderRecord& virtualItem = m_tree.Add(m_root, "");
+    FindSubfoldersTask task(m_tree, virtualItem, FullItemIdListOf(virtualItem));
+    task.Run();
+    task.Deliver();
+    EXPECT_TRUE(task.Entries().empty() && m_tree.FirstChildRecord(virtualItem) == nullptr);
 }
 
 TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
@@ -471,10 +458,8 @@ TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
     Enumerate(*m_tree.Child(m_parent, "gone"));
     FolderRecord* keep = m_tree.Child(m_parent, "keep");
 
-    ASSERT_EQ(::rmdir(m_files.Path("gone/deeper").c_str()), 0);
-    ASSERT_EQ(::rmdir(m_files.Path("gone").c_str()), 0);
+    ASSERT_TRUE(std::filesystem::remove_all(m_files.Path("gone")) == 2 && m_files.MakeDir("new"));
     ASSERT_EQ(::rename(m_files.Path("case").c_str(), m_files.Path("CASE").c_str()), 0);
-    ASSERT_TRUE(m_files.MakeDir("new"));
     m_tree.initialised.clear();
     Enumerate(m_parent);
 
@@ -487,6 +472,18 @@ TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
     EXPECT_LT(std::find(deleted.begin(), deleted.end(), "deeper"),
               std::find(deleted.begin(), deleted.end(), "gone"));
     EXPECT_EQ(Sorted(m_tree.initialised), Sorted({"CASE", "new"}));
+
+    // A queued task's snapshot older than a direct enumeration delivered
+    // before it deletes no item twice and makes no twin.
+    ASSERT_TRUE(::rmdir(m_files.Path("keep").c_str()) == 0 && m_files.MakeDir("fresh"));
+    m_tree.deleted.clear();
+    FindSubfoldersTask queued(m_tree, m_parent, DirectoryPathOf(m_parent));
+    queued.Run();
+    Enumerate(m_parent);
+    ASSERT_EQ(m_tree.deleted, std::vector<std::string>{"keep"});
+    queued.Deliver();
+    EXPECT_EQ(m_tree.deleted, std::vector<std::string>{"keep"});
+    EXPECT_EQ(Children(), Sorted({"CASE", "fresh", "new"}));
 }
 
 // A folder whose last subfolder went, or that can no longer be listed,
@@ -503,37 +500,9 @@ TEST_F(FindSubfoldersTest, FolderWithoutSubfoldersNowLosesTheExpandButton)
         ASSERT_EQ(lock ? ::chmod(path.c_str(), 0) : ::rmdir((path + "/in").c_str()), 0);
         Enumerate(folder);
         ::chmod(path.c_str(), 0700);
-        EXPECT_TRUE(m_tree.ChildNames(folder).empty());
-        EXPECT_FALSE(m_tree.Tree().HasChildrenMark(folder.item));
+        EXPECT_TRUE(m_tree.ChildNames(folder).empty() &&
+                    !m_tree.Tree().HasChildrenMark(folder.item));
     }
-}
-
-// A queued task's snapshot is older than a direct enumeration delivered
-// before it: it deletes no item twice and makes no twin.
-TEST_F(FindSubfoldersTest, QueuedSnapshotOlderThanADirectEnumeration)
-{
-    ASSERT_TRUE(m_files.MakeDir("x") && m_files.MakeDir("y"));
-    Enumerate(m_parent);
-    ASSERT_EQ(::rmdir(m_files.Path("x").c_str()), 0);
-    ASSERT_TRUE(m_files.MakeDir("fresh"));
-
-    FindSubfoldersTask queued(m_tree, m_parent, DirectoryPathOf(m_parent));
-    queued.Run();
-    Enumerate(m_parent);
-    ASSERT_EQ(m_tree.deleted, std::vector<std::string>{"x"});
-    queued.Deliver();
-    EXPECT_EQ(m_tree.deleted, std::vector<std::string>{"x"});
-    EXPECT_EQ(Children(), Sorted({"fresh", "y"}));
-}
-
-TEST_F(FindSubfoldersTest, RecordWithNeitherPathNorShellFolderGetsNoChildren)
-{
-    FolderRecord& virtualItem = m_tree.Add(m_root, "");
-    FindSubfoldersTask task(m_tree, virtualItem, FullItemIdListOf(virtualItem));
-    task.Run();
-    task.Deliver();
-    EXPECT_TRUE(task.Entries().empty());
-    EXPECT_EQ(m_tree.FirstChildRecord(virtualItem), nullptr);
 }
 
 class KeyImageList : public platform::ImageList {
@@ -557,23 +526,18 @@ TEST(FolderPopulation, TopLevelIsComputerWithItsVolumesOpenThenHome)
     testsupport::FolderTreeFake tree;
     FolderPopulation::BuildTopLevel(tree);
     TreeItemRecord* computer = tree.FirstChildRecord(*tree.RootRecord());
-    ASSERT_NE(computer, nullptr);
-    EXPECT_EQ(DisplayNameOf(*computer), "Computer");
-    EXPECT_EQ(FullPathOf(*computer), "");
+    TreeItemRecord* home = computer ? tree.NextSiblingRecord(*computer) : nullptr;
+    ASSERT_TRUE(computer && home);
+    EXPECT_EQ(DisplayNameOf(*computer) + "|" + FullPathOf(*computer), "Computer|");
+    EXPECT_EQ(DisplayNameOf(*home) + "|" + home->name, "Home|" + kHome);
     EXPECT_TRUE(tree.Tree().IsExpanded(computer->item));
-    TreeItemRecord* home = tree.NextSiblingRecord(*computer);
-    ASSERT_NE(home, nullptr);
-    EXPECT_EQ(DisplayNameOf(*home), "Home");
-    EXPECT_EQ(home->name, kHome);
     // The root volume is listed with its mount point as its path.
     TreeItemRecord* volume = tree.FirstChildRecord(*computer);
     while (volume != nullptr && volume->name != "/") volume = tree.NextSiblingRecord(*volume);
     ASSERT_NE(volume, nullptr);
-    EXPECT_TRUE(DisplayNameOf(*volume).ends_with("(/)"));
-    EXPECT_TRUE(volume->shellFolder);
+    EXPECT_TRUE(DisplayNameOf(*volume).ends_with("(/)") && volume->shellFolder);
     // The icons come from the system list, which the tree now uses.
-    EXPECT_EQ(SharedImageList(), &images);
-    EXPECT_EQ(tree.Tree().ImageList(), &images);
+    EXPECT_TRUE(SharedImageList() == &images && tree.Tree().ImageList() == &images);
     EXPECT_EQ(tree.Tree().Image(computer->item), images.IndexOf(platform::ShellIcons::kComputer));
     EXPECT_EQ(tree.Tree().Image(home->item), images.IndexOf(platform::ShellIcons::kHome));
     // Building again does nothing.
