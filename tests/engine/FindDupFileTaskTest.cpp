@@ -1,5 +1,4 @@
-// Duplicate groups, their table, reading files for them, and the search run
-// by the worker thread against files on disk.
+// Duplicate groups, their table, file comparison, and the search on the worker thread.
 #include "engine/FindDupFileTask.h"
 
 #include <gtest/gtest.h>
@@ -221,8 +220,7 @@ TEST_P(DupScenarioTest, Plays)
 {
     const std::string large((std::size_t{1} << 20) + 101, 'l');
     ASSERT_EQ(DupTable::SizeBitOf(100), DupTable::SizeBitOf(large.size()));
-    std::string changed = K;
-    changed[15000] = 'd';
+    const std::string changed = K.substr(0, 15000) + 'd' + K.substr(15001);
     std::set<std::string> searched;
     std::istringstream story(GetParam().story);
     for (std::string token; story >> token;) {
@@ -260,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(Files, DupScenarioTest, ::testing::ValuesIn(kScenarios)
 
 TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember)
 {
-    FolderRecord& x = Folder("x");
+    FolderRecord &x = Folder("x"), &y = Folder("y");
     x.Set(FolderRecord::DupsQueued);
     ASSERT_TRUE(m_files.MakeFile("x/a", K) && m_files.MakeFile("x/b", K) &&
                 m_files.MakeFile("x/short", "s"));
@@ -286,7 +284,6 @@ TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember
 
     // A copy of the pending file elsewhere; then the list fills again.
     marks.clear();
-    FolderRecord& y = Folder("y");
     ASSERT_TRUE(m_files.MakeFile("y/copy", "s"));
     Search(y);
     EXPECT_EQ(marks, (std::vector<Mark>{{"short", DupStateLParam(generation, false)}}));
@@ -315,8 +312,6 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
     EXPECT_EQ(comparisons, 1);  // x with y, which differ in the first block
 }
 
-// A pending file gone when a second of its size turns up leaves the table;
-// a file that grows before it is read is left out.
 TEST_F(FindDupFileTaskTest, PendingFileThatVanishedOrChangedBeforeBeingRead)
 {
     FolderRecord &x = Folder("x"), &y = Folder("y"), &z = Folder("z");
@@ -346,8 +341,7 @@ struct AsNobody {
     }
 };
 
-// The report lists groups of copies only: a pending file of a size of its
-// own that cannot be opened is not recorded.
+// A pending file of a size of its own that cannot be opened is not recorded.
 TEST_F(FindDupFileTaskTest, FileThatCannotBeOpenedIsNotRecorded)
 {
     FolderRecord& folder = Folder("one");
@@ -360,8 +354,7 @@ TEST_F(FindDupFileTaskTest, FileThatCannotBeOpenedIsNotRecorded)
     EXPECT_EQ(CheckTable(), std::multiset<std::string>{"one/open"});
 }
 
-// Files are opened ahead, at most sixteen; a cancel stops a long comparison
-// at its next block, closes them all, files and delivers nothing more.
+// Files are opened ahead, at most sixteen; a cancel closes them all and files nothing.
 TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
 {
     FolderRecord& folder = Folder("long");
@@ -385,7 +378,6 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
     EXPECT_FALSE(folder.Has(FolderRecord::DupsKnown));
 }
 
-// Read ahead or not, every file whose size another file has is read once.
 TEST_F(FindDupFileTaskTest, FilesOpenedAheadAreReadOnce)
 {
     FolderRecord& many = Folder("many");
@@ -464,7 +456,7 @@ TEST(DupTable, ChainsAndPendingGroupsKeepTheWholeSize)
     EXPECT_EQ(table.Chain(DupTable::BucketOf(7, 5)), nullptr);
 }
 
-TEST(HeadHash, IsTheByteAtATimeHashOfTheFirst8192Bytes)
+TEST(FileComparison, HashesTheHeadByteAtATimeAndComparesWholeFiles)
 {
     std::mt19937 random(2026);
     // Eight spare bytes in front, to start at every alignment.
@@ -483,11 +475,7 @@ TEST(HeadHash, IsTheByteAtATimeHashOfTheFirst8192Bytes)
             }
         }
     }
-}
-
-// The head hash reads the head only; SameContents compares whole files.
-TEST(FileComparison, HeadHashAndSameContents)
-{
+    // The head hash reads the head only; SameContents compares whole files.
     TempTree files;
     const std::string head(kHeadHashBytes, 'h'), blocks(3 * kCompareBlockBytes, 's');
     ASSERT_TRUE(files.MakeFile("ha", head + "a") && files.MakeFile("hb", head + "b") &&
