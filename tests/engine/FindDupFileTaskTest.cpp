@@ -384,7 +384,7 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
     EXPECT_FALSE(folder.Has(FolderRecord::DupsKnown));
 }
 
-TEST(DupGroup, MembersAreKeptInNameOrderRegardlessOfCase)
+TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
 {
     testsupport::FolderTreeFake tree;
     FolderRecord &root = tree.MakeRoot(), &top = tree.Add(root, "/top"),
@@ -412,16 +412,14 @@ TEST(DupGroup, MembersAreKeptInNameOrderRegardlessOfCase)
     // Identity is looked for in every member, not only the first.
     EXPECT_TRUE(group.HoldsFile(0, 9) && !group.HoldsFile(0, 8));
     EXPECT_TRUE(group.RemoveMemberLink(firstB) && !group.RemoveMemberLink(firstB));
-}
 
-TEST(DupTable, ChainsAndPendingGroupsKeepTheWholeSize)
-{
+    // The table: chains, and pending groups found by their whole size.
     constexpr std::uint64_t k4G = 1ull << 32;
     EXPECT_EQ(DupTable::BucketOf(0x12345678, k4G + 5), DupTable::BucketOf(0x12345678, 5));
     EXPECT_EQ(DupTable::BucketOf(0xABCD0000, 0x1234), 0x1234u);
     DupTable table;
     DupGroup* chain[] = {new DupGroup(7, 5), new DupGroup(7, k4G + 5), new DupGroup(7, 5)};
-    for (DupGroup* group : chain) table.Append(group);
+    for (DupGroup* chained : chain) table.Append(chained);
     EXPECT_EQ(table.Chain(DupTable::BucketOf(7, 5)), chain[0]);
     EXPECT_TRUE(chain[0]->next == chain[1] && chain[1]->next == chain[2]);
     EXPECT_TRUE(table.Unlink(chain[1]));
@@ -431,7 +429,7 @@ TEST(DupTable, ChainsAndPendingGroupsKeepTheWholeSize)
     // Pending groups lie apart, each found by its whole size, until promoted.
     DupGroup* small = new DupGroup(0, 10);
     DupGroup* large = new DupGroup(0, k4G + 10);
-    for (DupGroup* group : {small, large}) group->pending = true, table.Append(group);
+    for (DupGroup* apart : {small, large}) apart->pending = true, table.Append(apart);
     EXPECT_TRUE(table.PendingOfSize(10) == small && table.PendingOfSize(k4G + 10) == large);
     EXPECT_FALSE(table.MayHoldSize(10));
     table.Promote(small, 0x50000);

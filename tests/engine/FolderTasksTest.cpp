@@ -47,8 +47,7 @@ struct Journal {
     {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] {
-            return std::count(events.begin(), events.end(), event) +
-                   std::count(events.begin(), events.end(), "open all");
+            return std::ranges::count(events, event) || std::ranges::count(events, "open all");
         });
     }
     // What follows "verb " in the events that start so.
@@ -385,8 +384,7 @@ TEST_F(SharedListingTest, QueuedResultsArriveOnTheUiThread)
     }
     m_tree.DeleteItemTree(gone.item, false);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return manager.PendingCount() == 0; }));
-    EXPECT_EQ(receiver.delivered, 4);
-    EXPECT_EQ(m_tree.Tree().Count(), 3);
+    EXPECT_TRUE(receiver.delivered == 4 && m_tree.Tree().Count() == 3);
     EXPECT_EQ(Sorted(m_tree.ChildNames(*m_folder)), (std::vector<std::string>{"d1", "d2"}));
     EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown) &&
                 !m_folder->Has(FolderRecord::SizeQueued));
@@ -434,8 +432,7 @@ TEST_F(FindSubfoldersTest, NewFoldersBecomeItemsWithRecordsAndExpandButtons)
     FolderRecord* a = m_tree.Child(m_parent, "a");
     Enumerate(m_parent);
     EXPECT_EQ(m_tree.Child(m_parent, "a"), a);
-    EXPECT_EQ(m_tree.ChildNames(m_parent).size(), 3u);
-    EXPECT_TRUE(m_tree.deleted.empty());
+    EXPECT_TRUE(m_tree.ChildNames(m_parent).size() == 3 && m_tree.deleted.empty());
 
     // A record with neither a path nor a shell folder gets no children.
     FolderRecord& virtualItem = m_tree.Add(m_root, "");
