@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <ranges>
 #include <set>
 #include <sstream>
 
@@ -163,11 +164,9 @@ protected:
             EXPECT_EQ(bytesSeen.size(), 1u) << "different files together";
             ++groupsByBytes[*bytesSeen.begin()];
         }
-        for (const auto& [bytes, links] : linksByBytes) {
-            int most = 0;
-            for (const auto& [inode, count] : links) most = std::max(most, count);
-            EXPECT_EQ(groupsByBytes[bytes], most) << "copies apart";
-        }
+        for (const auto& [bytes, links] : linksByBytes)
+            EXPECT_EQ(groupsByBytes[bytes], std::ranges::max(links | std::views::values))
+                << "copies apart";
         for (const DupGroup* group : Groups()) {
             EXPECT_TRUE(!group->pending || (group->IsSingle() && filesBySize[group->size] == 1));
             EXPECT_EQ(group->pending, m_harness.table.PendingOfSize(group->size) == group);

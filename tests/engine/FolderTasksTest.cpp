@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -78,11 +79,9 @@ public:
     {
         m_journal.Add("runs " + m_id);
         if (m_kind == '!') m_journal.WaitFor("open " + m_id);
-        if (m_kind == '^') {
-            const auto answer =
-                platform::MessageQueue::Instance().Send(m_window, UM_CLEAR_FOLDER_DUPS, 0, 0);
-            m_journal.Add("sent " + std::to_string(answer));
-        }
+        if (m_kind == '^')
+            m_journal.Add("sent " + std::to_string(platform::MessageQueue::Instance().Send(
+                                        m_window, UM_CLEAR_FOLDER_DUPS, 0, 0)));
     }
     void Deliver() override { m_journal.Add("delivered " + m_id); }
     const char* GetName() const override { return m_name.c_str(); }
@@ -102,10 +101,8 @@ public:
     {
         doneCount += message == UM_TASK_DONE ? 1 : 0;
         while (drains && message == UM_TASK_DONE &&
-               (m_task = TaskManager::Instance().TakeFinished())) {
-            m_task->Deliver();
-            ++delivered;
-        }
+               (m_task = TaskManager::Instance().TakeFinished()))
+            m_task->Deliver(), ++delivered;
         if (message == UM_STATUS_TEXT) texts.push_back(*reinterpret_cast<std::string*>(wParam));
         return 7;
     }
@@ -235,8 +232,7 @@ TEST_P(TaskManagerTest, Plays)
     for (std::string step; std::getline(steps, step, '|');) {
         SCOPED_TRACE(step);
         std::istringstream parts(step);
-        std::vector<std::string> words;
-        for (std::string word; parts >> word;) words.push_back(word);
+        const std::vector<std::string> words{std::istream_iterator<std::string>(parts), {}};
         Step(words[0], {words.begin() + 1, words.end()});
     }
 }
