@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/DupMember.h"
 #include "engine/FileSize.h"
+#include "engine/FolderFiles.h"
 #include "engine/TrackedReferences.h"
 #include "model/TreeItemRecord.h"
 
@@ -57,6 +59,10 @@ public:
     // Head of the members of this folder's files, linked by nextInFolder;
     // owned. Guarded by the tree-data lock.
     DupMember* duplicates = nullptr;
+    // The files of the folder as its last size scan listed them; null until
+    // one was delivered, and again after Clear Folder Data or Reset. Owned;
+    // UI thread, under the tree-data lock.
+    std::unique_ptr<FolderFiles> files;
 
     [[nodiscard]] bool Has(Flag flag) const { return (flags & flag) != 0; }
     void Set(Flag flag) { flags |= flag; }
