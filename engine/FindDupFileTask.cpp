@@ -4,15 +4,12 @@
 #include <mutex>
 #include <utility>
 
-#include <QFile>
-
 #include "engine/DupFileList.h"
 #include "engine/DupTable.h"
 #include "engine/DuplicatesDisplay.h"
 #include "engine/WindowMessages.h"
 #include "platform/DirectorySearch.h"
 #include "platform/MessageQueue.h"
-#include "resources/StringTable.h"
 #include "model/TreeAccess.h"
 
 FindDupFileTask::FindDupFileTask(const DupSearchContext& context, FolderRecord& folder,
@@ -21,25 +18,26 @@ FindDupFileTask::FindDupFileTask(const DupSearchContext& context, FolderRecord& 
 {
 }
 
-void FindDupFileTask::PostStatus() const
-{
-    if (m_context.statusWindow == 0) {
-        return;
-    }
-    const QString text = resources::StringTable::Format(
-        resources::IDS_SCANNING, {QFile::decodeName(QByteArray::fromStdString(m_folderPath))});
-    platform::MessageQueue::Instance().PostText(m_context.statusWindow, UM_STATUS_TEXT,
-                                                QFile::encodeName(text).toStdString(), 0);
-}
-
 void FindDupFileTask::Run()
 {
-    PostStatus();
-    // Sent, not posted, and with no lock held: the UI thread clears the
-    // folder's earlier members under the tree-data lock before any new one
-    // is added.
-    platform::MessageQueue::Instance().Send(m_context.clearWindow, UM_CLEAR_FOLDER_DUPS,
-                                            reinterpret_cast<platform::WParam>(&m_folder), 0);
+    // Only this task adds members to its folder, so a folder without any
+    // now has none to clear, and the worker need not wait for the UI thread.
+    bool clear = false;
+    {
+        std::lock_guard lock(m_context.tree.DataLock());
+        const FolderRecord* folder = m_folder.Get();
+        if (folder == nullptr) {
+            return;
+        }
+        clear = folder->duplicates != nullptr;
+    }
+    if (clear) {
+        // Sent, not posted, and with no lock held: the UI thread clears the
+        // folder's earlier members under the tree-data lock before any new
+        // one is added.
+        platform::MessageQueue::Instance().Send(m_context.clearWindow, UM_CLEAR_FOLDER_DUPS,
+                                                reinterpret_cast<platform::WParam>(&m_folder), 0);
+    }
     {
         std::lock_guard lock(m_context.tree.DataLock());
         const FolderRecord* folder = m_folder.Get();

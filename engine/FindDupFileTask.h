@@ -34,8 +34,6 @@ struct DupSearchContext {
     DupTable& table;
     // Receives UM_CLEAR_FOLDER_DUPS (the main view); required.
     platform::WindowHandle clearWindow = 0;
-    // Receives the "Scanning: PATH" text (the main frame); 0: none.
-    platform::WindowHandle statusWindow = 0;
     DupFileList* fileList = nullptr;       // null: no marks, no end notice
     DuplicatesDisplay* display = nullptr;  // null: groups are not shown
 };
@@ -50,12 +48,11 @@ struct DupSearchContext {
 // one file (same device and inode) never share a group.
 //
 // UI thread: construct, hand to TaskManager::Add. Worker, Run():
-//  1. posts "Scanning: PATH" to statusWindow;
-//  2. sends UM_CLEAR_FOLDER_DUPS with its FolderRecordRef to clearWindow and
-//     waits: the folder's members of an earlier search leave their groups.
-//     If they are still there afterwards (the window is gone or the program
-//     is shutting down), the run ends;
-//  3. lists the folder and files each regular, non-empty file that can be
+//  1. when the folder has members of an earlier search, sends
+//     UM_CLEAR_FOLDER_DUPS with its FolderRecordRef to clearWindow and waits:
+//     they leave their groups. If they are still there afterwards (the
+//     window is gone or the program is shutting down), the run ends;
+//  2. lists the folder and files each regular, non-empty file that can be
 //     opened, in listing order, under the tree-data lock except around the
 //     reads. The next files are opened ahead, at most kReadAhead held open,
 //     all closed when the run ends; the heads of those that will be read are
@@ -83,6 +80,7 @@ public:
     void Run() override;
     void Deliver() override;
     const char* GetName() const override { return "FindDupFileTask"; }
+    std::string_view StatusFolder() const override { return m_folderPath; }
 
     // For tests: called on the worker each time a content comparison asks
     // whether to go on (before its first block and after each block).
@@ -98,7 +96,6 @@ public:
     }
 
 private:
-    void PostStatus() const;
     // A file of the folder's listing waiting for its turn, open in reader.
     struct Upcoming {
         platform::FindData entry;

@@ -116,7 +116,7 @@ protected:
     {
         auto task = std::make_unique<FindDupFileTask>(
             DupSearchContext{m_harness.tree, m_harness.tree.references, m_harness.table,
-                             m_harness.Handle(), 0, &m_harness, &m_harness},
+                             m_harness.Handle(), &m_harness, &m_harness},
             folder, DirectoryPathOf(folder));
         if (hook) task->SetComparisonHookForTesting([hook, &task = *task] { hook(task); });
         task->SetHeadReadHookForTesting([this, onRead](const std::string& path) {

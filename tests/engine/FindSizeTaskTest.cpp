@@ -104,7 +104,7 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
             SCOPED_TRACE(testing::Message() << "unit " << recordUnit << ", shared " << shared);
             folder.clusterSize = recordUnit;
             FindSizeTask task(
-                tree, tree.references, folder, path, 0,
+                tree, tree.references, folder, path,
                 shared ? std::make_shared<FolderListing>(path, platform::SearchDetail::Full)
                        : nullptr);
             task.Run();
