@@ -57,12 +57,13 @@ struct DupSearchContext {
 //     If they are still there afterwards (the window is gone or the program
 //     is shutting down), the run ends;
 //  3. reads the folder's listing (see below) and files each regular,
-//     non-empty file that can be opened, in listing order, under the tree-data lock except around the
-//     reads. The next files are opened ahead, at most kReadAhead held open,
-//     all closed when the run ends; the heads of those that will be read are
-//     asked of the kernel then. A file whose size changes while it is
-//     searched is left out, and so is a pending file that cannot be read
-//     when a second file of its size turns up. When a file of the folder
+//     non-empty file that can be opened, in listing order, under the
+//     tree-data lock except around the reads. The next files are opened
+//     ahead, at most kReadAhead held open, all closed when the run ends;
+//     the heads of those that will be read are asked of the kernel then. A
+//     file whose size changes while it is searched is left out, and so is a
+//     pending file that cannot be read when a second file of its size turns
+//     up. When a file of the folder
 //     that the file list shows joins a group, UM_FILE_DUP_STATE is posted
 //     for it (and for the group's earlier member when it gains its second).
 // The listing is the one shared with the other tasks of the folder when it

@@ -248,7 +248,8 @@ TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
         const struct stat status = Status(m_tree.Path(name));
         const bool regular = S_ISREG(status.st_mode);
         EXPECT_TRUE(reader.Open(m_tree.Path(name)) == regular && reader.IsOpen() == regular);
-        EXPECT_TRUE(reader.Open(search.FolderDescriptor(), name.c_str()) == regular && reader.IsOpen() == regular);
+        EXPECT_TRUE(reader.Open(search.FolderDescriptor(), name.c_str()) == regular &&
+                    reader.IsOpen() == regular);
         if (name != "dense") continue;
         EXPECT_TRUE(reader.Size() == m_dense.size() && reader.Device() == status.st_dev &&
                     reader.Inode() == status.st_ino);
