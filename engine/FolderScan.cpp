@@ -291,24 +291,25 @@ bool FolderScan::QueueTasksFor(FolderRecord& record)
         m_queueHook(record);
     }
     TaskManager& tasks = TaskManager::Instance();
-    // With a size scan to follow, the folder is read once for both tasks,
-    // with every entry's details; otherwise the enumeration lists the folder
-    // itself, types only. The duplicate search lists the folder itself.
+    // With a size scan or a duplicate search to follow, the folder is read
+    // once for all the tasks, with every entry's details; otherwise the
+    // enumeration lists the folder itself, types only.
     const bool sizeQueued = record.Has(FolderRecord::SizeQueued);
+    const bool dupsQueued = record.Has(FolderRecord::DupsQueued);
     std::shared_ptr<FolderListing> listing;
-    if (sizeQueued) {
+    if (sizeQueued || dupsQueued) {
         listing = std::make_shared<FolderListing>(path, platform::SearchDetail::Full);
     }
     tasks.Add(std::make_unique<FindSubfoldersTask>(m_tree, record, path, listing));
     if (sizeQueued) {
         tasks.Add(std::make_unique<FindSizeTask>(m_tree, m_dups.References(), record, path,
-                                                 std::move(listing)));
+                                                 listing));
     }
-    if (record.Has(FolderRecord::DupsQueued)) {
+    if (dupsQueued) {
         const DupSearchContext context{m_tree,         m_dups.References(),
                                        m_dups.Table(), m_mainView,
                                        dynamic_cast<DupFileList*>(m_fileList), m_dups.Display()};
-        tasks.Add(std::make_unique<FindDupFileTask>(context, record, path));
+        tasks.Add(std::make_unique<FindDupFileTask>(context, record, path, std::move(listing)));
     }
     return true;
 }
