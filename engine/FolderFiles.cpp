@@ -12,8 +12,9 @@ using Family = FolderFiles::Family;
 
 // MIME types and the family each belongs to, tried in order: the first
 // pattern that matches wins. A '*' stands for any run of characters (one at
-// most per pattern); a pattern without one must be equal to the type. Names are the canonical ones of the shared MIME
-// database (aliases where a file may still be tagged with them).
+// most per pattern); a pattern without one must be equal to the type. Names
+// are the canonical ones of the shared MIME database (and aliases that a
+// file may still be tagged with).
 struct FamilyPattern {
     std::string_view pattern;
     Family family;
