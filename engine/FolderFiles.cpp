@@ -259,7 +259,7 @@ FolderFiles::Family FolderFiles::FamilyOfName(std::string_view name)
         return found->second;
     }
     // Looked up as a name of its own, so that the answer depends on the
-    // extension alone and the cache holds whatever name comes first.
+    // extension alone, whichever name asked first.
     const Family family =
         FamilyOfMimeType(platform::ShellIcons::MimeTypeOfFileName("x." + extension));
     if (cache.size() >= kCacheLimit) {
