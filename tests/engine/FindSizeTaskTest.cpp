@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
 #include <thread>
 #include <tuple>
 
@@ -80,11 +84,67 @@ TEST(GetClusterSize, IsAskedOfLocalVolumesOnly)
     }
 }
 
-// The own size and disk space of a folder agree with an lstat walk.
+// The case of the extension does not matter; a name without one is Other.
+TEST(FolderFiles, FamilyComesFromTheNamesMimeType)
+{
+    using F = FolderFiles::Family;
+    const std::pair<const char*, F> rows[] = {
+        {"a.JPG", F::Images},     {"a.jpg", F::Images},    {"b.tar.gz", F::Archives},
+        {"b.zip", F::Archives},   {"c.cpp", F::Code},      {"c.py", F::Code},
+        {"d.so", F::Executables}, {"e.deb", F::Packages},  {"f.iso", F::DiskImages},
+        {"g.pdf", F::Documents},  {"g.odt", F::Documents}, {"h.mkv", F::Video},
+        {"i.flac", F::Audio},     {"j.otf", F::Fonts},     {"k.txt", F::Other},
+        {"noext", F::Other},      {"trailing.", F::Other}};
+    for (const auto& [name, family] : rows) {
+        EXPECT_EQ(FolderFiles::FamilyOfName(name), family) << name;
+    }
+}
+
+TEST(FolderFiles, OverlongNamesKeepTheirFirst65535Bytes)
+{
+    FolderFiles files;
+    files.Reserve(2, 10);
+    files.Add(std::string(70000, 'n'), FileSize(), FileSize(), FolderFiles::Family::Other);
+    files.Add("next", FileSize(), FileSize(), FolderFiles::Family::Code);
+    ASSERT_EQ(files.Files().size(), 2u);
+    EXPECT_EQ(files.NameOf(files.Files()[0]), std::string(65535, 'n'));
+    EXPECT_EQ(files.NameOf(files.Files()[1]), "next");
+}
+
+// Each file that is not a folder, by name: its length, the disk space lstat
+// finds (the occupied blocks, or the length rounded up to whole units when
+// that is less) and its family; and the same from a list of files.
+using FileRows = std::map<std::string, std::tuple<long long, long long, FolderFiles::Family>>;
+FileRows FilesOnDisk(const std::string& folder, long long unit)
+{
+    FileRows rows;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        struct stat status {};
+        const std::string name = entry.path().filename();
+        if (::lstat(entry.path().c_str(), &status) == 0 && !S_ISDIR(status.st_mode))
+            rows[name] = {status.st_size,
+                          std::min<long long>(status.st_blocks * 512,
+                                              (status.st_size + unit - 1) / unit * unit),
+                          FolderFiles::FamilyOfName(name)};
+    }
+    return rows;
+}
+FileRows FilesListed(const FolderFiles& files)
+{
+    FileRows rows;
+    for (const FolderFiles::File& file : files.Files())
+        rows[std::string(files.NameOf(file))] = {file.size.Bytes(), file.diskSpace.Bytes(),
+                                                 file.family};
+    return rows;
+}
+
+// The own size and disk space of a folder agree with an lstat walk, and so
+// does the list of its files that the record gets.
 TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
 {
     TempTree files;
     ASSERT_TRUE(files.MakeFile("ordinary", std::string(5000, 'x')) && files.MakeFile("empty") &&
+                files.MakeFile("photo.JPG", "x") && files.MakeFile("notes.tar.gz", "y") &&
                 files.MakeHardLink("hardlink", "ordinary") &&
                 files.MakeSymlink("link", "ordinary") && files.MakeDir("sub") &&
                 files.MakeFile("sub/not-counted", std::string(100000, 'y')) &&
@@ -113,6 +173,8 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
             task.Deliver();
             EXPECT_TRUE(folder.Has(FolderRecord::TreeSizeKnown));  // no child items
             EXPECT_EQ(folder.treeDiskSpace.Bytes(), space);
+            ASSERT_NE(folder.files, nullptr);
+            EXPECT_EQ(FilesListed(*folder.files), FilesOnDisk(files.Root(), unit));
         }
     }
 }
