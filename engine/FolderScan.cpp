@@ -306,13 +306,16 @@ bool FolderScan::QueueTasksFor(FolderRecord& record)
     }
     tasks.Add(std::make_unique<FindSubfoldersTask>(m_tree, record, path, listing));
     if (sizeQueued) {
-        tasks.Add(std::make_unique<FindSizeTask>(m_tree, m_dups.References(), record, path,
-                                                 listing));
+        tasks.Add(
+            std::make_unique<FindSizeTask>(m_tree, m_dups.References(), record, path, listing));
     }
     if (dupsQueued) {
-        const DupSearchContext context{m_tree,         m_dups.References(),
-                                       m_dups.Table(), m_mainView,
-                                       dynamic_cast<DupFileList*>(m_fileList), m_dups.Display()};
+        const DupSearchContext context{m_tree,
+                                       m_dups.References(),
+                                       m_dups.Table(),
+                                       m_mainView,
+                                       dynamic_cast<DupFileList*>(m_fileList),
+                                       m_dups.Display()};
         tasks.Add(std::make_unique<FindDupFileTask>(context, record, path, std::move(listing)));
     }
     return true;

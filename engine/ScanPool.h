@@ -14,12 +14,12 @@ public:
 };
 
 // Declares class-wide operator new and delete that use ScanPool.
-#define LARKSPUR_SCAN_POOLED(Type)                                                   \
-    static void* operator new(std::size_t size)                                      \
-    {                                                                                \
-        return ScanPool::Allocate(size, alignof(Type));                              \
-    }                                                                                \
-    static void operator delete(void* block, std::size_t size)                       \
-    {                                                                                \
-        ScanPool::Free(block, size, alignof(Type));                                  \
+#define LARKSPUR_SCAN_POOLED(Type)                             \
+    static void* operator new(std::size_t size)                \
+    {                                                          \
+        return ScanPool::Allocate(size, alignof(Type));        \
+    }                                                          \
+    static void operator delete(void* block, std::size_t size) \
+    {                                                          \
+        ScanPool::Free(block, size, alignof(Type));            \
     }
