@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,25 @@ QByteArray Digest(CLarkspurView& view, TreeItem top, int& items)
     return hash.result().toHex().left(16);
 }
 
+// Counts the paint events of each widget, by the class of the widget (of
+// the scroll area, for a viewport), printed to standard error at the end.
+class PaintCounter : public QObject {
+public:
+    std::map<std::string, int> counts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QObject* owner = watched->objectName() == QLatin1String("qt_scrollarea_viewport")
+                                       ? watched->parent()
+                                       : watched;
+            ++counts[owner->metaObject()->className()];
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -121,6 +141,7 @@ int main(int argc, char** argv)
     const TreeItem item = FolderPopulation::BringPathIntoTree(*tree, folder);
     if (item == TreeItem::None) return 1;
     const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+    PaintCounter paints;
 
     std::vector<double> lateMs;
     QElapsedTimer sinceTick;
@@ -151,6 +172,9 @@ int main(int argc, char** argv)
             lateMs.empty() ? 0.0 : *std::max_element(lateMs.begin(), lateMs.end()),
             digest.constData(), groups, items);
         std::fflush(stdout);
+        application.removeEventFilter(&paints);
+        for (const auto& [name, count] : paints.counts)
+            std::fprintf(stderr, "paints %s %d\n", name.c_str(), count);
         frame->close();
     });
 
@@ -169,6 +193,7 @@ int main(int argc, char** argv)
         QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
                             Qt::NoModifier);
         clicked = true;
+        application.installEventFilter(&paints);
         clock.start();
         sinceTick.start();
         ticks.start();

@@ -7,6 +7,8 @@
 #include <QSplitter>
 
 #include "engine/DupGroup.h"
+#include "engine/TaskManager.h"
+#include "framework/PaintPacer.h"
 #include "lists/BrindleDupsListView.h"
 #include "lists/BrindleFileListView.h"
 #include "resources/StringTable.h"
@@ -16,6 +18,9 @@ namespace {
 
 // The groups list's columns, and room for its frame and scroll bar.
 constexpr int kGroupsWidth = BrindleDupsListView::kColumnsWidth + 13;
+// While the duplicate search delivers, the lists are painted this often
+// rather than on every turn of the event loop.
+constexpr int kPaintIntervalMs = 40;
 
 }  // namespace
 
@@ -24,7 +29,10 @@ LarkspurDupsWnd::LarkspurDupsWnd(QWidget* parent)
       m_caption(new QLabel(resources::StringTable::Load(resources::IDS_DUPLICATES_CAPTION), this)),
       m_splitter(new QSplitter(Qt::Horizontal, this)),
       m_groups(new BrindleDupsListView(m_splitter)),
-      m_copies(new BrindleFileListView(m_splitter))
+      m_copies(new BrindleFileListView(m_splitter)),
+      m_paintPacer(new framework::PaintPacer(*m_splitter, kPaintIntervalMs, [] {
+          return TaskManager::Instance().PendingCount() != 0;
+      }))
 {
     m_caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_caption->setGeometry(0, 0, 300, kCaptionHeight);
@@ -54,6 +62,7 @@ void LarkspurDupsWnd::SetActions(FolderTreeActions* tree, DeletionHandler* delet
 
 void LarkspurDupsWnd::AddOrUpdateGroup(DupGroup& group)
 {
+    m_paintPacer->Start();
     if (const int row = m_groups->FindGroupRow(group); row >= 0) {
         m_groups->UpdateRowAt(row);
         m_copies->RefreshIfShown(group);

@@ -12,6 +12,9 @@ class BrindleFileListView;
 class TreeDataLock;
 class DeletionHandler;
 class FolderTreeActions;
+namespace framework {
+class PaintPacer;
+}
 struct DupMember;
 
 // The duplicates window, the lower pane of the main view: a caption strip
@@ -86,5 +89,8 @@ private:
     QSplitter* m_splitter;
     BrindleDupsListView* m_groups;  // owned by the splitter
     BrindleFileListView* m_copies;  // owned by the splitter
+    // Paints the lists at a steady pace while groups arrive; owned by the
+    // splitter.
+    framework::PaintPacer* m_paintPacer;
     TreeDataLock* m_dataLock = nullptr;
 };

@@ -7,8 +7,10 @@
 #include <QTimer>
 
 #include "engine/FolderListDisplay.h"
+#include "engine/TaskManager.h"
 #include "framework/MenuBuilder.h"
 #include "framework/MessageBox.h"
+#include "framework/PaintPacer.h"
 #include "framework/SizeTextSource.h"
 #include "framework/WaitCursor.h"
 #include "platform/ModalScope.h"
@@ -29,6 +31,9 @@ const FolderRecord& AsFolder(const TreeItemRecord& record)
 // scan changes the labels of the folders above every folder it finishes,
 // and each announcement repaints what is in view.
 constexpr int kLabelRefreshMs = 100;
+// While a scan delivers, the tree is painted this often (about 25 frames a
+// second) rather than on every turn of the event loop.
+constexpr int kPaintIntervalMs = 40;
 
 }  // namespace
 
@@ -38,6 +43,15 @@ LarkspurBrowserView::LarkspurBrowserView(QWidget* parent)
     m_labelTimer->setSingleShot(true);
     m_labelTimer->setInterval(kLabelRefreshMs);
     connect(m_labelTimer, &QTimer::timeout, this, &LarkspurBrowserView::FlushLabels);
+    m_paintPacer = new framework::PaintPacer(*this, kPaintIntervalMs, [this] {
+        return IsScanning() || TaskManager::Instance().PendingCount() != 0;
+    });
+}
+
+void LarkspurBrowserView::ProcessCompletedTasks()
+{
+    m_scan.ProcessCompletedTasks();
+    m_paintPacer->Start();
 }
 
 LarkspurBrowserView::~LarkspurBrowserView()

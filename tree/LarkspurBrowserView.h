@@ -20,7 +20,8 @@ class QTimer;
 
 namespace framework {
 class CommandRouter;
-}
+class PaintPacer;
+}  // namespace framework
 
 // The folder tree the user sees: every record is a FolderRecord, each label
 // shows the disk space of the folder's whole subtree in brackets before the
@@ -92,8 +93,9 @@ public:
     DupTable& Duplicates() { return m_scan.Duplicates().Table(); }
     [[nodiscard]] bool DuplicateMode() const { return m_scan.DuplicateMode(); }
 
-    // See FolderScan.
-    void ProcessCompletedTasks() { m_scan.ProcessCompletedTasks(); }
+    // See FolderScan. The tree is then painted at a steady pace until the
+    // walk ends and nothing is queued.
+    void ProcessCompletedTasks();
 
     // --- ScanControl (the frame's commands) and FolderTreeActions -------
     void StopScanning() override { m_scan.StopScanning(); }
@@ -185,6 +187,7 @@ private:
     // Items whose labels changed since the last flush.
     std::unordered_set<TreeItem> m_dirtyLabels;
     QTimer* m_labelTimer = nullptr;
+    framework::PaintPacer* m_paintPacer = nullptr;
 };
 
 // The one sized folder tree; null while there is none.
