@@ -1,0 +1,138 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include <QImage>
+#include <QWidget>
+
+#include "engine/TreemapLayout.h"
+#include "framework/CommandTarget.h"
+#include "framework/SizeDisplay.h"
+#include "model/TreeControl.h"
+
+class QTimer;
+class DeletionHandler;
+class FolderListDisplay;
+class LarkspurBrowserView;
+
+namespace framework {
+class CommandRouter;
+}
+
+// The treemap pane: the subtree of the folder selected in the tree as nested
+// rectangles whose areas follow disk space (TreemapLayout). Files are filled
+// with their family's colour and a soft cushion shade, folders framed,
+// folders not yet sized hatched, and what is too small to draw one by one a
+// plain grey. With Mark Duplicates on, files that have a copy elsewhere are
+// outlined.
+//
+// The picture is laid out and painted into a cached image, under the
+// tree-data lock, only when something changed: at once after the tree's
+// selection changed or the pane was resized, and at most every
+// kRefreshMs while the tree's labels change (a scan delivering); a hidden
+// pane does nothing until it shows. The number of tiles is bounded by the
+// pane's area (kMinimumArea), so one picture costs the same on any tree.
+//
+// The pane follows the tree's selection, except where the selection came
+// from a click in the pane itself: a click on a tile selects its folder in
+// the tree (and a file's row in the file list) while the picture stays;
+// a double click on a folder, Enter on a highlighted folder and Backspace
+// (to the parent) select the folder and show it. Hovering shows a tile's
+// path and sizes in the status bar. Arrows move the highlight among the
+// siblings of the highlighted tile.
+//
+// Tiles point into the tree's records: they are dropped before any item
+// leaves the tree, and every record is reached by its item otherwise.
+//
+// Wiring, by the main view once the panes exist: SetPanes (the tree whose
+// selection is shown and whose lock guards the records, the file list),
+// SetActions (where deletions go, the router of the context menus). None is
+// owned; each must outlive the pane or be handed in again as null.
+// UI thread only.
+class TreemapView : public QWidget, public framework::CommandTarget, public framework::SizeDisplay {
+    Q_OBJECT
+
+public:
+    // Tiles smaller than this, in square pixels, are merged into their
+    // folder's Small tile.
+    static constexpr double kMinimumArea = 2.0;
+    // While a scan changes the tree, the picture is made again at most this
+    // often.
+    static constexpr int kRefreshMs = 250;
+
+    explicit TreemapView(QWidget* parent = nullptr);
+    ~TreemapView() override;
+
+    void SetPanes(LarkspurBrowserView* tree, FolderListDisplay* fileList);
+    void SetActions(DeletionHandler* deletion, framework::CommandRouter* router);
+
+    // Outlines files that have copies; emits MarkDuplicatesChanged.
+    void SetMarkDuplicates(bool on);
+    [[nodiscard]] bool MarkDuplicates() const { return m_markDuplicates; }
+
+    // The picture as it stands, laid out and painted now if it is stale.
+    const QImage& Picture();
+    // The tiles of the picture (valid until the tree changes).
+    const std::vector<TreemapTile>& Tiles();
+    // The folder the picture shows; null when none.
+    [[nodiscard]] const FolderRecord* ShownFolder() const;
+    // The index into Tiles() of the last tile containing point; -1 when none.
+    [[nodiscard]] int TileAt(const QPointF& point) const;
+    // The highlighted tile's index; -1 when none.
+    [[nodiscard]] int Highlighted() const { return m_highlight; }
+
+    // Sizes are shown only in the status bar, asked for on each hover.
+    void RefreshSizes() override {}
+
+    bool OnUpdateCommand(int command, framework::CommandState& state) override;
+    void OnCommand(int command) override;
+
+Q_SIGNALS:
+    void MarkDuplicatesChanged(bool on);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnSelectionChanged(TreeItem current);
+    void DropTiles();
+    // The scan changed something: a new picture within kRefreshMs.
+    void RedrawSoon();
+    void Render();
+    void PaintTiles(QPainter& painter);
+    void ShowStatus(int tile);
+    // Selects the tile's folder in the tree without showing it here, and a
+    // file's row in the file list.
+    void SelectTile(int tile);
+    // Selects folder in the tree (populated) and shows it.
+    void ShowFolder(FolderRecord* folder);
+    void MoveHighlight(int key);
+    [[nodiscard]] FolderRecord* Container(const TreemapTile& tile) const;
+    // The file of a File tile; null when the folder's files changed.
+    [[nodiscard]] const FolderFiles::File* FileOf(const TreemapTile& tile) const;
+
+    LarkspurBrowserView* m_tree = nullptr;
+    FolderListDisplay* m_fileList = nullptr;
+    DeletionHandler* m_deletion = nullptr;
+    framework::CommandRouter* m_router = nullptr;
+    TreeItem m_shown = TreeItem::None;
+    // The selection being made by this pane: the picture keeps its folder.
+    bool m_selecting = false;
+    bool m_stale = true;
+    bool m_markDuplicates = false;
+    QImage m_image;
+    std::vector<TreemapTile> m_tiles;
+    int m_highlight = -1;
+    // The tile the context menu was opened for.
+    int m_menuTile = -1;
+    QTimer* m_refreshTimer = nullptr;
+};
