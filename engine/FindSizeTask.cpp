@@ -75,6 +75,8 @@ void FindSizeTask::Run()
         platform::MessageQueue::Instance().PostText(m_statusWindow, UM_STATUS_TEXT,
                                                     QFile::encodeName(text).toStdString(), 0);
     }
+    // A folder that cannot be listed gets an empty array, as its sizes are 0.
+    m_files = std::make_unique<FolderFiles>();
     // A type-only listing lacks the sizes.
     if (m_listing && m_listing->Detail() == platform::SearchDetail::Full) {
         SumSharedListing();
@@ -89,10 +91,19 @@ void FindSizeTask::SumSharedListing()
         return;
     }
     const std::uint32_t unit = ScanAllocationUnit(m_clusterSize, m_listing->AllocationUnit());
+    std::size_t count = 0;
+    std::size_t nameBytes = 0;
     for (const FolderListing::Entry& entry : m_listing->Entries()) {
         if (!entry.IsDirectory()) {
-            m_size += FileSize::FromUnsigned(entry.size);
-            m_diskSpace += AllocatedSize(entry.attributes, entry.size, entry.occupiedBytes, unit);
+            ++count;
+            nameBytes += entry.nameLength;
+        }
+    }
+    m_files->Reserve(count, nameBytes);
+    for (const FolderListing::Entry& entry : m_listing->Entries()) {
+        if (!entry.IsDirectory()) {
+            AddFile(m_listing->NameOf(entry), FileSize::FromUnsigned(entry.size),
+                    AllocatedSize(entry.attributes, entry.size, entry.occupiedBytes, unit));
         }
     }
 }
@@ -109,11 +120,19 @@ void FindSizeTask::SumOwnListing()
     const std::uint32_t unit = ScanAllocationUnit(m_clusterSize, search.AllocationUnit());
     do {
         if (!entry.IsDirectory()) {
-            m_size += FileSize::FromUnsigned(entry.Size());
-            m_diskSpace += AllocatedSize(entry, unit);
+            AddFile(entry.name, FileSize::FromUnsigned(entry.Size()), AllocatedSize(entry, unit));
         }
     } while (!IsCancelling() && search.Next(entry));
     search.Close();
+    // The count was not known ahead: the array grew by doubling.
+    m_files->ShrinkToFit();
+}
+
+void FindSizeTask::AddFile(std::string_view name, FileSize size, FileSize diskSpace)
+{
+    m_size += size;
+    m_diskSpace += diskSpace;
+    m_files->Add(name, size, diskSpace, FolderFiles::FamilyOfName(name));
 }
 
 void FindSizeTask::Deliver()
@@ -126,6 +145,7 @@ void FindSizeTask::Deliver()
         return;
     }
     folder->SetOwnSizes(m_size, m_diskSpace);
+    folder->files = std::move(m_files);
     folder->Clear(FolderRecord::SizeQueued);
     folder->UpdateTotals(m_tree);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/FileSize.h"
@@ -42,14 +43,16 @@ std::uint32_t GetClusterSize(const std::string& path,
 std::uint32_t ScanAllocationUnit(std::uint32_t recordUnit, std::uint32_t listedUnit);
 
 // Measures one folder: the sum of the sizes of the files directly in it and
-// the sum of the disk space they occupy.
+// the sum of the disk space they occupy, and the list of those files with
+// each one's size, disk space and family (FolderFiles).
 //
 // UI thread: construct (the folder's clusterSize is copied now), hand to
 // TaskManager::Add. Worker: Run() posts "Scanning: PATH" (UM_STATUS_TEXT) to
 // statusWindow (none: 0) and sums the directory entries. UI thread:
 // Deliver() takes the tree-data lock, stores the sums in the record
-// (OwnSizeKnown), clears SizeQueued and propagates the totals (which
-// relabels and re-sorts the tree); nothing when the record has been
+// (OwnSizeKnown) and moves the list of files into it (replacing an earlier
+// one), clears SizeQueued and propagates the totals (which relabels and
+// re-sorts the tree); nothing when the record has been
 // destroyed meanwhile (its reference is null). tree and references must
 // outlive the task's delivery.
 //
@@ -73,6 +76,8 @@ public:
 private:
     void SumOwnListing();
     void SumSharedListing();
+    // Counts one file (not a directory) in the sums and the list.
+    void AddFile(std::string_view name, FileSize size, FileSize diskSpace);
 
     TreeAccess& m_tree;
     FolderRecordRef m_folder;
@@ -82,4 +87,5 @@ private:
     std::shared_ptr<FolderListing> m_listing;
     FileSize m_size;
     FileSize m_diskSpace;
+    std::unique_ptr<FolderFiles> m_files;
 };

@@ -17,6 +17,9 @@
 // freed on the UI thread only, under the tree-data lock.
 class FolderFiles {
 public:
+    // The most bytes of names one folder keeps: offsets are 32-bit.
+    static constexpr std::size_t kMaxNameBytes = UINT32_MAX;
+
     // The broad kind of a file, from its name's MIME type; the treemap gives
     // each family its own colour.
     enum class Family : std::uint8_t {
@@ -46,8 +49,14 @@ public:
     // Worker or UI thread; each thread keeps its own cache by extension.
     static Family FamilyOfName(std::string_view name);
 
-    void Reserve(std::size_t count);
+    // Room for count files whose names take nameBytes in all.
+    void Reserve(std::size_t count, std::size_t nameBytes = 0);
+    // Appends a file. A name longer than 65535 bytes keeps its first 65535;
+    // the name buffer holds at most kMaxNameBytes, and a name that would
+    // pass it keeps what fits (possibly nothing).
     void Add(std::string_view name, FileSize size, FileSize diskSpace, Family family);
+    // Gives back the room reserved beyond what was added.
+    void ShrinkToFit();
 
     const std::vector<File>& Files() const { return m_files; }
     std::string_view NameOf(const File& file) const

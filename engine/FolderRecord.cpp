@@ -85,6 +85,7 @@ void FolderRecord::ForgetOwnSizes()
     Clear(OwnSizeKnown);
     ownSize = FileSize();
     ownDiskSpace = FileSize();
+    files.reset();
 }
 
 void FolderRecord::ForgetTreeSizes()

@@ -78,8 +78,9 @@ public:
 
     // Stores both own sizes and sets OwnSizeKnown.
     void SetOwnSizes(FileSize size, FileSize diskSpace);
-    // A file of the folder was deleted: OwnSizeKnown goes, and the own sizes
-    // become 0, so a new scan is needed before the totals are trusted.
+    // A file of the folder was deleted: OwnSizeKnown goes, the own sizes
+    // become 0 and the listed files are freed, so a new scan is needed
+    // before the totals are trusted.
     void ForgetOwnSizes();
     // Something below changed: TreeSizeKnown goes and the totals become 0.
     void ForgetTreeSizes();

@@ -266,6 +266,10 @@ void FolderScan::ClearStateBits(FolderRecord& record, std::uint16_t mask)
     std::vector<FolderRecord*> order;
     m_tree.ForEachInSubtree(record, [&order, mask](TreeItemRecord& item) {
         AsFolder(item).ClearMask(mask);
+        // The files listed go with the own size that they make up.
+        if ((mask & FolderRecord::OwnSizeKnown) != 0) {
+            AsFolder(item).files.reset();
+        }
         order.push_back(&AsFolder(item));
     });
     // Children before their parents, as a recursion would sort them.

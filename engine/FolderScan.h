@@ -117,8 +117,9 @@ public:
     // The same for the duplicate search (DupsKnown, DupsQueued,
     // TreeDupsPending).
     void MarkForDuplicateScan(FolderRecord& record);
-    // Clears mask from the flags of record's whole subtree (sizes stay) and
-    // sorts every folder's children again.
+    // Clears mask from the flags of record's whole subtree (sizes stay; the
+    // listed files go when mask has OwnSizeKnown) and sorts every folder's
+    // children again. Under the tree-data lock.
     void ClearStateBits(FolderRecord& record, std::uint16_t mask);
     // Queues the tasks of one folder: subfolders always, then the size scan
     // when SizeQueued, then the duplicate search when DupsQueued. Nothing

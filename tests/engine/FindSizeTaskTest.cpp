@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <map>
 #include <thread>
 #include <tuple>
 
@@ -80,11 +84,46 @@ TEST(GetClusterSize, IsAskedOfLocalVolumesOnly)
     }
 }
 
-// The own size and disk space of a folder agree with an lstat walk.
+// Each file that is not a folder, by name: its length and the disk space
+// lstat finds (the occupied blocks, or the length rounded up to whole units
+// when that is less) and its family.
+using FileRow = std::tuple<long long, long long, FolderFiles::Family>;
+std::map<std::string, FileRow> FilesOnDisk(const std::string& folder, long long unit)
+{
+    std::map<std::string, FileRow> rows;
+    DIR* dir = ::opendir(folder.c_str());
+    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        struct stat status {};
+        if (::lstat((folder + "/" + entry->d_name).c_str(), &status) == 0 &&
+            !S_ISDIR(status.st_mode)) {
+            const long long length = status.st_size;
+            rows[entry->d_name] = {
+                length,
+                std::min(static_cast<long long>(status.st_blocks) * 512,
+                         (length + unit - 1) / unit * unit),
+                FolderFiles::FamilyOfName(entry->d_name)};
+        }
+    }
+    if (dir != nullptr) ::closedir(dir);
+    return rows;
+}
+
+std::map<std::string, FileRow> FilesListed(const FolderFiles& files)
+{
+    std::map<std::string, FileRow> rows;
+    for (const FolderFiles::File& file : files.Files())
+        rows[std::string(files.NameOf(file))] = {file.size.Bytes(), file.diskSpace.Bytes(),
+                                                 file.family};
+    return rows;
+}
+
+// The own size and disk space of a folder agree with an lstat walk, and so
+// does the list of its files that the record gets.
 TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
 {
     TempTree files;
     ASSERT_TRUE(files.MakeFile("ordinary", std::string(5000, 'x')) && files.MakeFile("empty") &&
+                files.MakeFile("photo.JPG", "x") && files.MakeFile("notes.tar.gz", "y") &&
                 files.MakeHardLink("hardlink", "ordinary") &&
                 files.MakeSymlink("link", "ordinary") && files.MakeDir("sub") &&
                 files.MakeFile("sub/not-counted", std::string(100000, 'y')) &&
@@ -113,6 +152,8 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
             task.Deliver();
             EXPECT_TRUE(folder.Has(FolderRecord::TreeSizeKnown));  // no child items
             EXPECT_EQ(folder.treeDiskSpace.Bytes(), space);
+            ASSERT_NE(folder.files, nullptr);
+            EXPECT_EQ(FilesListed(*folder.files), FilesOnDisk(files.Root(), unit));
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,30 @@ TEST_F(FolderScanTest, StoppingDropsEveryPendingMarkAndKeepsKnownSizes)
         EXPECT_EQ(record->flags & FolderRecord::ClearPendingMask, 0) << record->name;
     }
     EXPECT_EQ(Record("top/b/b1/b11/b111"), nullptr);  // never reached
+}
+
+// The listed files go with the own sizes: a deleted file, Clear Folder Data
+// (of that subtree only) and Reset.
+TEST_F(FolderScanTest, ForgettingOwnSizesFreesTheListedFiles)
+{
+    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/b"}) && File("top/f", 10) && File("top/a/g", 1));
+    BringTopIntoTree();
+    Click("top");
+    ASSERT_TRUE(WaitUntilIdle());
+    const auto listed = [this] {
+        std::set<std::string> names;
+        for (const FolderRecord* record : Subtree())
+            if (record->files) names.insert(record->name);
+        return names;
+    };
+    using Names = std::set<std::string>;
+    ASSERT_EQ(listed(), (Names{"top", "a", "a1", "b"}));
+    EXPECT_EQ(Record("top")->files->Files().size(), 1u);
+    Record("top/b")->ForgetOwnSizes();
+    m_scan.ClearFolderData(*Record("top/a"));
+    EXPECT_EQ(listed(), Names{"top"});
+    m_scan.ResetAll();
+    EXPECT_EQ(listed(), Names{});
 }
 
 TEST_F(FolderScanTest, LargerSubtreesComeFirstAndEqualOnesByNameWithoutRegardToCase)
