@@ -119,6 +119,9 @@ TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, testsupport::LabelPoint(tree, topItem));
     ASSERT_TRUE(testsupport::PumpUntil(
         [&] { return !tree.IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
+    const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return CLarkspurApp::Instance()->MainFrame()->MessageText() == idle; }));
 
     framework::CommandRouter& router = CLarkspurApp::Instance()->MainFrame()->Router();
     platform::SettingsStore& settings = CLarkspurApp::Instance()->Settings();
