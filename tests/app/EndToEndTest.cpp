@@ -103,7 +103,7 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
 
 // The View command shows the treemap of the selected folder and keeps the
 // choice; a click on a subfolder's tile selects that folder in the tree and
-// the file list, and a double click shows it in the treemap.
+// the file list, a double click or Enter shows it in the treemap.
 TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
 {
     TempTree files;
@@ -146,6 +146,13 @@ TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
     EXPECT_EQ(TheMainView->FileList()->ListedFolder(), selected);
     EXPECT_EQ(map.ShownFolder(), shown);
     QTest::mouseDClick(&map, Qt::LeftButton, {}, centre);
+    EXPECT_EQ(map.ShownFolder(), selected);
+    // Backspace goes up; the first arrow highlights the largest item, which
+    // Enter shows.
+    QTest::keyClick(&map, Qt::Key_Backspace);
+    EXPECT_EQ(map.ShownFolder(), shown);
+    QTest::keyClick(&map, Qt::Key_Right);
+    QTest::keyClick(&map, Qt::Key_Return);
     EXPECT_EQ(map.ShownFolder(), selected);
 
     ASSERT_TRUE(router.Execute(resources::ID_VIEW_TREEMAP));
