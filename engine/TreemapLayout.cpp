@@ -165,6 +165,7 @@ void CollectItems(const TreeAccess& tree, const FolderRecord& folder, Scratch& s
 void LayFolder(const TreeAccess& tree, const Pending& at, double minimumArea, Scratch& scratch,
                std::vector<TreemapTile>& tiles)
 {
+    const double enteredArea = std::max(minimumArea, TreemapLayout::MinimumEnteredArea);
     const QRectF inner = TreemapLayout::Interior(at.rect);
     const double innerArea = inner.width() * inner.height();
     if (!(innerArea > 0)) {
@@ -211,7 +212,7 @@ void LayFolder(const TreeAccess& tree, const Pending& at, double minimumArea, Sc
         const Item& item = items[i];
         const QRectF& rect = scratch.rects[i];
         tiles.push_back(TreemapTile{rect, item.folder, item.file, depth, item.kind, item.family});
-        if (item.kind == Kind::Folder && rect.width() * rect.height() >= minimumArea) {
+        if (item.kind == Kind::Folder && rect.width() * rect.height() >= enteredArea) {
             scratch.pending.push_back(Pending{item.folder, rect, depth});
         }
     }
@@ -238,10 +239,11 @@ std::vector<TreemapTile> TreemapLayout::Lay(const TreeAccess& tree, const Folder
         return tiles;
     }
     minimumArea = std::max(minimumArea, 0.0);
-    // Every tile but the folders' frames covers pixels of its own, so the
-    // area bounds the count; past this guess the vector grows as usual.
+    // Tiles of minimumArea or more (all but one Small tile of each entered
+    // folder) cover the bounds about once or twice over; the guess only
+    // spares the first reallocations.
     const double guess = bounds.width() * bounds.height() / std::max(minimumArea, 1.0);
-    tiles.reserve(static_cast<std::size_t>(std::min(guess, 16384.0)) + 1);
+    tiles.reserve(static_cast<std::size_t>(std::min(guess, 65536.0)) + 1);
     const bool sized = root.Has(FolderRecord::TreeSizeKnown);
     tiles.push_back(TreemapTile{bounds, &root, -1, 0, sized ? Kind::Folder : Kind::Unsized});
     if (!sized) {

@@ -47,8 +47,9 @@ struct TreemapTile {
 // The items are laid largest first; those whose tile would be smaller than
 // minimumArea (the trailing ones) and the block of unlisted own files make
 // one Small tile of the folder, placed in size order among the others. A
-// folder is entered only when its tile reaches minimumArea, so the pixels,
-// not the number of files, bound the work.
+// folder is entered only when its tile reaches both minimumArea and
+// MinimumEnteredArea; a smaller one is drawn whole. So the pixels, not the
+// number of files, bound the work.
 //
 // UI thread, under the tree-data lock of tree (the records are read as they
 // are now; a scan delivering later needs a new layout). The tiles point into
@@ -60,6 +61,10 @@ public:
     // no frame (its items fill it).
     static constexpr double FrameWidth = 2.0;
     static constexpr double FramedMinimumSide = 10.0;
+    // A folder tile smaller than this, in square pixels, is not entered (its
+    // items are not laid): their tiles would be specks of a pixel or two,
+    // while reading its children and files costs as much as for a large one.
+    static constexpr double MinimumEnteredArea = 36.0;
 
     // Tiles of root's subtree inside bounds, each folder before what it
     // holds (the order to draw them in; a hit test takes the last tile that

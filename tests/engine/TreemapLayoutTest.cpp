@@ -102,7 +102,9 @@ TEST(TreemapLayout, RandomTreesKeepTheInvariants)
             const std::vector<std::size_t>& laid = children[index];
             // Entered exactly when there is room and something to show.
             EXPECT_EQ(!laid.empty(),
-                      Area(tiles[index].rect) >= minimumArea && folder->treeDiskSpace > FileSize());
+                      Area(tiles[index].rect) >=
+                              std::max(minimumArea, TreemapLayout::MinimumEnteredArea) &&
+                          folder->treeDiskSpace > FileSize());
             if (laid.empty()) continue;
             std::vector<QRectF> rects;
             std::map<std::pair<const void*, int>, double> areas;  // by record and file
