@@ -215,22 +215,21 @@ void TreemapView::Render()
     }
     m_highlight = -1;
     m_stale = false;
-    const qreal ratio = devicePixelRatioF();
-    m_image = QImage(size() * ratio, QImage::Format_RGB32);
-    m_image.setDevicePixelRatio(ratio);
-    m_image.fill(kBackground);
     m_tiles.clear();
-    if (m_tree == nullptr || m_shown == TreeItem::None || width() <= 0 || height() <= 0) {
-        return;
+    const qreal ratio = devicePixelRatioF();
+    const FolderRecord* root = nullptr;
+    std::unique_lock<TreeDataLock> lock;
+    if (m_tree != nullptr && m_shown != TreeItem::None) {
+        lock = std::unique_lock(m_tree->DataLock());
+        root = ShownFolder();
     }
-    std::lock_guard lock(m_tree->DataLock());
-    const FolderRecord* root = ShownFolder();
     if (root == nullptr) {
+        m_image = QImage(size() * ratio, QImage::Format_RGB32);
+        m_image.setDevicePixelRatio(ratio);
+        m_image.fill(kBackground);
         return;
     }
-    m_tiles = TreemapLayout::Lay(*m_tree, *root, QRectF(rect()), kMinimumArea);
-    QPainter painter(&m_image);
-    PaintTiles(painter);
+    m_image = Paint(*m_tree, *root, size(), ratio, m_markDuplicates, m_tiles);
     for (std::size_t index = 0; index < m_tiles.size() && highlightItem != TreeItem::None;
          ++index) {
         const TreemapTile& tile = m_tiles[index];
@@ -242,10 +241,27 @@ void TreemapView::Render()
     }
 }
 
-void TreemapView::PaintTiles(QPainter& painter)
+QImage TreemapView::Paint(const TreeAccess& tree, const FolderRecord& root, QSize size, qreal ratio,
+                          bool markDuplicates, std::vector<TreemapTile>& tiles)
+{
+    QImage image(size * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(kBackground);
+    tiles.clear();
+    if (size.isEmpty()) {
+        return image;
+    }
+    tiles = TreemapLayout::Lay(tree, root, QRectF(QPointF(0, 0), QSizeF(size)), kMinimumArea);
+    QPainter painter(&image);
+    PaintTiles(painter, tiles, markDuplicates);
+    return image;
+}
+
+void TreemapView::PaintTiles(QPainter& painter, const std::vector<TreemapTile>& tiles,
+                             bool markDuplicates)
 {
     painter.setPen(Qt::NoPen);
-    for (const TreemapTile& tile : m_tiles) {
+    for (const TreemapTile& tile : tiles) {
         const QRectF& rect = tile.rect;
         switch (tile.kind) {
             case Kind::Folder:
@@ -280,20 +296,20 @@ void TreemapView::PaintTiles(QPainter& painter)
     // Frames last, so that a folder's contents never cover them.
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(kFrame, 0));
-    for (const TreemapTile& tile : m_tiles) {
+    for (const TreemapTile& tile : tiles) {
         if ((tile.kind == Kind::Folder || tile.kind == Kind::Unsized) &&
             tile.rect.width() >= 3 && tile.rect.height() >= 3) {
             painter.drawRect(tile.rect.adjusted(0, 0, -1, -1));
         }
     }
-    if (!m_markDuplicates) {
+    if (!markDuplicates) {
         return;
     }
     // Names of each folder's files that have a copy, from its duplicate
     // members (a group of two or more).
     std::unordered_map<const FolderRecord*, std::unordered_set<std::string_view>> copies;
     painter.setPen(QPen(kCopyMark, 2));
-    for (const TreemapTile& tile : m_tiles) {
+    for (const TreemapTile& tile : tiles) {
         const FolderFiles::File* file = FileOf(tile);
         if (file == nullptr || tile.folder->duplicates == nullptr) {
             continue;
@@ -343,6 +359,12 @@ void TreemapView::showEvent(QShowEvent* event)
     m_stale = true;
 }
 
+void TreemapView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    ShowStatus(-1);
+}
+
 // --- Tiles and what they stand for -------------------------------------------
 
 FolderRecord* TreemapView::Container(const TreemapTile& tile) const
@@ -354,7 +376,7 @@ FolderRecord* TreemapView::Container(const TreemapTile& tile) const
     return AsFolder(folder->parent);
 }
 
-const FolderFiles::File* TreemapView::FileOf(const TreemapTile& tile) const
+const FolderFiles::File* TreemapView::FileOf(const TreemapTile& tile)
 {
     if (tile.kind != Kind::File || tile.folder->files == nullptr || tile.file < 0) {
         return nullptr;

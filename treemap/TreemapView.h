@@ -14,6 +14,7 @@
 class QTimer;
 class DeletionHandler;
 class FolderListDisplay;
+class TreeAccess;
 class LarkspurBrowserView;
 
 namespace framework {
@@ -71,6 +72,13 @@ public:
     void SetMarkDuplicates(bool on);
     [[nodiscard]] bool MarkDuplicates() const { return m_markDuplicates; }
 
+    // A whole picture of root's subtree in tree: its tiles (TreemapLayout,
+    // kMinimumArea) into tiles, painted into an image of size logical
+    // pixels at ratio device pixels each. What the pane does for every
+    // picture; call under the tree-data lock.
+    static QImage Paint(const TreeAccess& tree, const FolderRecord& root, QSize size, qreal ratio,
+                        bool markDuplicates, std::vector<TreemapTile>& tiles);
+
     // The picture as it stands, laid out and painted now if it is stale.
     const QImage& Picture();
     // The tiles of the picture (valid until the tree changes).
@@ -95,6 +103,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // The status bar leaves a hidden pane's tile.
+    void hideEvent(QHideEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -108,7 +118,8 @@ private:
     // The scan changed something: a new picture within kRefreshMs.
     void RedrawSoon();
     void Render();
-    void PaintTiles(QPainter& painter);
+    static void PaintTiles(QPainter& painter, const std::vector<TreemapTile>& tiles,
+                           bool markDuplicates);
     void ShowStatus(int tile);
     // Selects the tile's folder in the tree without showing it here, and a
     // file's row in the file list.
@@ -118,7 +129,7 @@ private:
     void MoveHighlight(int key);
     [[nodiscard]] FolderRecord* Container(const TreemapTile& tile) const;
     // The file of a File tile; null when the folder's files changed.
-    [[nodiscard]] const FolderFiles::File* FileOf(const TreemapTile& tile) const;
+    [[nodiscard]] static const FolderFiles::File* FileOf(const TreemapTile& tile);
 
     LarkspurBrowserView* m_tree = nullptr;
     FolderListDisplay* m_fileList = nullptr;
