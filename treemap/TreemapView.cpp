@@ -431,6 +431,18 @@ void TreemapView::leaveEvent(QEvent* event)
     QWidget::leaveEvent(event);
 }
 
+void TreemapView::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();  // the focus frame
+}
+
+void TreemapView::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void TreemapView::mousePressEvent(QMouseEvent* event)
 {
     (void)Picture();

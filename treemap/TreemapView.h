@@ -8,7 +8,6 @@
 
 #include "engine/TreemapLayout.h"
 #include "framework/CommandTarget.h"
-#include "framework/SizeDisplay.h"
 #include "model/TreeControl.h"
 
 class QTimer;
@@ -41,7 +40,8 @@ class CommandRouter;
 // a double click on a folder, Enter on a highlighted folder and Backspace
 // (to the parent) select the folder and show it. Hovering shows a tile's
 // path and sizes in the status bar. Arrows move the highlight among the
-// siblings of the highlighted tile.
+// siblings of the highlighted tile. Sizes are shown in the size format of the
+// moment (framework::SizeTextSource).
 //
 // Tiles point into the tree's records: they are dropped before any item
 // leaves the tree, and every record is reached by its item otherwise.
@@ -51,7 +51,7 @@ class CommandRouter;
 // SetActions (where deletions go, the router of the context menus). None is
 // owned; each must outlive the pane or be handed in again as null.
 // UI thread only.
-class TreemapView : public QWidget, public framework::CommandTarget, public framework::SizeDisplay {
+class TreemapView : public QWidget, public framework::CommandTarget {
     Q_OBJECT
 
 public:
@@ -90,9 +90,6 @@ public:
     // The highlighted tile's index; -1 when none.
     [[nodiscard]] int Highlighted() const { return m_highlight; }
 
-    // Sizes are shown only in the status bar, asked for on each hover.
-    void RefreshSizes() override {}
-
     bool OnUpdateCommand(int command, framework::CommandState& state) override;
     void OnCommand(int command) override;
 
@@ -109,6 +106,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
