@@ -27,11 +27,11 @@ class SizeDisplay;
 
 // The main view: fills the frame's client area with the panes (the sized
 // folder tree beside the file list, with the treemap below the list when it
-// is shown, all above the duplicates window), keeps the lower pane's height when the window is resized,
-// receives the worker's UM_TASK_DONE and UM_CLEAR_FOLDER_DUPS and hands them
-// to the tree, holds the system-file protection flag, forwards the frame's
-// scan commands to the tree, and is where every deletion ends
-// (DeletionHandler). UI thread only.
+// is shown, all above the duplicates window), keeps the lower pane's height
+// when the window is resized, receives the worker's UM_TASK_DONE and
+// UM_CLEAR_FOLDER_DUPS and hands them to the tree, holds the system-file
+// protection flag, forwards the frame's scan commands to the tree, and is
+// where every deletion ends (DeletionHandler). UI thread only.
 //
 // Destruction cancels every task and waits for the worker before any pane
 // goes, since a running duplicate search reaches the file list and the

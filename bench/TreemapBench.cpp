@@ -139,20 +139,22 @@ int main(int argc, char** argv)
         bounds.width(), bounds.height(), minimumArea, seconds[rounds / 2] * 1e3, rounds,
         seconds.front() * 1e3, seconds.back() * 1e3, cpuSeconds[rounds / 2] * 1e3, tiles.size(),
         folderTiles, fileTiles, tiles.size() - folderTiles - fileTiles);
-    
+
     // The pane's picture: layout and painting, as after a change of selection.
     constexpr int kPictures = 10;
     std::vector<double> pictureSeconds;
     for (int round = 0; round < kPictures; ++round) {
         clock.restart();
-        const QImage picture = TreemapView::Paint(tree, root, bounds.size().toSize(), 1.0, false, tiles);
+        const QImage picture =
+            TreemapView::Paint(tree, root, bounds.size().toSize(), 1.0, false, tiles);
         pictureSeconds.push_back(double(clock.nsecsElapsed()) / 1e9);
     }
     const double first = pictureSeconds.front();
     std::sort(pictureSeconds.begin(), pictureSeconds.end());
-    std::printf("pane picture on %.0fx%.0f, minimum tile %.1f px^2: first %.2f ms, median of %d "
-                "%.2f ms (target: under 200 ms); %zu tiles\n",
-                bounds.width(), bounds.height(), TreemapView::kMinimumArea, first * 1e3, kPictures,
-                pictureSeconds[kPictures / 2] * 1e3, tiles.size());
+    std::printf(
+        "pane picture on %.0fx%.0f, minimum tile %.1f px^2: first %.2f ms, median of %d "
+        "%.2f ms (target: under 200 ms); %zu tiles\n",
+        bounds.width(), bounds.height(), TreemapView::kMinimumArea, first * 1e3, kPictures,
+        pictureSeconds[kPictures / 2] * 1e3, tiles.size());
     return 0;
 }

@@ -275,8 +275,8 @@ void TreemapView::PaintTiles(QPainter& painter, const std::vector<TreemapTile>& 
                 painter.fillRect(rect, kSmallFill);
                 break;
             case Kind::File: {
-                const QColor colour(kFamilyColours[static_cast<std::size_t>(tile.family) %
-                                                   kFamilyColours.size()]);
+                const QColor colour(
+                    kFamilyColours[static_cast<std::size_t>(tile.family) % kFamilyColours.size()]);
                 if (rect.width() < kShadeMinSide || rect.height() < kShadeMinSide) {
                     painter.fillRect(rect, colour);
                     break;
@@ -297,8 +297,8 @@ void TreemapView::PaintTiles(QPainter& painter, const std::vector<TreemapTile>& 
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(kFrame, 0));
     for (const TreemapTile& tile : tiles) {
-        if ((tile.kind == Kind::Folder || tile.kind == Kind::Unsized) &&
-            tile.rect.width() >= 3 && tile.rect.height() >= 3) {
+        if ((tile.kind == Kind::Folder || tile.kind == Kind::Unsized) && tile.rect.width() >= 3 &&
+            tile.rect.height() >= 3) {
             painter.drawRect(tile.rect.adjusted(0, 0, -1, -1));
         }
     }
@@ -395,19 +395,18 @@ void TreemapView::ShowStatus(int index)
         const TreemapTile& tile = m_tiles[static_cast<std::size_t>(index)];
         const QString folderPath = DecodeName(FullPathOf(*tile.folder));
         if (const FolderFiles::File* file = FileOf(tile)) {
-            const QString path = folderPath + QLatin1Char('/') +
-                                 DecodeName(tile.folder->files->NameOf(*file));
+            const QString path =
+                folderPath + QLatin1Char('/') + DecodeName(tile.folder->files->NameOf(*file));
             text = resources::StringTable::Format(
                 resources::IDS_TREEMAP_TILE_STATUS,
                 {path, SizeText(file->diskSpace), SizeText(file->size)});
         } else if (tile.kind == Kind::Small) {
-            text = resources::StringTable::Format(resources::IDS_TREEMAP_SMALL_STATUS,
-                                                  {folderPath});
+            text =
+                resources::StringTable::Format(resources::IDS_TREEMAP_SMALL_STATUS, {folderPath});
         } else if (tile.folder->Has(FolderRecord::TreeSizeKnown)) {
-            text = resources::StringTable::Format(
-                resources::IDS_TREEMAP_TILE_STATUS,
-                {folderPath, SizeText(tile.folder->treeDiskSpace),
-                 SizeText(tile.folder->treeSize)});
+            text = resources::StringTable::Format(resources::IDS_TREEMAP_TILE_STATUS,
+                                                  {folderPath, SizeText(tile.folder->treeDiskSpace),
+                                                   SizeText(tile.folder->treeSize)});
         } else {
             text = folderPath;
         }
@@ -580,10 +579,18 @@ void TreemapView::MoveHighlight(int key)
             double along = 0;
             double aside = 0;
             switch (key) {
-                case Qt::Key_Left: along = -offset.x(), aside = offset.y(); break;
-                case Qt::Key_Right: along = offset.x(), aside = offset.y(); break;
-                case Qt::Key_Up: along = -offset.y(), aside = offset.x(); break;
-                default: along = offset.y(), aside = offset.x(); break;
+                case Qt::Key_Left:
+                    along = -offset.x(), aside = offset.y();
+                    break;
+                case Qt::Key_Right:
+                    along = offset.x(), aside = offset.y();
+                    break;
+                case Qt::Key_Up:
+                    along = -offset.y(), aside = offset.x();
+                    break;
+                default:
+                    along = offset.y(), aside = offset.x();
+                    break;
             }
             if (along <= 0.5) {
                 continue;
@@ -624,9 +631,10 @@ void TreemapView::contextMenuEvent(QContextMenuEvent* event)
     if (menu == nullptr) {
         return;
     }
-    const QPoint at = event->reason() == QContextMenuEvent::Keyboard
-                          ? mapToGlobal(m_tiles[static_cast<std::size_t>(tile)].rect.center().toPoint())
-                          : event->globalPos();
+    const QPoint at =
+        event->reason() == QContextMenuEvent::Keyboard
+            ? mapToGlobal(m_tiles[static_cast<std::size_t>(tile)].rect.center().toPoint())
+            : event->globalPos();
     const platform::ModalScope modal;
     menu->exec(at);
     event->accept();

@@ -108,8 +108,10 @@ TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
 {
     TempTree files;
     for (const char* folder : {"map", "map/big", "map/small"}) ASSERT_TRUE(files.MakeDir(folder));
-    for (const auto& [name, bytes] : {std::pair{"big/one", 900000}, {"big/two", 500000},
-                                      {"small/three", 200000}, {"four", 100000}})
+    for (const auto& [name, bytes] : {std::pair{"big/one", 900000},
+                                      {"big/two", 500000},
+                                      {"small/three", 200000},
+                                      {"four", 100000}})
         ASSERT_TRUE(files.MakeFile("map/" + std::string(name), std::string(bytes, 'x')));
     const std::string top = files.RealPath("map");
     LarkspurBrowserView& tree = *TheMainView->Tree();
