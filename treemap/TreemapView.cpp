@@ -176,16 +176,33 @@ void TreemapView::OnSelectionChanged(TreeItem current)
         return;
     }
     m_shown = current;
-    m_highlight = -1;
+    ForgetHighlight();
     m_refreshTimer->stop();
     m_stale = true;
     update();
 }
 
+void TreemapView::RememberHighlight()
+{
+    if (m_highlight >= 0 && m_highlight < static_cast<int>(m_tiles.size())) {
+        const TreemapTile& tile = m_tiles[static_cast<std::size_t>(m_highlight)];
+        m_highlightItem = tile.folder->item;
+        m_highlightFile = tile.file;
+        m_highlightKind = tile.kind;
+    }
+    m_highlight = -1;
+}
+
+void TreemapView::ForgetHighlight()
+{
+    m_highlight = -1;
+    m_highlightItem = TreeItem::None;
+}
+
 void TreemapView::DropTiles()
 {
+    RememberHighlight();
     m_tiles.clear();
-    m_highlight = -1;
     m_stale = true;
     update();
 }
@@ -203,17 +220,7 @@ void TreemapView::RedrawSoon()
 
 void TreemapView::Render()
 {
-    // The highlight is kept across pictures by what it shows.
-    TreeItem highlightItem = TreeItem::None;
-    std::int32_t highlightFile = -1;
-    Kind highlightKind = Kind::Folder;
-    if (m_highlight >= 0 && m_highlight < static_cast<int>(m_tiles.size())) {
-        const TreemapTile& tile = m_tiles[static_cast<std::size_t>(m_highlight)];
-        highlightItem = tile.folder->item;
-        highlightFile = tile.file;
-        highlightKind = tile.kind;
-    }
-    m_highlight = -1;
+    RememberHighlight();
     m_stale = false;
     m_tiles.clear();
     const qreal ratio = devicePixelRatioF();
@@ -230,11 +237,11 @@ void TreemapView::Render()
         return;
     }
     m_image = Paint(*m_tree, *root, size(), ratio, m_markDuplicates, m_tiles);
-    for (std::size_t index = 0; index < m_tiles.size() && highlightItem != TreeItem::None;
+    for (std::size_t index = 0; index < m_tiles.size() && m_highlightItem != TreeItem::None;
          ++index) {
         const TreemapTile& tile = m_tiles[index];
-        if (tile.folder->item == highlightItem && tile.file == highlightFile &&
-            tile.kind == highlightKind) {
+        if (tile.folder->item == m_highlightItem && tile.file == m_highlightFile &&
+            tile.kind == m_highlightKind) {
             m_highlight = static_cast<int>(index);
             break;
         }
@@ -499,7 +506,7 @@ void TreemapView::ShowFolder(FolderRecord* folder)
     }
     const TreeItem item = folder->item;
     m_shown = item;
-    m_highlight = -1;
+    ForgetHighlight();
     m_stale = true;
     update();
     m_tree->PopulateAndSelect(*folder);

@@ -114,6 +114,10 @@ protected:
 private:
     void OnSelectionChanged(TreeItem current);
     void DropTiles();
+    // The highlight is kept across pictures by what it shows: its tile's
+    // folder item, file and kind, taken before the tiles go.
+    void RememberHighlight();
+    void ForgetHighlight();
     // The scan changed something: a new picture within kRefreshMs.
     void RedrawSoon();
     void Render();
@@ -142,7 +146,8 @@ private:
     QImage m_image;
     std::vector<TreemapTile> m_tiles;
     int m_highlight = -1;
-    // The tile the context menu was opened for.
-    int m_menuTile = -1;
+    TreeItem m_highlightItem = TreeItem::None;
+    std::int32_t m_highlightFile = -1;
+    TreemapTile::Kind m_highlightKind = TreemapTile::Kind::Folder;
     QTimer* m_refreshTimer = nullptr;
 };
