@@ -40,7 +40,14 @@ class CommandRouter;
 // a double click on a folder, Enter on a highlighted folder and Backspace
 // (to the parent) select the folder and show it. Hovering shows a tile's
 // path and sizes in the status bar. Arrows move the highlight among the
-// siblings of the highlighted tile. Sizes are shown in the size format of the
+// siblings of the highlighted tile.
+//
+// The highlighted tile (the one last clicked or moved to) is what the
+// commands act on while the pane has the focus, and the context menu's: for
+// a file, Open, Explore (its folder) and Delete, which goes to the deletion
+// handler as the file list's does; for a folder (or the small rest of one),
+// the tree's folder commands, run by the tree on the folder, which is
+// selected there first; and Mark Duplicates. Sizes are shown in the size format of the
 // moment (framework::SizeTextSource).
 //
 // Tiles point into the tree's records: they are dropped before any item
