@@ -239,14 +239,14 @@ std::vector<TreemapTile> TreemapLayout::Lay(const TreeAccess& tree, const Folder
         return tiles;
     }
     minimumArea = std::max(minimumArea, 0.0);
-    // Tiles of minimumArea or more (all but one Small tile of each entered
-    // folder) cover the bounds about once or twice over; the guess only
+    // All tiles but the Small ones have minimumArea or more, and the tiles
+    // of one level do not overlap: the pixels bound the count. The guess
     // spares the first reallocations.
-    const double guess = bounds.width() * bounds.height() / std::max(minimumArea, 1.0);
-    tiles.reserve(static_cast<std::size_t>(std::min(guess, 65536.0)) + 1);
+    const double area = bounds.width() * bounds.height();
+    tiles.reserve(static_cast<std::size_t>(std::min(area / std::max(minimumArea, 1.0), 16384.0)));
     const bool sized = root.Has(FolderRecord::TreeSizeKnown);
     tiles.push_back(TreemapTile{bounds, &root, -1, 0, sized ? Kind::Folder : Kind::Unsized});
-    if (!sized) {
+    if (!sized || area < std::max(minimumArea, MinimumEnteredArea)) {
         return tiles;
     }
     Scratch scratch;

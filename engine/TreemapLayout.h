@@ -16,7 +16,8 @@ struct TreemapTile {
         Folder,   // a sized folder: a frame around its subfolders and files
         File,     // one file of folder (file indexes folder->files)
         Unsized,  // a folder whose size is not known yet (drawn hatched)
-        Small,    // the files and folders of folder too small to draw one by one
+        Small,    // the files and folders of folder too small to draw one by one,
+                  // with its own files while they are not listed
     };
     QRectF rect;
     const FolderRecord* folder = nullptr;
@@ -80,7 +81,7 @@ public:
     // bounds: one rectangle per weight, in the same order, covering bounds,
     // each of an area proportional to its weight. Rows are laid along the
     // shorter side of what is left, each growing while its worst aspect ratio
-    // improves. Weights of 0 or less (which break the precondition) get an
+    // does not get worse. Weights of 0 or less (which break the precondition) get an
     // empty rectangle at the bottom-right corner.
     static std::vector<QRectF> Squarify(const std::vector<double>& weights, const QRectF& bounds);
 
