@@ -202,6 +202,7 @@ void TreemapView::ForgetHighlight()
 void TreemapView::DropTiles()
 {
     RememberHighlight();
+    m_hovered = -2;
     m_tiles.clear();
     m_stale = true;
     update();
@@ -221,6 +222,7 @@ void TreemapView::RedrawSoon()
 void TreemapView::Render()
 {
     RememberHighlight();
+    m_hovered = -2;
     m_stale = false;
     m_tiles.clear();
     const qreal ratio = devicePixelRatioF();
@@ -402,8 +404,8 @@ void TreemapView::ShowStatus(int index)
         const TreemapTile& tile = m_tiles[static_cast<std::size_t>(index)];
         const QString folderPath = DecodeName(FullPathOf(*tile.folder));
         if (const FolderFiles::File* file = FileOf(tile)) {
-            const QString path =
-                folderPath + QLatin1Char('/') + DecodeName(tile.folder->files->NameOf(*file));
+            const QString path = DecodeName(DirectoryPathOf(*tile.folder)) +
+                                 DecodeName(tile.folder->files->NameOf(*file));
             text = resources::StringTable::Format(
                 resources::IDS_TREEMAP_TILE_STATUS,
                 {path, SizeText(file->diskSpace), SizeText(file->size)});
@@ -427,12 +429,17 @@ void TreemapView::ShowStatus(int index)
 void TreemapView::mouseMoveEvent(QMouseEvent* event)
 {
     (void)Picture();
-    ShowStatus(TileAt(event->position()));
+    // The text changes only with the tile under the pointer.
+    if (const int tile = TileAt(event->position()); tile != m_hovered) {
+        m_hovered = tile;
+        ShowStatus(tile);
+    }
     QWidget::mouseMoveEvent(event);
 }
 
 void TreemapView::leaveEvent(QEvent* event)
 {
+    m_hovered = -1;
     ShowStatus(-1);
     QWidget::leaveEvent(event);
 }

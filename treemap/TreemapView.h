@@ -153,6 +153,9 @@ private:
     QImage m_image;
     std::vector<TreemapTile> m_tiles;
     int m_highlight = -1;
+    // The tile whose text the status bar shows; -2: none asked for since
+    // the tiles were made.
+    int m_hovered = -2;
     TreeItem m_highlightItem = TreeItem::None;
     std::int32_t m_highlightFile = -1;
     TreemapTile::Kind m_highlightKind = TreemapTile::Kind::Folder;
