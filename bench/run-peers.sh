@@ -1,6 +1,7 @@
 #!/bin/bash
-# Measures larkspur-report against the tools a user would pick instead, on a
-# seeded corpus made here: sizes against du, ncdu and gdu; the duplicate
+# Measures larkspur-report against the tools a user would pick instead, on
+# two seeded corpora made here (the same files, about 100 and about 10 to a
+# folder): sizes against du, ncdu and gdu; the duplicate
 # search against jdupes, fdupes and rmlint; and the report's peak memory per
 # file. Runs alternate between the tools; each figure is the median of RUNS
 # runs with a warm cache (and, as root with COLD=1, with a cold cache too).
@@ -10,7 +11,7 @@
 #   FILES           files in the corpus (200000)
 #   SEED            seed of the corpus (42)
 #   RUNS            runs per tool (5)
-# The corpus is made in a fresh folder under ${TMPDIR:-/tmp} and removed at
+# The corpora are made in a fresh folder under ${TMPDIR:-/tmp} and removed at
 # the end. EXTRA_SIZE_TREE / EXTRA_DUPS_TREE name real trees to measure too
 # (for example /usr and /usr/share); they are only read.
 set -euo pipefail
@@ -42,20 +43,19 @@ python3 - "$report" "$files" "$seed" "$runs" "$scratch" "$handoff" <<'PY'
 import os, random, statistics, subprocess, sys, time
 
 report, files, seed, runs, scratch, handoff = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5], sys.argv[6]
-corpus = os.path.join(scratch, "corpus")
 empty = os.path.join(scratch, "empty")
-os.mkdir(corpus)
 os.mkdir(empty)
 
-def make_corpus():
-    """Nested folders (about 100 files each, hung under random earlier
+def make_corpus(corpus, per_folder):
+    """Nested folders (about per_folder files each, hung under random earlier
     folders), sizes from a long-tailed mix (median 1.8 kB, a few MB at
     most), 5% exact copies in groups, 2% near-copies (same size and head,
     one byte changed at the end), 3% empty files, 0.2% sparse files of a
     few MB apparent size, 1% hard links, and 5% hidden names."""
+    os.mkdir(corpus)
     rnd = random.Random(seed)
     folders = [corpus]
-    for i in range(1, max(1, files // 100)):
+    for i in range(1, max(1, files // per_folder)):
         parent = folders[rnd.randrange(len(folders))]
         name = (".d%d" if rnd.random() < 0.05 else "d%d") % i
         path = os.path.join(parent, name)
@@ -94,9 +94,15 @@ def make_corpus():
             out.write(data)
     return len(folders)
 
-started = time.perf_counter()
-folder_count = make_corpus()
-print("corpus: %d files in %d folders, seed %d, made in %.1f s; %d runs per tool, median" % (files, folder_count, seed, time.perf_counter() - started, runs))
+corpora = []
+for per_folder in (100, 10):
+    corpus = os.path.join(scratch, "corpus-%d" % per_folder)
+    started = time.perf_counter()
+    folder_count = make_corpus(corpus, per_folder)
+    print("corpus of about %d files a folder: %d files in %d folders, seed %d, made in %.1f s"
+          % (per_folder, files, folder_count, seed, time.perf_counter() - started))
+    corpora.append((per_folder, corpus))
+print("%d runs per tool, median" % runs)
 
 def run(command):
     started = time.perf_counter()
@@ -178,14 +184,17 @@ def bench(label, size_tree, dup_tree):
     print("  size scan / (1.5 x du + floor):            %.2f" % (sizes["larkspur-report --size-only"] / (1.5 * sizes["du -sB1"] + floor_size)))
     print("  full report / (1.25 x du + jdupes + floor): %.2f" % (dups["larkspur-report"] / (1.25 * dups["du -sB1"] + dups["jdupes -r -q"] + floor_dups)))
     if os.geteuid() == 0 and os.environ.get("COLD") == "1":
+        table("size scan, cold cache, %s" % label, "larkspur-report --size-only",
+              measure({k: v for k, v in size_tools(size_tree).items() if k in ("larkspur-report --size-only", "du -sB1")}, cold=True))
         table("duplicate search, cold cache, %s" % label, "larkspur-report",
               measure({k: v for k, v in dup_tools(dup_tree).items() if k in ("larkspur-report", "jdupes -r -q")}, cold=True))
 
-bench("corpus of %d files" % files, corpus, corpus)
 base = peak_kib([report, empty])
-peak = peak_kib([report, corpus])
-print("\npeak memory of larkspur-report: %d KiB on an empty folder, %d KiB on the corpus: %.0f bytes per file above the empty-folder peak"
-      % (base, peak, (peak - base) * 1024.0 / files))
+for per_folder, corpus in corpora:
+    bench("corpus of %d files, about %d a folder" % (files, per_folder), corpus, corpus)
+    peak = peak_kib([report, corpus])
+    print("\npeak memory of larkspur-report: %d KiB on an empty folder, %d KiB on the corpus: %.0f bytes per file above the empty-folder peak"
+          % (base, peak, (peak - base) * 1024.0 / files))
 for tree_pair in [(os.environ.get("EXTRA_SIZE_TREE"), os.environ.get("EXTRA_DUPS_TREE"))]:
     if tree_pair[0] and tree_pair[1]:
         bench("%s (sizes) and %s (duplicates)" % tree_pair, tree_pair[0], tree_pair[1])

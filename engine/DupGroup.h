@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/DupMember.h"
+#include "engine/ScanPool.h"
 #include "engine/TrackedReferences.h"
 
 class FolderRecord;
@@ -12,6 +13,8 @@ class FolderRecord;
 struct DupLink {
     DupLink* next = nullptr;
     DupMember* member = nullptr;
+
+    LARKSPUR_SCAN_POOLED(DupLink)
 };
 
 // A set of files with the same size and the same hash of their first 8192
@@ -35,6 +38,7 @@ public:
     ~DupGroup() { FreeLinks(); }
     DupGroup(const DupGroup&) = delete;
     DupGroup& operator=(const DupGroup&) = delete;
+    LARKSPUR_SCAN_POOLED(DupGroup)
 
     DupGroup* next = nullptr;    // next group in the same bucket chain
     std::uint32_t headHash;      // hash of the files' first 8192 bytes

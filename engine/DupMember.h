@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ScanPool.h"
+
 class DupGroup;
 class FolderRecord;
 
@@ -21,6 +23,8 @@ struct DupMember {
     // and inode are links to one file, never copies of each other.
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+
+    LARKSPUR_SCAN_POOLED(DupMember)
 
     // The file-system path of the folder, without a separator at the end;
     // empty when the folder has none.

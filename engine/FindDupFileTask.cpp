@@ -4,42 +4,69 @@
 #include <mutex>
 #include <utility>
 
-#include <QFile>
-
 #include "engine/DupFileList.h"
 #include "engine/DupTable.h"
 #include "engine/DuplicatesDisplay.h"
 #include "engine/WindowMessages.h"
-#include "platform/DirectorySearch.h"
+#include "platform/FolderHandle.h"
 #include "platform/MessageQueue.h"
-#include "resources/StringTable.h"
 #include "model/TreeAccess.h"
 
-FindDupFileTask::FindDupFileTask(const DupSearchContext& context, FolderRecord& folder,
-                                 std::string folderPath)
-    : m_context(context), m_folder(context.references, &folder), m_folderPath(std::move(folderPath))
+namespace {
+
+bool HasFilesToRead(const FolderListing& listing)
 {
+    for (const FolderListing::Entry& entry : listing.Entries()) {
+        if (entry.isRegularFile && entry.size != 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
-void FindDupFileTask::PostStatus() const
+// Whether folder is the folder that listing listed, by the identity of its
+// "." entry.
+bool IsListedFolder(const FolderListing& listing, const platform::FolderHandle& folder)
 {
-    if (m_context.statusWindow == 0) {
-        return;
+    for (const FolderListing::Entry& entry : listing.Entries()) {
+        if (listing.NameOf(entry) == ".") {
+            return entry.device == folder.Device() && entry.inode == folder.Inode();
+        }
     }
-    const QString text = resources::StringTable::Format(
-        resources::IDS_SCANNING, {QFile::decodeName(QByteArray::fromStdString(m_folderPath))});
-    platform::MessageQueue::Instance().PostText(m_context.statusWindow, UM_STATUS_TEXT,
-                                                QFile::encodeName(text).toStdString(), 0);
+    return false;
+}
+
+}  // namespace
+
+FindDupFileTask::FindDupFileTask(const DupSearchContext& context, FolderRecord& folder,
+                                 std::string folderPath, std::shared_ptr<FolderListing> listing)
+    : m_context(context),
+      m_folder(context.references, &folder),
+      m_folderPath(std::move(folderPath)),
+      m_listing(std::move(listing))
+{
 }
 
 void FindDupFileTask::Run()
 {
-    PostStatus();
-    // Sent, not posted, and with no lock held: the UI thread clears the
-    // folder's earlier members under the tree-data lock before any new one
-    // is added.
-    platform::MessageQueue::Instance().Send(m_context.clearWindow, UM_CLEAR_FOLDER_DUPS,
-                                            reinterpret_cast<platform::WParam>(&m_folder), 0);
+    // Only this task adds members to its folder, so a folder without any
+    // now has none to clear, and the worker need not wait for the UI thread.
+    bool clear = false;
+    {
+        std::lock_guard lock(m_context.tree.DataLock());
+        const FolderRecord* folder = m_folder.Get();
+        if (folder == nullptr) {
+            return;
+        }
+        clear = folder->duplicates != nullptr;
+    }
+    if (clear) {
+        // Sent, not posted, and with no lock held: the UI thread clears the
+        // folder's earlier members under the tree-data lock before any new
+        // one is added.
+        platform::MessageQueue::Instance().Send(m_context.clearWindow, UM_CLEAR_FOLDER_DUPS,
+                                                reinterpret_cast<platform::WParam>(&m_folder), 0);
+    }
     {
         std::lock_guard lock(m_context.tree.DataLock());
         const FolderRecord* folder = m_folder.Get();
@@ -51,34 +78,59 @@ void FindDupFileTask::Run()
     }
     // Without a path there is nothing to list (an empty pattern would name
     // the current directory).
-    platform::DirectorySearch search;
-    platform::FindData entry;
-    if (m_folderPath.empty() || IsCancelling() || !search.Start(m_folderPath + "*", entry)) {
+    if (m_folderPath.empty() || IsCancelling()) {
         return;
     }
+    // A type-only listing lacks the sizes and identities.
+    std::shared_ptr<FolderListing> listing = m_listing;
+    if (!listing || listing->Detail() != platform::SearchDetail::Full) {
+        listing = std::make_shared<FolderListing>(m_folderPath, platform::SearchDetail::Full);
+    }
+    if (!listing->Fill(*this) || !HasFilesToRead(*listing)) {
+        return;
+    }
+    // The files are opened by name in the folder that was listed: a folder
+    // put in its place since is listed again.
+    platform::FolderHandle folder;
+    if (!folder.Open(m_folderPath) || !IsListedFolder(*listing, folder)) {
+        listing = std::make_shared<FolderListing>(m_folderPath, platform::SearchDetail::Full);
+        if (!listing->Fill(*this) || !folder.Open(m_folderPath) ||
+            !IsListedFolder(*listing, folder)) {
+            return;
+        }
+    }
+    SearchListing(*listing, folder.Descriptor());
+}
+
+void FindDupFileTask::SearchListing(const FolderListing& listing, int folder)
+{
     // The next files of the listing wait in a small window. Each is opened
     // as it enters it, and one that cannot be opened is skipped there: even
     // a file whose head waits unread is only recorded once it could be
     // opened. For those whose heads will be read the kernel is asked to
     // fetch the heads at once, so that on a cold cache the reads of several
     // files overlap; the files are then filed in listing order.
+    const std::vector<FolderListing::Entry>& entries = listing.Entries();
     std::array<Upcoming, kReadAhead> window;
     std::size_t first = 0;
     std::size_t count = 0;
-    bool listed = true;  // entry holds a listing entry not yet taken
+    std::size_t listed = 0;  // the first entry not yet taken
+    std::string name;        // reused, for its terminating NUL
     while (!IsCancelling() && !m_folder.IsNull()) {
-        for (; listed && count < window.size(); listed = search.Next(entry)) {
+        for (; listed < entries.size() && count < window.size(); ++listed) {
             // The listing's own entry tells the type and size, so what is
             // no regular file, or is empty, is not even opened.
-            if (!entry.isRegularFile || entry.Size() == 0) {
+            const FolderListing::Entry& entry = entries[listed];
+            if (!entry.isRegularFile || entry.size == 0) {
                 continue;
             }
             Upcoming& next = window[(first + count) % window.size()];
-            if (!next.reader.Open(search, entry.name)) {
+            name.assign(listing.NameOf(entry));
+            if (!next.reader.Open(folder, name.c_str())) {
                 continue;
             }
-            std::swap(next.entry, entry);
-            if (WillBeRead(next.entry.Size(), window, first, count)) {
+            next.entry = &entry;
+            if (WillBeRead(entry.size, window, first, count)) {
                 next.reader.AdviseWillNeed(kHeadHashBytes);
             }
             ++count;
@@ -87,20 +139,20 @@ void FindDupFileTask::Run()
             break;
         }
         Upcoming& current = window[first];
-        ProcessFile(current.entry, current.reader);
+        name.assign(listing.NameOf(*current.entry));
+        ProcessFile(*current.entry, name, current.reader);
         current.reader.Close();
         first = (first + 1) % window.size();
         --count;
     }
     // The files still open in the window are closed with it.
-    search.Close();
 }
 
 bool FindDupFileTask::WillBeRead(std::uint64_t size, const std::array<Upcoming, kReadAhead>& window,
                                  std::size_t first, std::size_t count) const
 {
     for (std::size_t i = 0; i < count; ++i) {
-        if (window[(first + i) % window.size()].entry.Size() == size) {
+        if (window[(first + i) % window.size()].entry->size == size) {
             return true;
         }
     }
@@ -108,9 +160,10 @@ bool FindDupFileTask::WillBeRead(std::uint64_t size, const std::array<Upcoming, 
     return m_context.table.PendingOfSize(size) != nullptr || m_context.table.MayHoldSize(size);
 }
 
-void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::FileReader& opened)
+void FindDupFileTask::ProcessFile(const FolderListing::Entry& entry, const std::string& name,
+                                  platform::FileReader& opened)
 {
-    const std::uint64_t size = entry.Size();
+    const std::uint64_t size = entry.size;
     std::unique_lock lock(m_context.tree.DataLock());
     DupTable& table = m_context.table;
     DupGroup* pending = table.PendingOfSize(size);
@@ -120,7 +173,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::Fil
         // turns up. Its identity is the listing's.
         auto group = std::make_unique<DupGroup>(0, size);
         group->pending = true;
-        if (AddMember(*group, entry.name, FileHead{0, size, entry.device, entry.inode})) {
+        if (AddMember(*group, name, FileHead{0, size, entry.device, entry.inode})) {
             table.Append(group.release());
         }
         return;
@@ -137,7 +190,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::Fil
         }
     }
     lock.unlock();
-    const std::string path = m_folderPath + entry.name;
+    const std::string path = m_folderPath + name;
     const std::optional<FileHead> head = ReadHead(path, &opened);
     std::optional<FileHead> pendingHead;
     if (platform::FileReader pendingFile; pendingRef && pendingFile.Open(pendingPath)) {
@@ -170,7 +223,7 @@ void FindDupFileTask::ProcessFile(const platform::FindData& entry, platform::Fil
     if (!head || head->size != size) {
         return;
     }
-    FileByHash(entry.name, path, *head, lock);
+    FileByHash(name, path, *head, lock);
 }
 
 void FindDupFileTask::FileByHash(const std::string& name, const std::string& path,

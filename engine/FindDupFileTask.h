@@ -5,15 +5,16 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "engine/DupGroup.h"
 #include "engine/FileComparison.h"
+#include "engine/FolderListing.h"
 #include "engine/FolderRecord.h"
 #include "engine/Task.h"
-#include "platform/DirectorySearch.h"
 #include "platform/FileReader.h"
 #include "platform/MessageWindow.h"
 #include "model/TreeDataLock.h"
@@ -34,8 +35,6 @@ struct DupSearchContext {
     DupTable& table;
     // Receives UM_CLEAR_FOLDER_DUPS (the main view); required.
     platform::WindowHandle clearWindow = 0;
-    // Receives the "Scanning: PATH" text (the main frame); 0: none.
-    platform::WindowHandle statusWindow = 0;
     DupFileList* fileList = nullptr;       // null: no marks, no end notice
     DuplicatesDisplay* display = nullptr;  // null: groups are not shown
 };
@@ -50,20 +49,26 @@ struct DupSearchContext {
 // one file (same device and inode) never share a group.
 //
 // UI thread: construct, hand to TaskManager::Add. Worker, Run():
-//  1. posts "Scanning: PATH" to statusWindow;
-//  2. sends UM_CLEAR_FOLDER_DUPS with its FolderRecordRef to clearWindow and
-//     waits: the folder's members of an earlier search leave their groups.
-//     If they are still there afterwards (the window is gone or the program
-//     is shutting down), the run ends;
-//  3. lists the folder and files each regular, non-empty file that can be
-//     opened, in listing order, under the tree-data lock except around the
-//     reads. The next files are opened ahead, at most kReadAhead held open,
-//     all closed when the run ends; the heads of those that will be read are
-//     asked of the kernel then. A file whose size changes while it is
-//     searched is left out, and so is a pending file that cannot be read
-//     when a second file of its size turns up. When a file of the folder
+//  1. when the folder has members of an earlier search, sends
+//     UM_CLEAR_FOLDER_DUPS with its FolderRecordRef to clearWindow and waits:
+//     they leave their groups. If they are still there afterwards (the
+//     window is gone or the program is shutting down), the run ends;
+//  2. reads the folder's listing (see below) and files each regular,
+//     non-empty file that can be opened, in listing order, under the
+//     tree-data lock except around the reads. The next files are opened
+//     ahead, at most kReadAhead held open, all closed when the run ends;
+//     the heads of those that will be read are asked of the kernel then. A
+//     file whose size changes while it is searched is left out, and so is a
+//     pending file that cannot be read when a second file of its size turns
+//     up. When a file of the folder
 //     that the file list shows joins a group, UM_FILE_DUP_STATE is posted
 //     for it (and for the group's earlier member when it gains its second).
+// The listing is the one shared with the other tasks of the folder when it
+// was given one made with SearchDetail::Full (filled here unless a task
+// before did), else the task's own; its entries are opened by name in the
+// folder, opened once per run. Should the folder at the path no longer be
+// the one listed (its device and inode differ from those of the listing's
+// "."), the task lists it again itself.
 // It stops between files once cancelled, and a comparison under way then
 // answers "different" at its next block. Members added before stay; once
 // cancelled it files nothing more and posts no mark (the cancel is looked at
@@ -77,12 +82,15 @@ struct DupSearchContext {
 // The destructor takes no lock but the reference lock.
 class FindDupFileTask : public Task {
 public:
-    // folderPath ends with a separator.
-    FindDupFileTask(const DupSearchContext& context, FolderRecord& folder, std::string folderPath);
+    // folderPath ends with a separator; listing, when given, is of that
+    // folder and shared with the folder's other tasks (see FolderListing).
+    FindDupFileTask(const DupSearchContext& context, FolderRecord& folder, std::string folderPath,
+                    std::shared_ptr<FolderListing> listing = nullptr);
 
     void Run() override;
     void Deliver() override;
     const char* GetName() const override { return "FindDupFileTask"; }
+    std::string_view StatusFolder() const override { return m_folderPath; }
 
     // For tests: called on the worker each time a content comparison asks
     // whether to go on (before its first block and after each block).
@@ -98,10 +106,9 @@ public:
     }
 
 private:
-    void PostStatus() const;
     // A file of the folder's listing waiting for its turn, open in reader.
     struct Upcoming {
-        platform::FindData entry;
+        const FolderListing::Entry* entry = nullptr;
         platform::FileReader reader;
     };
     static constexpr std::size_t kReadAhead = 16;
@@ -112,9 +119,12 @@ private:
     [[nodiscard]] bool WillBeRead(std::uint64_t size,
                                   const std::array<Upcoming, kReadAhead>& window, std::size_t first,
                                   std::size_t count) const;
+    // Files the entries of listing, in the folder open as folder.
+    void SearchListing(const FolderListing& listing, int folder);
     // Takes the tree-data lock, and releases it around the reads. opened is
-    // the file, opened ahead.
-    void ProcessFile(const platform::FindData& entry, platform::FileReader& opened);
+    // the file named name, opened ahead.
+    void ProcessFile(const FolderListing::Entry& entry, const std::string& name,
+                     platform::FileReader& opened);
     // Holding lock (the tree-data lock), except around the content
     // comparisons: files the file at path, whose head was read, by its hash
     // and size.
@@ -140,6 +150,7 @@ private:
     DupSearchContext m_context;
     FolderRecordRef m_folder;
     std::string m_folderPath;
+    std::shared_ptr<FolderListing> m_listing;  // null: none shared
     // Groups that gained a member by a confirmed match, in order, each once.
     std::list<DupGroupRef> m_touched;
     std::function<void()> m_comparisonHook;

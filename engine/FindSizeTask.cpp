@@ -2,13 +2,8 @@
 
 #include <mutex>
 
-#include <QFile>
-
-#include "engine/WindowMessages.h"
 #include "platform/FileQueries.h"
-#include "platform/MessageQueue.h"
 #include "platform/MountTable.h"
-#include "resources/StringTable.h"
 #include "model/TreeAccess.h"
 
 FileSize AllocatedSize(const platform::FindData& entry, std::uint32_t clusterSize)
@@ -56,25 +51,17 @@ std::uint32_t ScanAllocationUnit(std::uint32_t recordUnit, std::uint32_t listedU
 }
 
 FindSizeTask::FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
-                           std::string folderPath, platform::WindowHandle statusWindow,
-                           std::shared_ptr<FolderListing> listing)
+                           std::string folderPath, std::shared_ptr<FolderListing> listing)
     : m_tree(tree),
       m_folder(references, &folder),
       m_folderPath(std::move(folderPath)),
       m_clusterSize(folder.clusterSize),
-      m_statusWindow(statusWindow),
       m_listing(std::move(listing))
 {
 }
 
 void FindSizeTask::Run()
 {
-    if (m_statusWindow != 0) {
-        const QString text = resources::StringTable::Format(
-            resources::IDS_SCANNING, {QFile::decodeName(QByteArray::fromStdString(m_folderPath))});
-        platform::MessageQueue::Instance().PostText(m_statusWindow, UM_STATUS_TEXT,
-                                                    QFile::encodeName(text).toStdString(), 0);
-    }
     // A folder that cannot be listed gets an empty array, as its sizes are 0.
     m_files = std::make_unique<FolderFiles>();
     // A type-only listing lacks the sizes.

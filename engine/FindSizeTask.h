@@ -47,8 +47,7 @@ std::uint32_t ScanAllocationUnit(std::uint32_t recordUnit, std::uint32_t listedU
 // each one's size, disk space and family (FolderFiles).
 //
 // UI thread: construct (the folder's clusterSize is copied now), hand to
-// TaskManager::Add. Worker: Run() posts "Scanning: PATH" (UM_STATUS_TEXT) to
-// statusWindow (none: 0) and sums the directory entries. UI thread:
+// TaskManager::Add. Worker: Run() sums the directory entries. UI thread:
 // Deliver() takes the tree-data lock, stores the sums in the record
 // (OwnSizeKnown) and moves the list of files into it (replacing an earlier
 // one), clears SizeQueued and propagates the totals (which relabels and
@@ -63,12 +62,12 @@ class FindSizeTask : public Task {
 public:
     // folderPath ends with a separator.
     FindSizeTask(TreeAccess& tree, TrackedReferences& references, FolderRecord& folder,
-                 std::string folderPath, platform::WindowHandle statusWindow,
-                 std::shared_ptr<FolderListing> listing = nullptr);
+                 std::string folderPath, std::shared_ptr<FolderListing> listing = nullptr);
 
     void Run() override;
     void Deliver() override;
     const char* GetName() const override { return "FindSizeTask"; }
+    std::string_view StatusFolder() const override { return m_folderPath; }
 
     FileSize Size() const { return m_size; }
     FileSize DiskSpace() const { return m_diskSpace; }
@@ -83,7 +82,6 @@ private:
     FolderRecordRef m_folder;
     std::string m_folderPath;
     std::uint32_t m_clusterSize;
-    platform::WindowHandle m_statusWindow;
     std::shared_ptr<FolderListing> m_listing;
     FileSize m_size;
     FileSize m_diskSpace;

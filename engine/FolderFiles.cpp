@@ -12,8 +12,9 @@ using Family = FolderFiles::Family;
 
 // MIME types and the family each belongs to, tried in order: the first
 // pattern that matches wins. A '*' stands for any run of characters (one at
-// most per pattern); a pattern without one must be equal to the type. Names are the canonical ones of the shared MIME
-// database (aliases where a file may still be tagged with them).
+// most per pattern); a pattern without one must be equal to the type. Names
+// are the canonical ones of the shared MIME database (and aliases that a
+// file may still be tagged with).
 struct FamilyPattern {
     std::string_view pattern;
     Family family;
@@ -258,7 +259,7 @@ FolderFiles::Family FolderFiles::FamilyOfName(std::string_view name)
         return found->second;
     }
     // Looked up as a name of its own, so that the answer depends on the
-    // extension alone and the cache holds whatever name comes first.
+    // extension alone, whichever name asked first.
     const Family family =
         FamilyOfMimeType(platform::ShellIcons::MimeTypeOfFileName("x." + extension));
     if (cache.size() >= kCacheLimit) {
@@ -271,36 +272,54 @@ FolderFiles::Family FolderFiles::FamilyOfName(std::string_view name)
 void FolderFiles::Reserve(std::size_t count, std::size_t nameBytes)
 {
     m_files.reserve(count);
-    m_names.reserve(std::min<std::size_t>(nameBytes, kMaxNameBytes));
+    if (nameBytes > m_nameCapacity) {
+        ResizeNameBuffer(std::min(nameBytes, kMaxNameBytes));
+    }
+}
+
+void FolderFiles::ResizeNameBuffer(std::size_t capacity)
+{
+    std::unique_ptr<char[]> names;
+    if (capacity != 0) {
+        names = std::make_unique_for_overwrite<char[]>(capacity);
+        std::copy_n(m_names.get(), m_nameBytes, names.get());
+    }
+    m_names = std::move(names);
+    m_nameCapacity = static_cast<std::uint32_t>(capacity);
 }
 
 void FolderFiles::Add(std::string_view name, FileSize size, FileSize diskSpace, Family family)
 {
     // Offsets and lengths are narrow to keep the entry small: what does not
     // fit is cut, and a full buffer gives the later files empty names.
-    const std::size_t room = kMaxNameBytes - m_names.size();
+    const std::size_t room = kMaxNameBytes - m_nameBytes;
     const std::size_t length =
         std::min({name.size(), room, std::size_t{std::numeric_limits<std::uint16_t>::max()}});
+    if (m_nameBytes + length > m_nameCapacity) {
+        ResizeNameBuffer(std::min(
+            std::max<std::size_t>({m_nameBytes + length, std::size_t{m_nameCapacity} * 2, 64}),
+            kMaxNameBytes));
+    }
     File file;
     file.diskSpace = diskSpace;
     file.size = size;
-    file.nameOffset = static_cast<std::uint32_t>(m_names.size());
+    file.nameOffset = m_nameBytes;
     file.nameLength = static_cast<std::uint16_t>(length);
     file.family = family;
-    m_names.append(name.substr(0, length));
+    std::copy_n(name.data(), length, m_names.get() + m_nameBytes);
+    m_nameBytes += static_cast<std::uint32_t>(length);
     m_files.push_back(file);
 }
 
 void FolderFiles::ShrinkToFit()
 {
     m_files.shrink_to_fit();
-    m_names.shrink_to_fit();
+    if (m_nameCapacity > m_nameBytes) {
+        ResizeNameBuffer(m_nameBytes);
+    }
 }
 
 std::size_t FolderFiles::HeapBytes() const
 {
-    // A short name buffer lives inside the string object itself.
-    const std::size_t inlineCapacity = std::string().capacity();
-    const std::size_t names = m_names.capacity() > inlineCapacity ? m_names.capacity() + 1 : 0;
-    return m_files.capacity() * sizeof(File) + names;
+    return m_files.capacity() * sizeof(File) + m_nameCapacity;
 }

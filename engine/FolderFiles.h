@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,12 +62,20 @@ public:
     const std::vector<File>& Files() const { return m_files; }
     std::string_view NameOf(const File& file) const
     {
-        return std::string_view(m_names).substr(file.nameOffset, file.nameLength);
+        return std::string_view(m_names.get() + file.nameOffset, file.nameLength);
     }
     // Heap bytes held, for the memory benchmark.
     std::size_t HeapBytes() const;
 
 private:
+    // Moves the names into a buffer of capacity bytes (at least m_nameBytes).
+    void ResizeNameBuffer(std::size_t capacity);
+
     std::vector<File> m_files;
-    std::string m_names;
+    // A bare buffer rather than a std::string: one of these lives in every
+    // scanned folder's record, and the smaller object saves a heap block
+    // size class each.
+    std::unique_ptr<char[]> m_names;
+    std::uint32_t m_nameBytes = 0;
+    std::uint32_t m_nameCapacity = 0;
 };

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 
 #include "engine/DupFileList.h"
@@ -17,6 +18,7 @@
 #include "engine/WindowMessages.h"
 #include "model/TreeAccess.h"
 #include "platform/MessageQueue.h"
+#include "resources/StringTable.h"
 
 namespace {
 
@@ -289,26 +291,32 @@ bool FolderScan::QueueTasksFor(FolderRecord& record)
         return false;
     }
     m_inFlight.insert(&record);
+    if (m_queueHook) {
+        m_queueHook(record);
+    }
     TaskManager& tasks = TaskManager::Instance();
-    // With a size scan to follow, the folder is read once for both tasks,
-    // with every entry's details; otherwise the enumeration lists the folder
-    // itself, types only. The duplicate search lists the folder itself.
+    // With a size scan or a duplicate search to follow, the folder is read
+    // once for all the tasks, with every entry's details; otherwise the
+    // enumeration lists the folder itself, types only.
     const bool sizeQueued = record.Has(FolderRecord::SizeQueued);
+    const bool dupsQueued = record.Has(FolderRecord::DupsQueued);
     std::shared_ptr<FolderListing> listing;
-    if (sizeQueued) {
+    if (sizeQueued || dupsQueued) {
         listing = std::make_shared<FolderListing>(path, platform::SearchDetail::Full);
     }
     tasks.Add(std::make_unique<FindSubfoldersTask>(m_tree, record, path, listing));
     if (sizeQueued) {
-        tasks.Add(std::make_unique<FindSizeTask>(m_tree, m_dups.References(), record, path, m_frame,
-                                                 std::move(listing)));
+        tasks.Add(
+            std::make_unique<FindSizeTask>(m_tree, m_dups.References(), record, path, listing));
     }
-    if (record.Has(FolderRecord::DupsQueued)) {
-        const DupSearchContext context{m_tree,          m_dups.References(),
-                                       m_dups.Table(),  m_mainView,
-                                       m_frame,         dynamic_cast<DupFileList*>(m_fileList),
+    if (dupsQueued) {
+        const DupSearchContext context{m_tree,
+                                       m_dups.References(),
+                                       m_dups.Table(),
+                                       m_mainView,
+                                       dynamic_cast<DupFileList*>(m_fileList),
                                        m_dups.Display()};
-        tasks.Add(std::make_unique<FindDupFileTask>(context, record, path));
+        tasks.Add(std::make_unique<FindDupFileTask>(context, record, path, std::move(listing)));
     }
     return true;
 }
@@ -430,12 +438,19 @@ void FolderScan::ProcessCompletedTasks()
     TaskManager& tasks = TaskManager::Instance();
     QElapsedTimer turn;
     turn.start();
+    // The status text names the folder last delivered, once per turn rather
+    // than once per folder.
+    std::string lastFolder;
     while (std::unique_ptr<Task> task = tasks.TakeFinished()) {
         m_scannedSomething = true;
         task->Deliver();
+        if (const std::string_view folder = task->StatusFolder(); !folder.empty()) {
+            lastFolder = folder;
+        }
         task.reset();
         SettleAfterRemovals();
         if (turn.nsecsElapsed() >= kDeliveryBudgetNs) {
+            ShowScanning(lastFolder);
             // The rest, and the next folders, at the next turn.
             if (!m_deliveryOwed) {
                 m_deliveryOwed = true;
@@ -450,6 +465,7 @@ void FolderScan::ProcessCompletedTasks()
             return;
         }
     }
+    ShowScanning(lastFolder);
     if (tasks.PendingCount() == 0) {
         m_inFlight.clear();
     }
@@ -465,6 +481,18 @@ void FolderScan::ProcessCompletedTasks()
         }
     }
     ClearStatusIfIdle();
+}
+
+void FolderScan::ShowScanning(const std::string& folder) const
+{
+    if (folder.empty() || m_frame == 0) {
+        return;
+    }
+    const QString text = resources::StringTable::Format(
+        resources::IDS_SCANNING, {QFile::decodeName(QByteArray::fromStdString(folder))});
+    const std::string bytes = QFile::encodeName(text).toStdString();
+    platform::MessageQueue::Instance().Send(m_frame, UM_STATUS_TEXT,
+                                            reinterpret_cast<platform::WParam>(&bytes), 0);
 }
 
 void FolderScan::ClearStatusIfIdle()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -53,8 +54,9 @@ class TreeAccess;
 //  - SetMainView(handle): the window that receives UM_CLEAR_FOLDER_DUPS
 //    (sent by the duplicate search; its handler calls the DupStore's
 //    ClearFolderDuplicates with the FolderRecordRef in wParam);
-//  - SetFrame(handle): the window that receives the "Scanning: PATH" texts
-//    (UM_STATUS_TEXT) and an empty text when the walk ends;
+//  - SetFrame(handle): the window that receives "Scanning: PATH" (sent,
+//    UM_STATUS_TEXT) once per turn of deliveries, naming the folder last
+//    delivered, and an empty text (posted) when the walk ends;
 //  - SetDisplays: the duplicates pane and the file list (either may be
 //    null).
 //
@@ -125,6 +127,12 @@ public:
     // when SizeQueued, then the duplicate search when DupsQueued. Nothing
     // for a folder without a directory path: answers whether it queued.
     bool QueueTasksFor(FolderRecord& record);
+    // For tests: called with each folder whose tasks are queued, in the
+    // walk's order.
+    void SetQueueHookForTesting(std::function<void(const FolderRecord&)> hook)
+    {
+        m_queueHook = std::move(hook);
+    }
     // The walk becomes idle.
     void ResetTraversal();
 
@@ -151,6 +159,8 @@ private:
     // Works out the totals and pending marks again of the folders that lost
     // children since the last call.
     void SettleAfterRemovals();
+    // "Scanning: FOLDER" to the frame; nothing for an empty folder path.
+    void ShowScanning(const std::string& folder) const;
     // An empty status text to the frame when the walk is idle and nothing
     // is queued.
     void ClearStatusIfIdle();
@@ -190,4 +200,5 @@ private:
     bool m_settling = false;
     // A call of ProcessCompletedTasks is queued for the deliveries left over.
     bool m_deliveryOwed = false;
+    std::function<void(const FolderRecord&)> m_queueHook;
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
 enum class TaskState : std::int32_t {
     Queued = 0,      // waiting in the queue
@@ -39,6 +40,9 @@ public:
     virtual void Deliver() {}
     // The class name, used to cancel every task of one kind.
     virtual const char* GetName() const = 0;
+    // The folder path the task works on, which the scan's status text names
+    // once the task is delivered; empty: the task is not worth naming.
+    virtual std::string_view StatusFolder() const { return {}; }
 
     // Written under the queue lock; read by Run() without it.
     TaskState State() const { return m_state.load(std::memory_order_acquire); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 #include "engine/FolderRecord.h"
 #include "model/TreeAccess.h"
@@ -94,9 +95,32 @@ struct Scratch {
     std::vector<double> weights;
     std::vector<QRectF> rects;
     std::vector<Pending> pending;
+    // The weights of the partly sized folders met so far.
+    std::unordered_map<const FolderRecord*, double> partial;
 };
 
 double Bytes(FileSize size) { return static_cast<double>(size.Bytes()); }
+
+// Whether the folder's tile is entered while its total is still unknown:
+// its own files are counted, only parts below it wait.
+bool IsPartlySized(const FolderRecord& folder)
+{
+    return !folder.Has(FolderRecord::TreeSizeKnown) && folder.Has(FolderRecord::OwnSizeKnown);
+}
+
+// The space of the folder's own files as its list has them, or its own
+// disk space while it has none.
+double OwnWeight(const FolderRecord& folder)
+{
+    if (!folder.files) {
+        return folder.Has(FolderRecord::OwnSizeKnown) ? Bytes(folder.ownDiskSpace) : 0;
+    }
+    double sum = 0;
+    for (const FolderFiles::File& file : folder.files->Files()) {
+        sum += file.diskSpace > FileSize() ? Bytes(file.diskSpace) : 0;
+    }
+    return sum;
+}
 
 // The weight of each unsized subfolder of folder (see the class comment).
 double UnsizedWeight(const FolderRecord& folder, int unsized, double sizedSum, int sized,
@@ -114,6 +138,47 @@ double UnsizedWeight(const FolderRecord& folder, int unsized, double sizedSum, i
     return ownSum > 0 ? ownSum : 1.0;
 }
 
+double PartialWeight(const TreeAccess& tree, const FolderRecord& folder, Scratch& scratch);
+
+// The weight of a subfolder: its total, or for a partly sized one what is
+// known of it with guesses for what is not; 0 when nothing is known.
+double KnownWeight(const TreeAccess& tree, const FolderRecord& folder, Scratch& scratch)
+{
+    if (folder.Has(FolderRecord::TreeSizeKnown)) {
+        return Bytes(folder.treeDiskSpace);
+    }
+    return IsPartlySized(folder) ? PartialWeight(tree, folder, scratch) : 0;
+}
+
+// The weight of a partly sized folder: its own files, its subfolders' known
+// weights, and the guess for each unsized one; worked out once per layout.
+double PartialWeight(const TreeAccess& tree, const FolderRecord& folder, Scratch& scratch)
+{
+    if (const auto known = scratch.partial.find(&folder); known != scratch.partial.end()) {
+        return known->second;
+    }
+    std::vector<TreeItemRecord*> children;  // scratch.children is in use above
+    tree.ChildRecords(folder, children);
+    double sizedSum = 0;
+    int sized = 0;
+    int unsized = 0;
+    for (const TreeItemRecord* record : children) {
+        const auto& child = static_cast<const FolderRecord&>(*record);
+        if (child.Has(FolderRecord::TreeSizeKnown) || IsPartlySized(child)) {
+            const double weight = KnownWeight(tree, child, scratch);
+            sizedSum += weight;
+            sized += weight > 0 ? 1 : 0;
+        } else {
+            ++unsized;
+        }
+    }
+    const double own = OwnWeight(folder);
+    const double guess = unsized > 0 ? UnsizedWeight(folder, unsized, sizedSum, sized, own) : 0;
+    const double weight = own + sizedSum + guess * unsized;
+    scratch.partial.emplace(&folder, weight);
+    return weight;
+}
+
 // Collects the items of folder into scratch.items, each of a weight above 0.
 void CollectItems(const TreeAccess& tree, const FolderRecord& folder, Scratch& scratch)
 {
@@ -125,12 +190,12 @@ void CollectItems(const TreeAccess& tree, const FolderRecord& folder, Scratch& s
     int unsized = 0;
     for (const TreeItemRecord* record : scratch.children) {
         const auto& child = static_cast<const FolderRecord&>(*record);
-        if (!child.Has(FolderRecord::TreeSizeKnown)) {
+        if (!child.Has(FolderRecord::TreeSizeKnown) && !IsPartlySized(child)) {
             items.push_back(Item{0, &child, -1, Kind::Unsized});
             ++unsized;
-        } else if (child.treeDiskSpace > FileSize()) {
-            items.push_back(Item{Bytes(child.treeDiskSpace), &child, -1, Kind::Folder});
-            sizedSum += items.back().weight;
+        } else if (const double weight = KnownWeight(tree, child, scratch); weight > 0) {
+            items.push_back(Item{weight, &child, -1, Kind::Folder});
+            sizedSum += weight;
             ++sized;
         }
     }
@@ -244,7 +309,7 @@ std::vector<TreemapTile> TreemapLayout::Lay(const TreeAccess& tree, const Folder
     // spares the first reallocations.
     const double area = bounds.width() * bounds.height();
     tiles.reserve(static_cast<std::size_t>(std::min(area / std::max(minimumArea, 1.0), 16384.0)));
-    const bool sized = root.Has(FolderRecord::TreeSizeKnown);
+    const bool sized = root.Has(FolderRecord::TreeSizeKnown) || IsPartlySized(root);
     tiles.push_back(TreemapTile{bounds, &root, -1, 0, sized ? Kind::Folder : Kind::Unsized});
     if (!sized || area < std::max(minimumArea, MinimumEnteredArea)) {
         return tiles;

@@ -35,16 +35,20 @@ struct TreemapTile {
 // subfolder and each file of its list (FolderRecord::files), or, while the
 // folder has no file list, all its own files as one block of ownDiskSpace
 // (a Small tile). Each item weighs its disk space (a subfolder: its
-// treeDiskSpace); an item of no space has no tile. A subfolder whose size is
-// not known yet (no TreeSizeKnown) is one Unsized tile, never entered, whose
-// weight is a guess for the live picture:
-// - the space of the folder not accounted for (treeDiskSpace less the sized
-//   subfolders and the own files), shared equally among its unsized
-//   subfolders, when the folder's total is known and leaves some over;
-// - otherwise the mean treeDiskSpace of the sized subfolders of some space;
-// - otherwise, when none is sized, the space of the own files (each unsized
-//   subfolder as large as all the files together), or 1 byte when there are
-//   none (equal shares of the whole tile).
+// treeDiskSpace); an item of no space has no tile. While a scan runs the
+// picture is live:
+// - a folder partly sized (its own files known, its total not yet) is a
+//   Folder tile and is entered; it weighs its own files, what is known of
+//   its subfolders and the guesses below for the rest;
+// - a folder of which nothing is known yet (not even its own files) is one
+//   Unsized tile, never entered, whose weight is a guess:
+//   - the space of the folder not accounted for (treeDiskSpace less the
+//     sized subfolders and the own files), shared equally among its unsized
+//     subfolders, when the folder's total is known and leaves some over;
+//   - otherwise the mean weight of the sized subfolders of some space;
+//   - otherwise, when none is sized, the space of the own files (each
+//     unsized subfolder as large as all the files together), or 1 byte when
+//     there are none (equal shares of the whole tile).
 // The items are laid largest first; those whose tile would be smaller than
 // minimumArea (the trailing ones) and the block of unlisted own files make
 // one Small tile of the folder, placed in size order among the others. A
@@ -73,7 +77,7 @@ public:
     // largest first. Tiles smaller than minimumArea square pixels are not
     // made one by one: they are merged into their folder's Small tile. Root
     // gives the first tile, filling bounds: Folder, or Unsized (and the only
-    // one) when root's size is not known. Nothing for empty bounds.
+    // one) when not even its own files are known. Nothing for empty bounds.
     static std::vector<TreemapTile> Lay(const TreeAccess& tree, const FolderRecord& root,
                                         const QRectF& bounds, double minimumArea = 1.0);
 

@@ -8,8 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/DirectorySearch.h"
-
 namespace platform {
 
 namespace {
@@ -31,14 +29,13 @@ FileReader::~FileReader() { Close(); }
 
 bool FileReader::Open(const std::string& path) { return OpenAt(AT_FDCWD, path.c_str(), true); }
 
-bool FileReader::Open(const DirectorySearch& folder, const std::string& name)
+bool FileReader::Open(int folder, const char* name)
 {
-    const int directory = folder.FolderDescriptor();
-    if (directory < 0) {
+    if (folder < 0) {
         Close();
         return false;
     }
-    return OpenAt(directory, name.c_str(), false);
+    return OpenAt(folder, name, false);
 }
 
 bool FileReader::OpenAt(int directory, const char* path, bool look)

@@ -6,8 +6,6 @@
 
 namespace platform {
 
-class DirectorySearch;
-
 // Reads the contents of one regular file, for the duplicate search.
 //
 // Open succeeds only for regular files: a FIFO, socket, device or symbolic
@@ -30,15 +28,15 @@ public:
 
     // Closes any file open before.
     [[nodiscard]] bool Open(const std::string& path);
-    // The same for the entry name (one component) of the folder that folder
-    // is listing; the folder's path is not looked up again. False when the
-    // search has no listing open.
+    // The same for the entry name (one component) of the folder open as the
+    // descriptor folder (DirectorySearch::FolderDescriptor, FolderHandle);
+    // the folder's path is not looked up again. False when folder is -1.
     //
-    // For an entry that the search itself has just reported as a regular
+    // For an entry that a listing of the folder has reported as a regular
     // file, the look before opening is that report's: nothing is examined
     // again before the open. What the open finds is still checked as by
     // Open, so only a regular file stays open.
-    [[nodiscard]] bool Open(const DirectorySearch& folder, const std::string& name);
+    [[nodiscard]] bool Open(int folder, const char* name);
     // Reads up to count bytes; fewer only at the end of the file. Short reads
     // of the kernel are looped over. Returns -1 on an error or when no file
     // is open.

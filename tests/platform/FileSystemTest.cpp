@@ -240,7 +240,7 @@ TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
 {
     DirectorySearch search;
     FileReader reader;
-    EXPECT_FALSE(reader.Open(search, "dense"));  // no listing open
+    EXPECT_FALSE(reader.Open(search.FolderDescriptor(), "dense"));  // no listing open
     FindData entry;
     ASSERT_TRUE(search.Start(Listing(), entry));
     for (const std::string& name : m_names) {
@@ -248,7 +248,8 @@ TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
         const struct stat status = Status(m_tree.Path(name));
         const bool regular = S_ISREG(status.st_mode);
         EXPECT_TRUE(reader.Open(m_tree.Path(name)) == regular && reader.IsOpen() == regular);
-        EXPECT_TRUE(reader.Open(search, name) == regular && reader.IsOpen() == regular);
+        EXPECT_TRUE(reader.Open(search.FolderDescriptor(), name.c_str()) == regular &&
+                    reader.IsOpen() == regular);
         if (name != "dense") continue;
         EXPECT_TRUE(reader.Size() == m_dense.size() && reader.Device() == status.st_dev &&
                     reader.Inode() == status.st_ino);
@@ -257,7 +258,7 @@ TEST_F(DirectorySearchTest, FileReaderOpensRegularFilesOnly)
         EXPECT_EQ(ReadAll(reader), m_dense);
     }
     search.Close();
-    EXPECT_FALSE(reader.Open(search, "dense"));
+    EXPECT_FALSE(reader.Open(search.FolderDescriptor(), "dense"));
     reader.Close();
     reader.Close();
     char buffer[4];

@@ -23,9 +23,7 @@ class FakeMainView : public platform::MessageWindow {
 public:
     FolderScan* scan = nullptr;
     std::vector<std::string> statusTexts;
-    int clearRequests = 0;
     std::function<void()> afterTasks;
-    std::function<void()> onClear;
     std::function<void(const std::string&)> onStatus;
 
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
@@ -35,8 +33,6 @@ public:
             scan->ProcessCompletedTasks();
             if (afterTasks) afterTasks();
         } else if (message == UM_CLEAR_FOLDER_DUPS) {
-            ++clearRequests;
-            if (onClear) onClear();
             scan->Duplicates().ClearFolderDuplicates(
                 *reinterpret_cast<const FolderRecordRef*>(wParam));
         } else if (message == UM_STATUS_TEXT) {

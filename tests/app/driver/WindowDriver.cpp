@@ -1,6 +1,6 @@
-// larkspur-window-driver FOLDER CHANGES: the application, offscreen, clicks
-// FOLDER and closes its main window once the status text has changed CHANGES
-// times (or the scan has ended). It writes "closing while scanning" (or "...
+// larkspur-window-driver FOLDER SIZED: the application, offscreen, clicks
+// FOLDER and closes its main window once SIZED folders have their own sizes
+// (or the scan has ended). It writes "closing while scanning" (or "...
 // after the scan") before the close and "closed to exit: N ms" as the
 // process's last act.
 #include <chrono>
@@ -15,6 +15,7 @@
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
 #include "engine/FolderPopulation.h"
+#include "engine/FolderRecord.h"
 #include "engine/TaskManager.h"
 #include "support/IsolatedEnvironment.h"
 #include "tree/LarkspurBrowserView.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
 {
     if (!InIsolatedEnvironment() || argc != 3) return 2;
     const std::string folder = std::filesystem::weakly_canonical(argv[1]).string();
-    const int changesWanted = std::atoi(argv[2]);
+    const int sizedWanted = std::atoi(argv[2]);
 
     std::setlocale(LC_ALL, "");
     // No arguments of ours: the application would take one for a document.
@@ -56,15 +57,14 @@ int main(int argc, char** argv)
     if (!tree->IsScanning()) return 1;
 
     // Neither moment announces itself: a short timer looks for it.
-    QString lastText = frame->MessageText();
-    int changes = 0;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        const QString text = frame->MessageText();
-        changes += text != lastText ? 1 : 0;
-        lastText = text;
+        int sized = 0;
+        tree->ForEachInSubtree(*tree->RecordOf(item), [&sized](TreeItemRecord& record) {
+            sized += static_cast<FolderRecord&>(record).Has(FolderRecord::OwnSizeKnown) ? 1 : 0;
+        });
         const bool ended = !tree->IsScanning() && TaskManager::Instance().PendingCount() == 0;
-        if (changes < changesWanted && !ended) return;
+        if (sized < sizedWanted && !ended) return;
         watch.stop();
         std::fputs(tree->IsScanning() ? "closing while scanning\n" : "closing after the scan\n",
                    stdout);
