@@ -8,6 +8,7 @@
 #include "app/CLarkspurView.h"
 #include "app/CMainFrame.h"
 #include "platform/ImageList.h"
+#include "treemap/TreemapView.h"
 #include "platform/MessageQueue.h"
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
@@ -20,6 +21,8 @@ const QString kCompany = QStringLiteral("Oakhollow Software");
 const QString kSection = QStringLiteral("Options");
 const QString kSizeFormatKey = QStringLiteral("Size Format");
 const QString kProtectKey = QStringLiteral("Protect Sys Files");
+const QString kShowTreemapKey = QStringLiteral("Show Treemap");
+const QString kMarkDuplicatesKey = QStringLiteral("Mark Duplicates in Treemap");
 // The installed desktop entry's file name without ".desktop", and the
 // program icon's name in the icon theme.
 const QString kDesktopFileName = QStringLiteral("larkspur");
@@ -112,6 +115,24 @@ void CLarkspurApp::SaveProtectSetting()
 {
     if (TheMainView != nullptr)
         m_settings.WriteInt(kSection, kProtectKey, TheMainView->ProtectSystemFiles() ? 1 : 0);
+}
+
+void CLarkspurApp::LoadTreemapSettings()
+{
+    if (TheMainView == nullptr || TheMainView->Treemap() == nullptr) return;
+    // Read both before either is applied: applying one writes both.
+    const bool shown = m_settings.ReadInt(kSection, kShowTreemapKey, 0) != 0;
+    const bool mark = m_settings.ReadInt(kSection, kMarkDuplicatesKey, 0) != 0;
+    TheMainView->ShowTreemap(shown);
+    TheMainView->Treemap()->SetMarkDuplicates(mark);
+}
+
+void CLarkspurApp::SaveTreemapSettings()
+{
+    if (TheMainView == nullptr || TheMainView->Treemap() == nullptr) return;
+    m_settings.WriteInt(kSection, kShowTreemapKey, TheMainView->TreemapShown() ? 1 : 0);
+    m_settings.WriteInt(kSection, kMarkDuplicatesKey,
+                        TheMainView->Treemap()->MarkDuplicates() ? 1 : 0);
 }
 
 void CLarkspurApp::SetSizeFormat(SizeFormat format)

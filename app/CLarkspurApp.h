@@ -13,8 +13,9 @@
 class CLarkspurDoc;
 class CMainFrame;
 
-// The one application object: starts the program, keeps the two user
-// settings ("Options"/"Size Format" and "Options"/"Protect Sys Files"),
+// The one application object: starts the program, keeps the user settings
+// (under "Options": "Size Format", "Protect Sys Files", "Show Treemap" and
+// "Mark Duplicates in Treemap"),
 // owns the size format in which every pane shows sizes, and answers About.
 // Settings are written when they change, never at exit. UI thread only.
 class CLarkspurApp : public QApplication,
@@ -46,6 +47,11 @@ public:
     void LoadProtectSetting();
     // Writes the main view's protection flag as 1 or 0.
     void SaveProtectSetting();
+    // Reads "Show Treemap" and "Mark Duplicates in Treemap" (both off by
+    // default; any nonzero value is on) into the main view's treemap.
+    void LoadTreemapSettings();
+    // Writes both as 1 or 0.
+    void SaveTreemapSettings();
 
     [[nodiscard]] SizeFormat GetSizeFormat() const { return m_sizeFormat; }
     // Makes format current, shows every size again, writes the setting and

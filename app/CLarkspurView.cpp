@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSplitter>
@@ -20,6 +21,8 @@
 #include "lists/LarkspurListView.h"
 #include "platform/FileQueries.h"
 #include "tree/LarkspurBrowserView.h"
+#include "treemap/TreemapView.h"
+#include "resources/CommandIds.h"
 #include "model/TreeItemRecord.h"
 
 CLarkspurView* TheMainView = nullptr;
@@ -58,6 +61,8 @@ CLarkspurView::~CLarkspurView()
     m_panes.clear();
     m_browserPane = nullptr;
     if (m_tree != nullptr) m_tree->SetPanes(nullptr, nullptr);
+    delete m_treemap;
+    m_treemap = nullptr;
     delete m_dupsPane;
     m_dupsPane = nullptr;
     delete m_fileList;
@@ -81,12 +86,19 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
     m_tree->SetMainView(Handle());
     m_tree->SetFrame(frame);
     m_tree->SetCommandRouter(router);
-    m_fileList = new LarkspurListView(m_inner);
+    // The right column: the file list above the treemap.
+    m_right = new QSplitter(Qt::Vertical, m_inner);
+    m_right->setChildrenCollapsible(true);
+    m_fileList = new LarkspurListView(m_right);
     m_fileList->SetTree(m_tree);
     m_fileList->SetCommandRouter(router);
     m_fileList->SetShowCopy([](DupMember& member) {
         if (LarkspurDupsWnd* dups = LarkspurDupsWnd::Instance()) dups->ShowCopy(member);
     });
+    m_treemap = new TreemapView(m_right);
+    m_treemap->hide();
+    m_right->setStretchFactor(0, 1);
+    m_right->setStretchFactor(1, 1);
     m_inner->setSizes({315, 300});
     m_inner->setStretchFactor(1, 1);
 
@@ -97,6 +109,11 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
     m_tree->SetDeletionHandler(this);
     m_fileList->SetActions(m_tree, this);
     m_dupsPane->SetActions(m_tree, this);
+    m_treemap->SetPanes(m_tree, m_fileList);
+    m_treemap->SetActions(this, router);
+    connect(m_treemap, &TreemapView::MarkDuplicatesChanged, this, [] {
+        if (CLarkspurApp* app = CLarkspurApp::Instance()) app->SaveTreemapSettings();
+    });
     m_outer->setStretchFactor(0, 1);
     m_outer->setStretchFactor(1, 0);
     m_outer->setGeometry(0, 0, width(), height());
@@ -107,6 +124,7 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
         AddSizeDisplay(display);
     AddPane(m_tree);
     AddPane(m_fileList);
+    AddPane(m_treemap);
     AddPane(&m_dupsPane->GroupsList());
     AddPane(&m_dupsPane->CopiesList());
     return 0;
@@ -114,7 +132,10 @@ int CLarkspurView::CreatePanes(platform::WindowHandle frame, framework::CommandR
 
 void CLarkspurView::OnInitialUpdate()
 {
-    if (CLarkspurApp* app = CLarkspurApp::Instance()) app->LoadProtectSetting();
+    if (CLarkspurApp* app = CLarkspurApp::Instance()) {
+        app->LoadProtectSetting();
+        app->LoadTreemapSettings();
+    }
     if (m_tree == nullptr) return;
     m_tree->OnInitialUpdate();
     // The view has its real height only once the frame is shown: until then
@@ -229,17 +250,53 @@ void CLarkspurView::RedrawSizes()
     for (framework::SizeDisplay* display : m_sizeDisplays) display->RefreshSizes();
 }
 
-std::vector<QWidget*> CLarkspurView::Panes() const { return m_panes; }
+std::vector<QWidget*> CLarkspurView::Panes() const
+{
+    std::vector<QWidget*> shown;
+    for (QWidget* pane : m_panes)
+        if (!pane->isHidden()) shown.push_back(pane);
+    return shown;
+}
 
 void CLarkspurView::AddPane(QWidget* pane) { m_panes.push_back(pane); }
 
-bool CLarkspurView::OnUpdateCommand(int, framework::CommandState&)
+void CLarkspurView::ShowTreemap(bool on)
 {
-    // The view draws nothing of its own: there is nothing to print.
-    return false;
+    if (m_treemap == nullptr) return;
+    m_treemap->setVisible(on);
+    if (on) {
+        // A treemap shown for the first time shares the column with the list.
+        const QList<int> rows = m_right->sizes();
+        if (rows.size() == 2 && rows[1] == 0) {
+            const int half = (rows[0] + rows[1]) / 2;
+            m_right->setSizes({half, rows[0] + rows[1] - half});
+        }
+    } else if (m_treemap->isAncestorOf(QApplication::focusWidget()) || m_treemap->hasFocus()) {
+        m_fileList->setFocus(Qt::OtherFocusReason);
+    }
 }
 
-void CLarkspurView::OnCommand(int) {}
+void CLarkspurView::SetTreemapShown(bool on)
+{
+    ShowTreemap(on);
+    if (CLarkspurApp* app = CLarkspurApp::Instance()) app->SaveTreemapSettings();
+}
+
+bool CLarkspurView::TreemapShown() const { return m_treemap != nullptr && !m_treemap->isHidden(); }
+
+bool CLarkspurView::OnUpdateCommand(int command, framework::CommandState& state)
+{
+    // The view draws nothing of its own: there is nothing to print.
+    if (command != resources::ID_VIEW_TREEMAP) return false;
+    state.enabled = m_treemap != nullptr;
+    state.checked = TreemapShown();
+    return true;
+}
+
+void CLarkspurView::OnCommand(int command)
+{
+    if (command == resources::ID_VIEW_TREEMAP) SetTreemapShown(!TreemapShown());
+}
 
 void CLarkspurView::keyPressEvent(QKeyEvent* event)
 {

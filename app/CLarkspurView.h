@@ -16,6 +16,7 @@ class QSplitter;
 class LarkspurBrowserView;
 class LarkspurListView;
 class LarkspurDupsWnd;
+class TreemapView;
 class FolderRecord;
 
 namespace framework {
@@ -24,13 +25,13 @@ class ScanControl;
 class SizeDisplay;
 }  // namespace framework
 
-// The main view: fills the frame's client area with the three panes (the
-// sized folder tree and the file list side by side above the duplicates
-// window), keeps the lower pane's height when the window is resized,
-// receives the worker's UM_TASK_DONE and UM_CLEAR_FOLDER_DUPS and hands them
-// to the tree, holds the system-file protection flag, forwards the frame's
-// scan commands to the tree, and is where every deletion ends
-// (DeletionHandler). UI thread only.
+// The main view: fills the frame's client area with the panes (the sized
+// folder tree beside the file list, with the treemap below the list when it
+// is shown, all above the duplicates window), keeps the lower pane's height
+// when the window is resized, receives the worker's UM_TASK_DONE and
+// UM_CLEAR_FOLDER_DUPS and hands them to the tree, holds the system-file
+// protection flag, forwards the frame's scan commands to the tree, and is
+// where every deletion ends (DeletionHandler). UI thread only.
 //
 // Destruction cancels every task and waits for the worker before any pane
 // goes, since a running duplicate search reaches the file list and the
@@ -63,6 +64,13 @@ public:
     [[nodiscard]] LarkspurBrowserView* Tree() const { return m_tree; }
     [[nodiscard]] LarkspurListView* FileList() const { return m_fileList; }
     [[nodiscard]] LarkspurDupsWnd* DupsPane() const { return m_dupsPane; }
+    [[nodiscard]] TreemapView* Treemap() const { return m_treemap; }
+
+    // Shows or hides the treemap pane (the View command) and writes the
+    // setting; ShowTreemap leaves the settings alone (when they are read).
+    void SetTreemapShown(bool on);
+    void ShowTreemap(bool on);
+    [[nodiscard]] bool TreemapShown() const;
     [[nodiscard]] QSplitter* OuterSplitter() const { return m_outer; }
 
     platform::MessageResult OnMessage(platform::MessageId message, platform::WParam wParam,
@@ -138,10 +146,11 @@ public:
     // Shows every size again after the size format changed.
     void RedrawSizes();
 
-    // The panes in the order Next Pane (F6) visits them.
+    // The panes in the order Next Pane (F6) visits them: those not hidden.
     [[nodiscard]] std::vector<QWidget*> Panes() const;
     void AddPane(QWidget* pane);
 
+    // The treemap's View command.
     bool OnUpdateCommand(int command, framework::CommandState& state) override;
     void OnCommand(int command) override;
 
@@ -159,6 +168,9 @@ private:
     LarkspurBrowserView* m_tree = nullptr;
     LarkspurListView* m_fileList = nullptr;
     LarkspurDupsWnd* m_dupsPane = nullptr;
+    // The file list above the treemap, in the right column.
+    QSplitter* m_right = nullptr;
+    TreemapView* m_treemap = nullptr;
     framework::ScanControl* m_browserPane = nullptr;
     std::vector<framework::SizeDisplay*> m_sizeDisplays;
     std::vector<QWidget*> m_panes;

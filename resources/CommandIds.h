@@ -23,6 +23,8 @@ enum CommandId : int {
     ID_CLEAR_FOLDER_DATA = 32792,
     ID_OPEN = 32793,
     ID_EXPLORE = 32794,
+    ID_VIEW_TREEMAP = 32795,             // the treemap pane shown or hidden
+    ID_TREEMAP_MARK_DUPLICATES = 32796,  // the treemap outlines files that have copies
 
     // The framework's commands.
     ID_FILE_NEW = 57600,

@@ -14,7 +14,12 @@ struct MenuEntry {
 };
 
 // The menus: IDR_MAINFRAME (the menu bar: "&File", "&View", "&Help") and
-// IDR_CONTEXT_MENUS (the popups "Folder Menu", "File Menu", "Both").
+// IDR_CONTEXT_MENUS (the popups "Folder Menu", "File Menu", "Both", then the
+// treemap's "Treemap File Menu" and "Treemap Folder Menu").
+// The treemap's popups of IDR_CONTEXT_MENUS, by index.
+inline constexpr int kTreemapFileMenu = 3;
+inline constexpr int kTreemapFolderMenu = 4;
+
 class MenuResource {
 public:
     // The entries of the menu with that id, in order; empty for an unknown id.

@@ -72,6 +72,12 @@ constexpr Entry kColumns[] = {
     {IDS_DUPLICATES_CAPTION, " Duplicate Files"},
 };
 
+// The treemap's texts for the tile under the pointer.
+constexpr Entry kTreemap[] = {
+    {IDS_TREEMAP_TILE_STATUS, "%1    Disk Space: %2    File Size: %3"},
+    {IDS_TREEMAP_SMALL_STATUS, "%1: files and folders too small to show"},
+};
+
 // Command prompts, under the command's id: the status-bar prompt, then
 // optionally a line feed and the tooltip. Clear Folder Data (32792) and the
 // framework's default help command (57671) have none.
@@ -92,6 +98,8 @@ constexpr Entry kCommandPrompts[] = {
     {32789, "Delete the selected file(s) or folder(s)"},
     {32793, "Open the selected file or folder"},
     {32794, "Opens the file manager to show the selected file or folder"},
+    {32795, "Show or hide the treemap of the selected folder\nToggle Treemap"},
+    {32796, "Outline the files that have copies in the treemap"},
     {57664, "Display program information, version number and copyright\nAbout"},
     {57665, "Quit the application\nExit"},
     {57667, "List Help topics\nHelp Topics"},
@@ -107,10 +115,11 @@ constexpr Entry kApplicationShell[] = {
      "The help file could not be opened. It belongs in the folder help beside the program."},
 };
 
-constexpr std::array<std::span<const Entry>, 6> kBlocks = {
+constexpr std::array<std::span<const Entry>, 7> kBlocks = {
     std::span<const Entry>(kMessages),       std::span<const Entry>(kDeletion),
     std::span<const Entry>(kApplication),    std::span<const Entry>(kColumns),
     std::span<const Entry>(kCommandPrompts), std::span<const Entry>(kApplicationShell),
+    std::span<const Entry>(kTreemap),
 };
 
 constexpr bool IdsAreUnique()

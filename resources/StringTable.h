@@ -38,6 +38,10 @@ enum StringId : int {
     IDS_COLUMN_NO_DUPS = 41005,      // "No. Dups."
     IDS_DUPLICATES_CAPTION = 41050,  // " Duplicate Files" (with its leading blank)
 
+    // The treemap's status-bar texts for the tile under the pointer.
+    IDS_TREEMAP_TILE_STATUS = 41060,   // %1: the path, %2: disk space, %3: size
+    IDS_TREEMAP_SMALL_STATUS = 41061,  // %1: the folder's path
+
     // The framework's strings.
     IDS_DOCUMENT_STRING = 128,      // the document template's seven fields
     IDS_APPLICATION_TITLE = 57344,  // "Larkspur"

@@ -103,12 +103,14 @@ void LarkspurBrowserView::FlushLabels()
         // A handle of an item that has gone names nothing.
         Tree().SetTextCallback(item);
     }
+    Q_EMIT LabelsChanged();
 }
 
 void LarkspurBrowserView::RefreshAllLabels()
 {
     m_dirtyLabels.clear();
     Tree().RefreshAll();
+    Q_EMIT LabelsChanged();
 }
 
 void LarkspurBrowserView::OnItemClicked(TreeItemRecord& record, bool ctrlHeld)

@@ -174,6 +174,11 @@ public:
     void OnTreeDestroy() override { m_scan.OnTreeDestroy(); }
     void SortChildren(TreeItemRecord& record) override { m_scan.SortChildren(record); }
 
+Q_SIGNALS:
+    // Labels were asked for anew: records changed (at most every
+    // kLabelRefreshMs while a scan delivers, or all at once).
+    void LabelsChanged();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 

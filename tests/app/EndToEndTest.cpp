@@ -1,5 +1,6 @@
 // The whole program on a scratch tree: Escape stops a scan from every pane; a
-// click scans, and a copy in the duplicates pane leads back to its file.
+// click scans, a copy in the duplicates pane leads back to its file, and a
+// treemap tile to its folder.
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -18,7 +19,10 @@
 #include "support/MessagePump.h"
 #include "support/TempTree.h"
 #include "support/TreeViewHelpers.h"
+#include "resources/CommandIds.h"
 #include "tree/LarkspurBrowserView.h"
+#include "treemap/TreemapView.h"
+#include "framework/CommandRouter.h"
 
 namespace {
 
@@ -95,6 +99,67 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     ASSERT_EQ(list.Control().SelectedItems().size(), 1u);
     EXPECT_EQ(list.Control().ItemText(list.Control().SelectedItems()[0], FileListItem::NameColumn),
               "z.bin");
+}
+
+// The View command shows the treemap of the selected folder and keeps the
+// choice; a click on a subfolder's tile selects that folder in the tree and
+// the file list, a double click or Enter shows it in the treemap.
+TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
+{
+    TempTree files;
+    for (const char* folder : {"map", "map/big", "map/small"}) ASSERT_TRUE(files.MakeDir(folder));
+    for (const auto& [name, bytes] : {std::pair{"big/one", 900000},
+                                      {"big/two", 500000},
+                                      {"small/three", 200000},
+                                      {"four", 100000}})
+        ASSERT_TRUE(files.MakeFile("map/" + std::string(name), std::string(bytes, 'x')));
+    const std::string top = files.RealPath("map");
+    LarkspurBrowserView& tree = *TheMainView->Tree();
+    const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top);
+    ASSERT_NE(topItem, TreeItem::None);
+    tree.ResetAll();
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, testsupport::LabelPoint(tree, topItem));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return !tree.IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
+    const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return CLarkspurApp::Instance()->MainFrame()->MessageText() == idle; }));
+
+    framework::CommandRouter& router = CLarkspurApp::Instance()->MainFrame()->Router();
+    platform::SettingsStore& settings = CLarkspurApp::Instance()->Settings();
+    ASSERT_FALSE(TheMainView->TreemapShown());
+    ASSERT_TRUE(router.Execute(resources::ID_VIEW_TREEMAP));
+    EXPECT_EQ(settings.ReadInt("Options", "Show Treemap", -1), 1);
+    TreemapView& map = *TheMainView->Treemap();
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return map.width() > 50 && map.height() > 50; }));
+    const FolderRecord* shown = map.ShownFolder();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(FullPathOf(*shown), top);
+
+    QPoint centre;
+    for (const TreemapTile& tile : map.Tiles())
+        if (tile.kind == TreemapTile::Kind::Folder && FullPathOf(*tile.folder) == top + "/big")
+            centre = tile.rect.center().toPoint();
+    ASSERT_FALSE(centre.isNull());
+    QTest::mouseClick(&map, Qt::LeftButton, {}, centre);
+    const TreeItemRecord* selected = tree.RecordOf(tree.Tree().Selection());
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(FullPathOf(*selected), top + "/big");
+    EXPECT_EQ(TheMainView->FileList()->ListedFolder(), selected);
+    EXPECT_EQ(map.ShownFolder(), shown);
+    QTest::mouseDClick(&map, Qt::LeftButton, {}, centre);
+    EXPECT_EQ(map.ShownFolder(), selected);
+    // Backspace goes up; the first arrow highlights the largest item, which
+    // Enter shows.
+    QTest::keyClick(&map, Qt::Key_Backspace);
+    EXPECT_EQ(map.ShownFolder(), shown);
+    QTest::keyClick(&map, Qt::Key_Right);
+    QTest::keyClick(&map, Qt::Key_Return);
+    EXPECT_EQ(map.ShownFolder(), selected);
+
+    ASSERT_TRUE(router.Execute(resources::ID_VIEW_TREEMAP));
+    EXPECT_FALSE(TheMainView->TreemapShown());
+    EXPECT_EQ(settings.ReadInt("Options", "Show Treemap", -1), 0);
 }
 
 }  // namespace
