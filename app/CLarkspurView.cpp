@@ -267,7 +267,9 @@ void CLarkspurView::ShowTreemap(bool on)
     if (on) {
         // A treemap shown for the first time shares the column with the list.
         const QList<int> rows = m_right->sizes();
-        if (rows.size() == 2 && rows[1] == 0) {
+        // Before the window is laid out the column has no height yet, and
+        // the splitter's stretch factors share it.
+        if (rows.size() == 2 && rows[1] == 0 && rows[0] > 0) {
             const int half = (rows[0] + rows[1]) / 2;
             m_right->setSizes({half, rows[0] + rows[1] - half});
         }

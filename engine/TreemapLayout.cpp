@@ -108,18 +108,10 @@ bool IsPartlySized(const FolderRecord& folder)
     return !folder.Has(FolderRecord::TreeSizeKnown) && folder.Has(FolderRecord::OwnSizeKnown);
 }
 
-// The space of the folder's own files as its list has them, or its own
-// disk space while it has none.
+// The space of the folder's own files (what its file list adds up to).
 double OwnWeight(const FolderRecord& folder)
 {
-    if (!folder.files) {
-        return folder.Has(FolderRecord::OwnSizeKnown) ? Bytes(folder.ownDiskSpace) : 0;
-    }
-    double sum = 0;
-    for (const FolderFiles::File& file : folder.files->Files()) {
-        sum += file.diskSpace > FileSize() ? Bytes(file.diskSpace) : 0;
-    }
-    return sum;
+    return folder.Has(FolderRecord::OwnSizeKnown) ? Bytes(folder.ownDiskSpace) : 0;
 }
 
 // The weight of each unsized subfolder of folder (see the class comment).

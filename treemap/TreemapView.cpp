@@ -175,6 +175,11 @@ void TreemapView::OnSelectionChanged(TreeItem current)
     if (m_selecting || current == m_shown) {
         return;
     }
+    // A selected item that left the tree (a subfolder deleted from here)
+    // leaves none selected: the picture stays on the folder it shows.
+    if (current == TreeItem::None && m_tree != nullptr && m_tree->Tree().Contains(m_shown)) {
+        return;
+    }
     m_shown = current;
     ForgetHighlight();
     m_refreshTimer->stop();
@@ -182,21 +187,30 @@ void TreemapView::OnSelectionChanged(TreeItem current)
     update();
 }
 
-void TreemapView::RememberHighlight()
+void TreemapView::SetHighlight(int index)
 {
-    if (m_highlight >= 0 && m_highlight < static_cast<int>(m_tiles.size())) {
-        const TreemapTile& tile = m_tiles[static_cast<std::size_t>(m_highlight)];
-        m_highlightItem = tile.folder->item;
-        m_highlightFile = tile.file;
-        m_highlightKind = tile.kind;
+    m_highlight = index;
+    m_highlightItem = TreeItem::None;
+    m_highlightName.clear();
+    if (index < 0 || index >= static_cast<int>(m_tiles.size()) || m_tree == nullptr) {
+        return;
     }
-    m_highlight = -1;
+    const TreemapTile& tile = m_tiles[static_cast<std::size_t>(index)];
+    m_highlightItem = tile.folder->item;
+    m_highlightKind = tile.kind;
+    std::lock_guard lock(m_tree->DataLock());
+    if (const FolderFiles::File* file = FileOf(tile)) {
+        m_highlightName = std::string(tile.folder->files->NameOf(*file));
+    }
 }
+
+void TreemapView::RememberHighlight() { m_highlight = -1; }
 
 void TreemapView::ForgetHighlight()
 {
     m_highlight = -1;
     m_highlightItem = TreeItem::None;
+    m_highlightName.clear();
 }
 
 void TreemapView::DropTiles()
@@ -239,14 +253,23 @@ void TreemapView::Render()
         return;
     }
     m_image = Paint(*m_tree, *root, size(), ratio, m_markDuplicates, m_tiles);
+    // The highlight stays on the same folder or file (by name: a folder's
+    // files are listed anew by each scan), and goes when that is gone.
     for (std::size_t index = 0; index < m_tiles.size() && m_highlightItem != TreeItem::None;
          ++index) {
         const TreemapTile& tile = m_tiles[index];
-        if (tile.folder->item == m_highlightItem && tile.file == m_highlightFile &&
-            tile.kind == m_highlightKind) {
+        if (tile.folder->item != m_highlightItem || tile.kind != m_highlightKind) {
+            continue;
+        }
+        const FolderFiles::File* file = FileOf(tile);
+        if (tile.kind != Kind::File ||
+            (file != nullptr && tile.folder->files->NameOf(*file) == m_highlightName)) {
             m_highlight = static_cast<int>(index);
             break;
         }
+    }
+    if (m_highlight < 0) {
+        ForgetHighlight();
     }
 }
 
@@ -464,7 +487,7 @@ void TreemapView::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
-    m_highlight = tile;
+    SetHighlight(tile);
     SelectTile(tile);
     update();
     event->accept();
@@ -487,13 +510,17 @@ void TreemapView::SelectTile(int index)
     if (m_tree == nullptr || index < 0 || index >= static_cast<int>(m_tiles.size())) {
         return;
     }
-    std::lock_guard lock(m_tree->DataLock());
     const TreemapTile tile = m_tiles[static_cast<std::size_t>(index)];
     auto* folder = const_cast<FolderRecord*>(tile.folder);
     std::string name;
-    if (const FolderFiles::File* file = FileOf(tile)) {
-        name = std::string(folder->files->NameOf(*file));
+    {
+        std::lock_guard lock(m_tree->DataLock());
+        if (const FolderFiles::File* file = FileOf(tile)) {
+            name = std::string(folder->files->NameOf(*file));
+        }
     }
+    // Records are freed only on this thread: the folder stays while the
+    // file list reads the disk, which it does without the lock.
     {
         const QScopedValueRollback selecting(m_selecting, true);
         m_tree->SelectItemQuietly(folder->item);
@@ -570,7 +597,7 @@ void TreemapView::MoveHighlight(int key)
     }
     if (m_highlight < 0) {
         // The first tile inside the shown folder, or the folder itself.
-        m_highlight = m_tiles.size() > 1 ? 1 : 0;
+        SetHighlight(m_tiles.size() > 1 ? 1 : 0);
     } else {
         const TreemapTile& from = m_tiles[static_cast<std::size_t>(m_highlight)];
         // The shown folder's own tile has no siblings.
@@ -618,7 +645,7 @@ void TreemapView::MoveHighlight(int key)
         if (chosen < 0) {
             return;
         }
-        m_highlight = chosen;
+        SetHighlight(chosen);
     }
     ShowStatus(m_highlight);
     update();
@@ -632,7 +659,7 @@ void TreemapView::contextMenuEvent(QContextMenuEvent* event)
     int tile = m_highlight;
     if (event->reason() != QContextMenuEvent::Keyboard) {
         tile = TileAt(event->pos());
-        m_highlight = tile;
+        SetHighlight(tile);
         SelectTile(tile);
     }
     if (tile < 0 || m_router == nullptr) {
@@ -662,18 +689,24 @@ bool TreemapView::OnUpdateCommand(int command, framework::CommandState& state)
         return true;
     }
     const bool valid = m_highlight >= 0 && m_highlight < static_cast<int>(m_tiles.size());
-    const bool file = valid && m_tiles[static_cast<std::size_t>(m_highlight)].kind == Kind::File;
+    const Kind kind = valid ? m_tiles[static_cast<std::size_t>(m_highlight)].kind : Kind::Small;
+    const bool file = valid && kind == Kind::File;
+    // The small rest of a folder is no one thing: nothing acts on it but
+    // Explore (of its folder).
+    const bool folder = valid && kind != Kind::File && kind != Kind::Small;
     switch (command) {
         case ID_OPEN:
-            state.enabled = file;
+            state.enabled = file && !m_highlightName.empty();
             return true;
         case ID_EXPLORE:
-        case ID_DELETE:
             state.enabled = valid;
+            return true;
+        case ID_DELETE:
+            state.enabled = folder || (file && !m_highlightName.empty());
             return true;
         case ID_DELETE_DUPLICATES:
         case ID_CLEAR_FOLDER_DATA:
-            state.enabled = valid && !file;
+            state.enabled = folder;
             return true;
         default:
             return false;
@@ -693,7 +726,9 @@ void TreemapView::OnCommand(int command)
     std::unique_lock lock(m_tree->DataLock());
     const TreemapTile tile = m_tiles[static_cast<std::size_t>(m_highlight)];
     auto* folder = const_cast<FolderRecord*>(tile.folder);
-    const FolderFiles::File* file = FileOf(tile);
+    if (tile.kind == Kind::Small && command != ID_EXPLORE) {
+        return;
+    }
     if (tile.kind != Kind::File) {
         // A folder's commands are the tree's, on its selected item.
         {
@@ -704,10 +739,12 @@ void TreemapView::OnCommand(int command)
         m_tree->OnCommand(command);
         return;
     }
-    if (file == nullptr) {
-        return;  // the folder's files changed since the picture
+    // The file the user highlighted, by its name: the folder's list may have
+    // been made anew since the picture.
+    const std::string name = m_highlightName;
+    if (name.empty()) {
+        return;
     }
-    const std::string name(folder->files->NameOf(*file));
     switch (command) {
         case ID_OPEN:
             FileLauncher::OpenFile(this, *folder, name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include <QImage>
@@ -124,6 +125,8 @@ private:
     // The highlight is kept across pictures by what it shows: its tile's
     // folder item, file and kind, taken before the tiles go.
     void RememberHighlight();
+    // Highlights the tile at index (-1: none) and notes what it shows.
+    void SetHighlight(int index);
     void ForgetHighlight();
     // The scan changed something: a new picture within kRefreshMs.
     void RedrawSoon();
@@ -157,7 +160,7 @@ private:
     // the tiles were made.
     int m_hovered = -2;
     TreeItem m_highlightItem = TreeItem::None;
-    std::int32_t m_highlightFile = -1;
+    std::string m_highlightName;  // a File tile's file
     TreemapTile::Kind m_highlightKind = TreemapTile::Kind::Folder;
     QTimer* m_refreshTimer = nullptr;
 };
