@@ -243,7 +243,17 @@ constexpr std::size_t kCacheLimit = 4096;
 
 FolderFiles::Family FolderFiles::FamilyOfName(std::string_view name)
 {
-    const std::size_t dot = name.rfind('.');
+    // A version after the extension ("libfoo.so.6.4.2") is not the type.
+    std::size_t dot = name.rfind('.');
+    while (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size() &&
+           name.find_first_not_of("0123456789", dot + 1) == std::string_view::npos) {
+        const std::size_t before = name.rfind('.', dot - 1);
+        if (before == std::string_view::npos) {
+            break;
+        }
+        name = name.substr(0, dot);
+        dot = before;
+    }
     if (dot == std::string_view::npos || name.size() - dot - 1 > kLongestExtension ||
         dot + 1 == name.size()) {
         return Family::Other;

@@ -89,12 +89,15 @@ TEST(FolderFiles, FamilyComesFromTheNamesMimeType)
 {
     using F = FolderFiles::Family;
     const std::pair<const char*, F> rows[] = {
-        {"a.JPG", F::Images},     {"a.jpg", F::Images},    {"b.tar.gz", F::Archives},
-        {"b.zip", F::Archives},   {"c.cpp", F::Code},      {"c.py", F::Code},
-        {"d.so", F::Executables}, {"e.deb", F::Packages},  {"f.iso", F::DiskImages},
-        {"g.pdf", F::Documents},  {"g.odt", F::Documents}, {"h.mkv", F::Video},
-        {"i.flac", F::Audio},     {"j.otf", F::Fonts},     {"k.txt", F::Other},
-        {"noext", F::Other},      {"trailing.", F::Other}};
+        {"a.JPG", F::Images},      {"a.jpg", F::Images},
+        {"b.tar.gz", F::Archives}, {"b.zip", F::Archives},
+        {"c.cpp", F::Code},        {"c.py", F::Code},
+        {"d.so", F::Executables},  {"libd.so.6.4.2", F::Executables},
+        {"e.deb", F::Packages},    {"f.iso", F::DiskImages},
+        {"g.pdf", F::Documents},   {"g.odt", F::Documents},
+        {"h.mkv", F::Video},       {"i.flac", F::Audio},
+        {"j.otf", F::Fonts},       {"k.txt", F::Other},
+        {"noext", F::Other},       {"trailing.", F::Other}};
     for (const auto& [name, family] : rows) {
         EXPECT_EQ(FolderFiles::FamilyOfName(name), family) << name;
     }
