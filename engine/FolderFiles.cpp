@@ -254,7 +254,9 @@ FolderFiles::Family FolderFiles::FamilyOfName(std::string_view name)
         name = name.substr(0, dot);
         dot = before;
     }
-    if (dot == std::string_view::npos || name.size() - dot - 1 > kLongestExtension ||
+    // A hidden file's leading dot starts no extension (".bashrc"): each
+    // such name would otherwise cost a look-up of its own.
+    if (dot == std::string_view::npos || dot == 0 || name.size() - dot - 1 > kLongestExtension ||
         dot + 1 == name.size()) {
         return Family::Other;
     }
