@@ -102,5 +102,14 @@ public:
     void ClearDuplicates(bool destroying, DupMemberRemover* groups);
 };
 
+// The record of an item of a sized folder tree, every one of which is a
+// FolderRecord (null stays null).
+inline FolderRecord& AsFolder(TreeItemRecord& record) { return static_cast<FolderRecord&>(record); }
+inline const FolderRecord& AsFolder(const TreeItemRecord& record)
+{
+    return static_cast<const FolderRecord&>(record);
+}
+inline FolderRecord* AsFolder(TreeItemRecord* record) { return static_cast<FolderRecord*>(record); }
+
 // A tracked reference to a folder record, held by scan tasks.
 using FolderRecordRef = TrackedRef<FolderRecord>;

@@ -22,11 +22,6 @@
 
 namespace {
 
-FolderRecord& AsFolder(TreeItemRecord& record) { return static_cast<FolderRecord&>(record); }
-const FolderRecord& AsFolder(const TreeItemRecord& record)
-{
-    return static_cast<const FolderRecord&>(record);
-}
 FolderRecord* ParentOf(const FolderRecord& record)
 {
     return static_cast<FolderRecord*>(record.parent);

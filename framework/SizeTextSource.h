@@ -22,6 +22,9 @@ public:
 
     // The application's source; null while there is none.
     [[nodiscard]] static SizeTextSource* Instance();
+    // value in the application's format, or in plain digits with thousands
+    // separators while there is no source.
+    [[nodiscard]] static QString CurrentText(FileSize value);
     // Called by the application object (and tests' stand-ins) when it is
     // made and, with null, when it goes.
     static void SetInstance(SizeTextSource* source);

@@ -15,11 +15,7 @@ namespace {
 
 QString SizeTextOf(std::uint64_t size)
 {
-    const FileSize value = FileSize::FromUnsigned(size);
-    if (const framework::SizeTextSource* source = framework::SizeTextSource::Instance()) {
-        return source->SizeText(value);
-    }
-    return QString::fromStdString(value.ToString());
+    return framework::SizeTextSource::CurrentText(FileSize::FromUnsigned(size));
 }
 
 }  // namespace

@@ -102,10 +102,7 @@ QString FileListItem::SizeText(FileSize size)
     if (size < 0 || size == kPendingSize) {
         return {};
     }
-    if (const framework::SizeTextSource* source = framework::SizeTextSource::Instance()) {
-        return source->SizeText(size);
-    }
-    return QString::fromStdString(size.ToString());
+    return framework::SizeTextSource::CurrentText(size);
 }
 
 QString FileListItem::ModifiedText(const std::optional<std::int64_t>& modified)

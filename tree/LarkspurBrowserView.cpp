@@ -21,12 +21,6 @@
 
 namespace {
 
-FolderRecord& AsFolder(TreeItemRecord& record) { return static_cast<FolderRecord&>(record); }
-const FolderRecord& AsFolder(const TreeItemRecord& record)
-{
-    return static_cast<const FolderRecord&>(record);
-}
-
 // Changed labels are announced to the view together, at most this often: a
 // scan changes the labels of the folders above every folder it finishes,
 // and each announcement repaints what is in view.

@@ -63,19 +63,9 @@ const QColor kCopyMark(255, 0, 0);
 // show and costs more than the fill.
 constexpr double kShadeMinSide = 4.0;
 
-FolderRecord* AsFolder(TreeItemRecord* record) { return static_cast<FolderRecord*>(record); }
-
 QString DecodeName(std::string_view bytes)
 {
     return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-QString SizeText(FileSize size)
-{
-    if (const framework::SizeTextSource* sizes = framework::SizeTextSource::Instance()) {
-        return sizes->SizeText(size);
-    }
-    return QString::fromStdString(size.ToString());
 }
 
 }  // namespace
@@ -431,14 +421,16 @@ void TreemapView::ShowStatus(int index)
                                  DecodeName(tile.folder->files->NameOf(*file));
             text = resources::StringTable::Format(
                 resources::IDS_TREEMAP_TILE_STATUS,
-                {path, SizeText(file->diskSpace), SizeText(file->size)});
+                {path, framework::SizeTextSource::CurrentText(file->diskSpace),
+                 framework::SizeTextSource::CurrentText(file->size)});
         } else if (tile.kind == Kind::Small) {
             text =
                 resources::StringTable::Format(resources::IDS_TREEMAP_SMALL_STATUS, {folderPath});
         } else if (tile.folder->Has(FolderRecord::TreeSizeKnown)) {
-            text = resources::StringTable::Format(resources::IDS_TREEMAP_TILE_STATUS,
-                                                  {folderPath, SizeText(tile.folder->treeDiskSpace),
-                                                   SizeText(tile.folder->treeSize)});
+            text = resources::StringTable::Format(
+                resources::IDS_TREEMAP_TILE_STATUS,
+                {folderPath, framework::SizeTextSource::CurrentText(tile.folder->treeDiskSpace),
+                 framework::SizeTextSource::CurrentText(tile.folder->treeSize)});
         } else {
             text = folderPath;
         }
