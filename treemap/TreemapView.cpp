@@ -340,7 +340,9 @@ void TreemapView::PaintTiles(QPainter& painter, const std::vector<TreemapTile>& 
         if (added) {
             for (const DupMember* member = tile.folder->duplicates; member != nullptr;
                  member = member->nextInFolder) {
-                if (member->group != nullptr && member->group->MemberCount() >= 2) {
+                // Two members or more, without counting them all.
+                const DupGroup* group = member->group;
+                if (group != nullptr && group->members != nullptr && !group->IsSingle()) {
                     found->second.insert(member->name);
                 }
             }
