@@ -319,19 +319,6 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
     EXPECT_EQ(comparisons, 1);  // x with y, which differ in the first block
 }
 
-TEST_F(FindDupFileTaskTest, AFileThatGrowsBeforeItIsReadIsLeftOut)
-{
-    FolderRecord &x = Folder("x"), &y = Folder("y");
-    ASSERT_TRUE(m_files.MakeFile("x/grows", "1234"));
-    Search(x);
-    ASSERT_TRUE(m_files.MakeFile("y/grows", "5678"));
-    Search(y, {}, [this](const std::string& name) {
-        if (name == "y/grows") std::ofstream(m_files.Path(name), std::ios::app) << "9";
-    });
-    EXPECT_EQ(CheckTable(), std::multiset<std::string>{"x/grows"});
-    for (const DupGroup* group : Groups()) EXPECT_FALSE(group->pending);
-}
-
 // While it lives, every thread of a root process acts as nobody (root needs no groups back).
 struct AsNobody {
     const bool switched = ::geteuid() == 0 && ::setgroups(0, nullptr) == 0 &&
@@ -342,17 +329,27 @@ struct AsNobody {
     }
 };
 
-// A pending file of a size of its own that cannot be opened is not recorded.
-TEST_F(FindDupFileTaskTest, FileThatCannotBeOpenedIsNotRecorded)
+// A file that grows before its head is read, or that cannot be opened, is not recorded.
+TEST_F(FindDupFileTaskTest, FilesThatGrowOrCannotBeOpenedAreLeftOut)
 {
-    FolderRecord& folder = Folder("one");
-    ASSERT_TRUE(m_files.MakeFile("one/locked", "locked") && m_files.MakeFile("one/open", "open"));
+    FolderRecord &x = Folder("x"), &y = Folder("y"), &one = Folder("one");
+    ASSERT_TRUE(m_files.MakeFile("x/grows", "1234"));
+    Search(x);
+    ASSERT_TRUE(m_files.MakeFile("y/grows", "5678"));
+    Search(y, {}, [this](const std::string& name) {
+        if (name == "y/grows") std::ofstream(m_files.Path(name), std::ios::app) << "9";
+    });
+    EXPECT_EQ(CheckTable(), std::multiset<std::string>{"x/grows"});
+    for (const DupGroup* group : Groups()) EXPECT_FALSE(group->pending);
+
+    ASSERT_TRUE(m_files.MakeFile("one/locked", "locked!") &&
+                m_files.MakeFile("one/open", "opened"));
     ASSERT_EQ(::chmod(m_files.Path("one/locked").c_str(), 0), 0);
     const testsupport::AsUnprivileged others(m_files.Path("one"));
     const AsNobody nobody;
     if (!others.Usable() || ::geteuid() == 0) GTEST_SKIP() << "cannot act as nobody";
-    Search(folder);
-    EXPECT_EQ(CheckTable(), std::multiset<std::string>{"one/open"});
+    Search(one);
+    EXPECT_EQ(CheckTable(), (std::multiset<std::string>{"one/open", "x/grows"}));
 }
 
 // A shared listing files what the task's own would, filled or not; a type-only one, or one of a
