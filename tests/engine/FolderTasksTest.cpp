@@ -318,8 +318,7 @@ TEST_F(SharedListingTest, EachTaskSeesWhatTheFirstListed)
     }
 }
 
-// A folder that cannot be listed, with or without a shared listing, delivers nothing found;
-// a cancelled task stops at the next entry.
+// An unlistable folder loses its subfolders and expand button; a cancel stops at the next entry.
 TEST_F(SharedListingTest, AnUnlistableFolderDeliversNothingACancelledTaskStops)
 {
     for (int i = 3; i < 50; ++i)
@@ -329,6 +328,7 @@ TEST_F(SharedListingTest, AnUnlistableFolderDeliversNothingACancelledTaskStops)
         SCOPED_TRACE(row);
         m_path = row < 2 ? m_files.Path("gone") + "/" : m_files.Root() + "/";
         m_tree.Add(*m_folder, "d1");
+        m_tree.Tree().SetHasChildren(m_folder->item, true);
         Listing listing =
             row == 1 ? std::make_shared<FolderListing>(m_path, platform::SearchDetail::Full)
                      : nullptr;
@@ -344,7 +344,8 @@ TEST_F(SharedListingTest, AnUnlistableFolderDeliversNothingACancelledTaskStops)
             continue;
         }
         EXPECT_TRUE(m_tree.ChildNames(*m_folder).empty() && m_folder->ownSize.Bytes() == 0);
-        EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown));
+        EXPECT_TRUE(m_folder->Has(FolderRecord::OwnSizeKnown) &&
+                    !m_tree.Tree().HasChildrenMark(m_folder->item));
     }
 }
 
@@ -420,13 +421,15 @@ TEST_F(FindSubfoldersTest, NewFoldersBecomeItemsWithRecordsAndExpandButtons)
 
 TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
 {
-    ASSERT_TRUE(m_files.MakeDir("keep") && m_files.MakeDir("gone") &&
+    ASSERT_TRUE(m_files.MakeDir("keep") && m_files.MakeDir("keep/in") && m_files.MakeDir("gone") &&
                 m_files.MakeDir("gone/deeper") && m_files.MakeDir("case"));
     Enumerate(m_parent);
     Enumerate(*m_tree.Child(m_parent, "gone"));
     FolderRecord* keep = m_tree.Child(m_parent, "keep");
+    Enumerate(*keep);
 
-    ASSERT_TRUE(std::filesystem::remove_all(m_files.Path("gone")) == 2 && m_files.MakeDir("new"));
+    ASSERT_TRUE(std::filesystem::remove_all(m_files.Path("gone")) == 2 && m_files.MakeDir("new") &&
+                ::rmdir(m_files.Path("keep/in").c_str()) == 0);
     ASSERT_EQ(::rename(m_files.Path("case").c_str(), m_files.Path("CASE").c_str()), 0);
     m_tree.initialised.clear();
     Enumerate(m_parent);
@@ -439,6 +442,10 @@ TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
     EXPECT_LT(std::find(deleted.begin(), deleted.end(), "deeper"),
               std::find(deleted.begin(), deleted.end(), "gone"));
     EXPECT_EQ(Sorted(m_tree.initialised), Sorted({"CASE", "new"}));
+    // Its last subfolder gone, a folder loses its expand button.
+    ASSERT_TRUE(m_tree.Tree().HasChildrenMark(keep->item));
+    Enumerate(*keep);
+    EXPECT_TRUE(m_tree.ChildNames(*keep).empty() && !m_tree.Tree().HasChildrenMark(keep->item));
 
     // A queued snapshot older than a direct enumeration deletes no item twice, makes no twin.
     ASSERT_TRUE(::rmdir(m_files.Path("keep").c_str()) == 0 && m_files.MakeDir("fresh"));
@@ -450,24 +457,6 @@ TEST_F(FindSubfoldersTest, VanishedNewAndCaseRenamedFoldersAreReconciled)
     queued.Deliver();
     EXPECT_EQ(m_tree.deleted, std::vector<std::string>{"keep"});
     EXPECT_EQ(Children(), Sorted({"CASE", "fresh", "new"}));
-}
-
-// Its last subfolder went, or it can no longer be listed.
-TEST_F(FindSubfoldersTest, FolderWithoutSubfoldersNowLosesTheExpandButton)
-{
-    for (const bool lock : {false, true}) {
-        if (lock && ::geteuid() == 0) continue;  // root reads every folder
-        const std::string path = m_files.Path(lock ? "locked" : "emptied");
-        ASSERT_TRUE(std::filesystem::create_directories(path + "/in"));
-        FolderRecord& folder = m_tree.Add(m_parent, lock ? "locked" : "emptied");
-        Enumerate(folder);
-        ASSERT_TRUE(m_tree.Tree().HasChildrenMark(folder.item));
-        ASSERT_EQ(lock ? ::chmod(path.c_str(), 0) : ::rmdir((path + "/in").c_str()), 0);
-        Enumerate(folder);
-        ::chmod(path.c_str(), 0700);
-        EXPECT_TRUE(m_tree.ChildNames(folder).empty() &&
-                    !m_tree.Tree().HasChildrenMark(folder.item));
-    }
 }
 
 class KeyImageList : public platform::ImageList {
