@@ -189,12 +189,10 @@ protected:
     std::multiset<std::string> m_reads;
 };
 
-// Each row a story told in tokens: "path=bytes" makes a file ("K" a file
-// of 20003 bytes, "K'" the same but one byte, "L" a large file whose size
-// shares a bit of the table's size set with 100, "100a" a hundred "a"s),
-// "path=@other" a hard link, "path=>name" a symbolic link, "path=~" a FIFO;
-// "path-" removes it; "folder:n" searches folder, which reads the heads of
-// n files ("?": any number), and checks the table against the files.
+// Stories in tokens: "path=bytes" makes a file ("K": 20003 bytes, "K'": the same but one byte,
+// "L": large, its size sharing a bit of the size set with 100, "100a": a hundred "a"s), "=@other"
+// a hard link, "=>name" a symlink, "=~" a FIFO; "path-" removes; "folder:n" searches, reading n
+// heads ("?": any number), and checks the table against the files.
 const struct Scenario {
     const char* name;
     std::string story;
@@ -360,24 +358,19 @@ TEST_F(FindDupFileTaskTest, ASharedListingFilesWhatTheTasksOwnWould)
         void Run() override {}
         const char* GetName() const override { return "Reader"; }
     } reader;
-    const struct {
-        platform::SearchDetail detail;
-        bool filled, moved;
-    } kRows[] = {{platform::SearchDetail::Full, false, false},
-                 {platform::SearchDetail::Full, true, false},
-                 {platform::SearchDetail::TypeOnly, true, false},
-                 {platform::SearchDetail::Full, true, true}};
     std::set<std::string> searched;
-    for (const auto& row : kRows) {
-        SCOPED_TRACE(&row - kRows);
-        const std::string x = *searched.insert("x" + std::to_string(&row - kRows)).first;
+    for (const int row : {0, 1, 2, 3}) {  // unfilled, filled, type-only, of a moved folder
+        SCOPED_TRACE(row);
+        const std::string x = *searched.insert("x" + std::to_string(row)).first;
         FolderRecord& folder = Folder(x);
         ASSERT_TRUE(m_files.MakeFile(x + "/a", K) && m_files.MakeFile(x + "/b", K) &&
                     m_files.MakeHardLink(x + "/c", x + "/a") && m_files.MakeFile(x + "/e", "") &&
                     m_files.MakeFile(x + "/s", "s") && m_files.MakeSymlink(x + "/l", "a"));
-        auto listing = std::make_shared<FolderListing>(DirectoryPathOf(folder), row.detail);
-        ASSERT_TRUE(!row.filled || listing->Fill(reader));
-        if (row.moved) {
+        auto listing = std::make_shared<FolderListing>(
+            DirectoryPathOf(folder),
+            row == 2 ? platform::SearchDetail::TypeOnly : platform::SearchDetail::Full);
+        ASSERT_TRUE(row == 0 || listing->Fill(reader));
+        if (row == 3) {
             ASSERT_EQ(::rename(m_files.Path(x).c_str(), m_files.Path("moved").c_str()), 0);
             ASSERT_TRUE(::mkdir(m_files.Path(x).c_str(), 0700) == 0 &&
                         m_files.MakeFile(x + "/new", K) && m_files.MakeFile(x + "/t", "t"));
@@ -477,10 +470,9 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
 TEST(FileComparison, HashesTheHeadByteAtATimeAndComparesWholeFiles)
 {
     std::mt19937 random(2026);
-    // Eight spare bytes in front, to start at every alignment.
+    // Each start, alignment (eight spare bytes) and count up to the head, against a hash made here.
     std::vector<unsigned char> bytes(kHeadHashBytes + 8);
     for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(random());
-    // Each start, alignment and count up to the head, against a hash made here.
     for (const std::uint32_t start : {0u, 1u, 0x80000001u, 0xFFFFFFFFu}) {
         for (std::size_t offset = 0; offset < 8; ++offset) {
             std::uint32_t hash = start;
