@@ -131,7 +131,6 @@ protected:
         }
         m_view->DeleteRequests(std::move(first));
     }
-    void DeleteDuplicatesOfB() { Tree()->DeleteDuplicates(*Record("b")); }
     // Runs act on the UI thread, from a timer there, while the calling worker
     // waits; the hand-over uses std primitives, which the thread sanitizer sees.
     void OnUiThread(const std::function<void()>& act)
@@ -205,29 +204,9 @@ TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNot
     EXPECT_EQ(x->MemberCount(), 2);
 }
 
-TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndTheirGroup)
+TEST_F(DeletionTest, FilesAndFoldersLeaveWithTheirTotalsAndProtectionHoldsOnlyWhileOn)
 {
-    DupGroup* x = Member("b", "x2.txt")->group;
-    List()->SetFolder(Record("a"));
-    const int rows = List()->Control().ItemCount();
-    Delete("a/x.txt a/y.txt");
-
-    EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"2"})}));
-    EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "y.txt"), "only here");
-    EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
-    EXPECT_FALSE(Record("a")->Has(FolderRecord::OwnSizeKnown));
-    for (TreeItemRecord* up = Record("a"); up != nullptr; up = up->parent)
-        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_TRUE(Record("b")->Has(FolderRecord::TreeSizeKnown));
-    // The group keeps its one copy and leaves the duplicates window.
-    EXPECT_EQ(Member("a", "x.txt"), nullptr);
-    ASSERT_EQ(x->MemberCount(), 1);
-    EXPECT_EQ(x->FirstMember(), Member("b", "x2.txt"));
-    EXPECT_EQ(m_view->DupsPane()->GroupsList().FindGroupRow(*x), -1);
-}
-
-TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLaterRequestsForItsFiles)
-{
+    // A folder leaves with its subtree, its parent's totals adjusted at once.
     const FileSize before = Record("")->treeDiskSpace - Record("b/sub")->treeDiskSpace;
     Delete("b/sub/");
     EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "sub/z.txt"), std::string(5000, 'z'));
@@ -235,8 +214,7 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
     EXPECT_EQ(Record("b")->treeDiskSpace, Record("b")->ownDiskSpace);
     EXPECT_EQ(Record("")->treeDiskSpace, before);
 
-    // Requests for a deleted folder's files, later in the chain, must not
-    // reach its freed records. The listed a/x.txt loses its copy.
+    // Later requests for a deleted folder's files must not reach its freed records.
     List()->SetFolder(Record("a"));
     const auto mark = [this] { return List()->Control().ItemStateImage(List()->FileRow("x.txt")); };
     ASSERT_EQ(mark(), FileListItem::HasCopies);
@@ -246,10 +224,24 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
     EXPECT_EQ(Record("b"), nullptr);
     EXPECT_EQ(Member("a", "x.txt")->group->MemberCount(), 1);
     EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
-}
 
-TEST_F(DeletionTest, ProtectionCoversTheDirectoryOnlyWhileOnAndAnUntrashablePathStays)
-{
+    // Files of the listed folder go at once, with every total above them; a
+    // group left with one copy leaves the duplicates window.
+    DupGroup* q = Member("c", "q.txt")->group;
+    const int rows = List()->Control().ItemCount();
+    Delete("a/q.txt a/y.txt");
+    EXPECT_EQ(m_boxes.back(), Message(IDS_CONFIRM_TRASH_MANY, {"2"}));
+    EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "y.txt"), "only here");
+    EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
+    EXPECT_FALSE(Record("a")->Has(FolderRecord::OwnSizeKnown));
+    for (TreeItemRecord* up = Record("a"); up != nullptr; up = up->parent)
+        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(Record("c")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(Member("a", "q.txt"), nullptr);
+    ASSERT_EQ(q->MemberCount(), 1);
+    EXPECT_EQ(q->FirstMember(), Member("c", "q.txt"));
+    EXPECT_EQ(m_view->DupsPane()->GroupsList().FindGroupRow(*q), -1);
+
     EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("")));
     Delete("sysold/o.txt");  // a neighbour
     EXPECT_FALSE(Exists(Path("sysold/o.txt")));
@@ -260,19 +252,19 @@ TEST_F(DeletionTest, ProtectionCoversTheDirectoryOnlyWhileOnAndAnUntrashablePath
 
     // A path that cannot be trashed stays and is named in one message.
     m_boxes.clear();
-    Delete("a/" + kUntrashable + " a/y.txt");
+    Delete("a/" + kUntrashable + " a/x.txt");
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1].first, IDS_TRASH_FAILED);
     EXPECT_TRUE(m_boxes[1].second.contains(QString::fromStdString(Path("a/" + kUntrashable))));
-    EXPECT_FALSE(m_boxes[1].second.contains("y.txt"));
+    EXPECT_FALSE(m_boxes[1].second.contains("x.txt"));
     EXPECT_EQ(testsupport::ReadWholeFile(Path("a/" + kUntrashable)), "stays");
-    EXPECT_FALSE(Exists(Path("a/y.txt")));
+    EXPECT_FALSE(Exists(Path("a/x.txt")));
 }
 
 TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
 {
-    // While the second move is held, another deletion and a close must wait
-    // for the run, and Cancel is clicked: the third move is never tried.
+    // While the second move is held, another deletion and a close wait for
+    // the run, and Cancel is clicked: the third move is never tried.
     std::vector<std::string> moved;
     platform::ShellActions::SetTrashHookForTesting([&](const std::string& path) {
         moved.push_back(path);
@@ -296,7 +288,7 @@ TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
     EXPECT_EQ(m_boxes.size(), 1u);  // the confirmation alone: a cancel is no failure
 }
 
-TEST_F(DeletionTest, DeleteDuplicatesListsTheCandidatesOfEitherRuleAndCancelKeepsThem)
+TEST_F(DeletionTest, DeleteDuplicatesListsEitherRulesCandidatesChecksOffTheLockAndKeepsLastCopies)
 {
     // Rows by folder path, then name, without regard to case. Outside: each
     // copy once, a protected one only when protection is off.
@@ -316,37 +308,11 @@ TEST_F(DeletionTest, DeleteDuplicatesListsTheCandidatesOfEitherRuleAndCancelKeep
                                                              : "a/q.txt a/x.txt c/q.txt sys/w.txt");
         dialog.reject();
     };
-    DeleteDuplicatesOfB();
+    Tree()->DeleteDuplicates(*Record("b"));
     m_view->SetProtectSystemFiles(false);
-    DeleteDuplicatesOfB();
+    Tree()->DeleteDuplicates(*Record("b"));
     EXPECT_EQ(m_dialogs, 2);
-    EXPECT_TRUE(m_boxes.empty());
-    EXPECT_TRUE(Exists(Path("b/x2.txt")));
-}
 
-TEST_F(DeletionTest, AFileWhoseOutsideCopyChangedOrWentAfterTheScanIsNeverDeleted)
-{
-    std::ofstream(Path("a/x.txt"), std::ios::binary | std::ios::trunc) << "ey";  // same size
-    for (const char* gone : {"a/q.txt", "c/q.txt"}) ASSERT_EQ(::unlink(Path(gone).c_str()), 0);
-    m_act = [](DeleteDuplicatesDialog& dialog) { dialog.OnDelete(); };
-    DeleteDuplicatesOfB();
-
-    // One message names the three left out; b/w2.txt still has its copy.
-    ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[0].first, IDS_LAST_COPIES_LEFT_OUT);
-    for (const char* left : {"b/x2.txt", "b/Q.txt", "b/sub/q3.txt"}) {
-        EXPECT_TRUE(m_boxes[0].second.contains(QString::fromStdString(Path(left)))) << left;
-        EXPECT_TRUE(Exists(Path(left))) << left;
-    }
-    EXPECT_EQ(m_boxes[1].first, IDS_CONFIRM_TRASH_ONE);
-    EXPECT_FALSE(Exists(Path("b/w2.txt")));
-    for (const char* kept : {"sys/w.txt", "b/p.txt", "b/sub/p2.txt"})
-        EXPECT_TRUE(Exists(Path(kept))) << kept;
-    EXPECT_EQ(Member("sys", "w.txt")->group->MemberCount(), 1);
-}
-
-TEST_F(DeletionTest, TheLastCopyCheckCountsNoCandidateNorHardLinkAndReadsWithoutTheLock)
-{
     std::atomic<int> done{0};
     std::vector<DupMember*> everyCopy;
     for (const DupLink* link = Member("a", "q.txt")->group->members; link; link = link->next)
@@ -376,13 +342,32 @@ TEST_F(DeletionTest, TheLastCopyCheckCountsNoCandidateNorHardLinkAndReadsWithout
         dialog.OnDelete();
         EXPECT_EQ(dialog.Candidates().size(), 4u);  // back in the dialog
     };
-    DeleteDuplicatesOfB();
+    Tree()->DeleteDuplicates(*Record("b"));
     DeleteDuplicatesDialog::SetCompareHookForTesting({});
 
     EXPECT_TRUE(lockFree);
     EXPECT_EQ(comparisons, 1);
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_TRUE(Exists(Path("b/x2.txt")) && Exists(Path("b/Q.txt")));
+
+    // An outside copy changed (same size) or gone since the scan: its file stays.
+    m_view->SetProtectSystemFiles(true);
+    std::ofstream(Path("a/x.txt"), std::ios::binary | std::ios::trunc) << "ey";
+    for (const char* gone : {"a/q.txt", "c/q.txt"}) ASSERT_EQ(::unlink(Path(gone).c_str()), 0);
+    m_act = [](DeleteDuplicatesDialog& dialog) { dialog.OnDelete(); };
+    Tree()->DeleteDuplicates(*Record("b"));
+    // One message names the three left out; b/w2.txt still has its copy.
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[0].first, IDS_LAST_COPIES_LEFT_OUT);
+    for (const char* left : {"b/x2.txt", "b/Q.txt", "b/sub/q3.txt"}) {
+        EXPECT_TRUE(m_boxes[0].second.contains(QString::fromStdString(Path(left)))) << left;
+        EXPECT_TRUE(Exists(Path(left))) << left;
+    }
+    EXPECT_EQ(m_boxes[1].first, IDS_CONFIRM_TRASH_ONE);
+    EXPECT_FALSE(Exists(Path("b/w2.txt")));
+    for (const char* kept : {"sys/w.txt", "b/p.txt", "b/sub/p2.txt"})
+        EXPECT_TRUE(Exists(Path(kept))) << kept;
+    EXPECT_EQ(Member("sys", "w.txt")->group->MemberCount(), 1);
 }
 
 TEST_F(DeletionTest, ClearFolderDataForgetsTheSubtreeAndTheAncestorsTotalsOnly)
@@ -400,7 +385,7 @@ TEST_F(DeletionTest, ClearFolderDataForgetsTheSubtreeAndTheAncestorsTotalsOnly)
     // x, p and w lose their last pair; q keeps its two outside copies.
     EXPECT_EQ(m_view->DupsPane()->GroupsList().Control().ItemCount(), groupRows - 3);
     EXPECT_TRUE(Exists(Path("b/x2.txt")));
-    DeleteDuplicatesOfB();  // no longer searched
+    Tree()->DeleteDuplicates(*Record("b"));  // no longer searched
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[0].first, IDS_NO_DUPLICATES_FOUND);
     EXPECT_EQ(m_boxes[1].first, IDS_NOT_SCANNED_FOR_DUPLICATES);
@@ -426,7 +411,7 @@ TEST_F(DeletionTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksToClearT
                 EXPECT_EQ(member->FullPath().rfind(Path("b/"), 0), 0u);
             dialog.OnDelete();
         };
-        DeleteDuplicatesOfB();
+        Tree()->DeleteDuplicates(*Record("b"));
     }
     ASSERT_TRUE(testsupport::PumpUntil([] {
         return platform::MessageQueue::Instance().QueuedCount() == 0 &&
