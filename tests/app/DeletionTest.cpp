@@ -156,7 +156,7 @@ protected:
     QTimer m_uiTimer;
 };
 
-TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNothing)
+TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainNoChangesNothingNorDoesClearing)
 {
     // Nothing is asked for an empty chain, nor for the Desktop, which has no path.
     m_view->DeleteRequests(nullptr);
@@ -202,6 +202,27 @@ TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNot
         EXPECT_TRUE(Exists(Path(kept))) << kept;
     EXPECT_EQ(Record("a")->flags, flags);
     EXPECT_EQ(x->MemberCount(), 2);
+
+    // Clearing a folder's data forgets its subtree and its ancestors' totals only.
+    m_boxes.clear();
+    Tree()->DeleteDuplicates(*Record("sysold"));  // a folder without copies
+    const int groupRows = m_view->DupsPane()->GroupsList().Control().ItemCount();
+    Tree()->ClearFolderData(*Record("b"));
+    for (const char* folder : {"b", "b/sub"}) {
+        EXPECT_EQ(Record(folder)->flags & FolderRecord::ClearAllMask, 0) << folder;
+        EXPECT_EQ(Record(folder)->duplicates, nullptr) << folder;
+    }
+    EXPECT_FALSE(Record("")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(Record("a")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(Tree()->Tree().ItemText(Record("b")->item), "b");
+    // x, p and w lose their last pair; q keeps its two outside copies.
+    EXPECT_EQ(m_view->DupsPane()->GroupsList().Control().ItemCount(), groupRows - 3);
+    EXPECT_TRUE(Exists(Path("b/x2.txt")));
+    Tree()->DeleteDuplicates(*Record("b"));  // no longer searched
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[0].first, IDS_NO_DUPLICATES_FOUND);
+    EXPECT_EQ(m_boxes[1].first, IDS_NOT_SCANNED_FOR_DUPLICATES);
+    EXPECT_EQ(m_dialogs, 0);
 }
 
 TEST_F(DeletionTest, FilesAndFoldersLeaveWithTheirTotalsAndProtectionHoldsOnlyWhileOn)
@@ -368,28 +389,6 @@ TEST_F(DeletionTest, DeleteDuplicatesListsEitherRulesCandidatesChecksOffTheLockA
     for (const char* kept : {"sys/w.txt", "b/p.txt", "b/sub/p2.txt"})
         EXPECT_TRUE(Exists(Path(kept))) << kept;
     EXPECT_EQ(Member("sys", "w.txt")->group->MemberCount(), 1);
-}
-
-TEST_F(DeletionTest, ClearFolderDataForgetsTheSubtreeAndTheAncestorsTotalsOnly)
-{
-    Tree()->DeleteDuplicates(*Record("sysold"));  // a folder without copies
-    const int groupRows = m_view->DupsPane()->GroupsList().Control().ItemCount();
-    Tree()->ClearFolderData(*Record("b"));
-    for (const char* folder : {"b", "b/sub"}) {
-        EXPECT_EQ(Record(folder)->flags & FolderRecord::ClearAllMask, 0) << folder;
-        EXPECT_EQ(Record(folder)->duplicates, nullptr) << folder;
-    }
-    EXPECT_FALSE(Record("")->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_TRUE(Record("a")->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_EQ(Tree()->Tree().ItemText(Record("b")->item), "b");
-    // x, p and w lose their last pair; q keeps its two outside copies.
-    EXPECT_EQ(m_view->DupsPane()->GroupsList().Control().ItemCount(), groupRows - 3);
-    EXPECT_TRUE(Exists(Path("b/x2.txt")));
-    Tree()->DeleteDuplicates(*Record("b"));  // no longer searched
-    ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[0].first, IDS_NO_DUPLICATES_FOUND);
-    EXPECT_EQ(m_boxes[1].first, IDS_NOT_SCANNED_FOR_DUPLICATES);
-    EXPECT_EQ(m_dialogs, 0);
 }
 
 TEST_F(DeletionTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksToClearThem)
