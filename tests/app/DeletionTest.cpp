@@ -116,8 +116,7 @@ protected:
             if (member->name == name) return member;
         return nullptr;
     }
-    // Asks the view to delete a chain of files ("a/x.txt", with its copy if
-    // any) and folders ("b/sub/"), separated by spaces.
+    // Deletes a chain of files ("a/x.txt", with any copy) and folders ("b/sub/"), by spaces.
     void Delete(const std::string& paths)
     {
         std::unique_ptr<DeletionRequest> first;
@@ -131,8 +130,7 @@ protected:
         }
         m_view->DeleteRequests(std::move(first));
     }
-    // Runs act on the UI thread, from a timer there, while the calling worker
-    // waits; the hand-over uses std primitives, which the thread sanitizer sees.
+    // Runs act from a UI-thread timer while the worker waits (std primitives: TSan sees them).
     void OnUiThread(const std::function<void()>& act)
     {
         std::promise<void> ran;
@@ -246,8 +244,7 @@ TEST_F(DeletionTest, FilesAndFoldersLeaveWithTheirTotalsAndProtectionHoldsOnlyWh
     EXPECT_EQ(Member("a", "x.txt")->group->MemberCount(), 1);
     EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
 
-    // Files of the listed folder go at once, with every total above them; a
-    // group left with one copy leaves the duplicates window.
+    // Listed files go at once, with every total above; a one-copy group leaves the window.
     DupGroup* q = Member("c", "q.txt")->group;
     const int rows = List()->Control().ItemCount();
     Delete("a/q.txt a/y.txt");
@@ -284,8 +281,7 @@ TEST_F(DeletionTest, FilesAndFoldersLeaveWithTheirTotalsAndProtectionHoldsOnlyWh
 
 TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
 {
-    // While the second move is held, another deletion and a close wait for
-    // the run, and Cancel is clicked: the third move is never tried.
+    // The second move held: a deletion and a close wait; Cancel stops the third move.
     std::vector<std::string> moved;
     platform::ShellActions::SetTrashHookForTesting([&](const std::string& path) {
         moved.push_back(path);
@@ -393,8 +389,7 @@ TEST_F(DeletionTest, DeleteDuplicatesListsEitherRulesCandidatesChecksOffTheLockA
 
 TEST_F(DeletionTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksToClearThem)
 {
-    // A search of b again, held at its clear request: while a modal loop is
-    // open the request waits, and the worker with it. Then every candidate goes.
+    // A new search of b waits at its clear request while a modal loop is open; all then go.
     {
         const platform::ModalScope hold;
         Record("b")->Set(FolderRecord::DupsQueued);

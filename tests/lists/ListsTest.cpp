@@ -1,6 +1,5 @@
-// The file list and the duplicates window's two lists over the records of a
-// fake tree. m_folder: a scratch folder with the folders pending (in the tree)
-// and notintree and the files huge, three, A.txt and b.txt; gone: in the tree.
+// The file list and the duplicates window's lists on a fake tree. m_folder holds the folders
+// pending (in the tree) and notintree, and the files huge, three, A.txt, b.txt; gone: tree only.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -83,8 +82,7 @@ protected:
                                 ListControl::Selected);
     }
     static void Click(framework::DetailListView& l, int c) { Q_EMIT l.header()->sectionClicked(c); }
-    // A copy in group, known to its folder (which frees it): "/name" in the
-    // listed folder, "/a/name" in folder "/a".
+    // A copy in group, freed by its folder: "/name" in the listed folder, "/a/name" in "/a".
     DupMember& Add(DupGroup& group, const std::string& path)
     {
         const auto slash = path.rfind('/');
