@@ -116,8 +116,7 @@ protected:
             if (member->name == name) return member;
         return nullptr;
     }
-    // Asks the view to delete a chain of files ("a/x.txt", with its copy if
-    // any) and folders ("b/sub/"), separated by spaces.
+    // Deletes a chain of files ("a/x.txt", with any copy) and folders ("b/sub/"), by spaces.
     void Delete(const std::string& paths)
     {
         std::unique_ptr<DeletionRequest> first;
@@ -131,9 +130,7 @@ protected:
         }
         m_view->DeleteRequests(std::move(first));
     }
-    void DeleteDuplicatesOfB() { Tree()->DeleteDuplicates(*Record("b")); }
-    // Runs act on the UI thread, from a timer there, while the calling worker
-    // waits; the hand-over uses std primitives, which the thread sanitizer sees.
+    // Runs act from a UI-thread timer while the worker waits (std primitives: TSan sees them).
     void OnUiThread(const std::function<void()>& act)
     {
         std::promise<void> ran;
@@ -157,7 +154,7 @@ protected:
     QTimer m_uiTimer;
 };
 
-TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNothing)
+TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainNoChangesNothingNorDoesClearing)
 {
     // Nothing is asked for an empty chain, nor for the Desktop, which has no path.
     m_view->DeleteRequests(nullptr);
@@ -203,31 +200,32 @@ TEST_F(DeletionTest, EveryPaneAsksTheViewWhoseMessageFitsTheChainAndNoChangesNot
         EXPECT_TRUE(Exists(Path(kept))) << kept;
     EXPECT_EQ(Record("a")->flags, flags);
     EXPECT_EQ(x->MemberCount(), 2);
+
+    // Clearing a folder's data forgets its subtree and its ancestors' totals only.
+    m_boxes.clear();
+    Tree()->DeleteDuplicates(*Record("sysold"));  // a folder without copies
+    const int groupRows = m_view->DupsPane()->GroupsList().Control().ItemCount();
+    Tree()->ClearFolderData(*Record("b"));
+    for (const char* folder : {"b", "b/sub"}) {
+        EXPECT_EQ(Record(folder)->flags & FolderRecord::ClearAllMask, 0) << folder;
+        EXPECT_EQ(Record(folder)->duplicates, nullptr) << folder;
+    }
+    EXPECT_FALSE(Record("")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(Record("a")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(Tree()->Tree().ItemText(Record("b")->item), "b");
+    // x, p and w lose their last pair; q keeps its two outside copies.
+    EXPECT_EQ(m_view->DupsPane()->GroupsList().Control().ItemCount(), groupRows - 3);
+    EXPECT_TRUE(Exists(Path("b/x2.txt")));
+    Tree()->DeleteDuplicates(*Record("b"));  // no longer searched
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[0].first, IDS_NO_DUPLICATES_FOUND);
+    EXPECT_EQ(m_boxes[1].first, IDS_NOT_SCANNED_FOR_DUPLICATES);
+    EXPECT_EQ(m_dialogs, 0);
 }
 
-TEST_F(DeletionTest, FilesOfTheListedFolderGoAtOnceWithEveryTotalAboveThemAndTheirGroup)
+TEST_F(DeletionTest, FilesAndFoldersLeaveWithTheirTotalsAndProtectionHoldsOnlyWhileOn)
 {
-    DupGroup* x = Member("b", "x2.txt")->group;
-    List()->SetFolder(Record("a"));
-    const int rows = List()->Control().ItemCount();
-    Delete("a/x.txt a/y.txt");
-
-    EXPECT_EQ(m_boxes, (std::vector{Message(IDS_CONFIRM_TRASH_MANY, {"2"})}));
-    EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "y.txt"), "only here");
-    EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
-    EXPECT_FALSE(Record("a")->Has(FolderRecord::OwnSizeKnown));
-    for (TreeItemRecord* up = Record("a"); up != nullptr; up = up->parent)
-        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_TRUE(Record("b")->Has(FolderRecord::TreeSizeKnown));
-    // The group keeps its one copy and leaves the duplicates window.
-    EXPECT_EQ(Member("a", "x.txt"), nullptr);
-    ASSERT_EQ(x->MemberCount(), 1);
-    EXPECT_EQ(x->FirstMember(), Member("b", "x2.txt"));
-    EXPECT_EQ(m_view->DupsPane()->GroupsList().FindGroupRow(*x), -1);
-}
-
-TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLaterRequestsForItsFiles)
-{
+    // A folder leaves with its subtree, its parent's totals adjusted at once.
     const FileSize before = Record("")->treeDiskSpace - Record("b/sub")->treeDiskSpace;
     Delete("b/sub/");
     EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "sub/z.txt"), std::string(5000, 'z'));
@@ -235,8 +233,7 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
     EXPECT_EQ(Record("b")->treeDiskSpace, Record("b")->ownDiskSpace);
     EXPECT_EQ(Record("")->treeDiskSpace, before);
 
-    // Requests for a deleted folder's files, later in the chain, must not
-    // reach its freed records. The listed a/x.txt loses its copy.
+    // Later requests for a deleted folder's files must not reach its freed records.
     List()->SetFolder(Record("a"));
     const auto mark = [this] { return List()->Control().ItemStateImage(List()->FileRow("x.txt")); };
     ASSERT_EQ(mark(), FileListItem::HasCopies);
@@ -246,10 +243,23 @@ TEST_F(DeletionTest, AFolderLeavesWithItsSubtreeAndItsParentTotalsAtOnceAndLater
     EXPECT_EQ(Record("b"), nullptr);
     EXPECT_EQ(Member("a", "x.txt")->group->MemberCount(), 1);
     EXPECT_TRUE(testsupport::PumpUntil([&] { return mark() == FileListItem::NoCopy; }));
-}
 
-TEST_F(DeletionTest, ProtectionCoversTheDirectoryOnlyWhileOnAndAnUntrashablePathStays)
-{
+    // Listed files go at once, with every total above; a one-copy group leaves the window.
+    DupGroup* q = Member("c", "q.txt")->group;
+    const int rows = List()->Control().ItemCount();
+    Delete("a/q.txt a/y.txt");
+    EXPECT_EQ(m_boxes.back(), Message(IDS_CONFIRM_TRASH_MANY, {"2"}));
+    EXPECT_EQ(testsupport::ReadWholeFile(m_trash + "y.txt"), "only here");
+    EXPECT_EQ(List()->Control().ItemCount(), rows - 2);
+    EXPECT_FALSE(Record("a")->Has(FolderRecord::OwnSizeKnown));
+    for (TreeItemRecord* up = Record("a"); up != nullptr; up = up->parent)
+        EXPECT_FALSE(static_cast<FolderRecord*>(up)->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(Record("c")->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_EQ(Member("a", "q.txt"), nullptr);
+    ASSERT_EQ(q->MemberCount(), 1);
+    EXPECT_EQ(q->FirstMember(), Member("c", "q.txt"));
+    EXPECT_EQ(m_view->DupsPane()->GroupsList().FindGroupRow(*q), -1);
+
     EXPECT_FALSE(m_view->IsInProtectedDirectory(*Record("")));
     Delete("sysold/o.txt");  // a neighbour
     EXPECT_FALSE(Exists(Path("sysold/o.txt")));
@@ -260,19 +270,18 @@ TEST_F(DeletionTest, ProtectionCoversTheDirectoryOnlyWhileOnAndAnUntrashablePath
 
     // A path that cannot be trashed stays and is named in one message.
     m_boxes.clear();
-    Delete("a/" + kUntrashable + " a/y.txt");
+    Delete("a/" + kUntrashable + " a/x.txt");
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1].first, IDS_TRASH_FAILED);
     EXPECT_TRUE(m_boxes[1].second.contains(QString::fromStdString(Path("a/" + kUntrashable))));
-    EXPECT_FALSE(m_boxes[1].second.contains("y.txt"));
+    EXPECT_FALSE(m_boxes[1].second.contains("x.txt"));
     EXPECT_EQ(testsupport::ReadWholeFile(Path("a/" + kUntrashable)), "stays");
-    EXPECT_FALSE(Exists(Path("a/y.txt")));
+    EXPECT_FALSE(Exists(Path("a/x.txt")));
 }
 
 TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
 {
-    // While the second move is held, another deletion and a close must wait
-    // for the run, and Cancel is clicked: the third move is never tried.
+    // The second move held: a deletion and a close wait; Cancel stops the third move.
     std::vector<std::string> moved;
     platform::ShellActions::SetTrashHookForTesting([&](const std::string& path) {
         moved.push_back(path);
@@ -296,7 +305,7 @@ TEST_F(DeletionTest, TheWindowIsServedWhileAMoveRunsAndCancelStopsTheRun)
     EXPECT_EQ(m_boxes.size(), 1u);  // the confirmation alone: a cancel is no failure
 }
 
-TEST_F(DeletionTest, DeleteDuplicatesListsTheCandidatesOfEitherRuleAndCancelKeepsThem)
+TEST_F(DeletionTest, DeleteDuplicatesListsEitherRulesCandidatesChecksOffTheLockAndKeepsLastCopies)
 {
     // Rows by folder path, then name, without regard to case. Outside: each
     // copy once, a protected one only when protection is off.
@@ -316,37 +325,11 @@ TEST_F(DeletionTest, DeleteDuplicatesListsTheCandidatesOfEitherRuleAndCancelKeep
                                                              : "a/q.txt a/x.txt c/q.txt sys/w.txt");
         dialog.reject();
     };
-    DeleteDuplicatesOfB();
+    Tree()->DeleteDuplicates(*Record("b"));
     m_view->SetProtectSystemFiles(false);
-    DeleteDuplicatesOfB();
+    Tree()->DeleteDuplicates(*Record("b"));
     EXPECT_EQ(m_dialogs, 2);
-    EXPECT_TRUE(m_boxes.empty());
-    EXPECT_TRUE(Exists(Path("b/x2.txt")));
-}
 
-TEST_F(DeletionTest, AFileWhoseOutsideCopyChangedOrWentAfterTheScanIsNeverDeleted)
-{
-    std::ofstream(Path("a/x.txt"), std::ios::binary | std::ios::trunc) << "ey";  // same size
-    for (const char* gone : {"a/q.txt", "c/q.txt"}) ASSERT_EQ(::unlink(Path(gone).c_str()), 0);
-    m_act = [](DeleteDuplicatesDialog& dialog) { dialog.OnDelete(); };
-    DeleteDuplicatesOfB();
-
-    // One message names the three left out; b/w2.txt still has its copy.
-    ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[0].first, IDS_LAST_COPIES_LEFT_OUT);
-    for (const char* left : {"b/x2.txt", "b/Q.txt", "b/sub/q3.txt"}) {
-        EXPECT_TRUE(m_boxes[0].second.contains(QString::fromStdString(Path(left)))) << left;
-        EXPECT_TRUE(Exists(Path(left))) << left;
-    }
-    EXPECT_EQ(m_boxes[1].first, IDS_CONFIRM_TRASH_ONE);
-    EXPECT_FALSE(Exists(Path("b/w2.txt")));
-    for (const char* kept : {"sys/w.txt", "b/p.txt", "b/sub/p2.txt"})
-        EXPECT_TRUE(Exists(Path(kept))) << kept;
-    EXPECT_EQ(Member("sys", "w.txt")->group->MemberCount(), 1);
-}
-
-TEST_F(DeletionTest, TheLastCopyCheckCountsNoCandidateNorHardLinkAndReadsWithoutTheLock)
-{
     std::atomic<int> done{0};
     std::vector<DupMember*> everyCopy;
     for (const DupLink* link = Member("a", "q.txt")->group->members; link; link = link->next)
@@ -376,41 +359,35 @@ TEST_F(DeletionTest, TheLastCopyCheckCountsNoCandidateNorHardLinkAndReadsWithout
         dialog.OnDelete();
         EXPECT_EQ(dialog.Candidates().size(), 4u);  // back in the dialog
     };
-    DeleteDuplicatesOfB();
+    Tree()->DeleteDuplicates(*Record("b"));
     DeleteDuplicatesDialog::SetCompareHookForTesting({});
 
     EXPECT_TRUE(lockFree);
     EXPECT_EQ(comparisons, 1);
-    EXPECT_TRUE(m_boxes.empty());
-    EXPECT_TRUE(Exists(Path("b/x2.txt")) && Exists(Path("b/Q.txt")));
-}
 
-TEST_F(DeletionTest, ClearFolderDataForgetsTheSubtreeAndTheAncestorsTotalsOnly)
-{
-    Tree()->DeleteDuplicates(*Record("sysold"));  // a folder without copies
-    const int groupRows = m_view->DupsPane()->GroupsList().Control().ItemCount();
-    Tree()->ClearFolderData(*Record("b"));
-    for (const char* folder : {"b", "b/sub"}) {
-        EXPECT_EQ(Record(folder)->flags & FolderRecord::ClearAllMask, 0) << folder;
-        EXPECT_EQ(Record(folder)->duplicates, nullptr) << folder;
-    }
-    EXPECT_FALSE(Record("")->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_TRUE(Record("a")->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_EQ(Tree()->Tree().ItemText(Record("b")->item), "b");
-    // x, p and w lose their last pair; q keeps its two outside copies.
-    EXPECT_EQ(m_view->DupsPane()->GroupsList().Control().ItemCount(), groupRows - 3);
-    EXPECT_TRUE(Exists(Path("b/x2.txt")));
-    DeleteDuplicatesOfB();  // no longer searched
+    // Changed (same size) or gone outside copies keep their files; nothing above asked a thing.
+    m_view->SetProtectSystemFiles(true);
+    std::ofstream(Path("a/x.txt"), std::ios::binary | std::ios::trunc) << "ey";
+    for (const char* gone : {"a/q.txt", "c/q.txt"}) ASSERT_EQ(::unlink(Path(gone).c_str()), 0);
+    m_act = [](DeleteDuplicatesDialog& dialog) { dialog.OnDelete(); };
+    Tree()->DeleteDuplicates(*Record("b"));
+    // One message names the three left out; b/w2.txt still has its copy.
     ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[0].first, IDS_NO_DUPLICATES_FOUND);
-    EXPECT_EQ(m_boxes[1].first, IDS_NOT_SCANNED_FOR_DUPLICATES);
-    EXPECT_EQ(m_dialogs, 0);
+    EXPECT_EQ(m_boxes[0].first, IDS_LAST_COPIES_LEFT_OUT);
+    for (const char* left : {"b/x2.txt", "b/Q.txt", "b/sub/q3.txt"}) {
+        EXPECT_TRUE(m_boxes[0].second.contains(QString::fromStdString(Path(left)))) << left;
+        EXPECT_TRUE(Exists(Path(left))) << left;
+    }
+    EXPECT_EQ(m_boxes[1].first, IDS_CONFIRM_TRASH_ONE);
+    EXPECT_FALSE(Exists(Path("b/w2.txt")));
+    for (const char* kept : {"sys/w.txt", "b/p.txt", "b/sub/p2.txt"})
+        EXPECT_TRUE(Exists(Path(kept))) << kept;
+    EXPECT_EQ(Member("sys", "w.txt")->group->MemberCount(), 1);
 }
 
 TEST_F(DeletionTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksToClearThem)
 {
-    // A search of b again, held at its clear request: while a modal loop is
-    // open the request waits, and the worker with it. Then every candidate goes.
+    // A new search of b waits at its clear request while a modal loop is open; all then go.
     {
         const platform::ModalScope hold;
         Record("b")->Set(FolderRecord::DupsQueued);
@@ -426,7 +403,7 @@ TEST_F(DeletionTest, TheDialogsMembersStayWhileASearchThatWasRunningAsksToClearT
                 EXPECT_EQ(member->FullPath().rfind(Path("b/"), 0), 0u);
             dialog.OnDelete();
         };
-        DeleteDuplicatesOfB();
+        Tree()->DeleteDuplicates(*Record("b"));
     }
     ASSERT_TRUE(testsupport::PumpUntil([] {
         return platform::MessageQueue::Instance().QueuedCount() == 0 &&

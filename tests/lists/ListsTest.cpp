@@ -1,6 +1,5 @@
-// The file list and the duplicates window's two lists over the records of a
-// fake tree. m_folder: a scratch folder with the folders pending (in the tree)
-// and notintree and the files huge, three, A.txt and b.txt; gone: in the tree.
+// The file list and the duplicates window's lists on a fake tree. m_folder holds the folders
+// pending (in the tree) and notintree, and the files huge, three, A.txt, b.txt; gone: tree only.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -83,8 +82,7 @@ protected:
                                 ListControl::Selected);
     }
     static void Click(framework::DetailListView& l, int c) { Q_EMIT l.header()->sectionClicked(c); }
-    // A copy in group, known to its folder (which frees it): "/name" in the
-    // listed folder, "/a/name" in folder "/a".
+    // A copy in group, freed by its folder: "/name" in the listed folder, "/a/name" in "/a".
     DupMember& Add(DupGroup& group, const std::string& path)
     {
         const auto slash = path.rfind('/');
@@ -118,7 +116,7 @@ protected:
     LarkspurDupsWnd m_window;
 };
 
-TEST_F(ListsTest, FileListShowsTreeFoldersThenFilesAndFillsInTotalsUntilItsFolderIsForgotten)
+TEST_F(ListsTest, FileListShowsFoldersThenFilesTotalsAndMarksUntilItsFolderIsForgotten)
 {
     const std::string odd = "caf\xe9 \xff.bin";  // not UTF-8
     ASSERT_TRUE(m_disk.MakeFile(odd, "abc"));
@@ -158,6 +156,40 @@ TEST_F(ListsTest, FileListShowsTreeFoldersThenFilesAndFillsInTotalsUntilItsFolde
     EXPECT_TRUE(m_list.ListedFolder() == nullptr && m_list.ShownFolder().folder == nullptr);
     for (const FolderRecord* record : {m_gone, m_pending, m_folder})
         EXPECT_FALSE(record->Has(FolderRecord::InFileList)) << record->name;
+
+    // Marks come from the members by exact name, and from news of the current fill only.
+    ASSERT_TRUE(m_disk.MakeFile("notintree/b.txt") && m_disk.MakeFile("notintree/last"));
+    Group(4, {"/A.txt"});
+    Group(4, {"/b.txt", "/THREE", "/a/b.txt"});  // THREE: another case
+    m_pending->Set(FolderRecord::DupsKnown);
+    m_list.SetFolder(m_folder);
+    using F = FileListItem;
+    EXPECT_EQ((std::vector{MarkOf("A.txt"), MarkOf("b.txt"), MarkOf("three"), MarkOf("pending")}),
+              (std::vector<int>{F::NoCopy, F::HasCopies, F::NoMark, F::NoCopy}));
+
+    // Duplicate search switched off: the data goes, and so do the marks.
+    m_folder->ClearDuplicates(true, nullptr);
+    m_pending->Clear(FolderRecord::DupsKnown);
+    m_list.RefreshMarks();
+    for (const char* name : {"A.txt", "b.txt", "pending"})
+        EXPECT_EQ(MarkOf(name), F::NoMark) << name;
+    m_pending->Set(FolderRecord::DupsKnown);
+    m_list.MarkFolderSearched(*m_pending);
+    EXPECT_EQ(MarkOf("pending"), F::NoCopy);
+
+    const auto post = [&](const char* name, std::uint32_t generation, bool single) {
+        platform::MessageQueue::Instance().PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE,
+                                                    name, DupStateLParam(generation, single));
+    };
+    const std::uint32_t stale = m_list.ShownFolder().generation;
+    post("A.txt", stale, false);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") == F::HasCopies; }));
+    // A mark made for the first folder arrives after the list moved on.
+    m_list.SetFolder(&m_tree.Add(m_tree.Root(), m_disk.Path("notintree")));
+    post("b.txt", stale, true);
+    post("last", m_list.ShownFolder().generation, true);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("last") != 0; }));
+    EXPECT_EQ(MarkOf("b.txt"), F::NoMark);
 }
 
 // Each step clicks a header (-1: none); a group's row names each run of names once.
@@ -208,42 +240,6 @@ TEST_F(ListsTest, EachListSortsByTheClickedColumnFirstInItsOwnDirectionWithNames
     m_window.RefreshSizes();
     framework::SizeTextSource::SetInstance(nullptr);
     EXPECT_EQ(Cells(Groups(), 1).front() + " " + Cells(Groups(), 2).front(), "300 B 6");
-}
-
-TEST_F(ListsTest, MarksComeFromTheFolderMembersByExactNameAndFromNewsOfTheCurrentFillOnly)
-{
-    ASSERT_TRUE(m_disk.MakeFile("notintree/b.txt") && m_disk.MakeFile("notintree/last"));
-    Group(4, {"/A.txt"});
-    Group(4, {"/b.txt", "/THREE", "/a/b.txt"});  // THREE: another case
-    m_pending->Set(FolderRecord::DupsKnown);
-    m_list.SetFolder(m_folder);
-    using F = FileListItem;
-    EXPECT_EQ((std::vector{MarkOf("A.txt"), MarkOf("b.txt"), MarkOf("three"), MarkOf("pending")}),
-              (std::vector<int>{F::NoCopy, F::HasCopies, F::NoMark, F::NoCopy}));
-
-    // Duplicate search switched off: the data goes, and so do the marks.
-    m_folder->ClearDuplicates(true, nullptr);
-    m_pending->Clear(FolderRecord::DupsKnown);
-    m_list.RefreshMarks();
-    for (const char* name : {"A.txt", "b.txt", "pending"})
-        EXPECT_EQ(MarkOf(name), F::NoMark) << name;
-    m_pending->Set(FolderRecord::DupsKnown);
-    m_list.MarkFolderSearched(*m_pending);
-    EXPECT_EQ(MarkOf("pending"), F::NoCopy);
-
-    const auto post = [&](const char* name, std::uint32_t generation, bool single) {
-        platform::MessageQueue::Instance().PostText(m_list.DupStateWindow(), UM_FILE_DUP_STATE,
-                                                    name, DupStateLParam(generation, single));
-    };
-    const std::uint32_t stale = m_list.ShownFolder().generation;
-    post("A.txt", stale, false);
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("A.txt") == F::HasCopies; }));
-    // A mark made for the first folder arrives after the list moved on.
-    m_list.SetFolder(&m_tree.Add(m_tree.Root(), m_disk.Path("notintree")));
-    post("b.txt", stale, true);
-    post("last", m_list.ShownFolder().generation, true);
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return MarkOf("last") != 0; }));
-    EXPECT_EQ(MarkOf("b.txt"), F::NoMark);
 }
 
 TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWindow)
