@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QSplitter>
 
@@ -19,6 +18,7 @@
 #include "lists/BrindleFileListView.h"
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
+#include "platform/DecodedName.h"
 #include "platform/FileQueries.h"
 #include "tree/LarkspurBrowserView.h"
 #include "treemap/TreemapView.h"
@@ -32,9 +32,7 @@ CLarkspurView::CLarkspurView(QWidget* parent)
 {
     TheMainView = this;
     if (!m_protectedDirectory.empty())
-        m_protectedPrefix =
-            QFile::decodeName(QByteArray::fromStdString(AppendBackslash(m_protectedDirectory)))
-                .toUpper();
+        m_protectedPrefix = platform::DecodedName(AppendBackslash(m_protectedDirectory)).toUpper();
     setFocusPolicy(Qt::StrongFocus);
     TaskManager::Instance().SetNotifyWindow(Handle());
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <QEvent>
-#include <QFile>
 #include <QLocale>
 #include <QTimer>
 
@@ -20,6 +19,7 @@
 #include "framework/MessageBox.h"
 #include "framework/ProgressWait.h"
 #include "lists/LarkspurListView.h"
+#include "platform/DecodedName.h"
 #include "platform/FileQueries.h"
 #include "platform/ShellActions.h"
 #include "platform/TrashRun.h"
@@ -28,11 +28,6 @@
 #include "model/TreeItemRecord.h"
 
 namespace {
-
-QString Decoded(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
 
 bool PathStillExists(const std::string& path)
 {
@@ -99,7 +94,9 @@ bool CLarkspurView::IsInProtectedDirectory(const FolderRecord& folder) const
     const std::string path = DirectoryPathOf(folder);
     if (path.empty()) return false;
     // Both sides are upper case: the comparison itself keeps case.
-    return QLocale().toUpper(Decoded(path)).startsWith(m_protectedPrefix, Qt::CaseSensitive);
+    return QLocale()
+        .toUpper(platform::DecodedName(path))
+        .startsWith(m_protectedPrefix, Qt::CaseSensitive);
 }
 
 bool CLarkspurView::AnyInProtectedDirectory(const DeletionRequest* chain) const
@@ -137,7 +134,8 @@ void CLarkspurView::DeleteRequests(std::unique_ptr<DeletionRequest> chain)
     TaskManager::Instance().CancelAll(TaskManager::FinishedTasks::Discard);
     if (m_protectSystemFiles && AnyInProtectedDirectory(chain.get())) {
         framework::MessageBox::Show(this, resources::IDS_PROTECTED_DIRECTORY,
-                                    {Decoded(m_protectedDirectory)}, QMessageBox::Warning);
+                                    {platform::DecodedName(m_protectedDirectory)},
+                                    QMessageBox::Warning);
         FreeChain(std::move(chain));
         return;
     }
@@ -178,18 +176,19 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain, std::set<std:
     if (wholeGroups.size() == 1 &&
         static_cast<std::size_t>(wholeGroups.front()->MemberCount()) == paths.size()) {
         const DupMember* first = wholeGroups.front()->FirstMember();
-        answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_GROUP,
-                                             {QString::number(paths.size()), Decoded(first->name)},
-                                             QMessageBox::Warning, yesNo);
+        answer = framework::MessageBox::Show(
+            this, resources::IDS_CONFIRM_TRASH_GROUP,
+            {QString::number(paths.size()), platform::DecodedName(first->Name())},
+            QMessageBox::Warning, yesNo);
     } else if (!wholeGroups.empty()) {
         answer = framework::MessageBox::Show(
             this, resources::IDS_CONFIRM_TRASH_GROUPS,
             {QString::number(paths.size()), QString::number(wholeGroups.size())},
             QMessageBox::Warning, yesNo);
     } else if (paths.size() == 1) {
-        answer =
-            framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_ONE,
-                                        {Decoded(paths.front())}, QMessageBox::Question, yesNo);
+        answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_ONE,
+                                             {platform::DecodedName(paths.front())},
+                                             QMessageBox::Question, yesNo);
     } else {
         answer = framework::MessageBox::Show(this, resources::IDS_CONFIRM_TRASH_MANY,
                                              {QString::number(paths.size())}, QMessageBox::Question,
@@ -205,7 +204,7 @@ bool CLarkspurView::SendToRecycleBin(const DeletionRequest* chain, std::set<std:
     QStringList failed;
     for (const platform::TrashOutcome& outcome : outcomes) {
         if (!outcome.trashed && !outcome.reason.empty() && PathStillExists(outcome.path))
-            failed << Decoded(outcome.path) + QStringLiteral(" (") +
+            failed << platform::DecodedName(outcome.path) + QStringLiteral(" (") +
                           QString::fromStdString(outcome.reason) + QStringLiteral(")");
     }
     if (!failed.isEmpty())
@@ -266,7 +265,7 @@ void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain,
             // record of that exact name goes all the same.
             for (DupMember* member = folder.duplicates; member != nullptr;
                  member = member->nextInFolder) {
-                if (member->name == gone.request->name) {
+                if (member->Name() == gone.request->name) {
                     copy = member;
                     break;
                 }

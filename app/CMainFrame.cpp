@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeySequence>
@@ -21,6 +20,7 @@
 #include "engine/WindowMessages.h"
 #include "framework/CommandRouter.h"
 #include "framework/MenuBuilder.h"
+#include "platform/DecodedName.h"
 #include "resources/AcceleratorTable.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -189,8 +189,7 @@ platform::MessageResult CMainFrame::OnMessage(platform::MessageId message, platf
     if (message == UM_STATUS_TEXT) {
         // The text is raw bytes: a file name within it need not be UTF-8.
         const auto* text = reinterpret_cast<const std::string*>(wParam);
-        const QString decoded =
-            text != nullptr ? QFile::decodeName(QByteArray::fromStdString(*text)) : QString();
+        const QString decoded = text != nullptr ? platform::DecodedName(*text) : QString();
         // Setting the pane's text lays the status bar out and paints it:
         // while the timer runs the text waits for it, and only the last
         // one is shown.

@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
@@ -17,6 +16,7 @@
 #include "framework/ContextHelp.h"
 #include "framework/HelpFile.h"
 #include "framework/PropertySheet.h"
+#include "platform/DecodedName.h"
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -132,7 +132,7 @@ void CMainFrame::OnViewOptions()
     framework::PropertySheet sheet(StringTable::Load(IDS_OPTIONS_CAPTION), this);
     auto* page = new CGeneralPage;
     page->SetProtect(view->ProtectSystemFiles() ? 1 : 0);
-    page->SetDirectory(QFile::decodeName(QByteArray::fromStdString(view->ProtectedDirectory())));
+    page->SetDirectory(platform::DecodedName(view->ProtectedDirectory()));
     sheet.AddPage(page);
     // The directory is shown only: it is never read back.
     if (sheet.exec() == QDialog::Accepted) view->SetProtectSystemFiles(page->Protect() != 0);

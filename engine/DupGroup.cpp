@@ -5,11 +5,10 @@
 
 namespace {
 
-const std::string& FirstName(const DupGroup& group)
+std::string_view FirstName(const DupGroup& group)
 {
-    static const std::string none;
     const DupMember* member = group.FirstMember();
-    return member != nullptr ? member->name : none;
+    return member != nullptr ? member->Name() : std::string_view();
 }
 
 }  // namespace
@@ -51,7 +50,7 @@ void DupGroup::InsertMemberLink(DupLink* link)
 {
     DupLink** place = &members;
     while (*place != nullptr &&
-           CompareNamesNoCase((*place)->member->name, link->member->name) < 0) {
+           CompareNamesNoCase((*place)->member->Name(), link->member->Name()) < 0) {
         place = &(*place)->next;
     }
     link->next = *place;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
+#include <string_view>
 
 #include "engine/ScanPool.h"
 
@@ -14,17 +17,30 @@ class FolderRecord;
 //
 // Made by the duplicate search on the worker thread; read, unlinked and
 // freed on the UI thread. Every access holds the tree-data lock.
-struct DupMember {
+class DupMember {
+public:
     DupMember* nextInFolder = nullptr;
     FolderRecord* folder = nullptr;
-    std::string name;  // the file's name in the folder, raw bytes
     DupGroup* group = nullptr;
     // Identity of the file that was read: two members with the same device
     // and inode are links to one file, never copies of each other.
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
-    LARKSPUR_SCAN_POOLED(DupMember)
+    // A member for the file of this name (raw bytes), fields empty. Its name
+    // lies in the same pooled block, right after the record, so a member is
+    // one small allocation: there is one per file the search records. A
+    // name longer than kMaxNameLength (no Linux file system has one) keeps
+    // its first kMaxNameLength bytes. Free with delete.
+    [[nodiscard]] static DupMember* Make(std::string_view name);
+    static void operator delete(DupMember* member, std::destroying_delete_t);
+    DupMember(const DupMember&) = delete;
+    DupMember& operator=(const DupMember&) = delete;
+
+    static constexpr std::size_t kMaxNameLength = UINT16_MAX;
+
+    // The file's name in the folder, raw bytes.
+    [[nodiscard]] std::string_view Name() const { return {m_name, m_nameLength}; }
 
     // The file-system path of the folder, without a separator at the end;
     // empty when the folder has none.
@@ -41,6 +57,18 @@ struct DupMember {
     // Folder paths without regard to case, then names the same way.
     [[nodiscard]] static int CompareByPath(const DupMember& first, const DupMember& second,
                                            bool ascending);
+
+private:
+    DupMember() = default;
+    ~DupMember() = default;
+    // Where the name starts in the block, and the bytes of a member whose
+    // name has this length.
+    static std::size_t NameOffset();
+    static std::size_t BlockSize(std::size_t nameLength);
+
+    std::uint16_t m_nameLength = 0;
+    // The first byte of the name; the rest follow it in the same block.
+    char m_name[1] = {};
 };
 
 // Takes a member out of its duplicate group (the group loses its link; an

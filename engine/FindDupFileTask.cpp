@@ -300,9 +300,8 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
         return false;
     }
     DupMember* earlier = group.IsSingle() ? group.FirstMember() : nullptr;
-    auto* member = new DupMember;
+    DupMember* member = DupMember::Make(name);
     member->folder = folder;
-    member->name = name;
     member->group = &group;
     member->device = head.device;
     member->inode = head.inode;
@@ -336,7 +335,7 @@ void FindDupFileTask::ReportState(const DupMember& member, bool single) const
         return;
     }
     platform::MessageQueue::Instance().PostText(list->DupStateWindow(), UM_FILE_DUP_STATE,
-                                                member.name,
+                                                std::string(member.Name()),
                                                 DupStateLParam(shown.generation, single));
 }
 

@@ -17,6 +17,7 @@
 #include "engine/TaskManager.h"
 #include "engine/WindowMessages.h"
 #include "model/TreeAccess.h"
+#include "platform/DecodedName.h"
 #include "platform/MessageQueue.h"
 #include "resources/StringTable.h"
 
@@ -483,8 +484,8 @@ void FolderScan::ShowScanning(const std::string& folder) const
     if (folder.empty() || m_frame == 0) {
         return;
     }
-    const QString text = resources::StringTable::Format(
-        resources::IDS_SCANNING, {QFile::decodeName(QByteArray::fromStdString(folder))});
+    const QString text =
+        resources::StringTable::Format(resources::IDS_SCANNING, {platform::DecodedName(folder)});
     const std::string bytes = QFile::encodeName(text).toStdString();
     platform::MessageQueue::Instance().Send(m_frame, UM_STATUS_TEXT,
                                             reinterpret_cast<platform::WParam>(&bytes), 0);

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include <QFile>
 #include <QString>
+
+#include "platform/DecodedName.h"
 
 namespace {
 
@@ -35,10 +36,8 @@ int CompareNamesNoCase(std::string_view first, std::string_view second)
         }
         return first.size() == second.size() ? 0 : (first.size() < second.size() ? -1 : 1);
     }
-    const QString a =
-        QFile::decodeName(QByteArray(first.data(), static_cast<qsizetype>(first.size())));
-    const QString b =
-        QFile::decodeName(QByteArray(second.data(), static_cast<qsizetype>(second.size())));
+    const QString a = platform::DecodedName(first);
+    const QString b = platform::DecodedName(second);
     const int order = QString::compare(a, b, Qt::CaseInsensitive);
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }

@@ -1,11 +1,11 @@
 #include "lists/BrindleDupsListView.h"
 
-#include <QFile>
 
 #include "engine/DupGroup.h"
 #include "engine/FileSize.h"
 #include "framework/SizeTextSource.h"
 #include "lists/FileLauncher.h"
+#include "platform/DecodedName.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
@@ -38,17 +38,17 @@ BrindleDupsListView::~BrindleDupsListView() = default;
 QString BrindleDupsListView::NamesText(const DupGroup& group)
 {
     QString text;
-    const std::string* last = nullptr;
+    const DupMember* last = nullptr;
     for (const DupLink* link = group.members; link != nullptr; link = link->next) {
-        const std::string& name = link->member->name;
-        if (last != nullptr && name == *last) {
+        const std::string_view name = link->member->Name();
+        if (last != nullptr && name == last->Name()) {
             continue;
         }
         if (last != nullptr) {
             text += QStringLiteral(", ");
         }
-        text += QFile::decodeName(QByteArray::fromStdString(name));
-        last = &name;
+        text += platform::DecodedName(name);
+        last = link->member;
     }
     return text;
 }
@@ -229,7 +229,8 @@ void BrindleDupsListView::OpenSelected()
     for (const int row : Control().SelectedItems()) {
         for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
             if (link->member->folder != nullptr) {
-                FileLauncher::OpenFile(this, *link->member->folder, link->member->name);
+                FileLauncher::OpenFile(this, *link->member->folder,
+                                       std::string(link->member->Name()));
             }
         }
     }

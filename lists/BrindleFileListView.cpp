@@ -1,9 +1,9 @@
 #include "lists/BrindleFileListView.h"
 
-#include <QFile>
 
 #include "engine/DupGroup.h"
 #include "lists/FileLauncher.h"
+#include "platform/DecodedName.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
@@ -11,11 +11,6 @@
 #include "model/TreeDataLock.h"
 
 namespace {
-
-QString Decoded(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
 
 }  // namespace
 
@@ -50,8 +45,8 @@ void BrindleFileListView::ShowGroup(DupGroup& group)
     m_group = &group;
     for (const DupLink* link = group.members; link != nullptr; link = link->next) {
         DupMember* member = link->member;
-        const int row = control.InsertItem(0, Decoded(member->name), -1, 0, member);
-        control.SetItemText(row, PathColumn, Decoded(member->FolderPath()));
+        const int row = control.InsertItem(0, platform::DecodedName(member->Name()), -1, 0, member);
+        control.SetItemText(row, PathColumn, platform::DecodedName(member->FolderPath()));
     }
     Sort();
     control.ResumeRedraw();
@@ -147,7 +142,7 @@ void BrindleFileListView::OpenSelected()
     for (const int row : Control().SelectedItems()) {
         const DupMember* member = MemberAt(row);
         if (member->folder != nullptr) {
-            FileLauncher::OpenFile(this, *member->folder, member->name);
+            FileLauncher::OpenFile(this, *member->folder, std::string(member->Name()));
         }
     }
 }

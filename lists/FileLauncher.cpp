@@ -1,9 +1,9 @@
 #include "lists/FileLauncher.h"
 
-#include <QFile>
 
 #include "engine/FolderRecord.h"
 #include "framework/MessageBox.h"
+#include "platform/DecodedName.h"
 #include "platform/ShellActions.h"
 #include "resources/StringTable.h"
 #include "model/TreeItemRecord.h"
@@ -47,7 +47,7 @@ void FileLauncher::OpenFile(QWidget* owner, const FolderRecord& folder, const st
         return;
     }
     const int stringId = MessageFor(result);
-    const QString fileName = QFile::decodeName(QByteArray::fromStdString(name));
+    const QString fileName = platform::DecodedName(name);
     if (ReportOverride()) {
         ReportOverride()(owner, stringId, fileName);
         return;

@@ -2,9 +2,9 @@
 
 #include <ctime>
 
-#include <QFile>
 
 #include "framework/SizeTextSource.h"
+#include "platform/DecodedName.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ int CompareNames(const FileListItem& first, const FileListItem& second)
 void FileListItem::SetName(std::string rawName)
 {
     name = std::move(rawName);
-    displayName = QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    displayName = platform::DecodedName(name);
     foldedName = displayName.toCaseFolded();
 }
 

@@ -183,7 +183,7 @@ std::unordered_map<std::string_view, DupMember*> LarkspurListView::DuplicateInde
     }
     for (DupMember* member = m_folder->duplicates; member != nullptr;
          member = member->nextInFolder) {
-        index.emplace(member->name, member);  // the first of a name stays
+        index.emplace(member->Name(), member);  // the first of a name stays
     }
     return index;
 }
@@ -531,7 +531,7 @@ void LarkspurListView::OnClick(int /*row*/)
     std::lock_guard lock(m_tree->DataLock());
     for (DupMember* member = m_folder->duplicates; member != nullptr;
          member = member->nextInFolder) {
-        if (member->name == item->name) {
+        if (member->Name() == item->name) {
             if (member->group != nullptr && member->group->MemberCount() > 1) {
                 m_showCopy(*member);
             }

@@ -3,7 +3,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include <QFile>
+
+#include "platform/DecodedName.h"
 
 TreeAccess::TreeAccess()
 {
@@ -136,14 +137,14 @@ void TreeAccess::NotifyListIfShown(TreeItemRecord& /*record*/) {}
 
 QString TreeAccess::GetItemText(const TreeItemRecord& record)
 {
-    return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record)));
+    return platform::DecodedName(DisplayNameOf(record));
 }
 
 void TreeAccess::RefreshAllLabels() { m_tree.RefreshAll(); }
 
 QString TreeAccess::NameSortKey(const TreeItemRecord& record)
 {
-    return QFile::decodeName(QByteArray::fromStdString(DisplayNameOf(record))).toCaseFolded();
+    return platform::DecodedName(DisplayNameOf(record)).toCaseFolded();
 }
 
 void TreeAccess::SortChildrenWith(TreeItemRecord& record, const ChildOrder& order)

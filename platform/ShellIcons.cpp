@@ -1,15 +1,16 @@
 #include "platform/ShellIcons.h"
 
-#include <QFile>
 #include <QMimeDatabase>
+
+#include "platform/DecodedName.h"
 
 namespace platform {
 
 std::string ShellIcons::MimeTypeOfFileName(const std::string& name)
 {
     static const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(
-        QFile::decodeName(QByteArray::fromStdString(name)), QMimeDatabase::MatchExtension);
+    const QMimeType type =
+        database.mimeTypeForFile(platform::DecodedName(name), QMimeDatabase::MatchExtension);
     return type.name().toStdString();
 }
 

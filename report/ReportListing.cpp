@@ -52,9 +52,10 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
             for (const DupLink* link = group->members; link != nullptr; link = link->next) {
                 const DupMember& member = *link->member;
                 const auto found = indexOf.find(member.folder);
-                shown.copies.push_back(found != indexOf.end()
-                                           ? ChildPath(m_folders[found->second].path, member.name)
-                                           : member.FullPath());
+                shown.copies.push_back(
+                    found != indexOf.end()
+                        ? ChildPath(m_folders[found->second].path, std::string(member.Name()))
+                        : member.FullPath());
             }
             std::sort(shown.copies.begin(), shown.copies.end());
             m_groups.push_back(std::move(shown));

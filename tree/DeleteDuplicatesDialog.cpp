@@ -6,7 +6,6 @@
 #include <thread>
 #include <utility>
 
-#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -23,6 +22,7 @@
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
 #include "framework/ProgressWait.h"
+#include "platform/DecodedName.h"
 #include "platform/FileQueries.h"
 #include "resources/StringTable.h"
 #include "tree/DeletionChain.h"
@@ -34,11 +34,6 @@ namespace {
 
 // The help topic of the dialog and its controls.
 constexpr int kHelpTopic = 0x20087;
-
-QString Decoded(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
 
 using FileId = std::pair<std::uint64_t, std::uint64_t>;
 
@@ -104,7 +99,7 @@ DeleteDuplicatesDialog::DeleteDuplicatesDialog(TreeAccess& tree, QWidget* parent
 void DeleteDuplicatesDialog::SetFolder(FolderRecord* folder)
 {
     m_folder = folder;
-    m_pathText = folder != nullptr ? Decoded(FullPathOf(*folder)) : QString();
+    m_pathText = folder != nullptr ? platform::DecodedName(FullPathOf(*folder)) : QString();
     if (auto* path = findChild<QLineEdit*>(QStringLiteral("control1007"))) {
         path->setText(m_pathText);
         path->setCursorPosition(0);
@@ -180,9 +175,11 @@ void DeleteDuplicatesDialog::Refill()
     std::vector<Row> rows;
     rows.reserve(m_candidates.size());
     for (DupMember* member : m_candidates)
-        rows.push_back(
-            {Decoded(member->name),
-             member->folder != nullptr ? Decoded(FullPathOf(*member->folder)) : QString(), member});
+        rows.push_back({platform::DecodedName(member->Name()),
+                        member->folder != nullptr
+                            ? platform::DecodedName(FullPathOf(*member->folder))
+                            : QString(),
+                        member});
     std::stable_sort(rows.begin(), rows.end(), [](const Row& first, const Row& second) {
         const int byPath = first.path.compare(second.path, Qt::CaseInsensitive);
         if (byPath != 0) return byPath < 0;
@@ -305,7 +302,7 @@ void DeleteDuplicatesDialog::OnDelete()
     }
     if (!leftOut.empty()) {
         QStringList names;
-        for (const DupMember* member : leftOut) names << Decoded(member->FullPath());
+        for (const DupMember* member : leftOut) names << platform::DecodedName(member->FullPath());
         framework::MessageBox::Show(this, resources::IDS_LAST_COPIES_LEFT_OUT,
                                     {names.join(QLatin1Char('\n'))}, QMessageBox::Information);
     }

@@ -21,7 +21,7 @@ public:
         m_tail = &(*m_tail)->next;
     }
     // A copy of a duplicate group, named by its own record.
-    void AppendCopy(DupMember& copy) { Append(copy.folder, copy.name, &copy); }
+    void AppendCopy(DupMember& copy) { Append(copy.folder, std::string(copy.Name()), &copy); }
 
     [[nodiscard]] bool Empty() const { return m_head == nullptr; }
     // The chain, leaving this one empty.

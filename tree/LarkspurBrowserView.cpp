@@ -152,7 +152,7 @@ void LarkspurBrowserView::GoToCopy(DupMember& copy)
     if (folder == nullptr) {
         return;
     }
-    const std::string name = copy.name;
+    const std::string name(copy.Name());
     SelectItemQuietly(folder->item);
     if (FolderListDisplay* list = m_scan.FileList()) {
         list->SetFolder(folder);

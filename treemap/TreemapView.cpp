@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMenu>
@@ -27,6 +26,7 @@
 #include "framework/MenuBuilder.h"
 #include "framework/SizeTextSource.h"
 #include "lists/FileLauncher.h"
+#include "platform/DecodedName.h"
 #include "platform/ModalScope.h"
 #include "resources/CommandIds.h"
 #include "resources/MenuResource.h"
@@ -62,11 +62,6 @@ const QColor kCopyMark(255, 0, 0);
 // Tiles narrower or lower than this get a flat fill: a gradient would not
 // show and costs more than the fill.
 constexpr double kShadeMinSide = 4.0;
-
-QString DecodeName(std::string_view bytes)
-{
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
 
 }  // namespace
 
@@ -343,7 +338,7 @@ void TreemapView::PaintTiles(QPainter& painter, const std::vector<TreemapTile>& 
                 // Two members or more, without counting them all.
                 const DupGroup* group = member->group;
                 if (group != nullptr && group->members != nullptr && !group->IsSingle()) {
-                    found->second.insert(member->name);
+                    found->second.insert(std::string(member->Name()));
                 }
             }
         }
@@ -417,10 +412,10 @@ void TreemapView::ShowStatus(int index)
     if (m_tree != nullptr && index >= 0 && index < static_cast<int>(m_tiles.size())) {
         std::lock_guard lock(m_tree->DataLock());
         const TreemapTile& tile = m_tiles[static_cast<std::size_t>(index)];
-        const QString folderPath = DecodeName(FullPathOf(*tile.folder));
+        const QString folderPath = platform::DecodedName(FullPathOf(*tile.folder));
         if (const FolderFiles::File* file = FileOf(tile)) {
-            const QString path = DecodeName(DirectoryPathOf(*tile.folder)) +
-                                 DecodeName(tile.folder->files->NameOf(*file));
+            const QString path = platform::DecodedName(DirectoryPathOf(*tile.folder)) +
+                                 platform::DecodedName(tile.folder->files->NameOf(*file));
             text = resources::StringTable::Format(
                 resources::IDS_TREEMAP_TILE_STATUS,
                 {path, framework::SizeTextSource::CurrentText(file->diskSpace),
@@ -748,7 +743,7 @@ void TreemapView::OnCommand(int command)
             break;
         case ID_DELETE: {
             DupMember* copy = folder->duplicates;
-            while (copy != nullptr && copy->name != name) {
+            while (copy != nullptr && copy->Name() != name) {
                 copy = copy->nextInFolder;
             }
             DeletionChain chain;

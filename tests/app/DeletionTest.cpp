@@ -113,7 +113,7 @@ protected:
     DupMember* Member(const std::string& folder, const std::string& name) const
     {
         for (DupMember* member = Record(folder)->duplicates; member; member = member->nextInFolder)
-            if (member->name == name) return member;
+            if (member->Name() == name) return member;
         return nullptr;
     }
     // Deletes a chain of files ("a/x.txt", with any copy) and folders ("b/sub/"), by spaces.

@@ -293,7 +293,7 @@ TEST_F(FindDupFileTaskTest, MarksTheShownFolderAndAnnouncesGroupsThatGainAMember
     ASSERT_TRUE(m_files.MakeFile("y/copy", "s"));
     Search(y);
     EXPECT_EQ(marks, (std::vector<Mark>{{"short", DupStateLParam(generation, false)}}));
-    EXPECT_EQ(m_harness.updated.back()->FirstMember()->name, "copy");
+    EXPECT_EQ(m_harness.updated.back()->FirstMember()->Name(), "copy");
     EXPECT_TRUE(m_harness.IsCurrentFill(DupStateGeneration(marks[0].second)));
     m_harness.Show(&x);
     EXPECT_FALSE(m_harness.IsCurrentFill(DupStateGeneration(marks[0].second)));
@@ -404,6 +404,18 @@ TEST_F(FindDupFileTaskTest, CancellingStopsALongComparisonAndClosesTheFiles)
     EXPECT_FALSE(folder.Has(FolderRecord::DupsKnown));
 }
 
+TEST(DupMember, KeepsNamesOfEveryLengthBesideItsFields)
+{
+    // Around the record's tail padding, the longest Linux name, and past the cap.
+    for (const std::size_t length : {0, 1, 6, 7, 8, 255, 70000}) {
+        std::string name(length, '\0');
+        for (std::size_t i = 0; i < length; ++i) name[i] = static_cast<char>(i % 251 + 1);
+        const std::unique_ptr<DupMember> member(DupMember::Make(name));
+        member->inode = member->device = ~0ULL;
+        EXPECT_EQ(member->Name(), std::string_view(name).substr(0, DupMember::kMaxNameLength));
+    }
+}
+
 TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
 {
     testsupport::FolderTreeFake tree;
@@ -412,7 +424,8 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     std::vector<std::unique_ptr<DupMember>> members;
     DupGroup group(0, 1);
     const auto add = [&](FolderRecord& folder, const char* name) -> DupMember& {
-        members.emplace_back(new DupMember{nullptr, &folder, name});
+        members.emplace_back(DupMember::Make(name));
+        members.back()->folder = &folder;
         group.InsertMemberLink(new DupLink{nullptr, members.back().get()});
         return *members.back();
     };
@@ -423,7 +436,8 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     add(top, "a");
     add(inner, "B").inode = 9;  // before the equal name
     std::string names;
-    for (const DupLink* link = group.members; link; link = link->next) names += link->member->name;
+    for (const DupLink* link = group.members; link; link = link->next)
+        names += link->member->Name();
     EXPECT_EQ(names, "aBbCx");
     EXPECT_EQ(group.MemberCount(), 5);
     EXPECT_TRUE(group.HasMemberOutside(inner) && !group.HasMemberOutside(top));

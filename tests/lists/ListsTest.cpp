@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QHeaderView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -17,6 +16,7 @@
 #include "lists/LarkspurDupsWnd.h"
 #include "lists/LarkspurListView.h"
 #include "model/SharedImageList.h"
+#include "platform/DecodedName.h"
 #include "platform/MessageQueue.h"
 #include "platform/ShellIcons.h"
 #include "resources/CommandIds.h"
@@ -89,8 +89,9 @@ protected:
         const std::string folder = path.substr(0, slash);
         FolderRecord* record = slash == 0 ? m_folder : m_tree.Child(m_tree.Root(), folder);
         if (record == nullptr) record = &m_tree.Add(m_tree.Root(), folder);
-        auto* member =
-            new DupMember{.folder = record, .name = path.substr(slash + 1), .group = &group};
+        DupMember* member = DupMember::Make(path.substr(slash + 1));
+        member->folder = record;
+        member->group = &group;
         record->AddDuplicateMember(member);
         group.InsertMemberLink(new DupLink{nullptr, member});
         return *member;
@@ -125,7 +126,7 @@ TEST_F(ListsTest, FileListShowsFoldersThenFilesTotalsAndMarksUntilItsFolderIsFor
     const Texts names = Cells(m_list);
     ASSERT_EQ(names.size(), 7u);  // no folder that is not in the tree
     EXPECT_EQ(Texts(names.begin(), names.begin() + 2), (Texts{"pending", "gone"}));
-    EXPECT_EQ(Text(odd, 0), QFile::decodeName(QByteArray::fromStdString(odd)));
+    EXPECT_EQ(Text(odd, 0), platform::DecodedName(odd));
     // A folder's size is still unknown; gone's entry cannot be read.
     EXPECT_EQ(Text("three", 2) + "|" + Text("pending", 2) + "|" + Text("gone", 3), "3||");
     EXPECT_TRUE(m_folder->Has(FolderRecord::InFileList) && m_gone->Has(FolderRecord::InFileList));
@@ -327,7 +328,7 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWin
         for (const DeletionRequest& r : chain)
             requests +=
                 (r.folder == m_folder ? "" : r.folder->name + "/") + r.name +
-                (r.copy && r.copy->folder == r.folder && r.copy->name == r.name ? "+ " : " ");
+                (r.copy && r.copy->folder == r.folder && r.copy->Name() == r.name ? "+ " : " ");
         requests += "| ";
     }
     EXPECT_EQ(requests, "pending/ A.txt b.txt+ | /b/a+ /a/p+ /a/q+ | /a/q+ | ");

@@ -15,7 +15,10 @@ class FakeTreeActions : public FolderTreeActions {
 public:
     std::vector<std::string> calls;
 
-    void GoToCopy(DupMember& copy) override { calls.push_back("GoToCopy " + copy.name); }
+    void GoToCopy(DupMember& copy) override
+    {
+        calls.push_back("GoToCopy " + std::string(copy.Name()));
+    }
     void StopScanning() override { calls.push_back("StopScanning"); }
     void PopulateAndSelect(FolderRecord& folder) override
     {
