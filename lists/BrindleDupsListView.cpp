@@ -1,6 +1,5 @@
 #include "lists/BrindleDupsListView.h"
 
-
 #include "engine/DupGroup.h"
 #include "engine/FileSize.h"
 #include "framework/SizeTextSource.h"

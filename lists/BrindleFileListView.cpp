@@ -1,6 +1,5 @@
 #include "lists/BrindleFileListView.h"
 
-
 #include "engine/DupGroup.h"
 #include "lists/FileLauncher.h"
 #include "platform/DecodedName.h"

@@ -1,6 +1,5 @@
 #include "lists/FileLauncher.h"
 
-
 #include "engine/FolderRecord.h"
 #include "framework/MessageBox.h"
 #include "platform/DecodedName.h"

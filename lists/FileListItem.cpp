@@ -2,7 +2,6 @@
 
 #include <ctime>
 
-
 #include "framework/SizeTextSource.h"
 #include "platform/DecodedName.h"
 

@@ -3,7 +3,6 @@
 #include <unordered_map>
 #include <vector>
 
-
 #include "platform/DecodedName.h"
 
 TreeAccess::TreeAccess()
