@@ -2,71 +2,96 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <mutex>
-#include <unordered_map>
+#include <utility>
 
 #include "engine/DupGroup.h"
 #include "engine/DupTable.h"
 #include "engine/FolderRecord.h"
 #include "engine/ScanTree.h"
 
-namespace {
-
-std::string ChildPath(const std::string& parent, const std::string& name)
+ReportListing::Path ReportListing::AddPath(std::string_view path)
 {
-    if (!parent.empty() && parent.back() == '/') return parent + name;
-    return parent + '/' + name;
+    const Path added{m_paths.size(), path.size()};
+    m_paths.append(path);
+    return added;
 }
 
-}  // namespace
+ReportListing::Path ReportListing::AddChildPath(Path directory, std::string_view name)
+{
+    const bool separator =
+        directory.length == 0 || m_paths[directory.offset + directory.length - 1] != '/';
+    const Path added{m_paths.size(), directory.length + (separator ? 1 : 0) + name.size()};
+    // The directory lies in the buffer: make room first, so that appending
+    // it does not read from a buffer that was moved.
+    m_paths.reserve(m_paths.size() + added.length);
+    m_paths.append(m_paths.data() + directory.offset, directory.length);
+    if (separator) m_paths += '/';
+    m_paths.append(name);
+    return added;
+}
 
 void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& shownPath)
 {
+    m_paths.clear();
     m_folders.clear();
+    m_copies.clear();
     m_groups.clear();
     auto* topRecord = static_cast<FolderRecord*>(tree.RecordOf(top));
     if (topRecord == nullptr) return;
 
     std::lock_guard lock(tree.DataLock());
-    // Parents come before their children: each folder's path is its
-    // parent's and its name. The shown paths are kept for the copies.
-    std::unordered_map<const FolderRecord*, std::size_t> indexOf;
+    // Parents come before their children, so the folders from top down to
+    // the parent of the one visited are on the stack: each folder's path is
+    // its parent's and its name.
+    std::vector<std::pair<const FolderRecord*, Path>> ancestors;
+    std::vector<std::pair<const FolderRecord*, Path>> pathOf;
     tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
         const auto& record = static_cast<const FolderRecord&>(item);
-        std::string path =
-            &record == topRecord
-                ? shownPath
-                : ChildPath(
-                      m_folders[indexOf.at(static_cast<const FolderRecord*>(record.parent))].path,
-                      record.name);
-        indexOf.emplace(&record, m_folders.size());
-        m_folders.push_back(
-            {std::move(path), record.treeDiskSpace.Bytes(), record.treeSize.Bytes()});
+        Path path;
+        if (&record == topRecord) {
+            path = AddPath(shownPath);
+        } else {
+            while (ancestors.back().first != record.parent) ancestors.pop_back();
+            path = AddChildPath(ancestors.back().second, record.name);
+        }
+        ancestors.emplace_back(&record, path);
+        pathOf.emplace_back(&record, path);
+        m_folders.push_back({path, record.treeDiskSpace.Bytes(), record.treeSize.Bytes()});
     });
+    const auto byRecord = [](const auto& entry, const FolderRecord* folder) {
+        return std::less<const FolderRecord*>()(entry.first, folder);
+    };
+    std::sort(pathOf.begin(), pathOf.end(),
+              [&](const auto& a, const auto& b) { return byRecord(a, b.first); });
 
     const DupTable& table = tree.Scan().Duplicates().Table();
     for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
         for (const DupGroup* group = table.Chain(bucket); group != nullptr; group = group->next) {
             if (group->MemberCount() < 2) continue;
-            Group shown{static_cast<std::int64_t>(group->size), {}};
+            const std::size_t first = m_copies.size();
             for (const DupLink* link = group->members; link != nullptr; link = link->next) {
                 const DupMember& member = *link->member;
-                const auto found = indexOf.find(member.folder);
-                shown.copies.push_back(
-                    found != indexOf.end()
-                        ? ChildPath(m_folders[found->second].path, std::string(member.Name()))
-                        : member.FullPath());
+                const auto found =
+                    std::lower_bound(pathOf.begin(), pathOf.end(), member.folder, byRecord);
+                m_copies.push_back(found != pathOf.end() && found->first == member.folder
+                                       ? AddChildPath(found->second, member.Name())
+                                       : AddPath(member.FullPath()));
             }
-            std::sort(shown.copies.begin(), shown.copies.end());
-            m_groups.push_back(std::move(shown));
+            const auto copies = m_copies.begin() + static_cast<std::ptrdiff_t>(first);
+            std::sort(copies, m_copies.end(),
+                      [this](Path a, Path b) { return PathOf(a) < PathOf(b); });
+            m_groups.push_back(
+                {static_cast<std::int64_t>(group->size), first, m_copies.size() - first});
         }
     }
 
     std::sort(m_folders.begin(), m_folders.end(),
-              [](const Folder& a, const Folder& b) { return a.path < b.path; });
-    std::sort(m_groups.begin(), m_groups.end(), [](const Group& a, const Group& b) {
+              [this](const Folder& a, const Folder& b) { return PathOf(a.path) < PathOf(b.path); });
+    std::sort(m_groups.begin(), m_groups.end(), [this](const Group& a, const Group& b) {
         if (a.size != b.size) return a.size > b.size;
-        return a.copies.front() < b.copies.front();
+        return PathOf(m_copies[a.firstCopy]) < PathOf(m_copies[b.firstCopy]);
     });
 }
 
@@ -74,19 +99,21 @@ bool ReportListing::Write(std::FILE* out) const
 {
     for (const Folder& folder : m_folders) {
         std::fprintf(out, "folder\t%lld\t%lld\t%s\n", static_cast<long long>(folder.diskSpace),
-                     static_cast<long long>(folder.size), EscapeForLine(folder.path).c_str());
+                     static_cast<long long>(folder.size),
+                     EscapeForLine(PathOf(folder.path)).c_str());
     }
     for (const Group& group : m_groups) {
         std::fprintf(out, "group\t%lld\t%zu\n", static_cast<long long>(group.size),
-                     group.copies.size());
-        for (const std::string& copy : group.copies) {
-            std::fprintf(out, "copy\t%s\n", EscapeForLine(copy).c_str());
+                     group.copyCount);
+        for (std::size_t i = 0; i < group.copyCount; ++i) {
+            std::fprintf(out, "copy\t%s\n",
+                         EscapeForLine(PathOf(m_copies[group.firstCopy + i])).c_str());
         }
     }
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
-std::string EscapeForLine(const std::string& path)
+std::string EscapeForLine(std::string_view path)
 {
     std::string escaped;
     escaped.reserve(path.size());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/TreeControl.h"
@@ -18,33 +19,49 @@ class ScanTree;
 // lock, its duplicate table. The listing holds no pointer into the tree.
 class ReportListing {
 public:
-    struct Folder {
-        std::string path;
-        std::int64_t diskSpace = 0;
-        std::int64_t size = 0;
-    };
-    struct Group {
-        std::int64_t size = 0;
-        std::vector<std::string> copies;  // in byte order
-    };
-
     // Reads top's subtree; shownPath is what stands for top's own path.
     // Folders come out in byte order of their paths; groups by size,
     // largest first, then by their first copy's path.
     void Collect(ScanTree& tree, TreeItem top, const std::string& shownPath);
-
-    [[nodiscard]] const std::vector<Folder>& Folders() const { return m_folders; }
-    [[nodiscard]] const std::vector<Group>& Groups() const { return m_groups; }
 
     // Writes the folder lines, then the group and copy lines. Answers false
     // when the stream failed (a closed pipe, a full disk).
     bool Write(std::FILE* out) const;
 
 private:
+    // A path in m_paths.
+    struct Path {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+    };
+    struct Folder {
+        Path path;
+        std::int64_t diskSpace = 0;
+        std::int64_t size = 0;
+    };
+    struct Group {
+        std::int64_t size = 0;
+        std::size_t firstCopy = 0;  // into m_copies, in byte order
+        std::size_t copyCount = 0;
+    };
+
+    [[nodiscard]] std::string_view PathOf(Path path) const
+    {
+        return std::string_view(m_paths).substr(path.offset, path.length);
+    }
+    // Appends directory (a path already here) and name as one more path.
+    Path AddChildPath(Path directory, std::string_view name);
+    Path AddPath(std::string_view path);
+
+    // The listing is made while the scanned tree is still in memory, at the
+    // peak of the program's use: every path lies end to end in one buffer
+    // rather than in a string of its own.
+    std::string m_paths;
     std::vector<Folder> m_folders;
+    std::vector<Path> m_copies;
     std::vector<Group> m_groups;
 };
 
 // A path for one line of output: "\" becomes "\\", a tab "\t" and a newline
 // "\n"; every other byte stays as it is.
-[[nodiscard]] std::string EscapeForLine(const std::string& path);
+[[nodiscard]] std::string EscapeForLine(std::string_view path);
