@@ -39,9 +39,15 @@ FolderRecord* NextSiblingOf(const TreeAccess& tree, const FolderRecord& record)
 // A turn of the event loop delivers finished tasks for at most this long;
 // the rest wait for the next turn, so that input and painting come between.
 constexpr qint64 kDeliveryBudgetNs = 8'000'000;
+// Turns of deliveries start at least this long after the previous one ended.
+// Each turn ends by letting the worker announce the next finished task, and
+// a quick turn would let it announce nearly every task with a wake-up of its
+// own: spaced, one wake-up covers the tasks of a millisecond.
+constexpr qint64 kTurnSpacingNs = 1'000'000;
 // The walk keeps at most this many tasks queued ahead of the deliveries: a
-// few milliseconds of work for the worker, a few dozen folders.
-constexpr int kQueueAheadTasks = 64;
+// few milliseconds of work for the worker, a few dozen folders, so that it
+// does not run dry between two turns.
+constexpr int kQueueAheadTasks = 128;
 
 }  // namespace
 
@@ -431,6 +437,10 @@ bool FolderScan::FindNextFolderToScan()
 
 void FolderScan::ProcessCompletedTasks()
 {
+    if (m_lastTurn.isValid() && m_lastTurn.nsecsElapsed() < kTurnSpacingNs) {
+        OweTurn(static_cast<int>((kTurnSpacingNs - m_lastTurn.nsecsElapsed()) / 1'000'000 + 1));
+        return;
+    }
     TaskManager& tasks = TaskManager::Instance();
     QElapsedTimer turn;
     turn.start();
@@ -448,16 +458,8 @@ void FolderScan::ProcessCompletedTasks()
         if (turn.nsecsElapsed() >= kDeliveryBudgetNs) {
             ShowScanning(lastFolder);
             // The rest, and the next folders, at the next turn.
-            if (!m_deliveryOwed) {
-                m_deliveryOwed = true;
-                QMetaObject::invokeMethod(
-                    &m_context,
-                    [this] {
-                        m_deliveryOwed = false;
-                        ProcessCompletedTasks();
-                    },
-                    Qt::QueuedConnection);
-            }
+            m_lastTurn.start();
+            OweTurn(static_cast<int>(kTurnSpacingNs / 1'000'000));
             return;
         }
     }
@@ -477,6 +479,19 @@ void FolderScan::ProcessCompletedTasks()
         }
     }
     ClearStatusIfIdle();
+    m_lastTurn.start();
+}
+
+void FolderScan::OweTurn(int delayMs)
+{
+    if (m_deliveryOwed) {
+        return;
+    }
+    m_deliveryOwed = true;
+    QTimer::singleShot(delayMs, Qt::PreciseTimer, &m_context, [this] {
+        m_deliveryOwed = false;
+        ProcessCompletedTasks();
+    });
 }
 
 void FolderScan::ShowScanning(const std::string& folder) const

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include "engine/DupStore.h"
@@ -89,8 +90,10 @@ public:
     // the queue up with the tasks of the folders the walk finds next, up to
     // the window ahead. When the walk is idle and the queue empty, an empty
     // status text goes to the frame. Deliveries that take longer than a few
-    // milliseconds in all leave the rest to a call of its own at the next
-    // turn of the event loop.
+    // milliseconds in all leave the rest to a call of its own a millisecond
+    // later; a call that comes within a millisecond of the last one's end
+    // delivers nothing and is made again when the millisecond is over, so
+    // that one wake-up announces the tasks of a millisecond.
     void ProcessCompletedTasks();
 
     // Ends the walk, clears every queued and pending mark (known sizes stay)
@@ -161,6 +164,8 @@ private:
     void SettleAfterRemovals();
     // "Scanning: FOLDER" to the frame; nothing for an empty folder path.
     void ShowScanning(const std::string& folder) const;
+    // Calls ProcessCompletedTasks after delayMs unless a call is due already.
+    void OweTurn(int delayMs);
     // An empty status text to the frame when the walk is idle and nothing
     // is queued.
     void ClearStatusIfIdle();
@@ -198,7 +203,10 @@ private:
     // Items whose children were removed (None: the root record's).
     std::vector<TreeItem> m_removedFrom;
     bool m_settling = false;
-    // A call of ProcessCompletedTasks is queued for the deliveries left over.
+    // A call of ProcessCompletedTasks is due (OweTurn) for the deliveries
+    // left over or held back.
     bool m_deliveryOwed = false;
+    // Started when the last turn of deliveries ended; invalid before one.
+    QElapsedTimer m_lastTurn;
     std::function<void(const FolderRecord&)> m_queueHook;
 };
