@@ -77,8 +77,7 @@ FolderRecord& BuildTree(RecordTree& tree, int files, int folderCount, std::mt199
         for (int i = 0; i < fileCounts[f]; ++i) {
             const auto bytes = static_cast<std::int64_t>(std::exp(magnitude(random)));
             const FileSize space = FileSize::FromBytes((bytes + 4095) / 4096 * 4096);
-            folder.files->Add("file" + std::to_string(i), FileSize::FromBytes(bytes), space,
-                              FolderFiles::Family::Other);
+            folder.files->Add("file" + std::to_string(i), FileSize::FromBytes(bytes), space);
             own += space;
         }
         folder.SetOwnSizes(own, own);

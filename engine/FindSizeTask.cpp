@@ -119,7 +119,7 @@ void FindSizeTask::AddFile(std::string_view name, FileSize size, FileSize diskSp
 {
     m_size += size;
     m_diskSpace += diskSpace;
-    m_files->Add(name, size, diskSpace, FolderFiles::FamilyOfName(name));
+    m_files->Add(name, size, diskSpace);
 }
 
 void FindSizeTask::Deliver()

@@ -300,7 +300,7 @@ void FolderFiles::ResizeNameBuffer(std::size_t capacity)
     m_nameCapacity = static_cast<std::uint32_t>(capacity);
 }
 
-void FolderFiles::Add(std::string_view name, FileSize size, FileSize diskSpace, Family family)
+void FolderFiles::Add(std::string_view name, FileSize size, FileSize diskSpace)
 {
     // Offsets and lengths are narrow to keep the entry small: what does not
     // fit is cut, and a full buffer gives the later files empty names.
@@ -317,7 +317,6 @@ void FolderFiles::Add(std::string_view name, FileSize size, FileSize diskSpace, 
     file.size = size;
     file.nameOffset = m_nameBytes;
     file.nameLength = static_cast<std::uint16_t>(length);
-    file.family = family;
     std::copy_n(name.data(), length, m_names.get() + m_nameBytes);
     m_nameBytes += static_cast<std::uint32_t>(length);
     m_files.push_back(file);

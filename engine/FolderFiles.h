@@ -35,7 +35,9 @@ public:
         Packages,
         DiskImages,
         Fonts,
-        Count
+        Count,
+        // Not worked out yet: see FamilyOf.
+        Unknown = 0xFF
     };
 
     struct File {
@@ -43,7 +45,9 @@ public:
         FileSize size;
         std::uint32_t nameOffset = 0;  // into the name buffer; see NameOf
         std::uint16_t nameLength = 0;
-        Family family = Family::Other;
+        // Worked out from the name the first time FamilyOf asks: the scan
+        // does not spend the MIME look-up on files no treemap shows.
+        mutable Family family = Family::Unknown;
     };
 
     // The family of a file from its name alone; never touches the disk.
@@ -52,10 +56,11 @@ public:
 
     // Room for count files whose names take nameBytes in all.
     void Reserve(std::size_t count, std::size_t nameBytes = 0);
-    // Appends a file. A name longer than 65535 bytes keeps its first 65535;
-    // the name buffer holds at most kMaxNameBytes, and a name that would
-    // pass it keeps what fits (possibly nothing).
-    void Add(std::string_view name, FileSize size, FileSize diskSpace, Family family);
+    // Appends a file, its family not yet known. A name longer than 65535
+    // bytes keeps its first 65535; the name buffer holds at most
+    // kMaxNameBytes, and a name that would pass it keeps what fits
+    // (possibly nothing).
+    void Add(std::string_view name, FileSize size, FileSize diskSpace);
     // Gives back the room reserved beyond what was added.
     void ShrinkToFit();
 
@@ -63,6 +68,16 @@ public:
     std::string_view NameOf(const File& file) const
     {
         return std::string_view(m_names.get() + file.nameOffset, file.nameLength);
+    }
+    // The file's family (FamilyOfName of its name), worked out on the first
+    // call and kept in the file. UI thread, under the tree-data lock, as
+    // every other reader of a record's files.
+    Family FamilyOf(const File& file) const
+    {
+        if (file.family == Family::Unknown) {
+            file.family = FamilyOfName(NameOf(file));
+        }
+        return file.family;
     }
     // Heap bytes held, for the memory benchmark.
     std::size_t HeapBytes() const;

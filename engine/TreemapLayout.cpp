@@ -197,7 +197,8 @@ void CollectItems(const TreeAccess& tree, const FolderRecord& folder, Scratch& s
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (files[i].diskSpace > FileSize()) {
                 items.push_back(Item{Bytes(files[i].diskSpace), &folder,
-                                     static_cast<std::int32_t>(i), Kind::File, files[i].family});
+                                     static_cast<std::int32_t>(i), Kind::File,
+                                     folder.files->FamilyOf(files[i])});
                 ownSum += items.back().weight;
             }
         }

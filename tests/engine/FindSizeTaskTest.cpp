@@ -107,8 +107,8 @@ TEST(FolderFiles, OverlongNamesKeepTheirFirst65535Bytes)
 {
     FolderFiles files;
     files.Reserve(2, 10);
-    files.Add(std::string(70000, 'n'), FileSize(), FileSize(), FolderFiles::Family::Other);
-    files.Add("next", FileSize(), FileSize(), FolderFiles::Family::Code);
+    files.Add(std::string(70000, 'n'), FileSize(), FileSize());
+    files.Add("next", FileSize(), FileSize());
     ASSERT_EQ(files.Files().size(), 2u);
     EXPECT_EQ(files.NameOf(files.Files()[0]), std::string(65535, 'n'));
     EXPECT_EQ(files.NameOf(files.Files()[1]), "next");
@@ -137,7 +137,7 @@ FileRows FilesListed(const FolderFiles& files)
     FileRows rows;
     for (const FolderFiles::File& file : files.Files())
         rows[std::string(files.NameOf(file))] = {file.size.Bytes(), file.diskSpace.Bytes(),
-                                                 file.family};
+                                                 files.FamilyOf(file)};
     return rows;
 }
 

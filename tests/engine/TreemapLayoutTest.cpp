@@ -48,7 +48,7 @@ TEST(TreemapLayout, RandomTreesKeepTheInvariants)
         for (FolderRecord* folder : folders) {  // a fifth without a file list
             if (random() % 5) folder->files = std::make_unique<FolderFiles>();
             for (int n = random() % 9; folder->files && n > 0; --n) {
-                folder->files->Add("x", {}, bytes(), {});
+                folder->files->Add("x", {}, bytes());
                 folder->ownDiskSpace += folder->files->Files().back().diskSpace;
             }
             folder->ownDiskSpace = folder->files ? folder->ownDiskSpace : bytes();
