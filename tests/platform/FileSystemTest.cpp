@@ -188,9 +188,16 @@ TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
         {"plain/*", ENOTDIR},  {"plain/below", ENOTDIR}, {"sub/", 0},
         {"to-sub/*", 0},  // the folder itself may be reached through a link
     };
-    if (::geteuid() != 0) {  // root reads every folder
-        ASSERT_EQ(::chmod(m_tree.Path("sub").c_str(), 0), 0);
-        cases.emplace_back("sub/*", EACCES);
+    const bool root = ::geteuid() == 0;  // root reads every folder
+    if (!root) {
+        // Closed to all; and names readable but nothing examinable, "." and
+        // ".." included.
+        for (const auto& [folder, mode] : {std::pair{"closed", 0}, {"namesonly", 0444}}) {
+            ASSERT_TRUE(m_tree.MakeDir(folder) && m_tree.MakeFile(folder + std::string("/f")));
+            ASSERT_EQ(::chmod(m_tree.Path(folder).c_str(), mode), 0);
+            cases.emplace_back(folder + std::string("/*"), EACCES);
+            m_names.insert(folder);
+        }
     }
     DirectorySearch search;
     FindData entry;
@@ -206,7 +213,7 @@ TEST_F(DirectorySearchTest, FailsForWhatCannotBeListed)
     search.Close();
     EXPECT_FALSE(search.Next(entry));
     // An unreadable folder is known from its parent.
-    EXPECT_TRUE(Search(Listing()).at("sub").IsDirectory());
+    EXPECT_TRUE(Search(Listing()).at(root ? "sub" : "closed").IsDirectory());
     // A search starts again after a failure. Entries gone after Start are
     // skipped (only the one Start gave may be one).
     ASSERT_TRUE(search.Start(Listing(), entry));

@@ -133,8 +133,10 @@ void LarkspurReportTest::SetUp()
         {'f', "top/caf\xe9/\xff\xfe", "twins"}, {'f', "top/\xe9\n\t", "twins"},
         {'f', "top/line\n/\xc3(", std::string(5000, 'x')},
         {'f', "top/\xff\xfe folder/a\\b", std::string(5000, 'x')},
-        // Unreadable: a folder, one that only lets pass, a copy.
+        // Unreadable: a folder, one that only lets pass, one that only lets
+        // read its names, a copy.
         {'f', "top/closed/inner/hidden", std::string(4000, 'h')},
+        {'f', "top/namesonly/f", "xyz"}, {'m', "top/namesonly", "744"},
         {'f', "top/open/copy", std::string(3000, 'c')}, {'f', "top/copy", std::string(3000, 'c')},
         {'f', "top/open/secret copy", std::string(3000, 'c')}, {'f', "top/passonly/f", "xyz"},
         {'m', "top/open/secret copy", "0"}, {'m', "top/closed", "0"}, {'m', "top/passonly", "711"},
