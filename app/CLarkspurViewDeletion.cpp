@@ -259,18 +259,10 @@ void CLarkspurView::UpdateAfterDeletion(const DeletionRequest* chain,
     std::set<const DupMember*> removed;
     for (const Gone& gone : files) {
         FolderRecord& folder = *gone.request->folder;
-        DupMember* copy = gone.request->copy;
-        if (copy == nullptr) {
-            // A caller that did not know the file's duplicate record: the
-            // record of that exact name goes all the same.
-            for (DupMember* member = folder.duplicates; member != nullptr;
-                 member = member->nextInFolder) {
-                if (member->Name() == gone.request->name) {
-                    copy = member;
-                    break;
-                }
-            }
-        }
+        // A caller that did not know the file's duplicate record: the record
+        // of that exact name goes all the same.
+        DupMember* copy = gone.request->copy != nullptr ? gone.request->copy
+                                                        : folder.DuplicateNamed(gone.request->name);
         if (copy != nullptr && copy->folder != nullptr && removed.insert(copy).second)
             m_tree->RemoveFileFromFolder(*copy->folder, *copy);
 

@@ -5,6 +5,7 @@
 
 #include "engine/FolderRecord.h"
 #include "engine/NameOrder.h"
+#include "engine/ScanPool.h"
 
 std::size_t DupMember::NameOffset()
 {

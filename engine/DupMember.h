@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ScanPool.h"
-
 class DupGroup;
 class FolderRecord;
 

@@ -149,6 +149,15 @@ void FolderRecord::RemoveDuplicateMember(DupMember* member)
     }
 }
 
+DupMember* FolderRecord::DuplicateNamed(std::string_view name) const
+{
+    DupMember* member = duplicates;
+    while (member != nullptr && member->Name() != name) {
+        member = member->nextInFolder;
+    }
+    return member;
+}
+
 void FolderRecord::ClearDuplicates(bool destroying, DupMemberRemover* groups)
 {
     DupMember* member = duplicates;

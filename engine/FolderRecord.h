@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "engine/DupMember.h"
 #include "engine/FileSize.h"
@@ -96,6 +97,9 @@ public:
     void AddDuplicateMember(DupMember* member);
     // Unlinks member from the list; it is not freed. Nothing if absent.
     void RemoveDuplicateMember(DupMember* member);
+    // The first member in list order whose name is exactly name (bytes, case
+    // counts); null when there is none.
+    [[nodiscard]] DupMember* DuplicateNamed(std::string_view name) const;
     // Frees every member, in list order. Unless destroying (the whole tree
     // goes), each is first taken out of its group through groups (may be
     // null when there are no groups).

@@ -43,7 +43,7 @@ constexpr qint64 kDeliveryBudgetNs = 8'000'000;
 // Each turn ends by letting the worker announce the next finished task, and
 // a quick turn would let it announce nearly every task with a wake-up of its
 // own: spaced, one wake-up covers the tasks of a millisecond.
-constexpr qint64 kTurnSpacingNs = 1'000'000;
+constexpr int kTurnSpacingMs = 1;
 // The walk keeps at most this many tasks queued ahead of the deliveries: a
 // few milliseconds of work for the worker, a few dozen folders, so that it
 // does not run dry between two turns.
@@ -437,8 +437,8 @@ bool FolderScan::FindNextFolderToScan()
 
 void FolderScan::ProcessCompletedTasks()
 {
-    if (m_lastTurn.isValid() && m_lastTurn.nsecsElapsed() < kTurnSpacingNs) {
-        OweTurn(static_cast<int>((kTurnSpacingNs - m_lastTurn.nsecsElapsed()) / 1'000'000 + 1));
+    if (m_lastTurn.isValid() && m_lastTurn.nsecsElapsed() < kTurnSpacingMs * 1'000'000) {
+        OweTurn();
         return;
     }
     TaskManager& tasks = TaskManager::Instance();
@@ -459,7 +459,7 @@ void FolderScan::ProcessCompletedTasks()
             ShowScanning(lastFolder);
             // The rest, and the next folders, at the next turn.
             m_lastTurn.start();
-            OweTurn(static_cast<int>(kTurnSpacingNs / 1'000'000));
+            OweTurn();
             return;
         }
     }
@@ -482,13 +482,13 @@ void FolderScan::ProcessCompletedTasks()
     m_lastTurn.start();
 }
 
-void FolderScan::OweTurn(int delayMs)
+void FolderScan::OweTurn()
 {
     if (m_deliveryOwed) {
         return;
     }
     m_deliveryOwed = true;
-    QTimer::singleShot(delayMs, Qt::PreciseTimer, &m_context, [this] {
+    QTimer::singleShot(kTurnSpacingMs, Qt::PreciseTimer, &m_context, [this] {
         m_deliveryOwed = false;
         ProcessCompletedTasks();
     });

@@ -164,8 +164,9 @@ private:
     void SettleAfterRemovals();
     // "Scanning: FOLDER" to the frame; nothing for an empty folder path.
     void ShowScanning(const std::string& folder) const;
-    // Calls ProcessCompletedTasks after delayMs unless a call is due already.
-    void OweTurn(int delayMs);
+    // Calls ProcessCompletedTasks a millisecond later unless a call is due
+    // already.
+    void OweTurn();
     // An empty status text to the frame when the walk is idle and nothing
     // is queued.
     void ClearStatusIfIdle();

@@ -529,14 +529,9 @@ void LarkspurListView::OnClick(int /*row*/)
         return;
     }
     std::lock_guard lock(m_tree->DataLock());
-    for (DupMember* member = m_folder->duplicates; member != nullptr;
-         member = member->nextInFolder) {
-        if (member->Name() == item->name) {
-            if (member->group != nullptr && member->group->MemberCount() > 1) {
-                m_showCopy(*member);
-            }
-            return;
-        }
+    DupMember* member = m_folder->DuplicateNamed(item->name);
+    if (member != nullptr && member->group != nullptr && member->group->MemberCount() > 1) {
+        m_showCopy(*member);
     }
 }
 

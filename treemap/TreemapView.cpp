@@ -59,6 +59,16 @@ const QColor kUnsizedFill(212, 212, 212);
 const QColor kUnsizedHatch(128, 128, 128);
 const QColor kSmallFill(150, 150, 150);
 const QColor kCopyMark(255, 0, 0);
+
+// The pane's background alone, size in logical pixels.
+QImage BlankPicture(QSize size, qreal ratio)
+{
+    QImage image(size * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(kBackground);
+    return image;
+}
+
 // Tiles narrower or lower than this get a flat fill: a gradient would not
 // show and costs more than the fill.
 constexpr double kShadeMinSide = 4.0;
@@ -232,9 +242,7 @@ void TreemapView::Render()
         root = ShownFolder();
     }
     if (root == nullptr) {
-        m_image = QImage(size() * ratio, QImage::Format_RGB32);
-        m_image.setDevicePixelRatio(ratio);
-        m_image.fill(kBackground);
+        m_image = BlankPicture(size(), ratio);
         return;
     }
     m_image = Paint(*m_tree, *root, size(), ratio, m_markDuplicates, m_tiles);
@@ -261,9 +269,7 @@ void TreemapView::Render()
 QImage TreemapView::Paint(const TreeAccess& tree, const FolderRecord& root, QSize size, qreal ratio,
                           bool markDuplicates, std::vector<TreemapTile>& tiles)
 {
-    QImage image(size * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(kBackground);
+    QImage image = BlankPicture(size, ratio);
     tiles.clear();
     if (size.isEmpty()) {
         return image;
@@ -742,12 +748,8 @@ void TreemapView::OnCommand(int command)
             m_tree->ExploreFolder(*folder);
             break;
         case ID_DELETE: {
-            DupMember* copy = folder->duplicates;
-            while (copy != nullptr && copy->Name() != name) {
-                copy = copy->nextInFolder;
-            }
             DeletionChain chain;
-            chain.Append(folder, name, copy);
+            chain.Append(folder, name, folder->DuplicateNamed(name));
             if (m_deletion != nullptr) {
                 m_deletion->DeleteRequests(chain.Take());
             }

@@ -112,9 +112,7 @@ protected:
     std::string Path(const std::string& relative) const { return m_top + "/" + relative; }
     DupMember* Member(const std::string& folder, const std::string& name) const
     {
-        for (DupMember* member = Record(folder)->duplicates; member; member = member->nextInFolder)
-            if (member->Name() == name) return member;
-        return nullptr;
+        return Record(folder)->DuplicateNamed(name);
     }
     // Deletes a chain of files ("a/x.txt", with any copy) and folders ("b/sub/"), by spaces.
     void Delete(const std::string& paths)
