@@ -6,9 +6,11 @@
 #include <limits>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include "platform/FileQueries.h"
 
@@ -22,6 +24,31 @@ constexpr int kExamineFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
 bool IsDotEntry(const char* name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Room for a few hundred entries per read: most folders take one read and
+// the call that finds the end.
+constexpr std::size_t kListingBufferBytes = 64 * 1024;
+
+// The thread's spare listing buffer: a search takes it when it starts and
+// gives it back when it closes, so that a walk allocates one buffer, not
+// one per folder. A second search open at the same time on the thread
+// makes its own.
+thread_local std::unique_ptr<char[]> t_spareBuffer;
+
+std::unique_ptr<char[]> TakeListingBuffer()
+{
+    if (t_spareBuffer) {
+        return std::move(t_spareBuffer);
+    }
+    return std::make_unique_for_overwrite<char[]>(kListingBufferBytes);
+}
+
+void GiveBackListingBuffer(std::unique_ptr<char[]> buffer)
+{
+    if (buffer && !t_spareBuffer) {
+        t_spareBuffer = std::move(buffer);
+    }
 }
 
 std::int64_t Nanoseconds(const struct timespec& time)
@@ -66,16 +93,25 @@ void FillTypeOnly(bool isDirectory, FindData& entry)
     entry.attributes = isDirectory ? kAttributeDirectory : 0;
 }
 
-std::uint32_t VolumeAllocationUnit(int folder)
+std::uint32_t VolumeAllocationUnit(int folder, dev_t device)
 {
+    // A walk lists many folders of one volume in a row: the thread keeps
+    // the unit of the last volume it asked about.
+    thread_local dev_t lastDevice = 0;
+    thread_local std::uint32_t lastUnit = 0;
+    if (lastUnit != 0 && lastDevice == device) {
+        return lastUnit;
+    }
     struct statvfs volume {};
     if (::fstatvfs(folder, &volume) != 0) {
         return 0;
     }
     const unsigned long unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
-    return unit > std::numeric_limits<std::uint32_t>::max()
-               ? std::numeric_limits<std::uint32_t>::max()
-               : static_cast<std::uint32_t>(unit);
+    lastDevice = device;
+    lastUnit = unit > std::numeric_limits<std::uint32_t>::max()
+                   ? std::numeric_limits<std::uint32_t>::max()
+                   : static_cast<std::uint32_t>(unit);
+    return lastUnit;
 }
 
 }  // namespace
@@ -95,22 +131,30 @@ bool DirectorySearch::Start(const std::string& pattern, FindData& entry, SearchD
     }
 
     m_folder.assign(pattern, 0, pattern.size() - 1);
-    m_dir = ::opendir(m_folder.c_str());
-    if (m_dir == nullptr) {
+    m_folderDescriptor =
+        ::open(m_folder.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_DIRECTORY);
+    if (m_folderDescriptor < 0) {
         m_error = errno;
+        m_folder.clear();
         return false;
     }
-    struct stat folder {};
-    if (::fstat(::dirfd(m_dir), &folder) != 0) {
+    // Examining "." by name, unlike fstat, fails for a folder whose names
+    // can be read but whose entries cannot be examined: such a folder
+    // cannot be listed.
+    if (::fstatat(m_folderDescriptor, ".", &m_folderStatus, kExamineFlags) != 0) {
         m_error = errno;
         Close();
         return false;
     }
-    m_folderDevice = folder.st_dev;
-    m_allocationUnit = detail == SearchDetail::Full ? VolumeAllocationUnit(::dirfd(m_dir)) : 0;
+    m_allocationUnit = detail == SearchDetail::Full
+                           ? VolumeAllocationUnit(m_folderDescriptor, m_folderStatus.st_dev)
+                           : 0;
+    m_buffer = TakeListingBuffer();
+    m_next = 0;
+    m_end = 0;
 
     if (!Next(entry)) {
-        // Even "." could not be examined: the folder is gone or not searchable.
+        // Not even "." came: the folder went away or could not be read.
         if (m_error == 0) {
             m_error = m_skipError != 0 ? m_skipError : ENOENT;
         }
@@ -120,7 +164,7 @@ bool DirectorySearch::Start(const std::string& pattern, FindData& entry, SearchD
     return true;
 }
 
-int DirectorySearch::FolderDescriptor() const { return m_dir != nullptr ? ::dirfd(m_dir) : -1; }
+int DirectorySearch::FolderDescriptor() const { return m_folderDescriptor; }
 
 bool DirectorySearch::StartSingle(const std::string& pattern, FindData& entry)
 {
@@ -160,19 +204,31 @@ bool DirectorySearch::StartSingle(const std::string& pattern, FindData& entry)
     return true;
 }
 
+bool DirectorySearch::ReadBlock()
+{
+    const ssize_t read = ::getdents64(m_folderDescriptor, m_buffer.get(), kListingBufferBytes);
+    if (read <= 0) {
+        m_error = read < 0 ? errno : 0;
+        return false;
+    }
+    m_next = 0;
+    m_end = static_cast<std::size_t>(read);
+    return true;
+}
+
 bool DirectorySearch::Next(FindData& entry)
 {
-    if (m_dir == nullptr) {
+    if (m_folderDescriptor < 0) {
         return false;
     }
     m_error = 0;
     for (;;) {
-        errno = 0;
-        const dirent* found = ::readdir(m_dir);
-        if (found == nullptr) {
-            m_error = errno;
+        if (m_next == m_end && !ReadBlock()) {
             return false;
         }
+        // The system aligns each record for its type.
+        const auto* found = reinterpret_cast<const dirent64*>(m_buffer.get() + m_next);
+        m_next += found->d_reclen;
         if (Fill(found->d_name, found->d_type, entry)) {
             return true;
         }
@@ -192,12 +248,20 @@ bool DirectorySearch::Fill(const char* name, unsigned char type, FindData& entry
         FillTypeOnly(false, entry);
         return true;
     }
+    if (IsDotEntry(name)) {
+        if (name[1] == '.' || m_detail == SearchDetail::TypeOnly) {
+            FillTypeOnly(true, entry);
+        } else {
+            FillFromStatus(m_folderStatus, m_allocationUnit, entry);
+        }
+        return true;
+    }
     struct stat status {};
-    if (::fstatat(::dirfd(m_dir), name, &status, kExamineFlags) != 0) {
+    if (::fstatat(m_folderDescriptor, name, &status, kExamineFlags) != 0) {
         m_skipError = errno;
         return false;
     }
-    if (S_ISDIR(status.st_mode) && status.st_dev != m_folderDevice && !IsDotEntry(name)) {
+    if (S_ISDIR(status.st_mode) && status.st_dev != m_folderStatus.st_dev) {
         return false;
     }
     if (m_detail == SearchDetail::TypeOnly) {
@@ -210,10 +274,11 @@ bool DirectorySearch::Fill(const char* name, unsigned char type, FindData& entry
 
 void DirectorySearch::Close()
 {
-    if (m_dir != nullptr) {
-        ::closedir(m_dir);
-        m_dir = nullptr;
+    if (m_folderDescriptor >= 0) {
+        ::close(m_folderDescriptor);
+        m_folderDescriptor = -1;
     }
+    GiveBackListingBuffer(std::move(m_buffer));
     m_folder.clear();
 }
 

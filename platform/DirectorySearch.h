@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include <dirent.h>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -59,7 +61,14 @@ enum class SearchDetail {
 // point) is left out; "." and ".." never are. Entries that vanish between
 // listing and examination, that cannot be examined, or whose path would
 // reach PATH_MAX, are skipped. A folder that cannot be read yields nothing
-// (Start fails).
+// (Start fails). "." is the folder as examined when the search starts; ".."
+// is reported as a directory with every other field zero, as no reader
+// wants more of it and examining it would cost a call per folder.
+//
+// A listing reads the folder's entries straight into a large buffer that
+// the thread keeps from one search to the next, and examines each entry by
+// name relative to the open folder: a few calls per folder beside one per
+// entry, and no allocation.
 //
 // Not thread-safe; one search per object. Used on the worker thread and on
 // the UI thread alike.
@@ -93,10 +102,18 @@ private:
     bool StartSingle(const std::string& path, FindData& entry);
     // Fills entry from the folder's entry name; false when it is left out.
     bool Fill(const char* name, unsigned char type, FindData& entry);
+    // Reads the next block of entries into the buffer; false at the end or
+    // on an error (m_error).
+    bool ReadBlock();
 
-    DIR* m_dir = nullptr;
+    int m_folderDescriptor = -1;
     std::string m_folder;  // with a trailing '/'
-    std::uint64_t m_folderDevice = 0;
+    struct stat m_folderStatus {};
+    // Entries as the system returns them; m_next and m_end delimit those
+    // not yet reported.
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_next = 0;
+    std::size_t m_end = 0;
     std::uint32_t m_allocationUnit = 0;
     SearchDetail m_detail = SearchDetail::Full;
     int m_error = 0;
