@@ -14,8 +14,13 @@ bool FolderListing::Fill(const Task& reader)
     if (m_state != State::Unlisted) {
         return m_state == State::Listed;
     }
+    // Room for a usual folder at once, rather than growing entry by entry.
+    constexpr std::size_t kUsualEntries = 32;
+    constexpr std::size_t kUsualNameBytes = 32 * kUsualEntries;
     m_entries.clear();
     m_names.clear();
+    m_entries.reserve(kUsualEntries);
+    m_names.reserve(kUsualNameBytes);
     // Without a path there is nothing to list (an empty pattern would name
     // the current directory).
     platform::DirectorySearch search;
