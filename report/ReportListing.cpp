@@ -11,30 +11,31 @@
 #include "engine/FolderRecord.h"
 #include "engine/ScanTree.h"
 
-ReportListing::Path ReportListing::AddPath(std::string_view path)
+namespace {
+
+// Whether a name joined to directory needs a separator between them.
+bool NeedsSeparator(std::string_view directory)
 {
-    const Path added{m_paths.size(), path.size()};
-    m_paths.append(path);
-    return added;
+    return directory.empty() || directory.back() != '/';
 }
 
-ReportListing::Path ReportListing::AddChildPath(Path directory, std::string_view name)
+}  // namespace
+
+ReportListing::Path ReportListing::AddChildPath(std::string& buffer, std::string_view directory,
+                                                std::string_view name)
 {
-    const bool separator =
-        directory.length == 0 || m_paths[directory.offset + directory.length - 1] != '/';
-    const Path added{m_paths.size(), directory.length + (separator ? 1 : 0) + name.size()};
-    // The directory lies in the buffer: make room first, so that appending
-    // it does not read from a buffer that was moved.
-    m_paths.reserve(m_paths.size() + added.length);
-    m_paths.append(m_paths.data() + directory.offset, directory.length);
-    if (separator) m_paths += '/';
-    m_paths.append(name);
+    const Path added{buffer.size(), directory.size() + (NeedsSeparator(directory) ? 1 : 0) +
+                                        name.size()};
+    buffer.append(directory);
+    if (NeedsSeparator(directory)) buffer += '/';
+    buffer.append(name);
     return added;
 }
 
 void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& shownPath)
 {
-    m_paths.clear();
+    m_folderPaths.clear();
+    m_copyPaths.clear();
     m_folders.clear();
     m_copies.clear();
     m_groups.clear();
@@ -42,19 +43,43 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
     if (topRecord == nullptr) return;
 
     std::lock_guard lock(tree.DataLock());
+    // The listing is made at the program's peak, so every buffer and array
+    // is sized before it is filled: grown by doubling, it would hold the
+    // blocks it left behind as well. First the folders' count and an upper
+    // bound of their paths' bytes (a separator counted for each name).
+    std::size_t folderCount = 0;
+    std::size_t folderBytes = 0;
+    std::vector<std::pair<const FolderRecord*, std::size_t>> lengths;
+    tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
+        const auto& record = static_cast<const FolderRecord&>(item);
+        std::size_t length = shownPath.size();
+        if (&record != topRecord) {
+            while (lengths.back().first != record.parent) lengths.pop_back();
+            length = lengths.back().second + 1 + record.name.size();
+        }
+        lengths.emplace_back(&record, length);
+        folderBytes += length;
+        ++folderCount;
+    });
+    m_folderPaths.reserve(folderBytes);
+    m_folders.reserve(folderCount);
+
     // Parents come before their children, so the folders from top down to
     // the parent of the one visited are on the stack: each folder's path is
     // its parent's and its name.
     std::vector<std::pair<const FolderRecord*, Path>> ancestors;
     std::vector<std::pair<const FolderRecord*, Path>> pathOf;
+    pathOf.reserve(folderCount);
     tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
         const auto& record = static_cast<const FolderRecord&>(item);
         Path path;
         if (&record == topRecord) {
-            path = AddPath(shownPath);
+            path = {m_folderPaths.size(), shownPath.size()};
+            m_folderPaths.append(shownPath);
         } else {
             while (ancestors.back().first != record.parent) ancestors.pop_back();
-            path = AddChildPath(ancestors.back().second, record.name);
+            // Within the reserved room: the parent's bytes are not moved.
+            path = AddChildPath(m_folderPaths, FolderPathOf(ancestors.back().second), record.name);
         }
         ancestors.emplace_back(&record, path);
         pathOf.emplace_back(&record, path);
@@ -66,32 +91,72 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
     std::sort(pathOf.begin(), pathOf.end(),
               [&](const auto& a, const auto& b) { return byRecord(a, b.first); });
 
+    // Every copy of every group of two or more, with its folder's path when
+    // the folder lies in the listing (else empty: its own full path is used).
     const DupTable& table = tree.Scan().Duplicates().Table();
-    for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
-        for (const DupGroup* group = table.Chain(bucket); group != nullptr; group = group->next) {
-            if (group->MemberCount() < 2) continue;
-            const std::size_t first = m_copies.size();
-            for (const DupLink* link = group->members; link != nullptr; link = link->next) {
-                const DupMember& member = *link->member;
-                const auto found =
-                    std::lower_bound(pathOf.begin(), pathOf.end(), member.folder, byRecord);
-                m_copies.push_back(found != pathOf.end() && found->first == member.folder
-                                       ? AddChildPath(found->second, member.Name())
-                                       : AddPath(member.FullPath()));
+    const auto forEachCopy = [&](auto&& visit) {
+        for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
+            for (const DupGroup* group = table.Chain(bucket); group != nullptr;
+                 group = group->next) {
+                if (group->MemberCount() < 2) continue;
+                for (const DupLink* link = group->members; link != nullptr; link = link->next) {
+                    const DupMember& member = *link->member;
+                    const auto found =
+                        std::lower_bound(pathOf.begin(), pathOf.end(), member.folder, byRecord);
+                    const bool listed = found != pathOf.end() && found->first == member.folder;
+                    visit(*group, member, listed ? &found->second : nullptr);
+                }
             }
-            const auto copies = m_copies.begin() + static_cast<std::ptrdiff_t>(first);
-            std::sort(copies, m_copies.end(),
-                      [this](Path a, Path b) { return PathOf(a) < PathOf(b); });
-            m_groups.push_back(
-                {static_cast<std::int64_t>(group->size), first, m_copies.size() - first});
         }
-    }
+    };
+    std::size_t copyCount = 0;
+    std::size_t copyBytes = 0;
+    std::size_t groupCount = 0;
+    const DupGroup* lastGroup = nullptr;
+    forEachCopy([&](const DupGroup& group, const DupMember& member, const Path* folder) {
+        ++copyCount;
+        groupCount += &group != lastGroup ? 1 : 0;
+        lastGroup = &group;
+        copyBytes += folder != nullptr
+                         ? folder->length + (NeedsSeparator(FolderPathOf(*folder)) ? 1 : 0) +
+                               member.Name().size()
+                         : member.FullPath().size();
+    });
+    m_copyPaths.reserve(copyBytes);
+    m_copies.reserve(copyCount);
+    m_groups.reserve(groupCount);
 
-    std::sort(m_folders.begin(), m_folders.end(),
-              [this](const Folder& a, const Folder& b) { return PathOf(a.path) < PathOf(b.path); });
+    lastGroup = nullptr;
+    const auto closeGroup = [&] {
+        if (lastGroup == nullptr) return;
+        const std::size_t first = m_groups.empty()
+                                      ? 0
+                                      : m_groups.back().firstCopy + m_groups.back().copyCount;
+        const auto copies = m_copies.begin() + static_cast<std::ptrdiff_t>(first);
+        std::sort(copies, m_copies.end(),
+                  [this](Path a, Path b) { return CopyPathOf(a) < CopyPathOf(b); });
+        m_groups.push_back(
+            {static_cast<std::int64_t>(lastGroup->size), first, m_copies.size() - first});
+    };
+    forEachCopy([&](const DupGroup& group, const DupMember& member, const Path* folder) {
+        if (&group != lastGroup) closeGroup();
+        lastGroup = &group;
+        if (folder != nullptr) {
+            m_copies.push_back(AddChildPath(m_copyPaths, FolderPathOf(*folder), member.Name()));
+        } else {
+            const std::string path = member.FullPath();
+            m_copies.push_back({m_copyPaths.size(), path.size()});
+            m_copyPaths.append(path);
+        }
+    });
+    closeGroup();
+
+    std::sort(m_folders.begin(), m_folders.end(), [this](const Folder& a, const Folder& b) {
+        return FolderPathOf(a.path) < FolderPathOf(b.path);
+    });
     std::sort(m_groups.begin(), m_groups.end(), [this](const Group& a, const Group& b) {
         if (a.size != b.size) return a.size > b.size;
-        return PathOf(m_copies[a.firstCopy]) < PathOf(m_copies[b.firstCopy]);
+        return CopyPathOf(m_copies[a.firstCopy]) < CopyPathOf(m_copies[b.firstCopy]);
     });
 }
 
@@ -100,14 +165,14 @@ bool ReportListing::Write(std::FILE* out) const
     for (const Folder& folder : m_folders) {
         std::fprintf(out, "folder\t%lld\t%lld\t%s\n", static_cast<long long>(folder.diskSpace),
                      static_cast<long long>(folder.size),
-                     EscapeForLine(PathOf(folder.path)).c_str());
+                     EscapeForLine(FolderPathOf(folder.path)).c_str());
     }
     for (const Group& group : m_groups) {
         std::fprintf(out, "group\t%lld\t%zu\n", static_cast<long long>(group.size),
                      group.copyCount);
         for (std::size_t i = 0; i < group.copyCount; ++i) {
             std::fprintf(out, "copy\t%s\n",
-                         EscapeForLine(PathOf(m_copies[group.firstCopy + i])).c_str());
+                         EscapeForLine(CopyPathOf(m_copies[group.firstCopy + i])).c_str());
         }
     }
     return std::fflush(out) == 0 && std::ferror(out) == 0;

@@ -29,7 +29,7 @@ public:
     bool Write(std::FILE* out) const;
 
 private:
-    // A path in m_paths.
+    // A path in m_folderPaths or m_copyPaths.
     struct Path {
         std::size_t offset = 0;
         std::size_t length = 0;
@@ -45,18 +45,26 @@ private:
         std::size_t copyCount = 0;
     };
 
-    [[nodiscard]] std::string_view PathOf(Path path) const
+    [[nodiscard]] std::string_view FolderPathOf(Path path) const
     {
-        return std::string_view(m_paths).substr(path.offset, path.length);
+        return std::string_view(m_folderPaths).substr(path.offset, path.length);
     }
-    // Appends directory (a path already here) and name as one more path.
-    Path AddChildPath(Path directory, std::string_view name);
-    Path AddPath(std::string_view path);
+    [[nodiscard]] std::string_view CopyPathOf(Path path) const
+    {
+        return std::string_view(m_copyPaths).substr(path.offset, path.length);
+    }
+    // Appends directory and name, joined by a separator unless directory
+    // ends with one, to buffer as one more path. directory must not lie in
+    // buffer unless buffer has room reserved for the whole path.
+    static Path AddChildPath(std::string& buffer, std::string_view directory,
+                             std::string_view name);
 
     // The listing is made while the scanned tree is still in memory, at the
-    // peak of the program's use: every path lies end to end in one buffer
-    // rather than in a string of its own.
-    std::string m_paths;
+    // peak of the program's use: the paths of the folders, and those of the
+    // copies, lie end to end in one buffer each rather than in a string of
+    // their own.
+    std::string m_folderPaths;
+    std::string m_copyPaths;
     std::vector<Folder> m_folders;
     std::vector<Path> m_copies;
     std::vector<Group> m_groups;
