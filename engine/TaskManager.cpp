@@ -35,6 +35,9 @@ void TaskManager::Add(std::unique_ptr<Task> task)
     std::lock_guard lock(m_lock);
     task->SetState(TaskState::Queued);
     m_tasks.push_back(std::move(task));
+    if (m_firstUntaken == m_tasks.end()) {
+        m_firstUntaken = std::prev(m_tasks.end());
+    }
     m_queuedCount.fetch_add(1, std::memory_order_release);
     m_wake.Set();
 }
@@ -51,10 +54,10 @@ std::unique_ptr<Task> TaskManager::TakeFinished()
     for (auto it = m_tasks.begin(); it != m_tasks.end();) {
         const TaskState state = (*it)->State();
         if (state == TaskState::Discarded) {
-            it = m_tasks.erase(it);
+            it = Erase(it);
         } else if (state == TaskState::Finished) {
             std::unique_ptr<Task> task = std::move(*it);
-            m_tasks.erase(it);
+            Erase(it);
             return task;
         } else {
             ++it;
@@ -94,7 +97,7 @@ void TaskManager::CancelMatching(const char* name, FinishedTasks finished)
                 break;
             case TaskState::Queued:
                 m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
-                it = m_tasks.erase(it);
+                it = Erase(it);
                 break;
             case TaskState::Finished:
                 // Announced by its Finish; its results are still good.
@@ -102,11 +105,11 @@ void TaskManager::CancelMatching(const char* name, FinishedTasks finished)
                     finishedLeft = true;
                     ++it;
                 } else {
-                    it = m_tasks.erase(it);
+                    it = Erase(it);
                 }
                 break;
             case TaskState::Discarded:
-                it = m_tasks.erase(it);
+                it = Erase(it);
                 break;
         }
     }
@@ -151,14 +154,29 @@ bool TaskManager::WaitUntilIdle(std::chrono::milliseconds limit)
     return true;
 }
 
+TaskManager::TaskList::iterator TaskManager::Erase(TaskList::iterator task)
+{
+    if (task == m_firstUntaken) {
+        ++m_firstUntaken;
+    }
+    return m_tasks.erase(task);
+}
+
 Task* TaskManager::TakeNext()
 {
     std::lock_guard lock(m_lock);
-    for (auto& task : m_tasks) {
-        if (task->State() == TaskState::Queued) {
-            task->SetState(TaskState::Running);
+    if (m_queuedCount.load(std::memory_order_relaxed) == 0) {
+        return nullptr;
+    }
+    // The tasks before m_firstUntaken run or wait for delivery: a scan that
+    // queues ahead leaves many of them, and passing them all for every
+    // task taken would cost more than running a small task.
+    for (auto it = m_firstUntaken; it != m_tasks.end(); ++it) {
+        if ((*it)->State() == TaskState::Queued) {
+            (*it)->SetState(TaskState::Running);
             m_queuedCount.fetch_sub(1, std::memory_order_relaxed);
-            return task.get();
+            m_firstUntaken = std::next(it);
+            return it->get();
         }
     }
     return nullptr;

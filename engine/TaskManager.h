@@ -89,8 +89,17 @@ private:
     bool SpinForWork() const;
     void PostTaskDone();
 
+    using TaskList = std::list<std::unique_ptr<Task>>;
+    // Erases task from m_tasks, keeping m_firstUntaken valid; answers the
+    // task after it.
+    TaskList::iterator Erase(TaskList::iterator task);
+
     platform::WindowHandle m_notifyWindow = 0;
-    std::list<std::unique_ptr<Task>> m_tasks;
+    TaskList m_tasks;
+    // No task before this one in m_tasks is queued: tasks are queued at the
+    // end and taken in order. end() when none after the last taken is left;
+    // the next Add makes it the new task. Under m_lock.
+    TaskList::iterator m_firstUntaken = m_tasks.end();
     // Tasks in m_tasks in state Queued. Written under m_lock; read by the
     // idle worker without it.
     std::atomic<int> m_queuedCount{0};

@@ -122,6 +122,10 @@ const Scenario kScenarios[] = {
     {"CancelDestroysTheWaitingTasksAndDiscardsTheRunningOne",
      "+1! +2 +3 | run 1 | cancel | destroyed 2 3 | pending 1 | cancel | pending 1 | open 1 | "
      "idle | done 1 | delivered | destroyed 2 3 1"},
+    // The next queued task is cancelled while another runs: the queue goes
+    // on from the one after it.
+    {"TheTasksAfterACancelledNextOneStillRunInOrder",
+     "+g! | run g | +a:A +b | cancel A | +c | open g | idle | runs g b c | delivered g b c"},
     {"CancelByNameMatchesTheExactClassName",
      "+gate!:FindSizeTask +dup:FindDupFileTask +sub:FindSubfoldersTask | run gate | "
      "cancel finddupfiletask | pending 3 | cancel FindDupFileTask | pending 2 | open gate | "
