@@ -58,8 +58,8 @@ std::vector<const DupGroup*> WholeGroups(const DeletionRequest* chain)
     }
     std::erase_if(groups, [&copies](const DupGroup* group) {
         if (group->MemberCount() < 2) return true;
-        for (const DupLink* link = group->members; link != nullptr; link = link->next)
-            if (copies.count(link->member) == 0) return true;
+        for (const DupMember* member : group->Members())
+            if (copies.count(member) == 0) return true;
         return false;
     });
     return groups;

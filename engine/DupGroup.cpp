@@ -16,7 +16,7 @@ std::string_view FirstName(const DupGroup& group)
 int DupGroup::MemberCount() const
 {
     int count = 0;
-    for (const DupLink* link = members; link != nullptr; link = link->next) {
+    for ([[maybe_unused]] const DupMember* member : Members()) {
         ++count;
     }
     return count;
@@ -24,8 +24,8 @@ int DupGroup::MemberCount() const
 
 bool DupGroup::HasMemberOutside(const FolderRecord& folder) const
 {
-    for (const DupLink* link = members; link != nullptr; link = link->next) {
-        const TreeItemRecord* record = link->member->folder;
+    for (const DupMember* member : Members()) {
+        const TreeItemRecord* record = member->folder;
         while (record != nullptr && record != &folder) {
             record = record->parent;
         }
@@ -38,28 +38,43 @@ bool DupGroup::HasMemberOutside(const FolderRecord& folder) const
 
 bool DupGroup::HoldsFile(std::uint64_t device, std::uint64_t inode) const
 {
-    for (const DupLink* link = members; link != nullptr; link = link->next) {
-        if (link->member->device == device && link->member->inode == inode) {
+    for (const DupMember* member : Members()) {
+        if (member->device == device && member->inode == inode) {
             return true;
         }
     }
     return false;
 }
 
-void DupGroup::InsertMemberLink(DupLink* link)
+void DupGroup::InsertMember(DupMember* member)
 {
-    DupLink** place = &members;
+    if (m_single) {
+        if (m_member == nullptr) {
+            m_member = member;
+            return;
+        }
+        DupMember* lone = m_member;
+        m_single = false;
+        m_links = new DupLink{nullptr, lone};
+    }
+    DupLink** place = &m_links;
     while (*place != nullptr &&
-           CompareNamesNoCase((*place)->member->Name(), link->member->Name()) < 0) {
+           CompareNamesNoCase((*place)->member->Name(), member->Name()) < 0) {
         place = &(*place)->next;
     }
-    link->next = *place;
-    *place = link;
+    *place = new DupLink{*place, member};
 }
 
-bool DupGroup::RemoveMemberLink(const DupMember& member)
+bool DupGroup::RemoveMember(const DupMember& member)
 {
-    for (DupLink** place = &members; *place != nullptr; place = &(*place)->next) {
+    if (m_single) {
+        if (m_member != &member) {
+            return false;
+        }
+        m_member = nullptr;
+        return true;
+    }
+    for (DupLink** place = &m_links; *place != nullptr; place = &(*place)->next) {
         if ((*place)->member == &member) {
             DupLink* link = *place;
             *place = link->next;
@@ -72,11 +87,15 @@ bool DupGroup::RemoveMemberLink(const DupMember& member)
 
 void DupGroup::FreeLinks()
 {
-    while (members != nullptr) {
-        DupLink* link = members;
-        members = link->next;
-        delete link;
+    if (!m_single) {
+        while (m_links != nullptr) {
+            DupLink* link = m_links;
+            m_links = link->next;
+            delete link;
+        }
+        m_single = true;
     }
+    m_member = nullptr;
 }
 
 int DupGroup::CompareByName(const DupGroup& first, const DupGroup& second, bool ascending)

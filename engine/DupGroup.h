@@ -8,8 +8,8 @@
 
 class FolderRecord;
 
-// One link of a group's member list. The group owns its links; the member
-// belongs to its folder's record.
+// One link of the member list of a group of two or more. The group owns its
+// links; the member belongs to its folder's record.
 struct DupLink {
     DupLink* next = nullptr;
     DupMember* member = nullptr;
@@ -40,18 +40,62 @@ public:
     DupGroup& operator=(const DupGroup&) = delete;
     LARKSPUR_SCAN_POOLED(DupGroup)
 
-    DupGroup* next = nullptr;    // next group in the same bucket chain
-    std::uint32_t headHash;      // hash of the files' first 8192 bytes
-    bool pending = false;        // head not read yet (see above); in the padding
-    std::uint64_t size;          // the files' size in bytes, all 64 bits
-    DupLink* members = nullptr;  // sorted by name without regard to case
+    // The members in order, as DupMember*: for (DupMember* member : group.Members()).
+    class MemberIterator {
+    public:
+        DupMember* operator*() const { return m_lone != nullptr ? m_lone : m_link->member; }
+        MemberIterator& operator++()
+        {
+            if (m_lone != nullptr) {
+                m_lone = nullptr;
+            } else {
+                m_link = m_link->next;
+            }
+            return *this;
+        }
+        bool operator==(const MemberIterator&) const = default;
 
+    private:
+        friend class DupGroup;
+        MemberIterator(const DupLink* link, DupMember* lone) : m_link(link), m_lone(lone) {}
+        const DupLink* m_link;
+        DupMember* m_lone;
+    };
+    struct MemberRange {
+        MemberIterator first;
+        [[nodiscard]] MemberIterator begin() const { return first; }
+        [[nodiscard]] MemberIterator end() const { return {nullptr, nullptr}; }
+    };
+
+    DupGroup* next = nullptr;  // next group in the same bucket chain
+    std::uint32_t headHash;    // hash of the files' first 8192 bytes
+    bool pending = false;      // head not read yet (see above); in the padding
+
+private:
+    // Nine files in ten end in a group of one, so such a group holds its
+    // member itself (m_member), without a link; a group that gains a second
+    // member turns to a list of links (m_links) and stays one. Declared
+    // here to share the padding with pending.
+    bool m_single = true;
+
+public:
+    std::uint64_t size;  // the files' size in bytes, all 64 bits
+
+    // Sorted by name without regard to case.
+    [[nodiscard]] MemberRange Members() const
+    {
+        return {m_single ? MemberIterator(nullptr, m_member) : MemberIterator(m_links, nullptr)};
+    }
+    [[nodiscard]] bool IsEmpty() const { return m_single ? m_member == nullptr : m_links == nullptr; }
     [[nodiscard]] int MemberCount() const;
-    [[nodiscard]] bool IsSingle() const { return members != nullptr && members->next == nullptr; }
-    // The first member in name order; null when there are no links.
+    [[nodiscard]] bool IsSingle() const
+    {
+        return m_single ? m_member != nullptr : m_links != nullptr && m_links->next == nullptr;
+    }
+    // The first member in name order; null when there is none.
     [[nodiscard]] DupMember* FirstMember() const
     {
-        return members != nullptr ? members->member : nullptr;
+        return m_single ? m_member : m_links != nullptr ? m_links->member : nullptr;
     }
     // True when some member's folder is neither folder nor one of its
     // descendants (found by following the members' folders' parents).
@@ -59,12 +103,12 @@ public:
     // True when some member is the file with this device and inode.
     [[nodiscard]] bool HoldsFile(std::uint64_t device, std::uint64_t inode) const;
 
-    // Takes ownership of link: it goes before the first member whose name
-    // is equal to or after its own (without regard to case), else last.
-    void InsertMemberLink(DupLink* link);
-    // Unlinks and frees the link to member; false when there is none.
-    bool RemoveMemberLink(const DupMember& member);
-    // Frees all links, not the members.
+    // Adds member before the first member whose name is equal to or after
+    // its own (without regard to case), else last.
+    void InsertMember(DupMember* member);
+    // Takes member out of the group; false when it is not a member.
+    bool RemoveMember(const DupMember& member);
+    // Frees all links, not the members; the group is then empty.
     void FreeLinks();
 
     // Orderings for the groups list's column sorts: -1, 0 or 1; the
@@ -79,6 +123,12 @@ public:
     // Member counts.
     [[nodiscard]] static int CompareByCount(const DupGroup& first, const DupGroup& second,
                                             bool ascending);
+
+private:
+    union {
+        DupMember* m_member = nullptr;  // m_single: the only member, or none
+        DupLink* m_links;               // otherwise: the first link
+    };
 };
 
 // There is a group per file recorded: it stays small.

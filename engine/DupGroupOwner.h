@@ -8,9 +8,8 @@ class DupGroup;
 // The owner of the duplicate table and of the tracked references (the sized
 // tree view), as the duplicate data needs it. UI thread only.
 //
-// RemoveDupMember (member), under the tree-data lock: the member's link
-// leaves its group (DupGroup::RemoveMemberLink); nothing when the group has
-// no link to it. When the group has no member left, DropGroup (group);
+// RemoveDupMember (member), under the tree-data lock: the member leaves its
+// group (DupGroup::RemoveMember); nothing when the group does not hold it. When the group has no member left, DropGroup (group);
 // otherwise the duplicates display's RefreshGroup (group). The member itself
 // is not freed.
 class DupGroupOwner : public DupMemberRemover {

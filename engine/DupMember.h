@@ -11,7 +11,8 @@ class FolderRecord;
 
 // One file of a folder that the duplicate search has recorded: the folder's
 // record owns it (FolderRecord::duplicates, linked by nextInFolder); its
-// group points at it through a link of its own (DupLink).
+// group holds it directly while it is the group's only member, otherwise
+// through a link of its own (DupLink).
 //
 // Made by the duplicate search on the worker thread; read, unlinked and
 // freed on the UI thread. Every access holds the tree-data lock.

@@ -41,7 +41,7 @@ void DupStore::RemoveDupMember(DupMember& member)
 {
     std::lock_guard lock(m_tree.DataLock());
     DupGroup* group = member.group;
-    if (group == nullptr || !group->RemoveMemberLink(member)) {
+    if (group == nullptr || !group->RemoveMember(member)) {
         return;
     }
     member.group = nullptr;
@@ -54,7 +54,7 @@ void DupStore::RemoveDupMember(DupMember& member)
     if (listed(&member) || (group->IsSingle() && listed(group->FirstMember()))) {
         RefreshListMarksLater();
     }
-    if (group->members == nullptr) {
+    if (group->IsEmpty()) {
         DropGroup(*group);
     } else if (m_display != nullptr) {
         m_display->RefreshGroup(*group);

@@ -306,7 +306,7 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
     member->device = head.device;
     member->inode = head.inode;
     folder->AddDuplicateMember(member);
-    group.InsertMemberLink(new DupLink{nullptr, member});
+    group.InsertMember(member);
 
     ReportState(*member, group.IsSingle());
     if (earlier != nullptr) {

@@ -38,8 +38,8 @@ QString BrindleDupsListView::NamesText(const DupGroup& group)
 {
     QString text;
     const DupMember* last = nullptr;
-    for (const DupLink* link = group.members; link != nullptr; link = link->next) {
-        const std::string_view name = link->member->Name();
+    for (const DupMember* member : group.Members()) {
+        const std::string_view name = member->Name();
         if (last != nullptr && name == last->Name()) {
             continue;
         }
@@ -47,7 +47,7 @@ QString BrindleDupsListView::NamesText(const DupGroup& group)
             text += QStringLiteral(", ");
         }
         text += platform::DecodedName(name);
-        last = link->member;
+        last = member;
     }
     return text;
 }
@@ -216,8 +216,8 @@ void BrindleDupsListView::OnItemStateChanged(int row, ListControl::State previou
 void BrindleDupsListView::AppendSelectedCopies(DeletionChain& chain)
 {
     for (const int row : Control().SelectedItems()) {
-        for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
-            chain.AppendCopy(*link->member);
+        for (DupMember* member : GroupAt(row)->Members()) {
+            chain.AppendCopy(*member);
         }
     }
 }
@@ -226,10 +226,9 @@ void BrindleDupsListView::OpenSelected()
 {
     const auto lock = LockData();
     for (const int row : Control().SelectedItems()) {
-        for (const DupLink* link = GroupAt(row)->members; link != nullptr; link = link->next) {
-            if (link->member->folder != nullptr) {
-                FileLauncher::OpenFile(this, *link->member->folder,
-                                       std::string(link->member->Name()));
+        for (const DupMember* member : GroupAt(row)->Members()) {
+            if (member->folder != nullptr) {
+                FileLauncher::OpenFile(this, *member->folder, std::string(member->Name()));
             }
         }
     }

@@ -42,8 +42,7 @@ void BrindleFileListView::ShowGroup(DupGroup& group)
     control.SuspendRedraw();
     control.DeleteAllItems();
     m_group = &group;
-    for (const DupLink* link = group.members; link != nullptr; link = link->next) {
-        DupMember* member = link->member;
+    for (DupMember* member : group.Members()) {
         const int row = control.InsertItem(0, platform::DecodedName(member->Name()), -1, 0, member);
         control.SetItemText(row, PathColumn, platform::DecodedName(member->FolderPath()));
     }

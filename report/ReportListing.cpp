@@ -99,8 +99,8 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
             for (const DupGroup* group = table.Chain(bucket); group != nullptr;
                  group = group->next) {
                 if (group->MemberCount() < 2) continue;
-                for (const DupLink* link = group->members; link != nullptr; link = link->next) {
-                    const DupMember& member = *link->member;
+                for (const DupMember* copy : group->Members()) {
+                    const DupMember& member = *copy;
                     const auto found =
                         std::lower_bound(pathOf.begin(), pathOf.end(), member.folder, byRecord);
                     const bool listed = found != pathOf.end() && found->first == member.folder;

@@ -149,9 +149,9 @@ void DeleteDuplicatesDialog::Rebuild()
                     m_candidates.push_back(member);
                 continue;
             }
-            for (const DupLink* link = group->members; link != nullptr; link = link->next) {
-                if (!Inside(*link->member) && listed.insert(link->member).second)
-                    m_candidates.push_back(link->member);
+            for (DupMember* member : group->Members()) {
+                if (!Inside(*member) && listed.insert(member).second)
+                    m_candidates.push_back(member);
             }
         }
     }
@@ -201,9 +201,10 @@ std::vector<DeleteDuplicatesDialog::CopyCheck> DeleteDuplicatesDialog::CopyCheck
         check.path = member->FullPath();
         check.device = member->device;
         check.inode = member->inode;
-        for (const DupLink* link = member->group != nullptr ? member->group->members : nullptr;
-             link != nullptr; link = link->next) {
-            if (chain.count(link->member) == 0) check.copies.push_back(link->member->FullPath());
+        if (member->group != nullptr) {
+            for (const DupMember* copy : member->group->Members()) {
+                if (chain.count(copy) == 0) check.copies.push_back(copy->FullPath());
+            }
         }
     }
     return checks;

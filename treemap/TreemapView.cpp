@@ -343,7 +343,7 @@ void TreemapView::PaintTiles(QPainter& painter, const std::vector<TreemapTile>& 
                  member = member->nextInFolder) {
                 // Two members or more, without counting them all.
                 const DupGroup* group = member->group;
-                if (group != nullptr && group->members != nullptr && !group->IsSingle()) {
+                if (group != nullptr && !group->IsEmpty() && !group->IsSingle()) {
                     found->second.insert(std::string(member->Name()));
                 }
             }

@@ -330,8 +330,7 @@ TEST_F(DeletionTest, DeleteDuplicatesListsEitherRulesCandidatesChecksOffTheLockA
 
     std::atomic<int> done{0};
     std::vector<DupMember*> everyCopy;
-    for (const DupLink* link = Member("a", "q.txt")->group->members; link; link = link->next)
-        everyCopy.push_back(link->member);
+    for (DupMember* member : Member("a", "q.txt")->group->Members()) everyCopy.push_back(member);
     EXPECT_EQ(DeleteDuplicatesDialog::LastCopyCheck(
                   DeleteDuplicatesDialog::CopyChecks(everyCopy), [] { return false; }, done),
               std::vector<bool>(4, false));

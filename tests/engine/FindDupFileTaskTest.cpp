@@ -69,7 +69,7 @@ public:
     void RemoveDupMember(DupMember& member) override
     {
         DupGroup* group = member.group;
-        if (group->RemoveMemberLink(member) && group->members == nullptr) DropGroup(*group);
+        if (group->RemoveMember(member) && group->IsEmpty()) DropGroup(*group);
     }
     void DropGroup(DupGroup& group) override
     {
@@ -145,8 +145,8 @@ protected:
         for (const DupGroup* group : Groups()) {
             std::set<std::string> bytesSeen;
             std::set<std::uint64_t> inodes;
-            for (const DupLink* link = group->members; link != nullptr; link = link->next) {
-                const DupMember& member = *link->member;
+            for (const DupMember* copy : group->Members()) {
+                const DupMember& member = *copy;
                 std::ifstream in(member.FullPath(), std::ios::binary);
                 const std::string bytes{std::istreambuf_iterator<char>(in), {}};
                 EXPECT_TRUE(inodes.insert(member.inode).second) << "links of one file together";
@@ -426,18 +426,21 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     const auto add = [&](FolderRecord& folder, const char* name) -> DupMember& {
         members.emplace_back(DupMember::Make(name));
         members.back()->folder = &folder;
-        group.InsertMemberLink(new DupLink{nullptr, members.back().get()});
+        group.InsertMember(members.back().get());
         return *members.back();
     };
-    add(inner, "x");
+    DupMember& x = add(inner, "x");
     EXPECT_TRUE(group.IsSingle() && !group.HasMemberOutside(inner));
+    // The only member leaves and comes back.
+    EXPECT_TRUE(group.RemoveMember(x) && group.IsEmpty() && !group.RemoveMember(x));
+    group.InsertMember(&x);
+    EXPECT_TRUE(group.FirstMember() == &x && group.MemberCount() == 1);
     add(top, "C");
     DupMember& firstB = add(top, "b");
     add(top, "a");
     add(inner, "B").inode = 9;  // before the equal name
     std::string names;
-    for (const DupLink* link = group.members; link; link = link->next)
-        names += link->member->Name();
+    for (const DupMember* member : group.Members()) names += member->Name();
     EXPECT_EQ(names, "aBbCx");
     EXPECT_EQ(group.MemberCount(), 5);
     EXPECT_TRUE(group.HasMemberOutside(inner) && !group.HasMemberOutside(top));
@@ -445,7 +448,10 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     EXPECT_TRUE(group.HasMemberOutside(top));
     // Identity is looked for in every member, not only the first.
     EXPECT_TRUE(group.HoldsFile(0, 9) && !group.HoldsFile(0, 8));
-    EXPECT_TRUE(group.RemoveMemberLink(firstB) && !group.RemoveMemberLink(firstB));
+    EXPECT_TRUE(group.RemoveMember(firstB) && !group.RemoveMember(firstB));
+    while (group.MemberCount() > 1) group.RemoveMember(*group.FirstMember());
+    EXPECT_TRUE(group.IsSingle() && group.FirstMember()->Name() == "z");
+    EXPECT_TRUE(group.RemoveMember(*group.FirstMember()) && group.IsEmpty());
 
     // The table: chains, and pending groups found by their whole size.
     constexpr std::uint64_t k4G = 1ull << 32;

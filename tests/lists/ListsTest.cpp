@@ -93,7 +93,7 @@ protected:
         member->folder = record;
         member->group = &group;
         record->AddDuplicateMember(member);
-        group.InsertMemberLink(new DupLink{nullptr, member});
+        group.InsertMember(member);
         return *member;
     }
     DupGroup& Group(std::uint64_t size, const std::vector<std::string>& names)
@@ -291,7 +291,7 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWin
     EXPECT_EQ(m_list.ListedFolder(), m_pending);
 
     DupGroup& pair = Group(10, {"/a/p", "/a/q"});
-    const DupMember& q = *pair.members->next->member;
+    const DupMember& q = **++pair.Members().begin();
     m_window.AddOrUpdateGroup(Group(99, {"/a/big", "/b/big"}));
     m_window.AddOrUpdateGroup(pair);
     m_window.ShowCopy(q);
@@ -308,7 +308,7 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWin
     DupGroup& another = Group(6, {"/a/n", "/b/n"});
     for (DupGroup* group : {&other, &another}) {
         m_window.AddOrUpdateGroup(*group);
-        group->RemoveMemberLink(*group->members->member);
+        group->RemoveMember(*group->FirstMember());
     }
     m_window.RefreshGroup(other);
     m_window.AddOrUpdateGroup(another);
