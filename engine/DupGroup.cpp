@@ -58,8 +58,7 @@ void DupGroup::InsertMember(DupMember* member)
         m_links = new DupLink{nullptr, lone};
     }
     DupLink** place = &m_links;
-    while (*place != nullptr &&
-           CompareNamesNoCase((*place)->member->Name(), member->Name()) < 0) {
+    while (*place != nullptr && CompareNamesNoCase((*place)->member->Name(), member->Name()) < 0) {
         place = &(*place)->next;
     }
     *place = new DupLink{*place, member};

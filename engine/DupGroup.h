@@ -86,7 +86,10 @@ public:
     {
         return {m_single ? MemberIterator(nullptr, m_member) : MemberIterator(m_links, nullptr)};
     }
-    [[nodiscard]] bool IsEmpty() const { return m_single ? m_member == nullptr : m_links == nullptr; }
+    [[nodiscard]] bool IsEmpty() const
+    {
+        return m_single ? m_member == nullptr : m_links == nullptr;
+    }
     [[nodiscard]] int MemberCount() const;
     [[nodiscard]] bool IsSingle() const
     {

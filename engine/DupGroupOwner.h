@@ -9,9 +9,9 @@ class DupGroup;
 // tree view), as the duplicate data needs it. UI thread only.
 //
 // RemoveDupMember (member), under the tree-data lock: the member leaves its
-// group (DupGroup::RemoveMember); nothing when the group does not hold it. When the group has no member left, DropGroup (group);
-// otherwise the duplicates display's RefreshGroup (group). The member itself
-// is not freed.
+// group (DupGroup::RemoveMember); nothing when the group does not hold it.
+// When the group has no member left, DropGroup (group); otherwise the
+// duplicates display's RefreshGroup (group). The member itself is not freed.
 class DupGroupOwner : public DupMemberRemover {
 public:
     // On UM_CLEAR_FOLDER_DUPS, which the main view hands on with the

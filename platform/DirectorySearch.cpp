@@ -131,8 +131,7 @@ bool DirectorySearch::Start(const std::string& pattern, FindData& entry, SearchD
     }
 
     m_folder.assign(pattern, 0, pattern.size() - 1);
-    m_folderDescriptor =
-        ::open(m_folder.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_DIRECTORY);
+    m_folderDescriptor = ::open(m_folder.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_DIRECTORY);
     if (m_folderDescriptor < 0) {
         m_error = errno;
         m_folder.clear();

@@ -24,8 +24,8 @@ bool NeedsSeparator(std::string_view directory)
 ReportListing::Path ReportListing::AddChildPath(std::string& buffer, std::string_view directory,
                                                 std::string_view name)
 {
-    const Path added{buffer.size(), directory.size() + (NeedsSeparator(directory) ? 1 : 0) +
-                                        name.size()};
+    const Path added{buffer.size(),
+                     directory.size() + (NeedsSeparator(directory) ? 1 : 0) + name.size()};
     buffer.append(directory);
     if (NeedsSeparator(directory)) buffer += '/';
     buffer.append(name);
@@ -129,9 +129,8 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
     lastGroup = nullptr;
     const auto closeGroup = [&] {
         if (lastGroup == nullptr) return;
-        const std::size_t first = m_groups.empty()
-                                      ? 0
-                                      : m_groups.back().firstCopy + m_groups.back().copyCount;
+        const std::size_t first =
+            m_groups.empty() ? 0 : m_groups.back().firstCopy + m_groups.back().copyCount;
         const auto copies = m_copies.begin() + static_cast<std::ptrdiff_t>(first);
         std::sort(copies, m_copies.end(),
                   [this](Path a, Path b) { return CopyPathOf(a) < CopyPathOf(b); });
