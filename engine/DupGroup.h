@@ -72,10 +72,10 @@ public:
     bool pending = false;      // head not read yet (see above); in the padding
 
 private:
-    // Nine files in ten end in a group of one, so such a group holds its
-    // member itself (m_member), without a link; a group that gains a second
-    // member turns to a list of links (m_links) and stays one. Declared
-    // here to share the padding with pending.
+    // Most files end in a group of one, so such a group holds its member
+    // itself (m_member), without a link; a group that gains a second member
+    // turns to a list of links (m_links) and stays one. Declared here to
+    // share the padding with pending.
     bool m_single = true;
 
 public:
