@@ -43,48 +43,52 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
     if (topRecord == nullptr) return;
 
     std::lock_guard lock(tree.DataLock());
+    // One walk of the tree gathers the folders, parents before children,
+    // each with its parent's place among them. The folders from top down to
+    // the parent of the one visited are on the stack, with an upper bound
+    // of their paths' bytes (a separator counted for each name).
+    struct Visited {
+        const FolderRecord* record;
+        std::size_t parent;  // index in visited; 0 for the top itself
+    };
+    std::vector<Visited> visited;
+    std::vector<std::pair<std::size_t, std::size_t>> ancestors;  // index, bound
+    std::size_t folderBytes = 0;
+    tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
+        const auto& record = static_cast<const FolderRecord&>(item);
+        std::size_t parent = 0;
+        std::size_t bound = shownPath.size();
+        if (&record != topRecord) {
+            while (visited[ancestors.back().first].record != record.parent) ancestors.pop_back();
+            parent = ancestors.back().first;
+            bound = ancestors.back().second + 1 + record.name.size();
+        }
+        ancestors.emplace_back(visited.size(), bound);
+        visited.push_back({&record, parent});
+        folderBytes += bound;
+    });
+
     // The listing is made at the program's peak, so every buffer and array
     // is sized before it is filled: grown by doubling, it would hold the
-    // blocks it left behind as well. First the folders' count and an upper
-    // bound of their paths' bytes (a separator counted for each name).
-    std::size_t folderCount = 0;
-    std::size_t folderBytes = 0;
-    std::vector<std::pair<const FolderRecord*, std::size_t>> lengths;
-    tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
-        const auto& record = static_cast<const FolderRecord&>(item);
-        std::size_t length = shownPath.size();
-        if (&record != topRecord) {
-            while (lengths.back().first != record.parent) lengths.pop_back();
-            length = lengths.back().second + 1 + record.name.size();
-        }
-        lengths.emplace_back(&record, length);
-        folderBytes += length;
-        ++folderCount;
-    });
+    // blocks it left behind as well. Each folder's path is its parent's and
+    // its name, written within the reserved room, so the parent's bytes stay.
     m_folderPaths.reserve(folderBytes);
-    m_folders.reserve(folderCount);
-
-    // Parents come before their children, so the folders from top down to
-    // the parent of the one visited are on the stack: each folder's path is
-    // its parent's and its name.
-    std::vector<std::pair<const FolderRecord*, Path>> ancestors;
+    m_folders.reserve(visited.size());
     std::vector<std::pair<const FolderRecord*, Path>> pathOf;
-    pathOf.reserve(folderCount);
-    tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
-        const auto& record = static_cast<const FolderRecord&>(item);
-        Path path;
-        if (&record == topRecord) {
-            path = {m_folderPaths.size(), shownPath.size()};
+    pathOf.reserve(visited.size());
+    for (std::size_t i = 0; i < visited.size(); ++i) {
+        const FolderRecord& record = *visited[i].record;
+        Path path{0, shownPath.size()};
+        if (i == 0) {
             m_folderPaths.append(shownPath);
         } else {
-            while (ancestors.back().first != record.parent) ancestors.pop_back();
-            // Within the reserved room: the parent's bytes are not moved.
-            path = AddChildPath(m_folderPaths, FolderPathOf(ancestors.back().second), record.name);
+            path = AddChildPath(m_folderPaths, FolderPathOf(m_folders[visited[i].parent].path),
+                                record.name);
         }
-        ancestors.emplace_back(&record, path);
         pathOf.emplace_back(&record, path);
         m_folders.push_back({path, record.treeDiskSpace.Bytes(), record.treeSize.Bytes()});
-    });
+    }
+    std::vector<Visited>().swap(visited);
     const auto byRecord = [](const auto& entry, const FolderRecord* folder) {
         return std::less<const FolderRecord*>()(entry.first, folder);
     };
