@@ -1,6 +1,7 @@
 #include "platform/DirectorySearch.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -96,10 +97,15 @@ void FillTypeOnly(bool isDirectory, FindData& entry)
 std::uint32_t VolumeAllocationUnit(int folder, dev_t device)
 {
     // A walk lists many folders of one volume in a row: the thread keeps
-    // the unit of the last volume it asked about.
+    // the unit of the last volume it asked about, for a second. A device
+    // number names another volume only once the first is unmounted and
+    // another mounted in its place, which takes longer than that.
+    constexpr auto kKept = std::chrono::seconds(1);
     thread_local dev_t lastDevice = 0;
     thread_local std::uint32_t lastUnit = 0;
-    if (lastUnit != 0 && lastDevice == device) {
+    thread_local std::chrono::steady_clock::time_point askedAt;
+    const auto now = std::chrono::steady_clock::now();
+    if (lastUnit != 0 && lastDevice == device && now - askedAt < kKept) {
         return lastUnit;
     }
     struct statvfs volume {};
@@ -111,6 +117,7 @@ std::uint32_t VolumeAllocationUnit(int folder, dev_t device)
     lastUnit = unit > std::numeric_limits<std::uint32_t>::max()
                    ? std::numeric_limits<std::uint32_t>::max()
                    : static_cast<std::uint32_t>(unit);
+    askedAt = now;
     return lastUnit;
 }
 
