@@ -19,13 +19,18 @@ bool NeedsSeparator(std::string_view directory)
     return directory.empty() || directory.back() != '/';
 }
 
+// The bytes of directory joined to name, as AddChildPath joins them.
+std::size_t ChildPathLength(std::string_view directory, std::string_view name)
+{
+    return directory.size() + (NeedsSeparator(directory) ? 1 : 0) + name.size();
+}
+
 }  // namespace
 
 ReportListing::Path ReportListing::AddChildPath(std::string& buffer, std::string_view directory,
                                                 std::string_view name)
 {
-    const Path added{buffer.size(),
-                     directory.size() + (NeedsSeparator(directory) ? 1 : 0) + name.size()};
+    const Path added{buffer.size(), ChildPathLength(directory, name)};
     buffer.append(directory);
     if (NeedsSeparator(directory)) buffer += '/';
     buffer.append(name);
@@ -103,12 +108,11 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
             for (const DupGroup* group = table.Chain(bucket); group != nullptr;
                  group = group->next) {
                 if (group->MemberCount() < 2) continue;
-                for (const DupMember* copy : group->Members()) {
-                    const DupMember& member = *copy;
+                for (const DupMember* member : group->Members()) {
                     const auto found =
-                        std::lower_bound(pathOf.begin(), pathOf.end(), member.folder, byRecord);
-                    const bool listed = found != pathOf.end() && found->first == member.folder;
-                    visit(*group, member, listed ? &found->second : nullptr);
+                        std::lower_bound(pathOf.begin(), pathOf.end(), member->folder, byRecord);
+                    const bool listed = found != pathOf.end() && found->first == member->folder;
+                    visit(*group, *member, listed ? &found->second : nullptr);
                 }
             }
         }
@@ -121,10 +125,8 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
         ++copyCount;
         groupCount += &group != lastGroup ? 1 : 0;
         lastGroup = &group;
-        copyBytes += folder != nullptr
-                         ? folder->length + (NeedsSeparator(FolderPathOf(*folder)) ? 1 : 0) +
-                               member.Name().size()
-                         : member.FullPath().size();
+        copyBytes += folder != nullptr ? ChildPathLength(FolderPathOf(*folder), member.Name())
+                                       : member.FullPath().size();
     });
     m_copyPaths.reserve(copyBytes);
     m_copies.reserve(copyCount);
