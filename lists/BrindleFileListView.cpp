@@ -9,10 +9,6 @@
 #include "tree/FolderTreeActions.h"
 #include "model/TreeDataLock.h"
 
-namespace {
-
-}  // namespace
-
 BrindleFileListView::BrindleFileListView(QWidget* parent)
     : DupListView(resources::HID_DUPLICATE_COPIES, parent)
 {
