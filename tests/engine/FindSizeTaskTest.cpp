@@ -138,8 +138,9 @@ FileRows FilesListed(const FolderFiles& files)
 }
 
 // The own size and disk space of a folder agree with an lstat walk, and so
-// does the list of its files that the record gets.
-TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
+// does the list of its files that the record gets. The propagation re-sorts
+// the tree: another thread finds the tree-data lock taken meanwhile.
+TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntriesDeliveredUnderTheLock)
 {
     TempTree files;
     ASSERT_TRUE(files.MakeFile("ordinary", std::string(5000, 'x')) && files.MakeFile("empty") &&
@@ -152,7 +153,19 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
     auto totals = testsupport::FolderTotalsOnDisk(files.Root());
     const std::int64_t size = totals[""].size - totals["sub"].size;
     const std::int64_t space = totals[""].diskSpace - totals["sub"].diskSpace;
-    FolderTreeFake tree;
+    struct LockProbingTree : FolderTreeFake {
+        int sortsUnlocked = 0;
+        void SortChildren(TreeItemRecord& record) override
+        {
+            std::thread([this] {
+                if (DataLock().try_lock()) {
+                    ++sortsUnlocked;
+                    DataLock().unlock();
+                }
+            }).join();
+            FolderTreeFake::SortChildren(record);
+        }
+    } tree;
     FolderRecord& folder = tree.Add(tree.MakeRoot(), files.Root());
     const std::string path = files.Root() + "/";
     // A network or FUSE volume's record holds 1 (its unit is not asked for on
@@ -176,32 +189,7 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
             EXPECT_EQ(FilesListed(*folder.files), FilesOnDisk(files.Root(), unit));
         }
     }
-}
-
-// The propagation re-sorts the tree: another thread finds the tree-data lock
-// taken meanwhile.
-TEST(FindSizeTask, DeliversUnderTheTreeDataLock)
-{
-    struct LockProbingTree : FolderTreeFake {
-        int sortsUnlocked = 0;
-        void SortChildren(TreeItemRecord& record) override
-        {
-            std::thread([this] {
-                if (DataLock().try_lock()) {
-                    ++sortsUnlocked;
-                    DataLock().unlock();
-                }
-            }).join();
-            FolderTreeFake::SortChildren(record);
-        }
-    } tree;
-    TempTree files;
-    FindSizeTask task(tree, tree.references, tree.Add(tree.MakeRoot(), files.Root()),
-                      files.Root() + "/", 0);
-    task.Run();
-    task.Deliver();
-    ASSERT_FALSE(tree.sorted.empty());
-    EXPECT_EQ(tree.sortsUnlocked, 0);
+    EXPECT_TRUE(tree.sortsUnlocked == 0 && !tree.sorted.empty());
 }
 
 FileSize Bytes(std::int64_t bytes) { return FileSize::FromBytes(bytes); }
