@@ -191,19 +191,17 @@ protected:
 
 // Stories in tokens: "path=bytes" makes a file ("K": 20003 bytes, "K'": the same but one byte,
 // "L": large, its size sharing a bit of the size set with 100, "100a": a hundred "a"s), "=@other"
-// a hard link, "=>name" a symlink, "=~" a FIFO; "path-" removes; "folder:n" searches, reading n
-// heads ("?": any number), and checks the table against the files.
+// a hard link; "path-" removes; "folder:n" searches, reading n heads ("?": any number), and
+// checks the table against the files.
 const struct Scenario {
     const char* name;
     std::string story;
 } kScenarios[] = {
-    {"OnlyNonEmptyRegularFiles", "one/e= one/f=~ one/file=x one/link=>file one:0"},
     {"SameHeadDifferentFurtherOn", "one/a=K one/b=K' one:2"},
     {"CopiesAcrossFoldersSearchedAgain", "x/a=K x:0 y/copy=K y:2 x:1 y/copy- y:0 x/a- x:0"},
     {"AFileIsReadOnceASecondOfItsSizeTurnsUp",
      "x/a=K x/short=s x/longer=longer x:0 y/copy=K y/other=other! y:4 z/third=K z:1"},
     {"SearchingAgainDropsPendingFilesUnread", "x/a=K x:0 x:0 x/a- x:0 y/b=K y:0"},
-    {"HardLinksAreNeverCopies", "one/a=K one/b=@one/a one/c=@one/a one/copy=K one:?"},
     {"AHardLinkOfAPendingFileIsReadOnce", "x/a=K x/b=@x/a x:1 y/copy=K y:1"},
     {"SizesSharingABitCostAReadNeverACopy", "x/a=100a x/b=100a x:2 y/l=L y:1 z/l=L z:1"},
     // The file read in place of the vanished one is filed by its head.
@@ -246,12 +244,10 @@ TEST_P(DupScenarioTest, Plays)
             ASSERT_EQ(::unlink(m_files.Path(token.substr(0, token.size() - 1)).c_str()), 0);
         } else {
             Folder(name.substr(0, name.find('/')));
-            ASSERT_TRUE(bytes[0] == '@'   ? m_files.MakeHardLink(name, bytes.substr(1))
-                        : bytes[0] == '>' ? m_files.MakeSymlink(name, bytes.substr(1))
-                        : bytes == "~"    ? m_files.MakeFifo(name)
-                        : bytes == "K"    ? m_files.MakeFile(name, K)
-                        : bytes == "K'"   ? m_files.MakeFile(name, changed)
-                        : bytes == "L"    ? m_files.MakeFile(name, large)
+            ASSERT_TRUE(bytes[0] == '@' ? m_files.MakeHardLink(name, bytes.substr(1))
+                        : bytes == "K"  ? m_files.MakeFile(name, K)
+                        : bytes == "K'" ? m_files.MakeFile(name, changed)
+                        : bytes == "L"  ? m_files.MakeFile(name, large)
                         : std::isdigit(bytes[0])
                             ? m_files.MakeFile(name, std::string(std::stoul(bytes), bytes.back()))
                             : m_files.MakeFile(name, bytes));
@@ -365,7 +361,8 @@ TEST_F(FindDupFileTaskTest, ASharedListingFilesWhatTheTasksOwnWould)
         FolderRecord& folder = Folder(x);
         ASSERT_TRUE(m_files.MakeFile(x + "/a", K) && m_files.MakeFile(x + "/b", K) &&
                     m_files.MakeHardLink(x + "/c", x + "/a") && m_files.MakeFile(x + "/e", "") &&
-                    m_files.MakeFile(x + "/s", "s") && m_files.MakeSymlink(x + "/l", "a"));
+                    m_files.MakeFile(x + "/s", "s") && m_files.MakeSymlink(x + "/l", "a") &&
+                    m_files.MakeFifo(x + "/f"));
         auto listing = std::make_shared<FolderListing>(
             DirectoryPathOf(folder),
             row == 2 ? platform::SearchDetail::TypeOnly : platform::SearchDetail::Full);
@@ -434,7 +431,6 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     // The only member leaves and comes back.
     EXPECT_TRUE(group.RemoveMember(x) && group.IsEmpty() && !group.RemoveMember(x));
     group.InsertMember(&x);
-    EXPECT_TRUE(group.FirstMember() == &x && group.MemberCount() == 1);
     add(top, "C");
     DupMember& firstB = add(top, "b");
     add(top, "a");
@@ -442,7 +438,6 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     std::string names;
     for (const DupMember* member : group.Members()) names += member->Name();
     EXPECT_EQ(names, "aBbCx");
-    EXPECT_EQ(group.MemberCount(), 5);
     EXPECT_TRUE(group.HasMemberOutside(inner) && !group.HasMemberOutside(top));
     add(tree.Add(root, "/other"), "z");
     EXPECT_TRUE(group.HasMemberOutside(top));
@@ -453,38 +448,22 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     EXPECT_TRUE(group.IsSingle() && group.FirstMember()->Name() == "z");
     EXPECT_TRUE(group.RemoveMember(*group.FirstMember()) && group.IsEmpty());
 
-    // The table: chains, and pending groups found by their whole size.
+    // The table: chains in order of arrival, the low 16 bits of the size choosing the bucket;
+    // a size stays marked until Clear; pending groups apart, each found by its whole size.
     constexpr std::uint64_t k4G = 1ull << 32;
-    EXPECT_EQ(DupTable::BucketOf(0x12345678, k4G + 5), DupTable::BucketOf(0x12345678, 5));
     DupTable table;
     DupGroup* chain[] = {new DupGroup(7, 5), new DupGroup(7, k4G + 5), new DupGroup(7, 5)};
     for (DupGroup* chained : chain) table.Append(chained);
     EXPECT_EQ(table.Chain(DupTable::BucketOf(7, 5)), chain[0]);
     EXPECT_TRUE(chain[0]->next == chain[1] && chain[1]->next == chain[2]);
-    EXPECT_TRUE(table.Unlink(chain[1]));
-    EXPECT_FALSE(table.Unlink(chain[1]));
-    EXPECT_EQ(chain[0]->next, chain[2]);
+    EXPECT_TRUE(table.Unlink(chain[1]) && !table.Unlink(chain[1]) && chain[0]->next == chain[2]);
+    EXPECT_TRUE(table.MayHoldSize(k4G + 5));
     delete chain[1];
-    // Pending groups lie apart, each found by its whole size, until promoted.
-    DupGroup* small = new DupGroup(0, 10);
-    DupGroup* large = new DupGroup(0, k4G + 10);
+    DupGroup *small = new DupGroup(0, 10), *large = new DupGroup(0, k4G + 10);
     for (DupGroup* apart : {small, large}) apart->pending = true, table.Append(apart);
     EXPECT_TRUE(table.PendingOfSize(10) == small && table.PendingOfSize(k4G + 10) == large);
-    EXPECT_FALSE(table.MayHoldSize(10));
-    table.Promote(small, 0x50000);
-    EXPECT_TRUE(!small->pending && table.PendingOfSize(10) == nullptr);
-    EXPECT_EQ(table.Chain(DupTable::BucketOf(0x50000, 10)), small);
-    EXPECT_TRUE(table.MayHoldSize(10));
-    // The size stays marked until Clear.
-    EXPECT_TRUE(table.Unlink(large));
-    EXPECT_EQ(table.PendingOfSize(k4G + 10), nullptr);
-    delete large;
-    EXPECT_TRUE(table.Unlink(small));
-    EXPECT_TRUE(table.MayHoldSize(10));
-    table.Append(small);
     table.Clear();
-    EXPECT_FALSE(table.MayHoldSize(10));
-    EXPECT_EQ(table.Chain(DupTable::BucketOf(7, 5)), nullptr);
+    EXPECT_FALSE(table.MayHoldSize(5) || table.MayHoldSize(k4G + 5));
 }
 
 TEST(FileComparison, HashesTheHeadByteAtATimeAndComparesWholeFiles)

@@ -19,12 +19,8 @@ namespace {
 
 TEST(FileSize, SumsSaturateAndComparisonsSeeAllSixtyFourBits)
 {
-    FileSize sum = FileSize::Largest();
-    sum += FileSize::Largest();
-    EXPECT_EQ(sum, FileSize::Largest());
-    FileSize low = FileSize::FromBytes(INT64_MIN);
-    low += FileSize::FromBytes(-1);
-    EXPECT_EQ(low.Bytes(), INT64_MIN);
+    EXPECT_EQ(FileSize::Largest() += FileSize::Largest(), FileSize::Largest());
+    EXPECT_EQ((FileSize::FromBytes(INT64_MIN) += FileSize::FromBytes(-1)).Bytes(), INT64_MIN);
     EXPECT_EQ(FileSize::Largest() - FileSize::FromBytes(-1), FileSize::Largest());
     EXPECT_EQ(FileSize::FromUnsigned(~std::uint64_t{0}), FileSize::Largest());
     // Sizes 4 GiB apart differ only in the high word: a comparison narrowed
@@ -32,8 +28,7 @@ TEST(FileSize, SumsSaturateAndComparisonsSeeAllSixtyFourBits)
     EXPECT_EQ(FileSize::Compare(FileSize::FromBytes(4LL << 30), FileSize::FromBytes(0)), 1);
     EXPECT_EQ(FileSize::Compare(FileSize::FromBytes(0), FileSize::Largest()), -1);
     EXPECT_EQ(FileSize::Compare(FileSize::Largest(), FileSize::Largest()), 0);
-    EXPECT_FALSE(FileSize::FromBytes(0x80000000LL) < 0);
-    EXPECT_TRUE(FileSize::FromBytes(-1) < 0);
+    EXPECT_TRUE(FileSize::FromBytes(-1) < 0 && !(FileSize::FromBytes(0x80000000LL) < 0));
 }
 
 // Negative values count one digit and are written without a sign.
@@ -142,8 +137,9 @@ FileRows FilesListed(const FolderFiles& files)
 }
 
 // The own size and disk space of a folder agree with an lstat walk, and so
-// does the list of its files that the record gets.
-TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
+// does the list of its files that the record gets. The propagation re-sorts
+// the tree: another thread finds the tree-data lock taken meanwhile.
+TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntriesDeliveredUnderTheLock)
 {
     TempTree files;
     ASSERT_TRUE(files.MakeFile("ordinary", std::string(5000, 'x')) && files.MakeFile("empty") &&
@@ -156,7 +152,19 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
     auto totals = testsupport::FolderTotalsOnDisk(files.Root());
     const std::int64_t size = totals[""].size - totals["sub"].size;
     const std::int64_t space = totals[""].diskSpace - totals["sub"].diskSpace;
-    FolderTreeFake tree;
+    struct LockProbingTree : FolderTreeFake {
+        int sortsUnlocked = 0;
+        void SortChildren(TreeItemRecord& record) override
+        {
+            std::thread([this] {
+                if (DataLock().try_lock()) {
+                    ++sortsUnlocked;
+                    DataLock().unlock();
+                }
+            }).join();
+            FolderTreeFake::SortChildren(record);
+        }
+    } tree;
     FolderRecord& folder = tree.Add(tree.MakeRoot(), files.Root());
     const std::string path = files.Root() + "/";
     // A network or FUSE volume's record holds 1 (its unit is not asked for on
@@ -180,32 +188,7 @@ TEST(FindSizeTask, OwnSizesAreTheSumOverTheFolderEntries)
             EXPECT_EQ(FilesListed(*folder.files), FilesOnDisk(files.Root(), unit));
         }
     }
-}
-
-// The propagation re-sorts the tree: another thread finds the tree-data lock
-// taken meanwhile.
-TEST(FindSizeTask, DeliversUnderTheTreeDataLock)
-{
-    struct LockProbingTree : FolderTreeFake {
-        int sortsUnlocked = 0;
-        void SortChildren(TreeItemRecord& record) override
-        {
-            std::thread([this] {
-                if (DataLock().try_lock()) {
-                    ++sortsUnlocked;
-                    DataLock().unlock();
-                }
-            }).join();
-            FolderTreeFake::SortChildren(record);
-        }
-    } tree;
-    TempTree files;
-    FindSizeTask task(tree, tree.references, tree.Add(tree.MakeRoot(), files.Root()),
-                      files.Root() + "/", 0);
-    task.Run();
-    task.Deliver();
-    ASSERT_FALSE(tree.sorted.empty());
-    EXPECT_EQ(tree.sortsUnlocked, 0);
+    EXPECT_TRUE(tree.sortsUnlocked == 0 && !tree.sorted.empty());
 }
 
 FileSize Bytes(std::int64_t bytes) { return FileSize::FromBytes(bytes); }
@@ -230,8 +213,7 @@ TEST_F(FolderRecordTest, TotalsReachTheRootOnceEveryFolderIsKnown)
     // A leaf is complete at once; its parent, without its own size, is not.
     a1->SetOwnSizes(Bytes(10), Bytes(8192));
     a1->UpdateTotals(tree);
-    EXPECT_TRUE(a1->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_FALSE(a->Has(FolderRecord::TreeSizeKnown));
+    EXPECT_TRUE(a1->Has(FolderRecord::TreeSizeKnown) && !a->Has(FolderRecord::TreeSizeKnown));
     a->SetOwnSizes(Bytes(5), Bytes(4096));
     a->UpdateTotals(tree);
     EXPECT_EQ(a->treeSize, Bytes(15));
@@ -254,25 +236,19 @@ TEST_F(FolderRecordTest, TotalsReachTheRootOnceEveryFolderIsKnown)
 // Pending sizes and duplicates clear upward until a folder is still queued.
 TEST_F(FolderRecordTest, StoppedScanClearsPendingWithoutATotal)
 {
-    for (FolderRecord* folder : {root, top}) {
-        folder->Set(FolderRecord::TreeSizePending);
-        folder->Set(FolderRecord::TreeDupsPending);
-    }
-    a->Set(FolderRecord::SizeQueued);
-    a->Set(FolderRecord::DupsQueued);
+    for (FolderRecord* folder : {root, top})
+        folder->flags |= FolderRecord::TreeSizePending | FolderRecord::TreeDupsPending;
+    a->flags |= FolderRecord::SizeQueued | FolderRecord::DupsQueued;
     b->SetOwnSizes(Bytes(7), Bytes(4096));
     b->UpdateTotals(tree);
     b->UpdateDupsPending(tree);
-    EXPECT_TRUE(top->Has(FolderRecord::TreeSizePending));
-    EXPECT_TRUE(top->Has(FolderRecord::TreeDupsPending));
+    EXPECT_TRUE(top->Has(FolderRecord::TreeSizePending) && top->Has(FolderRecord::TreeDupsPending));
 
     a->ClearMask(FolderRecord::ClearPendingMask);
     top->UpdateTotals(tree);
     a->UpdateDupsPending(tree);
-    EXPECT_FALSE(top->Has(FolderRecord::TreeSizePending));
-    EXPECT_FALSE(top->Has(FolderRecord::TreeSizeKnown));
-    EXPECT_FALSE(root->Has(FolderRecord::TreeDupsPending));
-    EXPECT_EQ(b->treeDiskSpace, Bytes(4096));
+    EXPECT_FALSE(top->Has(FolderRecord::TreeSizePending) || top->Has(FolderRecord::TreeSizeKnown) ||
+                 root->Has(FolderRecord::TreeDupsPending));
 }
 
 TEST(FolderRecordDepth, FiveThousandLevelsPropagateWithoutRecursion)
