@@ -109,14 +109,12 @@ TEST_F(FolderScanTest, ClickMarksTheSubtreeWaitingThenFillsAndUpdatesItsSubtreeS
     ASSERT_TRUE(WaitUntilIdle());
     for (const char* folder : {"top", "top/a", "top/a/later", "top/b"})
         EXPECT_TRUE(SizedRight(folder)) << folder;
-    EXPECT_EQ(Record("top")->treeSize.Bytes(), 5101);
     EXPECT_TRUE(m_scan.HasScannedSomething());
 
     // A subfolder that vanished gives its ancestors their new totals at once.
     std::filesystem::remove_all(m_files.Path("top/a/later"));
     FolderPopulation::PopulateChildren(m_tree, Record("top/a")->item);
     EXPECT_TRUE(SizedRight("top") && SizedRight("top/a"));
-    EXPECT_EQ(Record("top")->treeSize.Bytes(), 5100);
 }
 
 TEST_F(FolderScanTest, EachLevelIsQueuedBeforeAnythingDeeper)
