@@ -230,16 +230,14 @@ TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheS
                       "top/s/b", "top/s/b/b1", "top/s/b/b1/b11", "top/s/a/f=10", "top/s/a/a1/f=20",
                       "top/s/b/b1/b11/f=30"}));
     const std::string doomed = m_files.RealPath("top/s/a/a1") + "/";
-    bool queued = false, removed = false;
+    bool removed = false;
     std::vector<std::string> order;
-    m_scan.SetQueueHookForTesting([&](const FolderRecord& folder) {
-        order.push_back(DirectoryPathOf(folder));
-        queued = queued || order.back() == doomed;
-    });
+    m_scan.SetQueueHookForTesting(
+        [&](const FolderRecord& folder) { order.push_back(DirectoryPathOf(folder)); });
     // Once a1, the walk's current folder, is queued, it vanishes from the
     // disk and its parent is enumerated again.
     m_main.onStatus = [&](const std::string&) {
-        if (queued && !removed) {
+        if (std::ranges::count(order, doomed) && !removed) {
             removed = true;
             std::filesystem::remove_all(doomed);
             FolderPopulation::PopulateChildren(m_tree, Record("top/s/a")->item);
