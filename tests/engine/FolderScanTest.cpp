@@ -37,19 +37,19 @@ protected:
         ASSERT_TRUE(m_files.MakeDir("top"));
     }
 
-    bool Dirs(std::initializer_list<const char*> folders)
+    // Makes the folders, and the files given as "path=size", then brings top into the tree.
+    bool Make(std::initializer_list<std::string> entries)
     {
-        return std::all_of(folders.begin(), folders.end(),
-                           [this](const char* folder) { return m_files.MakeDir(folder); });
-    }
-    bool File(const std::string& relative, std::size_t size)
-    {
-        return m_files.MakeFile(relative, std::string(size, 'x'));
-    }
-    void BringTopIntoTree()
-    {
+        for (const std::string& entry : entries) {
+            const std::size_t equals = entry.find('=');
+            if (!(equals == std::string::npos
+                      ? m_files.MakeDir(entry)
+                      : m_files.MakeFile(entry.substr(0, equals),
+                                         std::string(std::stoul(entry.substr(equals + 1)), 'x'))))
+                return false;
+        }
         m_top = FolderPopulation::BringPathIntoTree(m_tree, m_files.RealPath("top"));
-        ASSERT_NE(m_top, TreeItem::None);
+        return m_top != TreeItem::None;
     }
     // The record of "top/a/b"; null when it is not in the tree.
     FolderRecord* Record(const std::string& relative)
@@ -63,6 +63,7 @@ protected:
         FolderPopulation::PopulateChildren(m_tree, Record(relative)->item);
         m_scan.ScanFolder(*Record(relative));
     }
+    bool ScanTop() { return Click("top"), WaitUntilIdle(); }
     bool WaitUntilIdle()
     {
         return testsupport::PumpUntil([this] {
@@ -77,14 +78,6 @@ protected:
         const auto totals = testsupport::FolderTotalsOnDisk(m_files.Path(relative));
         return record != nullptr && record->Has(FolderRecord::TreeSizeKnown) &&
                record->treeDiskSpace.Bytes() == totals.at("").diskSpace;
-    }
-    // Shown with empty brackets: waiting for its own size or its subtree's.
-    bool Waiting(const std::string& relative)
-    {
-        const FolderRecord* record = Record(relative);
-        return record->Has(FolderRecord::SizeQueued) ||
-               (record->Has(FolderRecord::OwnSizeKnown) &&
-                record->Has(FolderRecord::TreeSizePending));
     }
     std::vector<FolderRecord*> Subtree()
     {
@@ -106,41 +99,28 @@ protected:
 
 TEST_F(FolderScanTest, ClickMarksTheSubtreeWaitingThenFillsAndUpdatesItsSubtreeSizes)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/b"}) && File("top/f", 5000) && File("top/a/g", 100));
-    BringTopIntoTree();
-    bool topWaitedSized = false;  // sized itself while its subfolders were still to come
-    m_main.afterTasks = [&] {
-        const FolderRecord* top = Record("top");
-        if (top->Has(FolderRecord::OwnSizeKnown) && !top->Has(FolderRecord::TreeSizeKnown)) {
-            topWaitedSized = true;
-            EXPECT_TRUE(Waiting("top"));
-        }
-    };
+    ASSERT_TRUE(Make({"top/a", "top/b", "top/f=5000", "top/a/g=100"}));
     Click("top");
-    EXPECT_TRUE(Waiting("top") && Waiting("top/a") && Waiting("top/b"));
+    for (const char* folder : {"top", "top/a", "top/b"})
+        EXPECT_TRUE(Record(folder)->Has(FolderRecord::SizeQueued)) << folder;
     // Comes into the tree with the queued enumeration of a, and a's marks.
-    ASSERT_TRUE(Dirs({"top/a/later"}) && File("top/a/later/h", 9000));
+    ASSERT_TRUE(m_files.MakeDir("top/a/later") && m_files.MakeFile("top/a/later/h", "h"));
 
     ASSERT_TRUE(WaitUntilIdle());
-    EXPECT_TRUE(topWaitedSized);
-    for (const char* folder : {"top", "top/a", "top/a/later", "top/b"}) {
+    for (const char* folder : {"top", "top/a", "top/a/later", "top/b"})
         EXPECT_TRUE(SizedRight(folder)) << folder;
-    }
-    EXPECT_EQ(Record("top")->treeSize.Bytes(), 14100);
     EXPECT_TRUE(m_scan.HasScannedSomething());
 
     // A subfolder that vanished gives its ancestors their new totals at once.
     std::filesystem::remove_all(m_files.Path("top/a/later"));
     FolderPopulation::PopulateChildren(m_tree, Record("top/a")->item);
     EXPECT_TRUE(SizedRight("top") && SizedRight("top/a"));
-    EXPECT_EQ(Record("top")->treeSize.Bytes(), 5100);
 }
 
 TEST_F(FolderScanTest, EachLevelIsQueuedBeforeAnythingDeeper)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c", "top/c/c1",
+    ASSERT_TRUE(Make({"top/a", "top/a/a1", "top/a/a1/a11", "top/b", "top/b/b1", "top/c", "top/c/c1",
                       "top/c/c1/c11", "top/c/c1/c11/c111", "side", "side/s1"}));
-    BringTopIntoTree();
     m_scan.SetDuplicateMode(false);
     const std::string prefix = m_files.RealPath("top");
     std::vector<long> depths;
@@ -151,28 +131,22 @@ TEST_F(FolderScanTest, EachLevelIsQueuedBeforeAnythingDeeper)
         else
             ADD_FAILURE() << "the clicked folder's siblings are not scanned: " << path;
     });
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_TRUE(ScanTop());
     EXPECT_EQ(depths, (std::vector<long>{0, 1, 1, 1, 2, 2, 2, 3, 3, 4}));
 }
 
 TEST_F(FolderScanTest, StoppingDropsEveryPendingMarkAndKeepsKnownSizes)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/b", "top/b/b1", "top/b/b1/b11", "top/b/b1/b11/b111"}));
-    ASSERT_TRUE(File("top/a/f", 3000));
-    BringTopIntoTree();
+    ASSERT_TRUE(
+        Make({"top/a", "top/b", "top/b/b1", "top/b/b1/b11", "top/b/b1/b11/b111", "top/a/f=3000"}));
     m_main.afterTasks = [&] {
-        if (m_scan.IsScanning() && Record("top/a")->Has(FolderRecord::TreeSizeKnown)) {
+        if (m_scan.IsScanning() && Record("top/a")->Has(FolderRecord::TreeSizeKnown))
             m_scan.StopScanning();
-        }
     };
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());
-
+    ASSERT_TRUE(ScanTop());
     EXPECT_TRUE(SizedRight("top/a"));
-    for (const FolderRecord* record : Subtree()) {
+    for (const FolderRecord* record : Subtree())
         EXPECT_EQ(record->flags & FolderRecord::ClearPendingMask, 0) << record->name;
-    }
     EXPECT_EQ(Record("top/b/b1/b11/b111"), nullptr);  // never reached
 }
 
@@ -180,10 +154,7 @@ TEST_F(FolderScanTest, StoppingDropsEveryPendingMarkAndKeepsKnownSizes)
 // (of that subtree only) and Reset.
 TEST_F(FolderScanTest, ForgettingOwnSizesFreesTheListedFiles)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/b"}) && File("top/f", 10) && File("top/a/g", 1));
-    BringTopIntoTree();
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_TRUE(Make({"top/a", "top/a/a1", "top/b", "top/f=10", "top/a/g=1"}) && ScanTop());
     using Names = std::set<std::string>;
     const auto listed = [this] {
         Names names;
@@ -201,48 +172,38 @@ TEST_F(FolderScanTest, ForgettingOwnSizesFreesTheListedFiles)
 
 TEST_F(FolderScanTest, LargerSubtreesComeFirstAndEqualOnesByNameWithoutRegardToCase)
 {
-    ASSERT_TRUE(Dirs({"top/beta", "top/Alpha", "top/gamma", "top/Delta"}));
-    ASSERT_TRUE(File("top/gamma/big", 100000) && File("top/beta/f", 1) && File("top/Alpha/f", 1));
-    BringTopIntoTree();
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_TRUE(Make({"top/beta", "top/Alpha", "top/gamma", "top/Delta", "top/gamma/big=100000",
+                      "top/beta/f=1", "top/Alpha/f=1"}) &&
+                ScanTop());
     std::vector<std::string> names;
     for (TreeItemRecord* c = m_tree.FirstChildRecord(*Record("top")); c;
-         c = m_tree.NextSiblingRecord(*c)) {
+         c = m_tree.NextSiblingRecord(*c))
         names.push_back(c->name);
-    }
     EXPECT_EQ(names, (std::vector<std::string>{"gamma", "Alpha", "beta", "Delta"}));
 }
 
 TEST_F(FolderScanTest, SwitchingDuplicateSearchOffLetsTheSizeScanFinish)
 {
-    ASSERT_TRUE(Dirs({"top/a", "top/a/a1", "top/b"}));
-    ASSERT_TRUE(File("top/a/same", 18) && File("top/a/a1/same", 18) && File("top/b/same", 18));
-    BringTopIntoTree();
+    ASSERT_TRUE(
+        Make({"top/a", "top/a/a1", "top/b", "top/a/same=18", "top/a/a1/same=18", "top/b/same=18"}));
     // After the first deliveries, while later duplicate searches are queued.
     m_main.onStatus = [&](const std::string&) {
         if (m_scan.DuplicateMode()) m_scan.SetDuplicateMode(false);
     };
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());
-
+    ASSERT_TRUE(ScanTop());
     EXPECT_TRUE(SizedRight("top"));
-    for (const FolderRecord* record : Subtree()) {
-        EXPECT_EQ(record->flags & FolderRecord::ClearDupsMask, 0) << record->name;
-        EXPECT_EQ(record->duplicates, nullptr);
-    }
+    for (const FolderRecord* record : Subtree())
+        EXPECT_TRUE((record->flags & FolderRecord::ClearDupsMask) == 0 && !record->duplicates)
+            << record->name;
     EXPECT_EQ(m_dups.calls, (std::vector<std::string>{"clear", "disable"}));
     EXPECT_EQ(m_list.refreshes, 1) << "the file list's marks are redrawn";
 }
 
 TEST_F(FolderScanTest, DuplicatesAcrossFoldersReachThePaneAndLeaveWithTheirFolders)
 {
-    ASSERT_TRUE(Dirs({"top/p", "top/q", "top/r"}));
-    ASSERT_TRUE(File("top/p/one", 20000) && File("top/q/two", 20000) &&
-                File("top/r/three", 20000) && m_files.MakeFile("top/p/unique", "no copy"));
-    BringTopIntoTree();
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_TRUE(Make({"top/p", "top/q", "top/r", "top/p/one=20000", "top/q/two=20000",
+                      "top/r/three=20000", "top/p/unique=7"}) &&
+                ScanTop());
     ASSERT_EQ(m_dups.listed.size(), 1u);
     EXPECT_EQ((*m_dups.listed.begin())->MemberCount(), 3);
 
@@ -258,29 +219,25 @@ TEST_F(FolderScanTest, DuplicatesAcrossFoldersReachThePaneAndLeaveWithTheirFolde
     EXPECT_EQ(m_dups.calls.size(), 4u);
     EXPECT_EQ(m_dups.calls.back(), "remove");
     EXPECT_EQ(m_list.forgotten.size(), 3u);
-    for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
+    for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket)
         ASSERT_EQ(m_scan.Duplicates().Table().Chain(bucket), nullptr);
-    }
     EXPECT_TRUE(SizedRight("top")) << "the totals follow at once";
 }
 
 TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheScanRoot)
 {
-    ASSERT_TRUE(Dirs({"top/left", "top/left/l1", "top/s", "top/s/a", "top/s/a/a1", "top/s/a/a1/a11",
-                      "top/s/b", "top/s/b/b1", "top/s/b/b1/b11"}));
-    ASSERT_TRUE(File("top/s/a/f", 10) && File("top/s/a/a1/f", 20) && File("top/s/b/b1/b11/f", 30));
-    BringTopIntoTree();
+    ASSERT_TRUE(Make({"top/left", "top/left/l1", "top/s", "top/s/a", "top/s/a/a1", "top/s/a/a1/a11",
+                      "top/s/b", "top/s/b/b1", "top/s/b/b1/b11", "top/s/a/f=10", "top/s/a/a1/f=20",
+                      "top/s/b/b1/b11/f=30"}));
     const std::string doomed = m_files.RealPath("top/s/a/a1") + "/";
-    bool queued = false, removed = false;
+    bool removed = false;
     std::vector<std::string> order;
-    m_scan.SetQueueHookForTesting([&](const FolderRecord& folder) {
-        order.push_back(DirectoryPathOf(folder));
-        queued = queued || order.back() == doomed;
-    });
+    m_scan.SetQueueHookForTesting(
+        [&](const FolderRecord& folder) { order.push_back(DirectoryPathOf(folder)); });
     // Once a1, the walk's current folder, is queued, it vanishes from the
     // disk and its parent is enumerated again.
     m_main.onStatus = [&](const std::string&) {
-        if (queued && !removed) {
+        if (std::ranges::count(order, doomed) && !removed) {
             removed = true;
             std::filesystem::remove_all(doomed);
             FolderPopulation::PopulateChildren(m_tree, Record("top/s/a")->item);
@@ -302,14 +259,12 @@ TEST_F(FolderScanTest, FolderOnTheWalksPathVanishingMidScanRestartsTheWalkAtTheS
 
 TEST_F(FolderScanTest, WorkThatCannotBeQueuedStillEndsTheWalk)
 {
-    ASSERT_TRUE(Dirs({"top/a"}));
-    BringTopIntoTree();
+    ASSERT_TRUE(Make({"top/a"}));
     // A folder outside the file system marked as waiting for its size.
     auto* computer = static_cast<FolderRecord*>(m_tree.RecordOf(m_tree.Tree().FirstChild({})));
     computer->Set(FolderRecord::SizeQueued);
     static_cast<FolderRecord*>(m_tree.RootRecord())->Set(FolderRecord::TreeSizePending);
-    Click("top");
-    ASSERT_TRUE(WaitUntilIdle());  // the walk ends and the status line is cleared
+    ASSERT_TRUE(ScanTop());  // the walk ends and the status line is cleared
     EXPECT_TRUE(SizedRight("top"));
 }
 
