@@ -304,14 +304,12 @@ TEST_F(ListsTest, TheSelectionChoosesTheMenuTheCommandsAndTheDeletionInEitherWin
     m_window.AddOrUpdateGroup(pair);
     EXPECT_EQ(Copies().Control().ItemData(Copies().Control().FirstSelected()), &q);
     // Groups down to one copy lose their rows, by either road; the list stays.
-    DupGroup& other = Group(5, {"/a/o", "/b/o"});
-    DupGroup& another = Group(6, {"/a/n", "/b/n"});
-    for (DupGroup* group : {&other, &another}) {
-        m_window.AddOrUpdateGroup(*group);
-        group->RemoveMember(*group->FirstMember());
+    for (const std::string name : {"o", "n"}) {
+        DupGroup& group = Group(5, {"/a/" + name, "/b/" + name});
+        m_window.AddOrUpdateGroup(group);
+        group.RemoveMember(*group.FirstMember());
+        name == "o" ? m_window.RefreshGroup(group) : m_window.AddOrUpdateGroup(group);
     }
-    m_window.RefreshGroup(other);
-    m_window.AddOrUpdateGroup(another);
     EXPECT_EQ(Cells(Groups()), (Texts{"top", "big", "a, p, q"}));
     EXPECT_EQ(Copies().Control().ItemCount(), 3);
 
