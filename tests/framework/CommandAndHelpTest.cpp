@@ -1,6 +1,3 @@
-#include <map>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
@@ -10,11 +7,9 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include "framework/CommandRouter.h"
 #include "framework/ContextHelp.h"
@@ -25,9 +20,7 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 
-using framework::CommandState;
-using framework::ContextHelp;
-using framework::HelpFile;
+using namespace framework;
 using namespace resources;
 
 namespace {
@@ -35,13 +28,13 @@ namespace {
 constexpr int kCommandA = ID_RESET, kCommandB = ID_STOP_SCANNING;  // any ids do
 constexpr CommandState kDisabled = {.enabled = false, .checked = std::nullopt};
 
-// Claims the commands it is given, with their states; records what it ran,
-// and the check its action had then.
-struct Recorder : framework::CommandTarget {
+// Claims the commands it is given, with their states; records what it ran, and the check its
+// action had then.
+struct Recorder : CommandTarget {
     std::map<int, CommandState> claims;
     std::vector<int> ran;
     std::vector<bool> checkSeen;
-    framework::CommandRouter* router = nullptr;
+    CommandRouter* router = nullptr;
     bool OnUpdateCommand(int command, CommandState& state) override
     {
         return claims.count(command) && (state = claims[command], true);
@@ -56,16 +49,16 @@ struct Pane : QWidget, Recorder {
     using QWidget::QWidget;
 };
 
-// A window holding a pane (with a child) and another widget, both children
-// focusable; the router falls back to a view, then a frame. Help comes from
-// the source tree's file, opened as "file#anchor" into a list, not a browser.
+// A window holding a pane (with a child) and another widget, both children focusable; the router
+// falls back to a view, then a frame. Help comes from the source tree's file, opened as
+// "file#anchor" into a list, not a browser.
 struct CommandAndHelpTest : ::testing::Test {
     QWidget m_window;
     Pane* m_pane = new Pane(&m_window);
     QWidget* m_paneChild = new QWidget(m_pane);
     QWidget* m_other = new QWidget(&m_window);
     Recorder m_view, m_frame;
-    framework::CommandRouter m_router{&m_window};
+    CommandRouter m_router{&m_window};
     const QString m_file =
         qEnvironmentVariable("LARKSPUR_SOURCE_DIR") + "/resources/help/larkspur.html";
     QStringList m_opened;
@@ -79,31 +72,23 @@ struct CommandAndHelpTest : ::testing::Test {
             return m_opened << url.toLocalFile() + '#' + url.fragment(), true;
         });
     }
-    ~CommandAndHelpTest() override
-    {
-        HelpFile::SetOpener(nullptr);
-        HelpFile::SetFile(QString());
-    }
+    ~CommandAndHelpTest() override { HelpFile::SetOpener(nullptr), HelpFile::SetFile({}); }
     QString Opened(int topic) const { return m_file + '#' + HelpFile::AnchorFor(topic); }
 };
 
-// The first claim decides, a disabled one too; an unclaimed command is
-// disabled.
+// The first claim decides, a disabled one too; an unclaimed command is disabled.
 TEST_F(CommandAndHelpTest, CommandsGoToTheFocusedPaneThenTheFallbacksInOrder)
 {
     m_window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
     m_pane->claims[kCommandA] = m_view.claims[kCommandA] = m_frame.claims[kCommandA] = {};
     m_paneChild->setFocus();  // a widget inside the pane counts as the pane
-    EXPECT_FALSE(m_router.Execute(kCommandB));
-    EXPECT_TRUE(m_router.Execute(kCommandA));
+    EXPECT_TRUE(!m_router.Execute(kCommandB) && m_router.Execute(kCommandA));
     m_frame.claims[kCommandB] = {};
     m_other->setFocus();
-    EXPECT_TRUE(m_router.Execute(kCommandA));
-    EXPECT_TRUE(m_router.Execute(kCommandB));
-    EXPECT_EQ(m_pane->ran, std::vector<int>{kCommandA});
-    EXPECT_EQ(m_view.ran, std::vector<int>{kCommandA});
-    EXPECT_EQ(m_frame.ran, std::vector<int>{kCommandB});
+    EXPECT_TRUE(m_router.Execute(kCommandA) && m_router.Execute(kCommandB));
+    EXPECT_EQ((std::vector{m_pane->ran, m_view.ran, m_frame.ran}),
+              (std::vector<std::vector<int>>{{kCommandA}, {kCommandA}, {kCommandB}}));
 
     m_pane->claims[kCommandB] = kDisabled;
     QAction* action = m_router.Action(kCommandB);
@@ -116,9 +101,9 @@ TEST_F(CommandAndHelpTest, CommandsGoToTheFocusedPaneThenTheFallbacksInOrder)
     EXPECT_EQ(m_frame.ran, (std::vector<int>{kCommandB, kCommandB}));
 }
 
-// Choosing does not flip the check: the handler sees the check from before
-// the choice (of the same action each time); the rules apply when a watched
-// menu opens and when the event loop is about to wait.
+// Choosing does not flip the check: the handler sees the check from before the choice (of the
+// same action each time); the rules apply when a watched menu opens and when the event loop is
+// about to wait.
 TEST_F(CommandAndHelpTest, CommandStatesFollowTheTargetsNotTheChoice)
 {
     QAction* action = m_router.Action(kCommandA);
@@ -128,8 +113,7 @@ TEST_F(CommandAndHelpTest, CommandStatesFollowTheTargetsNotTheChoice)
     action->trigger();
     action->setChecked(true);
     action->trigger();
-    EXPECT_EQ(m_frame.checkSeen, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(action->isChecked());
+    EXPECT_TRUE(m_frame.checkSeen == (std::vector<bool>{false, true}) && action->isChecked());
 
     QMenu menu;
     menu.addAction(action);
@@ -149,14 +133,14 @@ TEST_F(CommandAndHelpTest, CommandStatesFollowTheTargetsNotTheChoice)
     m_router.SetUpdateWhenIdle(false);
 }
 
-// A context menu asks its pane before the router's chain for every entry,
-// and runs a chosen entry where it was claimed first.
+// A context menu asks its pane before the router's chain for every entry, and runs a chosen entry
+// where it was claimed first.
 TEST_F(CommandAndHelpTest, AContextMenuAsksAndRunsItsPaneFirst)
 {
     Recorder tree;
     tree.claims = {{ID_EXPLORE, {}}, {ID_DELETE, kDisabled}};
     m_frame.claims = {{ID_EXPLORE, {}}, {ID_DELETE, {}}, {ID_CLEAR_FOLDER_DATA, {}}};
-    auto menu = framework::MenuBuilder::CreatePopup(IDR_CONTEXT_MENUS, 0, m_router, &tree);
+    auto menu = MenuBuilder::CreatePopup(IDR_CONTEXT_MENUS, 0, m_router, &tree);
     ASSERT_NE(menu, nullptr);
     Q_EMIT menu->aboutToShow();
     for (QAction* action : menu->actions()) {
@@ -169,8 +153,8 @@ TEST_F(CommandAndHelpTest, AContextMenuAsksAndRunsItsPaneFirst)
     EXPECT_EQ(m_frame.ran, std::vector<int>{ID_CLEAR_FOLDER_DATA});
 }
 
-// Every pane, message box and dialog topic has its section; a topic opens at
-// its anchor, and nothing opens without the file.
+// Every pane, message box and dialog topic has its section; a topic opens at its anchor, and
+// nothing opens without the file.
 TEST_F(CommandAndHelpTest, EveryTopicHasASectionAndOpensAtItsAnchor)
 {
     QFile file(m_file);
@@ -188,12 +172,10 @@ TEST_F(CommandAndHelpTest, EveryTopicHasASectionAndOpensAtItsAnchor)
     EXPECT_TRUE(HelpFile::ShowTopic(IDS_PROTECTED_DIRECTORY));
     EXPECT_EQ(m_opened, QStringList{m_file + "#topic-40007"});
     HelpFile::SetFile(m_file + ".missing");
-    EXPECT_FALSE(HelpFile::ShowTopic(HID_FILE_LIST));
-    EXPECT_EQ(m_opened.size(), 1);
+    EXPECT_TRUE(!HelpFile::ShowTopic(HID_FILE_LIST) && m_opened.size() == 1);
 }
 
-// F1 and What's This clicks open the topic of the enclosing pane, else the
-// contents.
+// F1 and What's This clicks open the topic of the enclosing pane, else the contents.
 TEST_F(CommandAndHelpTest, FocusAndWhatsThisClicksOpenTheTopicOfTheEnclosingPane)
 {
     ContextHelp::SetTopic(m_pane, HID_DUPLICATE_GROUPS);
@@ -209,9 +191,8 @@ TEST_F(CommandAndHelpTest, FocusAndWhatsThisClicksOpenTheTopicOfTheEnclosingPane
                                      m_file + "#contents"}));
 }
 
-// A message box shows its string filled (as plain text), runs as a modal
-// loop of ours, and its Help button opens the string's topic without closing
-// the box.
+// A message box shows its string filled (as plain text), runs as a modal loop of ours, and its
+// Help button opens the string's topic without closing the box.
 TEST_F(CommandAndHelpTest, AMessageBoxsHelpOpensItsTopicWithoutClosingIt)
 {
     QStringList texts;
@@ -227,12 +208,10 @@ TEST_F(CommandAndHelpTest, AMessageBoxsHelpOpensItsTopicWithoutClosingIt)
     };
     QTimer::singleShot(0, press);
     const QString name = "<b>notes.txt</b>";
-    EXPECT_EQ(
-        framework::MessageBox::Show(nullptr, IDS_OPEN_ACCESS_DENIED, {name}, QMessageBox::Warning),
-        QMessageBox::Ok);
+    EXPECT_EQ(MessageBox::Show(nullptr, IDS_OPEN_ACCESS_DENIED, {name}, QMessageBox::Warning),
+              QMessageBox::Ok);
     EXPECT_EQ(texts, QStringList(2, StringTable::Format(IDS_OPEN_ACCESS_DENIED, {name})));
-    EXPECT_TRUE(modalSeen);
-    EXPECT_FALSE(platform::MessageQueue::Instance().InModalLoop());
+    EXPECT_TRUE(modalSeen && !platform::MessageQueue::Instance().InModalLoop());
     EXPECT_EQ(m_opened, QStringList{Opened(IDS_OPEN_ACCESS_DENIED)});
 }
 
