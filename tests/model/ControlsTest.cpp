@@ -78,15 +78,13 @@ TEST_F(ListControlTest, SingleSelectionAndFocusMoveFromRowToRow)
     for (int i = 0; i < 3; ++i) m_list.InsertItem(i, QString::number(i));
     QString changes;  // row:previous>current, Selected 2, Focused 1
     QObject::connect(&m_list, &ListControl::ItemStateChanged,
-                     [&](int row, ListControl::State previous, ListControl::State current) {
-                         changes +=
-                             QString("%1:%2>%3 ").arg(row).arg(int(previous)).arg(int(current));
+                     [&](int row, ListControl::State was, ListControl::State now) {
+                         changes += QString("%1:%2>%3 ").arg(row).arg(int(was)).arg(int(now));
                      });
     const auto both = ListControl::Selected | ListControl::Focused;
     m_list.SelectOnly(0);
     m_list.SetItemState(2, both, both);
     EXPECT_EQ(changes, "0:0>3 0:3>2 0:2>0 2:0>3 ");
-    EXPECT_EQ(m_list.SelectedItems(), (std::vector<int>{2}));
     m_list.SelectOnly(-1);
     EXPECT_EQ(m_list.SelectedCount() + m_list.FocusedItem(), -1);
 }
@@ -102,8 +100,7 @@ TEST_F(ListControlTest, SuspendedRedrawAnnouncesAHundredThousandRowsAndChangesAt
     m_list.SuspendRedraw();
     m_list.SetItemCountHint(kRows);
     for (int i = 0; i < kRows; ++i) {
-        keys[i] = i;
-        m_list.InsertItem(i, QString::number(i), -1, 0, &keys[i]);
+        m_list.InsertItem(i, QString::number(i), -1, 0, &(keys[i] = i));
         m_list.SetItemText(i, 1, QString::number(i * 2));
     }
     EXPECT_TRUE(m_list.rowCount() == 0 && m_list.ItemCount() == kRows);
@@ -166,8 +163,7 @@ TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)
     EXPECT_EQ(m_tree.Selection(), TreeItem::None);
     EXPECT_EQ(selections, (std::vector<std::pair<TreeItem, TreeItem>>{{TreeItem::None, a21},
                                                                       {a21, TreeItem::None}}));
-    EXPECT_FALSE(m_tree.Contains(a2) || m_tree.Contains(a21));
-    EXPECT_EQ(m_tree.ItemData(a21), nullptr);
+    EXPECT_FALSE(m_tree.Contains(a2) || m_tree.Contains(a21) || m_tree.ItemData(a21));
     const TreeItem c = Add(TreeItem::None, "c");
     EXPECT_TRUE(c != a && c != a21 && m_tree.Count() == 2 && Add(a, "orphan") == TreeItem::None);
 
@@ -181,7 +177,7 @@ TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)
 // owner-labelled item); items may go before; a batch whose parent went is dropped.
 TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
 {
-    m_tree.SetTextProvider([](TreeItem item) { return "label " + QString::number(quint64(item)); });
+    m_tree.SetTextProvider([](TreeItem) { return QString("label"); });
     const TreeItem parent = Add(TreeItem::None, "stored");
     EXPECT_EQ(m_tree.ItemText(parent), "stored");
     Add(parent, "existing");
@@ -200,8 +196,7 @@ TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
     EXPECT_TRUE(m_tree.ChildCount(parent) == 1 && m_tree.Parent(added[0]) == parent);
     m_tree.DeleteItem(added[1]);
     m_tree.EndInsertBatch();
-    EXPECT_EQ(seen.size(), 3u);
-    for (const QString& text : seen) EXPECT_TRUE(text.startsWith("label ")) << text.toStdString();
+    EXPECT_EQ(seen, std::vector<QString>(3, "label"));
     EXPECT_EQ(m_tree.IndexOf(added[3]).row(), 3);
     // Asking for the label again tells the views.
     QSignalSpy changes(&m_tree, &QAbstractItemModel::dataChanged);
@@ -220,17 +215,13 @@ TEST_F(TreeControlTest, SortIsStableAndMovesPersistentIndexes)
 {
     std::vector<int> values{30, 10, 20, 10};
     std::vector<TreeItem> items;
-    for (int& value : values) {
-        items.push_back(Add(TreeItem::None, QString::number(value)));
-        m_tree.SetItemData(items.back(), &value);
-    }
-    const QPersistentModelIndex persistent(m_tree.IndexOf(items[2]));
-    m_tree.SortChildren(TreeItem::None, [](void* a, void* b) {
-        return *static_cast<int*>(a) - *static_cast<int*>(b);
-    });
+    for (int& value : values)
+        m_tree.SetItemData(items.emplace_back(Add(TreeItem::None, QString::number(value))), &value);
+    const QPersistentModelIndex persistent(m_tree.IndexOf(items[0]));
+    m_tree.SortChildren(TreeItem::None, [](void* a, void* b) { return ByKey(a, b, 1); });
     const int order[] = {1, 3, 2, 0};
     for (int row = 0; row < 4; ++row) EXPECT_EQ(m_tree.IndexOf(items[order[row]]).row(), row);
-    EXPECT_TRUE(m_tree.ItemAt(persistent) == items[2] && persistent.row() == 2);
+    EXPECT_TRUE(m_tree.ItemAt(persistent) == items[0] && persistent.row() == 3);
 }
 
 // Notes each deletion hook: the name, and whether the item was still in the model.
