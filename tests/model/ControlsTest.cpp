@@ -44,9 +44,8 @@ TEST_F(ListControlTest, SortIsStableAndKeepsTheSelectionWithItsRows)
         m_list.InsertItem(row, QString::number(row), -1, 0, &keys[row]);
         m_list.SetItemText(row, 1, QString::number(keys[row]));
     }
+    m_list.SelectOnly(4);
     m_list.SetItemState(0, ListControl::Selected, ListControl::Selected);
-    const auto both = ListControl::Selected | ListControl::Focused;
-    m_list.SetItemState(4, both, both);
     const QPersistentModelIndex size(m_list.index(0, 1));
     int signals = 0;
     QObject::connect(&m_list, &ListControl::ItemStateChanged, [&] { ++signals; });
@@ -189,10 +188,7 @@ TEST_F(TreeControlTest, ABatchIsOneInsertionOfLabelledItems)
                      });
     m_tree.BeginInsertBatch(parent);
     std::vector<TreeItem> added;
-    for (int i = 0; i < 4; ++i) {
-        added.push_back(Add(parent, "XYZZY"));
-        m_tree.SetTextCallback(added.back());
-    }
+    for (int i = 0; i < 4; ++i) m_tree.SetTextCallback(added.emplace_back(Add(parent, "XYZZY")));
     EXPECT_TRUE(m_tree.ChildCount(parent) == 1 && m_tree.Parent(added[0]) == parent);
     m_tree.DeleteItem(added[1]);
     m_tree.EndInsertBatch();
