@@ -79,26 +79,25 @@ TEST_F(DetailListViewTest, MouseAndKeysReachTheirHooks)
 
 TEST_F(DetailListViewTest, SelectionSetOnTheRowsShowsInTheViewAndSurvivesASort)
 {
-    ListControl& control = Control();
     SelectOnly(19);
     EXPECT_TRUE(Shown() == Rows{19} && currentIndex().row() == 19);
     EXPECT_TRUE(viewport()->rect().contains(ItemRect(19)));
 
     // Reverse the rows: the selected row moves to the top, in the view too.
     std::vector<int> keys(20);
-    for (int row = 0; row < 20; ++row) control.SetItemData(row, &(keys[row] = row));
-    control.SortItems([](void* a, void* b, std::intptr_t) { return *(int*)b - *(int*)a; }, 0);
+    for (int row = 0; row < 20; ++row) Control().SetItemData(row, &(keys[row] = row));
+    Control().SortItems([](void* a, void* b, std::intptr_t) { return *(int*)b - *(int*)a; }, 0);
     EXPECT_EQ(Shown(), Rows{0});
 
     // Rows filled under a suspended redraw enter the view selected; a selected row that goes
     // leaves the count right on both sides.
-    control.SuspendRedraw();
-    const int added = control.InsertItem(control.ItemCount(), "added");
-    control.SetItemState(added, ListControl::Selected, ListControl::Selected);
-    control.ResumeRedraw();
+    Control().SuspendRedraw();
+    const int added = Control().InsertItem(Control().ItemCount(), "added");
+    Control().SetItemState(added, ListControl::Selected, ListControl::Selected);
+    Control().ResumeRedraw();
     EXPECT_EQ(Shown(), (Rows{0, added}));
-    control.DeleteItem(0);
-    EXPECT_TRUE(control.SelectedCount() == 1 && Shown() == Rows{added - 1});
+    Control().DeleteItem(0);
+    EXPECT_TRUE(Control().SelectedCount() == 1 && Shown() == Rows{added - 1});
 }
 
 }  // namespace
