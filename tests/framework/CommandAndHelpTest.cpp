@@ -73,14 +73,14 @@ struct CommandAndHelpTest : ::testing::Test {
         });
     }
     ~CommandAndHelpTest() override { HelpFile::SetOpener(nullptr), HelpFile::SetFile({}); }
+    bool ShowWindow() { return m_window.show(), QTest::qWaitForWindowActive(&m_window); }
     QString Opened(int topic) const { return m_file + '#' + HelpFile::AnchorFor(topic); }
 };
 
 // The first claim decides, a disabled one too; an unclaimed command is disabled.
 TEST_F(CommandAndHelpTest, CommandsGoToTheFocusedPaneThenTheFallbacksInOrder)
 {
-    m_window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
+    ASSERT_TRUE(ShowWindow());
     m_pane->claims[kCommandA] = m_view.claims[kCommandA] = m_frame.claims[kCommandA] = {};
     m_paneChild->setFocus();  // a widget inside the pane counts as the pane
     EXPECT_TRUE(!m_router.Execute(kCommandB) && m_router.Execute(kCommandA));
@@ -179,8 +179,7 @@ TEST_F(CommandAndHelpTest, EveryTopicHasASectionAndOpensAtItsAnchor)
 TEST_F(CommandAndHelpTest, FocusAndWhatsThisClicksOpenTheTopicOfTheEnclosingPane)
 {
     ContextHelp::SetTopic(m_pane, HID_DUPLICATE_GROUPS);
-    m_window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
+    ASSERT_TRUE(ShowWindow());
     m_paneChild->setFocus();
     EXPECT_TRUE(ContextHelp::ShowFocusTopic());
     QHelpEvent click(QEvent::WhatsThis, QPoint(1, 1), m_paneChild->mapToGlobal(QPoint(1, 1)));

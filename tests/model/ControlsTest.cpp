@@ -135,11 +135,8 @@ protected:
 
 TEST_F(TreeControlTest, StructureFollowsInsertionsAndDeletions)
 {
-    const TreeItem a = Add(TreeItem::None, "a");
-    const TreeItem b = Add(TreeItem::None, "b");
-    const TreeItem a1 = Add(a, "a1");
-    const TreeItem a2 = Add(a, "a2");
-    const TreeItem a21 = Add(a2, "a21");
+    const TreeItem a = Add(TreeItem::None, "a"), b = Add(TreeItem::None, "b");
+    const TreeItem a1 = Add(a, "a1"), a2 = Add(a, "a2"), a21 = Add(a2, "a21");
     EXPECT_EQ((std::vector{m_tree.FirstChild(a), m_tree.NextSibling(a1), m_tree.NextSibling(a2),
                            m_tree.Parent(a21), m_tree.ItemAt(m_tree.IndexOf(a21))}),
               (std::vector{a1, a2, TreeItem::None, a2, a21}));
