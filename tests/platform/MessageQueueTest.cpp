@@ -122,52 +122,26 @@ TEST_F(MessageQueueTest, WorkerPostsAndSendsKeepTheirOrder)
               (std::vector<MessageResult>{1003, 1005, 7}));
 }
 
-TEST_F(MessageQueueTest, SendOnTheUiThreadCallsTheHandlerDirectly)
-{
-    RecordingWindow window;
-    Queue().Post(window.Handle(), kPlain, 0, 1);
-    EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 2), 1002);  // ahead of the queued post
-    {
-        ModalScope modal;
-        EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 3), 1003);
-    }
-    EXPECT_EQ(window.order, (std::vector<LParam>{2, 3}));
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
-    EXPECT_EQ(window.order, (std::vector<LParam>{2, 3, 1}));
-}
-
+// A worker's send waits with the posts until the outermost scope has closed.
 TEST_F(MessageQueueTest, NestedModalScopesDeferMessagesUntilTheOutermostCloses)
 {
     RecordingWindow window;
     MessageResult sendResult = 0;
-    std::optional<ModalScope> outer{std::in_place};
-    std::optional<ModalScope> inner{std::in_place};
-
+    std::optional<ModalScope> outer{std::in_place}, inner{std::in_place};
     Queue().Post(window.Handle(), kPlain, 0, 0);
-    std::thread worker([&, handle = window.Handle()] {
-        Queue().Post(handle, kPlain, 0, 1);
-        sendResult = Queue().Send(handle, kPlain, 0, 2);
-        Queue().PostText(handle, kText, "three", 3);
-    });
-    // The worker is blocked in its send, which waits with the posts.
-    EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 3; }));
-    Queue().DispatchPending();
-    EXPECT_TRUE(window.order.empty());
-
+    std::thread worker(
+        [&, handle = window.Handle()] { sendResult = Queue().Send(handle, kPlain, 0, 1); });
+    EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 2; }));
     inner.reset();
-    EXPECT_TRUE(Queue().InModalLoop());
     QCoreApplication::processEvents();
     Queue().DispatchPending();
     EXPECT_TRUE(window.order.empty()) << "the outer scope is still open";
-
     outer.reset();
-    EXPECT_FALSE(Queue().InModalLoop());
     EXPECT_TRUE(window.order.empty()) << "the drain waits for the event loop";
-
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 4; }));
+    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 2; }));
     worker.join();
-    EXPECT_EQ(window.order, (std::vector<LParam>{0, 1, 2, 3}));
-    EXPECT_EQ(sendResult, 1002);
+    EXPECT_EQ(window.order, (std::vector<LParam>{0, 1}));
+    EXPECT_EQ(sendResult, 1001);
 }
 
 // A handler that dispatches again, directly or from a dialog's nested loop,
@@ -207,18 +181,20 @@ TEST_F(MessageQueueTest, HandlerReenteringTheDispatchDoesNotReorder)
 
 // The UI thread waiting for the worker inside a handler or a modal loop must
 // still serve the worker's send, or both would wait for ever; posted
-// messages are not its business.
+// messages are not its business. A send on the UI thread runs its handler at
+// once, ahead of anything queued, even there.
 TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsOnlyEvenInsideHandlersAndModalLoops)
 {
     RecordingWindow window;
     std::vector<LParam> seenInsideTheHandler;
-    MessageResult result = 0;
+    MessageResult results[2] = {};  // the UI thread's send, the worker's
     std::optional<std::thread> worker;
     window.onMessage = [&](LParam order) {
         if (order == 1) {
             ModalScope dialog;
+            results[0] = Queue().Send(window.Handle(), kPlain, 0, 3);
             worker.emplace(
-                [&, handle = window.Handle()] { result = Queue().Send(handle, kPlain, 0, 3); });
+                [&, handle = window.Handle()] { results[1] = Queue().Send(handle, kPlain, 0, 4); });
             Queue().DispatchSentMessages(60000);  // the limit only guards against a hang
             seenInsideTheHandler = window.order;
         }
@@ -229,11 +205,12 @@ TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsOnlyEvenInsideHandlersAn
     Queue().DispatchSentMessages(0);
     EXPECT_TRUE(window.order.empty());
 
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
+    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 4; }));
     worker->join();
-    EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1, 3}));
-    EXPECT_EQ(window.order, (std::vector<LParam>{1, 3, 2}));
-    EXPECT_EQ(result, 1003);
+    EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1, 3, 4}));
+    EXPECT_EQ(window.order, (std::vector<LParam>{1, 3, 4, 2}));
+    EXPECT_EQ(std::vector<MessageResult>(results, results + 2),
+              (std::vector<MessageResult>{1003, 1004}));
 }
 
 }  // namespace
