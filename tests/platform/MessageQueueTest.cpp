@@ -71,7 +71,6 @@ TEST_F(MessageQueueTest, MessagesForAGoneWindowAreDroppedAndSendsReturnZero)
         EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 5; }));
         doomed.reset();
         worker.join();
-        EXPECT_EQ(Queue().QueuedCount(), 2u);
         Queue().PostText(gone, kText, std::string(1000, 'y'), 6);
         Queue().Post(gone, kPlain, 0, 7);
         EXPECT_EQ(Queue().Send(gone, kPlain, 0, 8) + Queue().Send(0, kPlain, 0, 8), 0);
@@ -84,7 +83,6 @@ TEST_F(MessageQueueTest, MessagesForAGoneWindowAreDroppedAndSendsReturnZero)
     EXPECT_TRUE(PumpUntil([&] { return survivor.order.size() == 2; }));
     EXPECT_EQ(survivor.order, (std::vector<LParam>{1, 4}));
     EXPECT_EQ(survivor.texts[1], "four");
-    EXPECT_TRUE(next.order.empty());
 }
 
 // A worker's send returns only after its handler ran, with its result, and
