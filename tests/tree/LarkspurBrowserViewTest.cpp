@@ -1,5 +1,6 @@
 // The sized folder tree on scratch folders: its labels, its clicks and keys.
-// The walk itself is the scan's and is tested without a window.
+// The walk itself is the scan's and is tested without a window. No size text
+// source is set, so sizes show as plain byte counts.
 #include "tree/LarkspurBrowserView.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include "engine/FolderPopulation.h"
 #include "engine/TaskManager.h"
 #include "framework/CommandRouter.h"
-#include "framework/SizeTextSource.h"
 #include "support/MessagePump.h"
 #include "support/ScanFakes.h"
 #include "support/TempTree.h"
@@ -25,22 +25,10 @@ namespace {
 using testsupport::FakeFileList;
 using testsupport::FakeMainView;
 
-// Sizes as plain byte counts, unpadded, so labels are easy to predict.
-class PlainSizes : public framework::SizeTextSource {
-public:
-    QString SizeText(FileSize value) const override
-    {
-        return QString::fromStdString(value.ToString());
-    }
-    int SizeTextWidth(FileSize value) const override { return int(SizeText(value).size()); }
-    QString PaddedSizeText(FileSize value, FileSize) const override { return SizeText(value); }
-};
-
 class LarkspurBrowserViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        framework::SizeTextSource::SetInstance(&m_sizes);
         TaskManager::Instance().SetNotifyWindow(m_main.Handle());
         m_main.scan = &m_view.Scan();
         m_view.SetMainView(m_main.Handle());
@@ -53,7 +41,6 @@ protected:
         ASSERT_NE(m_top, TreeItem::None);
         m_view.resize(600, 400);  // laid out, not shown: nothing paints
     }
-    void TearDown() override { framework::SizeTextSource::SetInstance(nullptr); }
 
     QString Label(TreeItem item) { return m_view.Tree().ItemText(item); }
     TreeItem A() { return m_view.Tree().FirstChild(m_top); }
@@ -65,7 +52,6 @@ protected:
         });
     }
 
-    PlainSizes m_sizes;
     FakeMainView m_main;
     FakeFileList m_list;
     TempTree m_files;
