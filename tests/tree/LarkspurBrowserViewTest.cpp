@@ -96,11 +96,9 @@ TEST_F(LarkspurBrowserViewTest, TheFolderMenuOpensWhereTheTreeSaysAKeyboardMenuG
     QString title;
     QPoint at;
     QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        title = menu->title();
-        at = menu->pos();
-        menu->close();
+        // No menu leaves the title empty.
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            title = menu->title(), at = menu->pos(), menu->close();
     });
     m_view.ShowFolderMenu(-1, -1);
     EXPECT_EQ(title, QStringLiteral("Folder Menu"));
