@@ -28,9 +28,8 @@ namespace {
 // A tree view that notes what its hooks were asked, one line per call.
 class RecordingView : public FileBrowserView {
 public:
-    std::vector<std::string> calls;
+    std::vector<std::string> calls, explored;
     std::vector<QPoint> menus;
-    std::vector<std::string> explored;
     QString labelPrefix = "~";
     std::function<void()> onClick;
 
