@@ -56,14 +56,6 @@ protected:
     FakeTree m_tree;
 };
 
-TEST_F(MainFrameTest, DeleteAndEscapeAreLeftToThePanes)
-{
-    for (const QAction* action : m_frame->Router().Actions())
-        for (const QKeySequence& keys : action->shortcuts())
-            EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) &&
-                        keys != QKeySequence(Qt::Key_Escape));
-}
-
 TEST_F(MainFrameTest, ResizingTheShownViewKeepsTheLowerPanesHeight)
 {
     QSplitter* outer = TheMainView->OuterSplitter();
@@ -128,8 +120,13 @@ TEST_F(MainFrameTest, StatusTextStaysUntilReplacedByTextAPromptOrTheEmptyText)
     EXPECT_EQ(m_frame->MessageText(), idle);
 }
 
-TEST_F(MainFrameTest, PaneCommandsGoToTheFocusedPaneAndF6VisitsThePanes)
+TEST_F(MainFrameTest, PaneCommandsAndKeysGoToTheFocusedPaneAndF6VisitsThePanes)
 {
+    // No frame shortcut takes Delete or Escape from the panes.
+    for (const QAction* action : m_frame->Router().Actions())
+        for (const QKeySequence& keys : action->shortcuts())
+            EXPECT_TRUE(keys != QKeySequence(Qt::Key_Delete) &&
+                        keys != QKeySequence(Qt::Key_Escape));
     // The tree, the file list and the two duplicate lists, in F6 order.
     const std::vector<QWidget*> panes = TheMainView->Panes();
     ASSERT_EQ(panes.size(), 4u);
