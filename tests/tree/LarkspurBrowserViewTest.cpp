@@ -22,9 +22,6 @@
 
 namespace {
 
-using testsupport::FakeFileList;
-using testsupport::FakeMainView;
-
 class LarkspurBrowserViewTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -44,16 +41,9 @@ protected:
 
     QString Label(TreeItem item) { return m_view.Tree().ItemText(item); }
     TreeItem A() { return m_view.Tree().FirstChild(m_top); }
-    bool WaitUntilIdle()
-    {
-        return testsupport::PumpUntil([this] {
-            return !m_view.IsScanning() && TaskManager::Instance().PendingCount() == 0 &&
-                   !m_main.statusTexts.empty() && m_main.statusTexts.back().empty();
-        });
-    }
 
-    FakeMainView m_main;
-    FakeFileList m_list;
+    testsupport::FakeMainView m_main;
+    testsupport::FakeFileList m_list;
     TempTree m_files;
     LarkspurBrowserView m_view;
     TreeItem m_top = TreeItem::None;
@@ -79,7 +69,10 @@ TEST_F(LarkspurBrowserViewTest, OnlyAPlainLeftClickScansEscapeStopsItAndLabelsSh
     EXPECT_EQ(Label(A()), "a");
 
     QTest::mouseClick(m_view.viewport(), Qt::LeftButton, {}, onLabel);
-    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_TRUE(testsupport::PumpUntil([this] {  // until the scan and its tasks are done
+        return !m_view.IsScanning() && TaskManager::Instance().PendingCount() == 0 &&
+               !m_main.statusTexts.empty() && m_main.statusTexts.back().empty();
+    }));
     const auto size = [this](TreeItem item) {
         return QString::fromStdString(
             static_cast<FolderRecord*>(m_view.RecordOf(item))->treeDiskSpace.ToString());
