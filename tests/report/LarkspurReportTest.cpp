@@ -22,17 +22,6 @@
 
 namespace {
 
-// Runs the built program with arguments in workingDir (empty: ours), after
-// words (setpriv's).
-testsupport::ChildOutcome RunReport(const std::vector<std::string>& arguments,
-                                    const std::string& workingDir = {},
-                                    std::vector<std::string> words = {})
-{
-    words.push_back(LARKSPUR_REPORT_PROGRAM);
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    return testsupport::RunChild(words, workingDir);
-}
-
 // The whole output for root's subtree as the files stand, shownRoot standing
 // for root in the paths, with the duplicate groups unless sizeOnly. What the
 // program's user may not read (AsUnprivileged::Listable) is not seen.
@@ -98,11 +87,24 @@ std::string Without(const std::string& text, const std::string& part)
 class LarkspurReportTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    // Runs the built program as nobody with arguments in workingDir (empty: ours).
+    testsupport::ChildOutcome RunReport(const std::vector<std::string>& arguments,
+                                        const std::string& workingDir = {}) const
+    {
+        std::vector<std::string> words = m_nobody.Prefix();
+        words.push_back(LARKSPUR_REPORT_PROGRAM);
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return testsupport::RunChild(words, workingDir);
+    }
     TempTree m_files;
+    // Root, as which the tests run here, reads everything: the report runs
+    // as nobody.
+    const testsupport::AsUnprivileged m_nobody{m_files.Root()};
 };
 
 void LarkspurReportTest::SetUp()
 {
+    if (!m_nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
     const std::string big(20000, 'B');
     std::string nearBig = big;
     nearBig.back() = 'x';  // same size and head, differs at the end
@@ -177,10 +179,6 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
 {
     const std::string top = m_files.Path("top");
     const auto before = testsupport::Snapshot(top);
-    // Root, as which the tests run here, reads everything: the report runs
-    // as nobody.
-    const testsupport::AsUnprivileged nobody(m_files.Root());
-    if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
     const struct {
         std::vector<std::string> arguments;
         std::string workingDir, folder, shown;
@@ -207,7 +205,7 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
                 ::rmdir(gone.c_str());
             }
         });
-        const auto outcome = RunReport(run.arguments, run.workingDir, nobody.Prefix());
+        const auto outcome = RunReport(run.arguments, run.workingDir);
         stop = true;
         churn.join();
         ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
@@ -224,8 +222,6 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
 
 TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWithTheUsage)
 {
-    const testsupport::AsUnprivileged nobody(m_files.Root());
-    if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
     const std::string top = m_files.Path("top");
     const std::vector<std::vector<std::string>> bad{
         {},   {"--bogus", top},  {top, top}, {top + "/missing"}, {top + "/root.txt"},
@@ -233,7 +229,7 @@ TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWith
     };
     for (const auto& arguments : bad) {
         SCOPED_TRACE(arguments.empty() ? "(none)" : arguments.back());
-        const auto outcome = RunReport(arguments, {}, nobody.Prefix());
+        const auto outcome = RunReport(arguments);
         EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_EQ(outcome.out, "");
         EXPECT_TRUE(!outcome.err.empty() && outcome.err.find('\n') == outcome.err.size() - 1)
