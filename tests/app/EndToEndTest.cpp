@@ -1,6 +1,6 @@
-// The whole program on a scratch tree: Escape stops a scan from every pane; a
-// click scans, a copy in the duplicates pane leads back to its file, and a
-// treemap tile to its folder.
+// The whole program on a scratch tree: a click scans, a copy in the duplicates
+// pane leads back to its file, Escape stops a scan from every pane, and a
+// treemap tile leads to its folder.
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -26,55 +26,52 @@
 
 namespace {
 
-TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
-{
-    TempTree files;
-    const std::string copy(300000, 'c'), note(20000, 'n');
-    std::string nearNote = note;
-    nearNote[15000] ^= 1;  // same size, same head, different later
-    for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
-        ASSERT_TRUE(files.MakeDir(folder));
-    const std::pair<const char*, std::string> layout[] = {
-        {"a/x.bin", copy},   {"a/b/z.bin", copy}, {"c/y.bin", copy},
-        {"docs/n1", note},   {"docs/n2", note},   {"docs/near", nearNote},
-        {"docs/empty1", ""}, {"empty2", ""},      {"c/big", std::string(5000000, 'b')},
-    };
-    for (const auto& [name, contents] : layout)
-        ASSERT_TRUE(files.MakeFile("top/" + std::string(name), contents));
-    const std::string top = files.RealPath("top");
-    LarkspurBrowserView& tree = *TheMainView->Tree();
-    const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top);
-    ASSERT_NE(topItem, TreeItem::None);
-    auto* record = static_cast<FolderRecord*>(tree.RecordOf(topItem));
-
-    LarkspurDupsWnd& dups = *TheMainView->DupsPane();
-    for (QWidget* pane : std::initializer_list<QWidget*>{
-             TheMainView, &tree, TheMainView->FileList(), &dups.GroupsList(), &dups.CopiesList()}) {
-        SCOPED_TRACE(pane->metaObject()->className());
+// One scratch tree: copies of 300 kB in three folders, two notes and a near
+// copy, empty files, and c/ the largest folder; scanned by a click on its
+// label, to the end and the idle prompt.
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string copy(300000, 'c'), note(20000, 'n');
+        std::string nearNote = note;
+        nearNote[15000] ^= 1;  // same size, same head, different later
+        for (const char* folder : {"top", "top/a", "top/a/b", "top/c", "top/docs"})
+            ASSERT_TRUE(m_files.MakeDir(folder));
+        const std::pair<const char*, std::string> layout[] = {
+            {"a/x.bin", copy},   {"a/b/z.bin", copy}, {"c/y.bin", copy},
+            {"docs/n1", note},   {"docs/n2", note},   {"docs/near", nearNote},
+            {"docs/empty1", ""}, {"empty2", ""},      {"c/big", std::string(5000000, 'b')},
+        };
+        for (const auto& [name, contents] : layout)
+            ASSERT_TRUE(m_files.MakeFile("top/" + std::string(name), contents));
+        top = m_files.RealPath("top");
+        m_item = FolderPopulation::BringPathIntoTree(tree, top);
+        ASSERT_NE(m_item, TreeItem::None);
         tree.ResetAll();
-        tree.OnItemClicked(*record, false);
-        ASSERT_TRUE(tree.IsScanning());
-        QTest::keyClick(pane, Qt::Key_Escape);
-        EXPECT_FALSE(tree.IsScanning());
-        EXPECT_FALSE(record->Has(FolderRecord::SizeQueued));
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                          testsupport::LabelPoint(tree, m_item));
+        const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            return !tree.IsScanning() && TaskManager::Instance().PendingCount() == 0 &&
+                   CLarkspurApp::Instance()->MainFrame()->MessageText() == idle;
+        }));
     }
-    tree.ResetAll();
-    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, testsupport::LabelPoint(tree, topItem));
-    ASSERT_TRUE(tree.IsScanning());
-    ASSERT_TRUE(testsupport::PumpUntil(
-        [&] { return !tree.IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
-    // The frame shows the idle prompt again.
-    const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
-    CMainFrame& frame = *CLarkspurApp::Instance()->MainFrame();
-    EXPECT_TRUE(testsupport::PumpUntil([&] { return frame.MessageText() == idle; }));
+    TempTree m_files;
+    std::string top;
+    LarkspurBrowserView& tree = *TheMainView->Tree();
+    TreeItem m_item = TreeItem::None;
+};
 
+TEST_F(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
+{
+    auto* record = static_cast<FolderRecord*>(tree.RecordOf(m_item));
     const auto totals = testsupport::FolderTotalsOnDisk(top)[""];
     EXPECT_EQ(record->treeSize.Bytes(), totals.size);
     EXPECT_EQ(record->treeDiskSpace.Bytes(), totals.diskSpace);
-    EXPECT_TRUE(tree.Tree().ItemText(topItem).contains(
-        QString::fromStdString(record->treeDiskSpace.ToString())));
     // Neither the near copy nor the empty files make a group.
     const std::map<QString, QString> expected{{"n1, n2", "2"}, {"x.bin, y.bin, z.bin", "3"}};
+    LarkspurDupsWnd& dups = *TheMainView->DupsPane();
     BrindleDupsListView& groups = dups.GroupsList();
     std::map<QString, QString> listed;
     for (int row = 0; row < groups.Control().ItemCount(); ++row)
@@ -99,32 +96,25 @@ TEST(EndToEndTest, AClickSizesTheTreeFindsTheCopiesAndLeadsBackToThem)
     ASSERT_EQ(list.Control().SelectedItems().size(), 1u);
     EXPECT_EQ(list.Control().ItemText(list.Control().SelectedItems()[0], FileListItem::NameColumn),
               "z.bin");
+
+    // Escape stops a new scan from every pane.
+    for (QWidget* pane : std::initializer_list<QWidget*>{
+             TheMainView, &tree, TheMainView->FileList(), &dups.GroupsList(), &dups.CopiesList()}) {
+        SCOPED_TRACE(pane->metaObject()->className());
+        tree.ResetAll();
+        tree.OnItemClicked(*record, false);
+        ASSERT_TRUE(tree.IsScanning());
+        QTest::keyClick(pane, Qt::Key_Escape);
+        EXPECT_FALSE(tree.IsScanning());
+        EXPECT_FALSE(record->Has(FolderRecord::SizeQueued));
+    }
 }
 
 // The View command shows the treemap of the selected folder and keeps the
-// choice; a click on a subfolder's tile selects that folder in the tree and
+// choice; a click on a subfolder's tile (c/, the largest) selects that folder in the tree and
 // the file list, a double click or Enter shows it in the treemap.
-TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
+TEST_F(EndToEndTest, ATreemapTileLeadsToItsFolder)
 {
-    TempTree files;
-    for (const char* folder : {"map", "map/big", "map/small"}) ASSERT_TRUE(files.MakeDir(folder));
-    for (const auto& [name, bytes] : {std::pair{"big/one", 900000},
-                                      {"big/two", 500000},
-                                      {"small/three", 200000},
-                                      {"four", 100000}})
-        ASSERT_TRUE(files.MakeFile("map/" + std::string(name), std::string(bytes, 'x')));
-    const std::string top = files.RealPath("map");
-    LarkspurBrowserView& tree = *TheMainView->Tree();
-    const TreeItem topItem = FolderPopulation::BringPathIntoTree(tree, top);
-    ASSERT_NE(topItem, TreeItem::None);
-    tree.ResetAll();
-    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, testsupport::LabelPoint(tree, topItem));
-    ASSERT_TRUE(testsupport::PumpUntil(
-        [&] { return !tree.IsScanning() && TaskManager::Instance().PendingCount() == 0; }));
-    const QString idle = resources::StringTable::Load(resources::IDS_IDLE_PROMPT);
-    ASSERT_TRUE(testsupport::PumpUntil(
-        [&] { return CLarkspurApp::Instance()->MainFrame()->MessageText() == idle; }));
-
     framework::CommandRouter& router = CLarkspurApp::Instance()->MainFrame()->Router();
     platform::SettingsStore& settings = CLarkspurApp::Instance()->Settings();
     ASSERT_FALSE(TheMainView->TreemapShown());
@@ -133,18 +123,17 @@ TEST(EndToEndTest, ATreemapTileLeadsToItsFolder)
     TreemapView& map = *TheMainView->Treemap();
     ASSERT_TRUE(testsupport::PumpUntil([&] { return map.width() > 50 && map.height() > 50; }));
     const FolderRecord* shown = map.ShownFolder();
-    ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(FullPathOf(*shown), top);
+    ASSERT_EQ(shown, tree.RecordOf(m_item));
 
     QPoint centre;
     for (const TreemapTile& tile : map.Tiles())
-        if (tile.kind == TreemapTile::Kind::Folder && FullPathOf(*tile.folder) == top + "/big")
+        if (tile.kind == TreemapTile::Kind::Folder && FullPathOf(*tile.folder) == top + "/c")
             centre = tile.rect.center().toPoint();
     ASSERT_FALSE(centre.isNull());
     QTest::mouseClick(&map, Qt::LeftButton, {}, centre);
     const TreeItemRecord* selected = tree.RecordOf(tree.Tree().Selection());
     ASSERT_NE(selected, nullptr);
-    EXPECT_EQ(FullPathOf(*selected), top + "/big");
+    EXPECT_EQ(FullPathOf(*selected), top + "/c");
     EXPECT_EQ(TheMainView->FileList()->ListedFolder(), selected);
     EXPECT_EQ(map.ShownFolder(), shown);
     QTest::mouseDClick(&map, Qt::LeftButton, {}, centre);

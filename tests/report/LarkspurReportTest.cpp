@@ -22,17 +22,6 @@
 
 namespace {
 
-// Runs the built program with arguments in workingDir (empty: ours), after
-// words (setpriv's).
-testsupport::ChildOutcome RunReport(const std::vector<std::string>& arguments,
-                                    const std::string& workingDir = {},
-                                    std::vector<std::string> words = {})
-{
-    words.push_back(LARKSPUR_REPORT_PROGRAM);
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    return testsupport::RunChild(words, workingDir);
-}
-
 // The whole output for root's subtree as the files stand, shownRoot standing
 // for root in the paths, with the duplicate groups unless sizeOnly. What the
 // program's user may not read (AsUnprivileged::Listable) is not seen.
@@ -98,12 +87,24 @@ std::string Without(const std::string& text, const std::string& part)
 class LarkspurReportTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    // Runs the built program as nobody with arguments in workingDir (empty: ours).
+    testsupport::ChildOutcome RunReport(const std::vector<std::string>& arguments,
+                                        const std::string& workingDir = {}) const
+    {
+        std::vector<std::string> words = m_nobody.Prefix();
+        words.push_back(LARKSPUR_REPORT_PROGRAM);
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return testsupport::RunChild(words, workingDir);
+    }
     TempTree m_files;
+    // Root, as which the tests run here, reads everything: the report runs
+    // as nobody.
+    const testsupport::AsUnprivileged m_nobody{m_files.Root()};
 };
 
 void LarkspurReportTest::SetUp()
 {
-    ASSERT_TRUE(m_files.IsValid());
+    if (!m_nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
     const std::string big(20000, 'B');
     std::string nearBig = big;
     nearBig.back() = 'x';  // same size and head, differs at the end
@@ -112,19 +113,19 @@ void LarkspurReportTest::SetUp()
     // Missing folders above an entry are made first.
     const struct {
         char kind;
-        std::string path, data;
+        std::string path, data = {};
     } entries[] = {
         // clang-format off
-        {'d', "top/empty", ""}, {'d', "top/churn", ""}, {'f', "top/root.txt", std::string(10, 'r')},
-        {'f', "top/a/one", std::string(100, '1')}, {'h', "top/a/link", "top/a/one"},
-        {'f', "top/b/c/d/three", std::string(70000, '3')}, {'f', "top/B/.hidden", "hhh"},
-        {'f', "top/a.x/empty", ""}, {'f', "top/b/empty", ""}, {'z', "top/b/sparse", "1073741824"},
-        {'l', "top/b/c/up", ".."}, {'f', "top/b/c/big", big}, {'f', "top/a/big copy", big},
-        {'f', "top/B/Big", big}, {'f', "top/b/near", nearBig},
+        {'d', "top/empty"}, {'d', "top/churn"}, {'d', "top/deep"}, {'d', "top/long"},
+        {'f', "top/root.txt", std::string(10, 'r')}, {'f', "top/a/one", std::string(100, '1')},
+        {'h', "top/a/link", "top/a/one"}, {'f', "top/b/c/d/three", std::string(70000, '3')},
+        {'f', "top/B/.hidden", "hhh"}, {'f', "top/a.x/empty", ""}, {'f', "top/b/empty", ""},
+        {'z', "top/b/sparse", "1073741824"}, {'l', "top/b/c/up", ".."}, {'f', "top/b/c/big", big},
+        {'f', "top/a/big copy", big}, {'f', "top/B/Big", big}, {'f', "top/b/near", nearBig},
         {'f', "top/small1", "same small contents"}, {'f', "top/b/small2", "same small contents"},
         {'f', "top/-dash/f", "12345"}, {'f', "top/-dash/g", "12345"},
         // Special files and loops, never to be opened.
-        {'p', "top/s/fifo", ""}, {'s', "top/s/socket", ""}, {'c', "top/s/null", ""},
+        {'p', "top/s/fifo"}, {'s', "top/s/socket"}, {'c', "top/s/null"},
         {'l', "top/s/b/loop", "../.."}, {'l', "top/self", "self"}, {'l', "top/s/ping", "pong"},
         {'l', "top/s/pong", "ping"}, {'f', "top/s/data", "some data"},
         {'f', "top/s/b/data", "some data"},
@@ -135,11 +136,11 @@ void LarkspurReportTest::SetUp()
         {'f', "top/\xff\xfe folder/a\\b", std::string(5000, 'x')},
         // Unreadable: a folder, one that only lets pass, one that only lets
         // read its names, a copy.
-        {'f', "top/closed/inner/hidden", std::string(4000, 'h')},
-        {'f', "top/namesonly/f", "xyz"}, {'m', "top/namesonly", "744"},
-        {'f', "top/open/copy", std::string(3000, 'c')}, {'f', "top/copy", std::string(3000, 'c')},
-        {'f', "top/open/secret copy", std::string(3000, 'c')}, {'f', "top/passonly/f", "xyz"},
-        {'m', "top/open/secret copy", "0"}, {'m', "top/closed", "0"}, {'m', "top/passonly", "711"},
+        {'f', "top/closed/inner/hidden", std::string(4000, 'h')}, {'f', "top/namesonly/f", "xyz"},
+        {'m', "top/namesonly", "744"}, {'f', "top/open/copy", std::string(3000, 'c')},
+        {'f', "top/copy", std::string(3000, 'c')}, {'f', "top/passonly/f", "xyz"},
+        {'f', "top/open/secret copy", std::string(3000, 'c')}, {'m', "top/open/secret copy", "0"},
+        {'m', "top/closed", "0"}, {'m', "top/passonly", "711"},
         // clang-format on
     };
     for (const auto& e : entries) {
@@ -161,14 +162,12 @@ void LarkspurReportTest::SetUp()
         ASSERT_TRUE(made) << e.path;
     }
     std::string deep = "top/deep";
-    ASSERT_TRUE(m_files.MakeDir(deep));
     for (int level = 0; level < 300; ++level) ASSERT_TRUE(m_files.MakeDir(deep += "/d"));
     ASSERT_TRUE(m_files.MakeFile(deep + "/bottom", std::string(1234, 'b')));
     // Names of 200 bytes down to a file whose path is one byte short of the
     // limit, and its twin.
     std::string lengthy = "top/long";
     const std::string name(200, 'n');
-    ASSERT_TRUE(m_files.MakeDir(lengthy));
     while (m_files.Path(lengthy).size() + 1 + name.size() + 40 < PATH_MAX)
         ASSERT_TRUE(m_files.MakeDir(lengthy += "/" + name));
     const std::string tail(PATH_MAX - 2 - m_files.Path(lengthy).size() - 1, 't');
@@ -180,10 +179,6 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
 {
     const std::string top = m_files.Path("top");
     const auto before = testsupport::Snapshot(top);
-    // Root, as which the tests run here, reads everything: the report runs
-    // as nobody.
-    const testsupport::AsUnprivileged nobody(m_files.Root());
-    if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
     const struct {
         std::vector<std::string> arguments;
         std::string workingDir, folder, shown;
@@ -210,7 +205,7 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
                 ::rmdir(gone.c_str());
             }
         });
-        const auto outcome = RunReport(run.arguments, run.workingDir, nobody.Prefix());
+        const auto outcome = RunReport(run.arguments, run.workingDir);
         stop = true;
         churn.join();
         ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
@@ -227,8 +222,6 @@ TEST_F(LarkspurReportTest, PrintsWhatTheFilesSayForEveryShapeOfTree)
 
 TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWithTheUsage)
 {
-    const testsupport::AsUnprivileged nobody(m_files.Root());
-    if (!nobody.Usable()) GTEST_SKIP() << "cannot run the report as nobody";
     const std::string top = m_files.Path("top");
     const std::vector<std::vector<std::string>> bad{
         {},   {"--bogus", top},  {top, top}, {top + "/missing"}, {top + "/root.txt"},
@@ -236,11 +229,11 @@ TEST_F(LarkspurReportTest, AnswersBadArgumentsWithStatusTwoAndOneLineAndHelpWith
     };
     for (const auto& arguments : bad) {
         SCOPED_TRACE(arguments.empty() ? "(none)" : arguments.back());
-        const auto outcome = RunReport(arguments, {}, nobody.Prefix());
+        const auto outcome = RunReport(arguments);
         EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_EQ(outcome.out, "");
-        ASSERT_FALSE(outcome.err.empty());
-        EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+        EXPECT_TRUE(!outcome.err.empty() && outcome.err.find('\n') == outcome.err.size() - 1)
+            << outcome.err;
     }
     const auto help = RunReport({"--help"});
     EXPECT_EQ(help.exitCode, 0);
