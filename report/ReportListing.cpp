@@ -13,120 +13,99 @@
 
 namespace {
 
-// Whether a name joined to directory needs a separator between them.
-bool NeedsSeparator(std::string_view directory)
+// Joins name to path, with a separator unless path ends with one.
+void AppendName(std::string& path, std::string_view name)
 {
-    return directory.empty() || directory.back() != '/';
+    if (path.empty() || path.back() != '/') path += '/';
+    path.append(name);
 }
 
-// The bytes of directory joined to name, as AddChildPath joins them.
-std::size_t ChildPathLength(std::string_view directory, std::string_view name)
+void WriteFolderLine(std::FILE* out, const FolderRecord& folder, std::string_view path)
 {
-    return directory.size() + (NeedsSeparator(directory) ? 1 : 0) + name.size();
+    std::fprintf(out, "folder\t%lld\t%lld\t%s\n",
+                 static_cast<long long>(folder.treeDiskSpace.Bytes()),
+                 static_cast<long long>(folder.treeSize.Bytes()), EscapeForLine(path).c_str());
+}
+
+// One child of a folder in the walk that writes the folders: either the
+// child's own line (its path, keyed by its name) or the lines of the
+// folders below it (all starting with its path and a separator, keyed by
+// its name and "/"). In byte order of these keys the children's lines and
+// blocks come out in byte order of the full paths: "a", "a.x", "a/b".
+struct Step {
+    const FolderRecord* folder;
+    bool below;
+};
+
+// The byte of a step's key at index, or -1 past its end.
+int KeyByte(const Step& step, std::size_t index)
+{
+    const std::string& name = step.folder->name;
+    if (index < name.size()) return static_cast<unsigned char>(name[index]);
+    return index == name.size() && step.below ? '/' : -1;
+}
+
+bool KeyLess(const Step& first, const Step& second)
+{
+    for (std::size_t index = 0;; ++index) {
+        const int a = KeyByte(first, index);
+        const int b = KeyByte(second, index);
+        if (a != b || a < 0) return a < b;
+    }
 }
 
 }  // namespace
 
-ReportListing::Path ReportListing::AddChildPath(std::string& buffer, std::string_view directory,
-                                                std::string_view name)
-{
-    const Path added{buffer.size(), ChildPathLength(directory, name)};
-    buffer.append(directory);
-    if (NeedsSeparator(directory)) buffer += '/';
-    buffer.append(name);
-    return added;
-}
-
 void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& shownPath)
 {
-    m_folderPaths.clear();
     m_copyPaths.clear();
-    m_folders.clear();
     m_copies.clear();
     m_groups.clear();
-    auto* topRecord = static_cast<FolderRecord*>(tree.RecordOf(top));
-    if (topRecord == nullptr) return;
+    m_tree = &tree;
+    m_top = static_cast<const FolderRecord*>(tree.RecordOf(top));
+    m_shownPath = shownPath;
+    if (m_top == nullptr) return;
 
     std::lock_guard lock(tree.DataLock());
-    // One walk of the tree gathers the folders, parents before children,
-    // each with its parent's place among them. The folders from top down to
-    // the parent of the one visited are on the stack, with an upper bound
-    // of their paths' bytes (a separator counted for each name).
-    struct Visited {
-        const FolderRecord* record;
-        std::size_t parent;  // index in visited; 0 for the top itself
-    };
-    std::vector<Visited> visited;
-    std::vector<std::pair<std::size_t, std::size_t>> ancestors;  // index, bound
-    std::size_t folderBytes = 0;
-    tree.ForEachInSubtree(*topRecord, [&](TreeItemRecord& item) {
-        const auto& record = static_cast<const FolderRecord&>(item);
-        std::size_t parent = 0;
-        std::size_t bound = shownPath.size();
-        if (&record != topRecord) {
-            while (visited[ancestors.back().first].record != record.parent) ancestors.pop_back();
-            parent = ancestors.back().first;
-            bound = ancestors.back().second + 1 + record.name.size();
-        }
-        ancestors.emplace_back(visited.size(), bound);
-        visited.push_back({&record, parent});
-        folderBytes += bound;
-    });
-
-    // The listing is made at the program's peak, so every buffer and array
-    // is sized before it is filled: grown by doubling, it would hold the
-    // blocks it left behind as well. Each folder's path is its parent's and
-    // its name, written within the reserved room, so the parent's bytes stay.
-    m_folderPaths.reserve(folderBytes);
-    m_folders.reserve(visited.size());
-    std::vector<std::pair<const FolderRecord*, Path>> pathOf;
-    pathOf.reserve(visited.size());
-    for (std::size_t i = 0; i < visited.size(); ++i) {
-        const FolderRecord& record = *visited[i].record;
-        Path path{0, shownPath.size()};
-        if (i == 0) {
-            m_folderPaths.append(shownPath);
-        } else {
-            path = AddChildPath(m_folderPaths, FolderPathOf(m_folders[visited[i].parent].path),
-                                record.name);
-        }
-        pathOf.emplace_back(&record, path);
-        m_folders.push_back({path, record.treeDiskSpace.Bytes(), record.treeSize.Bytes()});
-    }
-    std::vector<Visited>().swap(visited);
-    const auto byRecord = [](const auto& entry, const FolderRecord* folder) {
-        return std::less<const FolderRecord*>()(entry.first, folder);
-    };
-    std::sort(pathOf.begin(), pathOf.end(),
-              [&](const auto& a, const auto& b) { return byRecord(a, b.first); });
-
-    // Every copy of every group of two or more, with its folder's path when
-    // the folder lies in the listing (else empty: its own full path is used).
+    // Every copy of every group of two or more, group by group.
     const DupTable& table = tree.Scan().Duplicates().Table();
     const auto forEachCopy = [&](auto&& visit) {
         for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket) {
             for (const DupGroup* group = table.Chain(bucket); group != nullptr;
                  group = group->next) {
                 if (group->MemberCount() < 2) continue;
-                for (const DupMember* member : group->Members()) {
-                    const auto found =
-                        std::lower_bound(pathOf.begin(), pathOf.end(), member->folder, byRecord);
-                    const bool listed = found != pathOf.end() && found->first == member->folder;
-                    visit(*group, *member, listed ? &found->second : nullptr);
-                }
+                for (const DupMember* member : group->Members()) visit(*group, *member);
             }
         }
     };
+    // A copy's path: its folder's shown path (from the folder up to top)
+    // and its name; a copy outside top's subtree has its full path.
+    std::vector<const TreeItemRecord*> below;
+    std::string path;
+    const auto copyPath = [&](const DupMember& member) -> const std::string& {
+        below.clear();
+        const TreeItemRecord* record = member.folder;
+        for (; record != nullptr && record != m_top; record = record->parent) {
+            below.push_back(record);
+        }
+        if (record == nullptr) return path = member.FullPath();
+        path = m_shownPath;
+        for (auto it = below.rbegin(); it != below.rend(); ++it) AppendName(path, (*it)->name);
+        AppendName(path, member.Name());
+        return path;
+    };
+
+    // Sized before they are filled: grown by doubling, the buffers would
+    // hold the blocks they left behind as well, at the program's peak.
     std::size_t copyCount = 0;
     std::size_t copyBytes = 0;
     std::size_t groupCount = 0;
     const DupGroup* lastGroup = nullptr;
-    forEachCopy([&](const DupGroup& group, const DupMember& member, const Path* folder) {
+    forEachCopy([&](const DupGroup& group, const DupMember& member) {
         ++copyCount;
+        copyBytes += copyPath(member).size();
         groupCount += &group != lastGroup ? 1 : 0;
         lastGroup = &group;
-        copyBytes += folder != nullptr ? ChildPathLength(FolderPathOf(*folder), member.Name())
-                                       : member.FullPath().size();
     });
     m_copyPaths.reserve(copyBytes);
     m_copies.reserve(copyCount);
@@ -143,34 +122,73 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
         m_groups.push_back(
             {static_cast<std::int64_t>(lastGroup->size), first, m_copies.size() - first});
     };
-    forEachCopy([&](const DupGroup& group, const DupMember& member, const Path* folder) {
+    forEachCopy([&](const DupGroup& group, const DupMember& member) {
         if (&group != lastGroup) closeGroup();
         lastGroup = &group;
-        if (folder != nullptr) {
-            m_copies.push_back(AddChildPath(m_copyPaths, FolderPathOf(*folder), member.Name()));
-        } else {
-            const std::string path = member.FullPath();
-            m_copies.push_back({m_copyPaths.size(), path.size()});
-            m_copyPaths.append(path);
-        }
+        const std::string& copy = copyPath(member);
+        m_copies.push_back({m_copyPaths.size(), copy.size()});
+        m_copyPaths.append(copy);
     });
     closeGroup();
 
-    std::sort(m_folders.begin(), m_folders.end(), [this](const Folder& a, const Folder& b) {
-        return FolderPathOf(a.path) < FolderPathOf(b.path);
-    });
     std::sort(m_groups.begin(), m_groups.end(), [this](const Group& a, const Group& b) {
         if (a.size != b.size) return a.size > b.size;
         return CopyPathOf(m_copies[a.firstCopy]) < CopyPathOf(m_copies[b.firstCopy]);
     });
 }
 
+void ReportListing::WriteFoldersBelowTop(std::FILE* out) const
+{
+    // A walk of the tree with a stack of the folders entered, each with its
+    // children's steps in key order and the length of its path, which
+    // stands at the start of path.
+    struct Entered {
+        std::vector<Step> steps;
+        std::size_t next = 0;
+        std::size_t pathLength = 0;
+    };
+    std::vector<Entered> stack;
+    std::vector<TreeItemRecord*> children;
+    std::string path = m_shownPath;
+    const auto enter = [&](const FolderRecord& folder) {
+        m_tree->ChildRecords(folder, children);
+        Entered entered;
+        entered.steps.reserve(children.size() * 2);
+        for (const TreeItemRecord* child : children) {
+            const auto* record = static_cast<const FolderRecord*>(child);
+            entered.steps.push_back({record, false});
+            if (m_tree->FirstChildRecord(*record) != nullptr) {
+                entered.steps.push_back({record, true});
+            }
+        }
+        std::sort(entered.steps.begin(), entered.steps.end(), KeyLess);
+        entered.pathLength = path.size();
+        stack.push_back(std::move(entered));
+    };
+    enter(*m_top);
+    while (!stack.empty()) {
+        Entered& current = stack.back();
+        if (current.next == current.steps.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const Step step = current.steps[current.next++];
+        path.resize(current.pathLength);
+        AppendName(path, step.folder->name);
+        if (step.below) {
+            enter(*step.folder);
+        } else {
+            WriteFolderLine(out, *step.folder, path);
+        }
+    }
+}
+
 bool ReportListing::Write(std::FILE* out) const
 {
-    for (const Folder& folder : m_folders) {
-        std::fprintf(out, "folder\t%lld\t%lld\t%s\n", static_cast<long long>(folder.diskSpace),
-                     static_cast<long long>(folder.size),
-                     EscapeForLine(FolderPathOf(folder.path)).c_str());
+    if (m_top != nullptr) {
+        std::lock_guard lock(m_tree->DataLock());
+        WriteFolderLine(out, *m_top, m_shownPath);
+        WriteFoldersBelowTop(out);
     }
     for (const Group& group : m_groups) {
         std::fprintf(out, "group\t%lld\t%zu\n", static_cast<long long>(group.size),

@@ -8,6 +8,7 @@
 
 #include "model/TreeControl.h"
 
+class FolderRecord;
 class ScanTree;
 
 // What larkspur-report prints once the walk is over: the folders of the
@@ -15,29 +16,26 @@ class ScanTree;
 // duplicate groups of two or more copies found there. Paths are raw bytes
 // that start with the scanned folder's path as the user gave it.
 //
-// UI thread; Collect reads the tree's records and, under its tree-data
-// lock, its duplicate table. The listing holds no pointer into the tree.
+// UI thread. Collect gathers the groups from the tree's duplicate table;
+// Write then reads the folders from the tree itself, so the tree must stay,
+// unchanged, until Write returns. Both take the tree-data lock.
 class ReportListing {
 public:
-    // Reads top's subtree; shownPath is what stands for top's own path.
-    // Folders come out in byte order of their paths; groups by size,
-    // largest first, then by their first copy's path.
+    // Reads the groups of top's subtree; shownPath is what stands for top's
+    // own path. Groups come out by size, largest first, then by their first
+    // copy's path.
     void Collect(ScanTree& tree, TreeItem top, const std::string& shownPath);
 
-    // Writes the folder lines, then the group and copy lines. Answers false
-    // when the stream failed (a closed pipe, a full disk).
+    // Writes the folder lines, in byte order of their paths, then the group
+    // and copy lines. Answers false when the stream failed (a closed pipe, a
+    // full disk).
     bool Write(std::FILE* out) const;
 
 private:
-    // A path in m_folderPaths or m_copyPaths.
+    // A path in m_copyPaths.
     struct Path {
         std::size_t offset = 0;
         std::size_t length = 0;
-    };
-    struct Folder {
-        Path path;
-        std::int64_t diskSpace = 0;
-        std::int64_t size = 0;
     };
     struct Group {
         std::int64_t size = 0;
@@ -45,27 +43,21 @@ private:
         std::size_t copyCount = 0;
     };
 
-    [[nodiscard]] std::string_view FolderPathOf(Path path) const
-    {
-        return std::string_view(m_folderPaths).substr(path.offset, path.length);
-    }
     [[nodiscard]] std::string_view CopyPathOf(Path path) const
     {
         return std::string_view(m_copyPaths).substr(path.offset, path.length);
     }
-    // Appends directory and name, joined by a separator unless directory
-    // ends with one, to buffer as one more path. directory must not lie in
-    // buffer unless buffer has room reserved for the whole path.
-    static Path AddChildPath(std::string& buffer, std::string_view directory,
-                             std::string_view name);
+    // Writes the line of every folder below top, under the tree-data lock.
+    void WriteFoldersBelowTop(std::FILE* out) const;
 
-    // The listing is made while the scanned tree is still in memory, at the
-    // peak of the program's use: the paths of the folders, and those of the
-    // copies, lie end to end in one buffer each rather than in a string of
-    // their own.
-    std::string m_folderPaths;
+    // The listing is written while the scanned tree is still in memory, at
+    // the peak of the program's use: the folders are written from the
+    // records as they are walked, and only the copies, few beside the
+    // folders, are gathered, their paths end to end in one buffer.
+    ScanTree* m_tree = nullptr;
+    const FolderRecord* m_top = nullptr;
+    std::string m_shownPath;
     std::string m_copyPaths;
-    std::vector<Folder> m_folders;
     std::vector<Path> m_copies;
     std::vector<Group> m_groups;
 };
