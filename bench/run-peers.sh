@@ -3,7 +3,7 @@
 # two seeded corpora made here (the same files, about 100 and about 10 to a
 # folder): sizes against du, ncdu and gdu; the duplicate
 # search against jdupes, fdupes and rmlint; and the report's peak memory per
-# file. Runs alternate between the tools; each figure is the median of RUNS
+# entry. Runs alternate between the tools; each figure is the median of RUNS
 # runs with a warm cache (and, as root with COLD=1, with a cold cache too).
 #
 # Usage: bench/run-peers.sh REPORT_PROGRAM [FILES [SEED [RUNS]]]
@@ -199,8 +199,12 @@ base = peak_kib([report, empty])
 for per_folder, corpus in corpora:
     bench("corpus of %d files, about %d a folder" % (files, per_folder), corpus, corpus)
     peak = peak_kib([report, corpus])
-    print("\npeak memory of larkspur-report: %d KiB on an empty folder, %d KiB on the corpus: %.0f bytes per file above the empty-folder peak (target 150)"
-          % (base, peak, (peak - base) * 1024.0 / files))
+    # An entry is a file or a folder below the corpus (hard-link targets
+    # included), as the scan records each.
+    entries = sum(len(names) + len(subfolders) for _, subfolders, names in os.walk(corpus))
+    above = (peak - base) * 1024.0
+    print("\npeak memory of larkspur-report: %d KiB on an empty folder, %d KiB on the corpus: %.0f bytes per entry (%d entries; target 150), %.0f per file, above the empty-folder peak"
+          % (base, peak, above / entries, entries, above / files))
 for tree_pair in [(os.environ.get("EXTRA_SIZE_TREE"), os.environ.get("EXTRA_DUPS_TREE"))]:
     if tree_pair[0] and tree_pair[1]:
         bench("%s (sizes) and %s (duplicates)" % tree_pair, tree_pair[0], tree_pair[1])
