@@ -39,7 +39,7 @@ bool DupGroup::HasMemberOutside(const FolderRecord& folder) const
 bool DupGroup::HoldsFile(std::uint64_t device, std::uint64_t inode) const
 {
     for (const DupMember* member : Members()) {
-        if (member->device == device && member->inode == inode) {
+        if (member->identity.device == device && member->identity.inode == inode) {
             return true;
         }
     }

@@ -23,11 +23,6 @@ struct DupLink {
 // Several groups may share one (headHash, size) pair when their contents
 // differ further on; they then lie in the same chain of the DupTable.
 //
-// A group may be pending: it holds the one file of its size seen so far,
-// whose head was not read because no other file could be its copy yet. Its
-// headHash means nothing until the duplicate search reads the head, when a
-// second file of the same size turns up, and makes it an ordinary group.
-//
 // Owned by the DupTable (a DupStore's). Made and linked by the
 // duplicate search on the worker thread; every read and change, on either
 // thread, holds the tree-data lock.
@@ -69,13 +64,12 @@ public:
 
     DupGroup* next = nullptr;  // next group in the same bucket chain
     std::uint32_t headHash;    // hash of the files' first 8192 bytes
-    bool pending = false;      // head not read yet (see above); in the padding
 
 private:
     // Most files end in a group of one, so such a group holds its member
     // itself (m_member), without a link; a group that gains a second member
     // turns to a list of links (m_links) and stays one. Declared here to
-    // share the padding with pending.
+    // lie in the padding after headHash.
     bool m_single = true;
 
 public:

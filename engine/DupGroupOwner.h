@@ -8,8 +8,9 @@ class DupGroup;
 // The owner of the duplicate table and of the tracked references (the sized
 // tree view), as the duplicate data needs it. UI thread only.
 //
-// RemoveDupMember (member), under the tree-data lock: the member leaves its
-// group (DupGroup::RemoveMember); nothing when the group does not hold it.
+// RemoveDupMember (member), under the tree-data lock: a pending member
+// leaves the table's pending buckets; any other leaves its group
+// (DupGroup::RemoveMember); nothing when the group does not hold it.
 // When the group has no member left, DropGroup (group); otherwise the
 // duplicates display's RefreshGroup (group). The member itself is not freed.
 class DupGroupOwner : public DupMemberRemover {

@@ -40,17 +40,26 @@ void DupStore::ClearFolderDuplicates(const FolderRecordRef& folder)
 void DupStore::RemoveDupMember(DupMember& member)
 {
     std::lock_guard lock(m_tree.DataLock());
-    DupGroup* group = member.group;
-    if (group == nullptr || !group->RemoveMember(member)) {
-        return;
-    }
-    member.group = nullptr;
     // A listed file may have lost its mark's meaning: the leaving one, or
     // the copy now left alone.
     const auto listed = [](const DupMember* file) {
         return file != nullptr && file->folder != nullptr &&
                file->folder->Has(FolderRecord::InFileList);
     };
+    if (member.IsPending()) {
+        if (m_table.UnlinkPending(&member)) {
+            member.SetIdentity(0, 0);
+            if (listed(&member)) {
+                RefreshListMarksLater();
+            }
+        }
+        return;
+    }
+    DupGroup* group = member.group;
+    if (group == nullptr || !group->RemoveMember(member)) {
+        return;
+    }
+    member.group = nullptr;
     if (listed(&member) || (group->IsSingle() && listed(group->FirstMember()))) {
         RefreshListMarksLater();
     }

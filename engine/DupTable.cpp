@@ -21,19 +21,19 @@ void FreeChains(DupGroup** buckets, std::size_t count)
 
 DupTable::DupTable()
     : m_buckets(new DupGroup*[kBucketCount]()),
-      m_pending(new DupGroup*[kBucketCount]()),
+      m_pending(new DupMember*[kBucketCount]()),
       m_sizeBits(new std::uint64_t[kSizeBitCount / 64]())
 {
 }
 
 DupTable::~DupTable() { Clear(); }
 
-DupGroup* DupTable::PendingOfSize(std::uint64_t size) const
+DupMember* DupTable::PendingOfSize(std::uint64_t size) const
 {
-    for (DupGroup* group = m_pending[PendingBucketOf(size)]; group != nullptr;
-         group = group->next) {
-        if (group->size == size) {
-            return group;
+    for (DupMember* member = m_pending[PendingBucketOf(size)]; member != nullptr;
+         member = member->waiting.next) {
+        if (member->waiting.size == size) {
+            return member;
         }
     }
     return nullptr;
@@ -42,13 +42,6 @@ DupGroup* DupTable::PendingOfSize(std::uint64_t size) const
 void DupTable::Append(DupGroup* group)
 {
     group->next = nullptr;
-    if (group->pending) {
-        // Order does not matter among groups of different sizes.
-        DupGroup*& head = m_pending[PendingBucketOf(group->size)];
-        group->next = head;
-        head = group;
-        return;
-    }
     DupGroup** place = &m_buckets[BucketOf(group->headHash, group->size)];
     while (*place != nullptr) {
         place = &(*place)->next;
@@ -58,18 +51,9 @@ void DupTable::Append(DupGroup* group)
     m_sizeBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
 }
 
-void DupTable::Promote(DupGroup* group, std::uint32_t headHash)
-{
-    Unlink(group);
-    group->pending = false;
-    group->headHash = headHash;
-    Append(group);
-}
-
 bool DupTable::Unlink(DupGroup* group)
 {
-    DupGroup** head = group->pending ? &m_pending[PendingBucketOf(group->size)]
-                                     : &m_buckets[BucketOf(group->headHash, group->size)];
+    DupGroup** head = &m_buckets[BucketOf(group->headHash, group->size)];
     for (DupGroup** place = head; *place != nullptr; place = &(*place)->next) {
         if (*place == group) {
             *place = group->next;
@@ -80,9 +64,30 @@ bool DupTable::Unlink(DupGroup* group)
     return false;
 }
 
+void DupTable::AppendPending(DupMember* member)
+{
+    // Order does not matter among members of different sizes.
+    DupMember*& head = m_pending[PendingBucketOf(member->waiting.size)];
+    member->waiting.next = head;
+    head = member;
+}
+
+bool DupTable::UnlinkPending(DupMember* member)
+{
+    for (DupMember** place = &m_pending[PendingBucketOf(member->waiting.size)]; *place != nullptr;
+         place = &(*place)->waiting.next) {
+        if (*place == member) {
+            *place = member->waiting.next;
+            member->waiting.next = nullptr;
+            return true;
+        }
+    }
+    return false;
+}
+
 void DupTable::Clear()
 {
     FreeChains(m_buckets.get(), kBucketCount);
-    FreeChains(m_pending.get(), kBucketCount);
+    std::fill_n(m_pending.get(), kBucketCount, nullptr);
     std::fill_n(m_sizeBits.get(), kSizeBitCount / 64, 0);
 }

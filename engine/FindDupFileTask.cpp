@@ -166,34 +166,25 @@ void FindDupFileTask::ProcessFile(const FolderListing::Entry& entry, const std::
     const std::uint64_t size = entry.size;
     std::unique_lock lock(m_context.tree.DataLock());
     DupTable& table = m_context.table;
-    DupGroup* pending = table.PendingOfSize(size);
+    DupMember* pending = table.PendingOfSize(size);
     if (pending == nullptr && !table.MayHoldSize(size)) {
         // The first file of its size has nothing to be a copy of yet: it
-        // waits in a pending group, unread, until a second file of its size
-        // turns up. Its identity is the listing's.
-        auto group = std::make_unique<DupGroup>(0, size);
-        group->pending = true;
-        if (AddMember(*group, name, FileHead{0, size, entry.device, entry.inode})) {
-            table.Append(group.release());
-        }
+        // waits pending, unread, until a second file of its size turns up.
+        AddMember(nullptr, name, FileHead{0, size, 0, 0});
         return;
     }
 
     // A file filed by its hash could be a copy of the pending file of its
-    // size: that one is read now and becomes an ordinary group first.
-    std::optional<DupGroupRef> pendingRef;
+    // size: that one is read now and filed in a group of its own first.
     std::string pendingPath;
     if (pending != nullptr) {
-        pendingRef.emplace(m_context.references, pending);
-        if (const DupMember* member = pending->FirstMember()) {
-            pendingPath = member->FullPath();
-        }
+        pendingPath = pending->FullPath();
     }
     lock.unlock();
     const std::string path = m_folderPath + name;
     const std::optional<FileHead> head = ReadHead(path, &opened);
     std::optional<FileHead> pendingHead;
-    if (platform::FileReader pendingFile; pendingRef && pendingFile.Open(pendingPath)) {
+    if (platform::FileReader pendingFile; pending != nullptr && pendingFile.Open(pendingPath)) {
         // A link to this file, as the opens find them (the listing's inode
         // of a file since removed may have been given to another), is read
         // once.
@@ -202,21 +193,20 @@ void FindDupFileTask::ProcessFile(const FolderListing::Entry& entry, const std::
         pendingHead = thisFile ? head : ReadHead(pendingPath, &pendingFile);
     }
     lock.lock();
-    if (pendingRef) {
-        // Unless the folder's members were cleared meanwhile.
-        if (DupGroup* group = pendingRef->Get(); group != nullptr && group->pending) {
-            DupMember* member = group->FirstMember();
-            if (pendingHead) {
-                if (member != nullptr) {
-                    member->device = pendingHead->device;
-                    member->inode = pendingHead->inode;
-                }
-                table.Promote(group, pendingHead->hash);
-            } else {
-                DropUnread(*group);
-            }
+    // Unless the pending member left meanwhile (its folder was cleared, its
+    // file deleted). Only this task makes members, so the member pending
+    // for this size now is that one or none, never a new one in its place.
+    if (pending != nullptr && table.PendingOfSize(size) == pending) {
+        table.UnlinkPending(pending);
+        if (pendingHead) {
+            pending->SetIdentity(pendingHead->device, pendingHead->inode);
+            auto* group = new DupGroup(pendingHead->hash, size);
+            pending->group = group;
+            group->InsertMember(pending);
+            table.Append(group);
+        } else {
+            DropUnread(*pending);
         }
-        pendingRef.reset();
     }
     // A size from the open other than the listing's: the file changed while
     // it was being searched, and is left out.
@@ -232,7 +222,7 @@ void FindDupFileTask::FileByHash(const std::string& name, const std::string& pat
     DupTable& table = m_context.table;
     auto newGroup = [&] {
         auto group = std::make_unique<DupGroup>(head.hash, head.size);
-        if (AddMember(*group, name, head)) {
+        if (AddMember(group.get(), name, head)) {
             // The bucket is read again here: it may have changed while the
             // lock was released for a comparison.
             table.Append(group.release());
@@ -266,7 +256,7 @@ void FindDupFileTask::FileByHash(const std::string& name, const std::string& pat
         lock.lock();
         group = candidate.Get();
         if (same && group != nullptr) {
-            if (AddMember(*group, name, head)) {
+            if (AddMember(group, name, head)) {
                 Touch(*group);
             }
             return;
@@ -275,22 +265,13 @@ void FindDupFileTask::FileByHash(const std::string& name, const std::string& pat
     newGroup();
 }
 
-void FindDupFileTask::DropUnread(DupGroup& group)
+void FindDupFileTask::DropUnread(DupMember& member)
 {
-    DupMember* member = group.FirstMember();
-    {
-        std::lock_guard references(m_context.references);
-        m_context.references.Forget(&group);
-    }
-    m_context.table.Unlink(&group);
-    delete &group;
-    if (member != nullptr) {
-        member->folder->RemoveDuplicateMember(member);
-        delete member;
-    }
+    member.folder->RemoveDuplicateMember(&member);
+    delete &member;
 }
 
-bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const FileHead& head)
+bool FindDupFileTask::AddMember(DupGroup* group, const std::string& name, const FileHead& head)
 {
     // Cancelled first, then emptied under this lock by a reset or by the
     // search being switched off: a cancel seen here files nothing, and one
@@ -299,16 +280,21 @@ bool FindDupFileTask::AddMember(DupGroup& group, const std::string& name, const 
     if (folder == nullptr || IsCancelling()) {
         return false;
     }
-    DupMember* earlier = group.IsSingle() ? group.FirstMember() : nullptr;
     DupMember* member = DupMember::Make(name);
     member->folder = folder;
-    member->group = &group;
-    member->device = head.device;
-    member->inode = head.inode;
     folder->AddDuplicateMember(member);
-    group.InsertMember(member);
+    if (group == nullptr) {
+        member->Wait(head.size);
+        m_context.table.AppendPending(member);
+        ReportState(*member, true);
+        return true;
+    }
+    DupMember* earlier = group->IsSingle() ? group->FirstMember() : nullptr;
+    member->group = group;
+    member->SetIdentity(head.device, head.inode);
+    group->InsertMember(member);
 
-    ReportState(*member, group.IsSingle());
+    ReportState(*member, group->IsSingle());
     if (earlier != nullptr) {
         ReportState(*earlier, false);
     }

@@ -44,9 +44,9 @@ struct DupSearchContext {
 // member of each such group, and join the first group whose contents match;
 // a file that matches none starts a group of its own. A file is read only
 // once a second file of its size is known: the first one of a size waits
-// unread (though opened once) in a pending group (DupGroup::pending) until
-// then. Empty files are left out; only regular files are read; two links to
-// one file (same device and inode) never share a group.
+// unread (though opened once), a pending member in no group
+// (DupMember::IsPending), until then. Empty files are left out; only regular files are read; two
+// links to one file (same device and inode) never share a group.
 //
 // UI thread: construct, hand to TaskManager::Add. Worker, Run():
 //  1. when the folder has members of an earlier search, sends
@@ -134,15 +134,15 @@ private:
     // holds the file open, else opens path.
     [[nodiscard]] std::optional<FileHead> ReadHead(const std::string& path,
                                                    platform::FileReader* opened) const;
-    // Under the tree-data lock: the pending group, whose file could not be
-    // read when a second file of its size came, leaves the table and is
-    // freed with its member, which was never searched. The file list keeps
+    // Under the tree-data lock: a pending member, out of the table, whose
+    // file could not be read when a second file of its size came, leaves
+    // its folder and is freed: it was never searched. The file list keeps
     // the mark it was given when it was filed until it fills again.
-    void DropUnread(DupGroup& group);
-    // Under the tree-data lock: a new member of the task's folder in group;
-    // false (nothing made) when the folder's record is gone or the task is
-    // cancelled.
-    bool AddMember(DupGroup& group, const std::string& name, const FileHead& head);
+    void DropUnread(DupMember& member);
+    // Under the tree-data lock: a new member of the task's folder in group,
+    // or pending for a file of head.size when group is null; false (nothing
+    // made) when the folder's record is gone or the task is cancelled.
+    bool AddMember(DupGroup* group, const std::string& name, const FileHead& head);
     void ReportState(const DupMember& member, bool single) const;
     // Under the tree-data lock: notes group for the delivery, once.
     void Touch(DupGroup& group);

@@ -169,6 +169,9 @@ void LarkspurListView::TakeFolderSizes(FileListItem& item)
 
 int LarkspurListView::MarkOf(const DupMember* member)
 {
+    if (member != nullptr && member->IsPending()) {
+        return FileListItem::NoCopy;  // the only file of its size
+    }
     if (member == nullptr || member->group == nullptr) {
         return FileListItem::NoMark;
     }

@@ -199,8 +199,8 @@ std::vector<DeleteDuplicatesDialog::CopyCheck> DeleteDuplicatesDialog::CopyCheck
     for (const DupMember* member : candidates) {
         CopyCheck& check = checks.emplace_back();
         check.path = member->FullPath();
-        check.device = member->device;
-        check.inode = member->inode;
+        check.device = member->identity.device;
+        check.inode = member->identity.inode;
         if (member->group != nullptr) {
             for (const DupMember* copy : member->group->Members()) {
                 if (chain.count(copy) == 0) check.copies.push_back(copy->FullPath());

@@ -68,6 +68,10 @@ public:
     }
     void RemoveDupMember(DupMember& member) override
     {
+        if (member.IsPending()) {
+            table.UnlinkPending(&member);
+            return;
+        }
         DupGroup* group = member.group;
         if (group->RemoveMember(member) && group->IsEmpty()) DropGroup(*group);
     }
@@ -130,10 +134,24 @@ protected:
     {
         std::vector<const DupGroup*> groups;
         for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket)
-            for (auto* group :
-                 {m_harness.table.Chain(bucket), m_harness.table.PendingChain(bucket)})
-                for (; group; group = group->next) groups.push_back(group);
+            for (auto* group = m_harness.table.Chain(bucket); group; group = group->next)
+                groups.push_back(group);
         return groups;
+    }
+    std::vector<const DupMember*> PendingMembers()
+    {
+        std::vector<const DupMember*> pending;
+        for (std::size_t bucket = 0; bucket < DupTable::kBucketCount; ++bucket)
+            for (auto* member = m_harness.table.PendingChain(bucket); member;
+                 member = member->waiting.next)
+                pending.push_back(member);
+        return pending;
+    }
+    static bool InItsFolder(const DupMember& member)
+    {
+        const DupMember* listed = member.folder->duplicates;
+        while (listed != nullptr && listed != &member) listed = listed->nextInFolder;
+        return listed == &member;
     }
     // Checks the table against the recorded files' bytes, read here; answers the recorded files.
     std::multiset<std::string> CheckTable()
@@ -149,13 +167,12 @@ protected:
                 const DupMember& member = *copy;
                 std::ifstream in(member.FullPath(), std::ios::binary);
                 const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-                EXPECT_TRUE(inodes.insert(member.inode).second) << "links of one file together";
+                EXPECT_TRUE(inodes.insert(member.identity.inode).second)
+                    << "links of one file together";
                 EXPECT_EQ(bytes.size(), group->size);
-                const DupMember* listed = member.folder->duplicates;
-                while (listed != nullptr && listed != &member) listed = listed->nextInFolder;
-                EXPECT_TRUE(listed == &member && member.group == group);
+                EXPECT_TRUE(InItsFolder(member) && member.group == group && !member.IsPending());
                 bytesSeen.insert(bytes);
-                ++linksByBytes[bytes][member.inode];
+                ++linksByBytes[bytes][member.identity.inode];
                 ++filesBySize[group->size];
                 recorded.insert(member.FullPath().substr(m_files.Root().size() + 1));
             }
@@ -165,9 +182,14 @@ protected:
         for (const auto& [bytes, links] : linksByBytes)
             EXPECT_EQ(groupsByBytes[bytes], std::ranges::max(links | std::views::values))
                 << "copies apart";
-        for (const DupGroup* group : Groups()) {
-            EXPECT_TRUE(!group->pending || (group->IsSingle() && filesBySize[group->size] == 1));
-            EXPECT_EQ(group->pending, m_harness.table.PendingOfSize(group->size) == group);
+        // A pending file is the only one of its size, in no group.
+        for (const DupMember* member : PendingMembers()) {
+            const std::uint64_t size = member->waiting.size;
+            EXPECT_EQ(std::filesystem::file_size(member->FullPath()), size);
+            EXPECT_TRUE(InItsFolder(*member) && member->IsPending() && member->group == nullptr);
+            EXPECT_EQ(++filesBySize[size], 1) << member->FullPath();
+            EXPECT_EQ(m_harness.table.PendingOfSize(size), member);
+            recorded.insert(member->FullPath().substr(m_files.Root().size() + 1));
         }
         return recorded;
     }
@@ -309,6 +331,7 @@ TEST_F(FindDupFileTaskTest, SizesBeyondThirtyTwoBitsAreKept)
     Search(big, [&comparisons](Task&) { ++comparisons; });
     std::multiset<std::uint64_t> sizes;
     for (const DupGroup* group : Groups()) sizes.insert(group->IsSingle() ? group->size : 0);
+    for (const DupMember* member : PendingMembers()) sizes.insert(member->waiting.size);
     EXPECT_EQ(sizes, (std::multiset<std::uint64_t>{10, k4G, k4G, k4G + 10}));
     EXPECT_EQ(comparisons, 1);  // x with y, which differ in the first block
 }
@@ -324,6 +347,20 @@ struct AsNobody {
 };
 
 // A file that grows before its head is read, or that cannot be opened, is not recorded.
+// The pending file's folder is searched again (its members cleared) while the heads are read.
+TEST_F(FindDupFileTaskTest, APendingFileClearedDuringTheReadIsNotFiled)
+{
+    FolderRecord &x = Folder("x"), &y = Folder("y");
+    ASSERT_TRUE(m_files.MakeFile("x/a", K) && m_files.MakeFile("y/copy", K));
+    Search(x);
+    Search(y, {}, [&](const std::string& name) {
+        if (name == "y/copy")
+            m_harness.ClearFolderDuplicates(FolderRecordRef(m_harness.tree.references, &x));
+    });
+    EXPECT_EQ(CheckTable(), std::multiset<std::string>{"y/copy"});
+    EXPECT_TRUE(x.duplicates == nullptr && PendingMembers().empty());
+}
+
 TEST_F(FindDupFileTaskTest, FilesThatGrowOrCannotBeOpenedAreLeftOut)
 {
     FolderRecord &x = Folder("x"), &y = Folder("y"), &one = Folder("one");
@@ -334,7 +371,7 @@ TEST_F(FindDupFileTaskTest, FilesThatGrowOrCannotBeOpenedAreLeftOut)
         if (name == "y/grows") std::ofstream(m_files.Path(name), std::ios::app) << "9";
     });
     EXPECT_EQ(CheckTable(), std::multiset<std::string>{"x/grows"});
-    for (const DupGroup* group : Groups()) EXPECT_FALSE(group->pending);
+    EXPECT_TRUE(PendingMembers().empty());
 
     ASSERT_TRUE(m_files.MakeFile("one/locked", "locked!") &&
                 m_files.MakeFile("one/open", "opened"));
@@ -408,8 +445,11 @@ TEST(DupMember, KeepsNamesOfEveryLengthBesideItsFields)
         std::string name(length, '\0');
         for (std::size_t i = 0; i < length; ++i) name[i] = static_cast<char>(i % 251 + 1);
         const std::unique_ptr<DupMember> member(DupMember::Make(name));
-        member->inode = member->device = ~0ULL;
+        member->Wait(~0ULL);
+        EXPECT_TRUE(member->IsPending());
+        member->SetIdentity(~0ULL, ~0ULL);
         EXPECT_EQ(member->Name(), std::string_view(name).substr(0, DupMember::kMaxNameLength));
+        EXPECT_FALSE(member->IsPending());
     }
 }
 
@@ -434,7 +474,7 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     add(top, "C");
     DupMember& firstB = add(top, "b");
     add(top, "a");
-    add(inner, "B").inode = 9;  // before the equal name
+    add(inner, "B").identity.inode = 9;  // before the equal name
     std::string names;
     for (const DupMember* member : group.Members()) names += member->Name();
     EXPECT_EQ(names, "aBbCx");
@@ -449,7 +489,7 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     EXPECT_TRUE(group.RemoveMember(*group.FirstMember()) && group.IsEmpty());
 
     // The table: chains in order of arrival, the low 16 bits of the size choosing the bucket;
-    // a size stays marked until Clear; pending groups apart, each found by its whole size.
+    // a size stays marked until Clear; pending members apart, each found by its whole size.
     constexpr std::uint64_t k4G = 1ull << 32;
     DupTable table;
     DupGroup* chain[] = {new DupGroup(7, 5), new DupGroup(7, k4G + 5), new DupGroup(7, 5)};
@@ -459,10 +499,16 @@ TEST(DupTable, GroupsKeepNameOrderChainsAndPendingGroupsTheWholeSize)
     EXPECT_TRUE(table.Unlink(chain[1]) && !table.Unlink(chain[1]) && chain[0]->next == chain[2]);
     EXPECT_TRUE(table.MayHoldSize(k4G + 5));
     delete chain[1];
-    DupGroup *small = new DupGroup(0, 10), *large = new DupGroup(0, k4G + 10);
-    for (DupGroup* apart : {small, large}) apart->pending = true, table.Append(apart);
-    EXPECT_TRUE(table.PendingOfSize(10) == small && table.PendingOfSize(k4G + 10) == large);
+    const std::unique_ptr<DupMember> small(DupMember::Make("s")), large(DupMember::Make("l"));
+    small->Wait(10);
+    large->Wait(k4G + 10);
+    for (DupMember* apart : {small.get(), large.get()}) table.AppendPending(apart);
+    EXPECT_TRUE(table.PendingOfSize(10) == small.get() &&
+                table.PendingOfSize(k4G + 10) == large.get());
+    EXPECT_TRUE(table.UnlinkPending(small.get()) && !table.UnlinkPending(small.get()));
+    EXPECT_TRUE(table.PendingOfSize(10) == nullptr && table.PendingOfSize(k4G + 10) == large.get());
     table.Clear();
+    EXPECT_EQ(table.PendingOfSize(k4G + 10), nullptr);
     EXPECT_FALSE(table.MayHoldSize(5) || table.MayHoldSize(k4G + 5));
 }
 
