@@ -71,15 +71,16 @@ FolderRecord& BuildTree(RecordTree& tree, int files, int folderCount, std::mt199
     std::uniform_real_distribution<double> magnitude(0.0, std::log(1e8));
     for (std::size_t f = 0; f < folders.size(); ++f) {
         FolderRecord& folder = *folders[f];
-        folder.files = std::make_unique<FolderFiles>();
-        folder.files->Reserve(fileCounts[f]);
+        FolderFiles::Builder builder;
+        builder.Reserve(fileCounts[f]);
         FileSize own;
         for (int i = 0; i < fileCounts[f]; ++i) {
             const auto bytes = static_cast<std::int64_t>(std::exp(magnitude(random)));
             const FileSize space = FileSize::FromBytes((bytes + 4095) / 4096 * 4096);
-            folder.files->Add("file" + std::to_string(i), FileSize::FromBytes(bytes), space);
+            builder.Add("file" + std::to_string(i), FileSize::FromBytes(bytes), space);
             own += space;
         }
+        folder.files = builder.Build();
         folder.SetOwnSizes(own, own);
         folder.treeDiskSpace = own;
         folder.Set(FolderRecord::TreeSizeKnown);

@@ -62,17 +62,20 @@ FindSizeTask::FindSizeTask(TreeAccess& tree, TrackedReferences& references, Fold
 
 void FindSizeTask::Run()
 {
-    // A folder that cannot be listed gets an empty array, as its sizes are 0.
-    m_files = std::make_unique<FolderFiles>();
+    // The files are gathered in buffers that serve every folder this thread
+    // measures, then packed into a block of the folder's exact size.
+    thread_local FolderFiles::Builder builder;
     // A type-only listing lacks the sizes.
     if (m_listing && m_listing->Detail() == platform::SearchDetail::Full) {
-        SumSharedListing();
+        SumSharedListing(builder);
     } else {
-        SumOwnListing();
+        SumOwnListing(builder);
     }
+    // A folder that cannot be listed gets an empty array, as its sizes are 0.
+    m_files = builder.Build();
 }
 
-void FindSizeTask::SumSharedListing()
+void FindSizeTask::SumSharedListing(FolderFiles::Builder& builder)
 {
     if (!m_listing->Fill(*this)) {
         return;
@@ -86,16 +89,16 @@ void FindSizeTask::SumSharedListing()
             nameBytes += entry.nameLength;
         }
     }
-    m_files->Reserve(count, nameBytes);
+    builder.Reserve(count, nameBytes);
     for (const FolderListing::Entry& entry : m_listing->Entries()) {
         if (!entry.IsDirectory()) {
-            AddFile(m_listing->NameOf(entry), FileSize::FromUnsigned(entry.size),
+            AddFile(builder, m_listing->NameOf(entry), FileSize::FromUnsigned(entry.size),
                     AllocatedSize(entry.attributes, entry.size, entry.occupiedBytes, unit));
         }
     }
 }
 
-void FindSizeTask::SumOwnListing()
+void FindSizeTask::SumOwnListing(FolderFiles::Builder& builder)
 {
     // Without a path there is nothing to list (an empty pattern would name
     // the current directory).
@@ -107,19 +110,19 @@ void FindSizeTask::SumOwnListing()
     const std::uint32_t unit = ScanAllocationUnit(m_clusterSize, search.AllocationUnit());
     do {
         if (!entry.IsDirectory()) {
-            AddFile(entry.name, FileSize::FromUnsigned(entry.Size()), AllocatedSize(entry, unit));
+            AddFile(builder, entry.name, FileSize::FromUnsigned(entry.Size()),
+                    AllocatedSize(entry, unit));
         }
     } while (!IsCancelling() && search.Next(entry));
     search.Close();
-    // The count was not known ahead: the array grew by doubling.
-    m_files->ShrinkToFit();
 }
 
-void FindSizeTask::AddFile(std::string_view name, FileSize size, FileSize diskSpace)
+void FindSizeTask::AddFile(FolderFiles::Builder& builder, std::string_view name, FileSize size,
+                           FileSize diskSpace)
 {
     m_size += size;
     m_diskSpace += diskSpace;
-    m_files->Add(name, size, diskSpace);
+    builder.Add(name, size, diskSpace);
 }
 
 void FindSizeTask::Deliver()

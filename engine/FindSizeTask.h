@@ -73,10 +73,11 @@ public:
     FileSize DiskSpace() const { return m_diskSpace; }
 
 private:
-    void SumOwnListing();
-    void SumSharedListing();
+    void SumOwnListing(FolderFiles::Builder& builder);
+    void SumSharedListing(FolderFiles::Builder& builder);
     // Counts one file (not a directory) in the sums and the list.
-    void AddFile(std::string_view name, FileSize size, FileSize diskSpace);
+    void AddFile(FolderFiles::Builder& builder, std::string_view name, FileSize size,
+                 FileSize diskSpace);
 
     TreeAccess& m_tree;
     FolderRecordRef m_folder;

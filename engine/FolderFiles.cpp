@@ -1,6 +1,7 @@
 #include "engine/FolderFiles.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -281,56 +282,73 @@ FolderFiles::Family FolderFiles::FamilyOfName(std::string_view name)
     return family;
 }
 
-void FolderFiles::Reserve(std::size_t count, std::size_t nameBytes)
+FolderFiles& FolderFiles::Empty()
 {
-    m_files.reserve(count);
-    if (nameBytes > m_nameCapacity) {
-        ResizeNameBuffer(std::min(nameBytes, kMaxNameBytes));
-    }
+    static FolderFiles empty;
+    return empty;
 }
 
-void FolderFiles::ResizeNameBuffer(std::size_t capacity)
+void FolderFiles::operator delete(FolderFiles* files, std::destroying_delete_t)
 {
-    std::unique_ptr<char[]> names;
-    if (capacity != 0) {
-        names = std::make_unique_for_overwrite<char[]>(capacity);
-        std::copy_n(m_names.get(), m_nameBytes, names.get());
+    if (files == &Empty()) {
+        return;
     }
-    m_names = std::move(names);
-    m_nameCapacity = static_cast<std::uint32_t>(capacity);
-}
-
-void FolderFiles::Add(std::string_view name, FileSize size, FileSize diskSpace)
-{
-    // Offsets and lengths are narrow to keep the entry small: what does not
-    // fit is cut, and a full buffer gives the later files empty names.
-    const std::size_t room = kMaxNameBytes - m_nameBytes;
-    const std::size_t length =
-        std::min({name.size(), room, std::size_t{std::numeric_limits<std::uint16_t>::max()}});
-    if (m_nameBytes + length > m_nameCapacity) {
-        ResizeNameBuffer(std::min(
-            std::max<std::size_t>({m_nameBytes + length, std::size_t{m_nameCapacity} * 2, 64}),
-            kMaxNameBytes));
-    }
-    File file;
-    file.diskSpace = diskSpace;
-    file.size = size;
-    file.nameOffset = m_nameBytes;
-    file.nameLength = static_cast<std::uint16_t>(length);
-    std::copy_n(name.data(), length, m_names.get() + m_nameBytes);
-    m_nameBytes += static_cast<std::uint32_t>(length);
-    m_files.push_back(file);
-}
-
-void FolderFiles::ShrinkToFit()
-{
-    m_files.shrink_to_fit();
-    if (m_nameCapacity > m_nameBytes) {
-        ResizeNameBuffer(m_nameBytes);
-    }
+    const std::size_t size = files->HeapBytes();
+    files->~FolderFiles();
+    ::operator delete(files, size);
 }
 
 std::size_t FolderFiles::HeapBytes() const
 {
-    return m_files.capacity() * sizeof(File) + m_nameCapacity;
+    return this == &Empty() ? 0 : NamesOffset(m_count) + m_nameBytes;
+}
+
+void FolderFiles::Builder::Reserve(std::size_t count, std::size_t nameBytes)
+{
+    m_files.reserve(count);
+    m_names.reserve(std::min(nameBytes, kMaxNameBytes));
+}
+
+void FolderFiles::Builder::Add(std::string_view name, FileSize size, FileSize diskSpace)
+{
+    if (m_files.size() == UINT32_MAX) {
+        return;
+    }
+    // Offsets and lengths are narrow to keep the entry small: what does not
+    // fit is cut, and full names give the later files empty ones.
+    const std::size_t room = kMaxNameBytes - m_names.size();
+    const std::size_t length =
+        std::min({name.size(), room, std::size_t{std::numeric_limits<std::uint16_t>::max()}});
+    File file;
+    file.diskSpace = diskSpace;
+    file.size = size;
+    file.nameOffset = static_cast<std::uint32_t>(m_names.size());
+    file.nameLength = static_cast<std::uint16_t>(length);
+    m_names.append(name.data(), length);
+    m_files.push_back(file);
+}
+
+std::unique_ptr<FolderFiles> FolderFiles::Builder::Build()
+{
+    if (m_files.empty()) {
+        return std::unique_ptr<FolderFiles>(&Empty());
+    }
+    const std::size_t count = m_files.size();
+    void* block = ::operator new(NamesOffset(count) + m_names.size());
+    auto* files = ::new (block) FolderFiles;
+    files->m_count = static_cast<std::uint32_t>(count);
+    files->m_nameBytes = static_cast<std::uint32_t>(m_names.size());
+    char* bytes = static_cast<char*>(block);
+    std::memcpy(bytes + FilesOffset(), m_files.data(), count * sizeof(File));
+    std::memcpy(bytes + NamesOffset(count), m_names.data(), m_names.size());
+    // A huge folder's room is given back rather than kept for the next one.
+    constexpr std::size_t kKeptBytes = 4 << 20;
+    if (m_files.capacity() * sizeof(File) + m_names.capacity() > kKeptBytes) {
+        m_files = std::vector<File>();
+        m_names = std::string();
+    } else {
+        m_files.clear();
+        m_names.clear();
+    }
+    return std::unique_ptr<FolderFiles>(files);
 }

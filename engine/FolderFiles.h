@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,8 +11,8 @@
 #include "engine/FileSize.h"
 
 // The files directly in one folder, as its last size scan listed them: a
-// compact array kept in the folder's record for the treemap. Names are raw
-// bytes, end to end in one buffer.
+// compact array kept in the folder's record for the treemap, made by a
+// Builder. Names are raw bytes, end to end after the array.
 //
 // Threads and ownership: a size scan builds one on the worker and hands it,
 // at delivery on the UI thread, to the folder's record, which owns it from
@@ -54,20 +56,19 @@ public:
     // Worker or UI thread; each thread keeps its own cache by extension.
     static Family FamilyOfName(std::string_view name);
 
-    // Room for count files whose names take nameBytes in all.
-    void Reserve(std::size_t count, std::size_t nameBytes = 0);
-    // Appends a file, its family not yet known. A name longer than 65535
-    // bytes keeps its first 65535; the name buffer holds at most
-    // kMaxNameBytes, and a name that would pass it keeps what fits
-    // (possibly nothing).
-    void Add(std::string_view name, FileSize size, FileSize diskSpace);
-    // Gives back the room reserved beyond what was added.
-    void ShrinkToFit();
+    class Builder;
 
-    const std::vector<File>& Files() const { return m_files; }
+    // The files in the order they were added.
+    std::span<const File> Files() const
+    {
+        if (m_count == 0) {
+            return {};
+        }
+        return {std::launder(reinterpret_cast<const File*>(Block() + FilesOffset())), m_count};
+    }
     std::string_view NameOf(const File& file) const
     {
-        return std::string_view(m_names.get() + file.nameOffset, file.nameLength);
+        return std::string_view(Block() + NamesOffset(m_count) + file.nameOffset, file.nameLength);
     }
     // The file's family (FamilyOfName of its name), worked out on the first
     // call and kept in the file. UI thread, under the tree-data lock, as
@@ -82,15 +83,52 @@ public:
     // Heap bytes held, for the memory benchmark.
     std::size_t HeapBytes() const;
 
-private:
-    // Moves the names into a buffer of capacity bytes (at least m_nameBytes).
-    void ResizeNameBuffer(std::size_t capacity);
+    // Frees the block (a folder without files shares one that is never freed).
+    static void operator delete(FolderFiles* files, std::destroying_delete_t);
+    FolderFiles(const FolderFiles&) = delete;
+    FolderFiles& operator=(const FolderFiles&) = delete;
 
-    std::vector<File> m_files;
-    // A bare buffer rather than a std::string: one of these lives in every
-    // scanned folder's record, and the smaller object saves a heap block
-    // size class each.
-    std::unique_ptr<char[]> m_names;
+private:
+    FolderFiles() = default;
+    ~FolderFiles() = default;
+
+    // The block holds this object, then the File array, then the names: one
+    // heap allocation per folder, as there is one of these in every scanned
+    // folder's record.
+    const char* Block() const { return reinterpret_cast<const char*>(this); }
+    static constexpr std::size_t FilesOffset()
+    {
+        return (sizeof(FolderFiles) + alignof(File) - 1) / alignof(File) * alignof(File);
+    }
+    static constexpr std::size_t NamesOffset(std::size_t count)
+    {
+        return FilesOffset() + count * sizeof(File);
+    }
+    static FolderFiles& Empty();
+
+    std::uint32_t m_count = 0;
     std::uint32_t m_nameBytes = 0;
-    std::uint32_t m_nameCapacity = 0;
+};
+
+// Gathers the files of one folder and packs them into a FolderFiles. Its
+// buffers keep their room from one folder to the next, so that a scan that
+// reuses one builder allocates per folder, not per file.
+//
+// Threads: one thread at a time (the size scan keeps one per thread).
+class FolderFiles::Builder {
+public:
+    // Room for count files whose names take nameBytes in all.
+    void Reserve(std::size_t count, std::size_t nameBytes = 0);
+    // Appends a file, its family not yet known. A name longer than 65535
+    // bytes keeps its first 65535; the names take at most kMaxNameBytes, and
+    // a name that would pass it keeps what fits (possibly nothing). Past
+    // UINT32_MAX files, further ones are left out.
+    void Add(std::string_view name, FileSize size, FileSize diskSpace);
+    // The files added since the last Build, in one block; the builder is
+    // empty again afterwards.
+    [[nodiscard]] std::unique_ptr<FolderFiles> Build();
+
+private:
+    std::vector<File> m_files;
+    std::string m_names;
 };

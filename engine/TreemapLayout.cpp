@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 #include <unordered_map>
 
 #include "engine/FolderRecord.h"
@@ -193,7 +194,7 @@ void CollectItems(const TreeAccess& tree, const FolderRecord& folder, Scratch& s
     }
     double ownSum = 0;
     if (folder.files) {
-        const std::vector<FolderFiles::File>& files = folder.files->Files();
+        const std::span<const FolderFiles::File> files = folder.files->Files();
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (files[i].diskSpace > FileSize()) {
                 items.push_back(Item{Bytes(files[i].diskSpace), &folder,

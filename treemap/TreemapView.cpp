@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -406,7 +407,7 @@ const FolderFiles::File* TreemapView::FileOf(const TreemapTile& tile)
     if (tile.kind != Kind::File || tile.folder->files == nullptr || tile.file < 0) {
         return nullptr;
     }
-    const auto& files = tile.folder->files->Files();
+    const std::span<const FolderFiles::File> files = tile.folder->files->Files();
     return static_cast<std::size_t>(tile.file) < files.size()
                ? &files[static_cast<std::size_t>(tile.file)]
                : nullptr;

@@ -100,13 +100,14 @@ TEST(FolderFiles, FamilyComesFromTheNamesMimeType)
 
 TEST(FolderFiles, OverlongNamesKeepTheirFirst65535Bytes)
 {
-    FolderFiles files;
-    files.Reserve(2, 10);
-    files.Add(std::string(70000, 'n'), FileSize(), FileSize());
-    files.Add("next", FileSize(), FileSize());
-    ASSERT_EQ(files.Files().size(), 2u);
-    EXPECT_EQ(files.NameOf(files.Files()[0]), std::string(65535, 'n'));
-    EXPECT_EQ(files.NameOf(files.Files()[1]), "next");
+    FolderFiles::Builder builder;
+    builder.Reserve(2, 10);
+    builder.Add(std::string(70000, 'n'), FileSize(), FileSize());
+    builder.Add("next", FileSize(), FileSize());
+    const std::unique_ptr<FolderFiles> files = builder.Build();
+    ASSERT_EQ(files->Files().size(), 2u);
+    EXPECT_EQ(files->NameOf(files->Files()[0]), std::string(65535, 'n'));
+    EXPECT_EQ(files->NameOf(files->Files()[1]), "next");
 }
 
 // Each file that is not a folder, by name: its length, the disk space lstat

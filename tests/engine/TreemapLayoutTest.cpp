@@ -46,11 +46,14 @@ TEST(TreemapLayout, RandomTreesKeepTheInvariants)
         for (int i = random() % 150; i >= 0; --i)
             folders.push_back(&tree.Add(*folders[random() % folders.size()], "f"));
         for (FolderRecord* folder : folders) {  // a fifth without a file list
-            if (random() % 5) folder->files = std::make_unique<FolderFiles>();
-            for (int n = random() % 9; folder->files && n > 0; --n) {
-                folder->files->Add("x", {}, bytes());
-                folder->ownDiskSpace += folder->files->Files().back().diskSpace;
+            const bool listed = random() % 5;
+            FolderFiles::Builder files;
+            for (int n = random() % 9; listed && n > 0; --n) {
+                const FileSize space = bytes();
+                files.Add("x", {}, space);
+                folder->ownDiskSpace += space;
             }
+            if (listed) folder->files = files.Build();
             folder->ownDiskSpace = folder->files ? folder->ownDiskSpace : bytes();
             folder->treeDiskSpace = folder->ownDiskSpace;
             folder->flags = FolderRecord::OwnSizeKnown | FolderRecord::TreeSizeKnown;
