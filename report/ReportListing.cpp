@@ -1,6 +1,7 @@
 #include "report/ReportListing.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -20,11 +21,46 @@ void AppendName(std::string& path, std::string_view name)
     path.append(name);
 }
 
-void WriteFolderLine(std::FILE* out, const FolderRecord& folder, std::string_view path)
+// Appends path to text escaped as EscapeForLine escapes it.
+void AppendEscaped(std::string& text, std::string_view path)
 {
-    std::fprintf(out, "folder\t%lld\t%lld\t%s\n",
-                 static_cast<long long>(folder.treeDiskSpace.Bytes()),
-                 static_cast<long long>(folder.treeSize.Bytes()), EscapeForLine(path).c_str());
+    for (const char c : path) {
+        switch (c) {
+            case '\\':
+                text += "\\\\";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            default:
+                text += c;
+                break;
+        }
+    }
+}
+
+void AppendNumber(std::string& text, std::int64_t number)
+{
+    char digits[24];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+}
+
+// Writes the line of a folder, made in line (a buffer kept from one line to
+// the next): the folder lines are most of the output.
+void WriteFolderLine(std::FILE* out, const FolderRecord& folder, std::string_view path,
+                     std::string& line)
+{
+    line.assign("folder\t");
+    AppendNumber(line, folder.treeDiskSpace.Bytes());
+    line += '\t';
+    AppendNumber(line, folder.treeSize.Bytes());
+    line += '\t';
+    AppendEscaped(line, path);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out);
 }
 
 // One child of a folder in the walk that writes the folders: either the
@@ -150,6 +186,7 @@ void ReportListing::WriteFoldersBelowTop(std::FILE* out) const
     std::vector<Entered> stack;
     std::vector<TreeItemRecord*> children;
     std::string path = m_shownPath;
+    std::string line;
     const auto enter = [&](const FolderRecord& folder) {
         m_tree->ChildRecords(folder, children);
         Entered entered;
@@ -178,7 +215,7 @@ void ReportListing::WriteFoldersBelowTop(std::FILE* out) const
         if (step.below) {
             enter(*step.folder);
         } else {
-            WriteFolderLine(out, *step.folder, path);
+            WriteFolderLine(out, *step.folder, path, line);
         }
     }
 }
@@ -187,7 +224,8 @@ bool ReportListing::Write(std::FILE* out) const
 {
     if (m_top != nullptr) {
         std::lock_guard lock(m_tree->DataLock());
-        WriteFolderLine(out, *m_top, m_shownPath);
+        std::string line;
+        WriteFolderLine(out, *m_top, m_shownPath, line);
         WriteFoldersBelowTop(out);
     }
     for (const Group& group : m_groups) {
@@ -205,21 +243,6 @@ std::string EscapeForLine(std::string_view path)
 {
     std::string escaped;
     escaped.reserve(path.size());
-    for (const char c : path) {
-        switch (c) {
-            case '\\':
-                escaped += "\\\\";
-                break;
-            case '\t':
-                escaped += "\\t";
-                break;
-            case '\n':
-                escaped += "\\n";
-                break;
-            default:
-                escaped += c;
-                break;
-        }
-    }
+    AppendEscaped(escaped, path);
     return escaped;
 }
