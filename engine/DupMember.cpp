@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/DupGroup.h"
 #include "engine/FolderRecord.h"
 #include "engine/NameOrder.h"
 #include "engine/ScanPool.h"
@@ -39,6 +40,13 @@ void DupMember::operator delete(DupMember* member, std::destroying_delete_t)
     const std::size_t size = BlockSize(member->m_nameLength);
     member->~DupMember();
     ScanPool::Free(member, size, alignof(DupMember));
+}
+
+void DupMember::FileIn(DupGroup& into, std::uint64_t device, std::uint64_t inode)
+{
+    SetIdentity(device, inode);
+    group = &into;
+    into.InsertMember(this);
 }
 
 std::string DupMember::FolderPath() const

@@ -59,6 +59,9 @@ public:
         m_pending = 0;
         identity = {device, inode};
     }
+    // The member, pending no more, joins group (in name order) as the file
+    // read with this identity.
+    void FileIn(DupGroup& into, std::uint64_t device, std::uint64_t inode);
 
     // A member for the file of this name (raw bytes), fields empty. Its name
     // lies in the same pooled block, right after the record, so a member is

@@ -199,10 +199,8 @@ void FindDupFileTask::ProcessFile(const FolderListing::Entry& entry, const std::
     if (pending != nullptr && table.PendingOfSize(size) == pending) {
         table.UnlinkPending(pending);
         if (pendingHead) {
-            pending->SetIdentity(pendingHead->device, pendingHead->inode);
             auto* group = new DupGroup(pendingHead->hash, size);
-            pending->group = group;
-            group->InsertMember(pending);
+            pending->FileIn(*group, pendingHead->device, pendingHead->inode);
             table.Append(group);
         } else {
             DropUnread(*pending);
@@ -290,9 +288,7 @@ bool FindDupFileTask::AddMember(DupGroup* group, const std::string& name, const 
         return true;
     }
     DupMember* earlier = group->IsSingle() ? group->FirstMember() : nullptr;
-    member->group = group;
-    member->SetIdentity(head.device, head.inode);
-    group->InsertMember(member);
+    member->FileIn(*group, head.device, head.inode);
 
     ReportState(*member, group->IsSingle());
     if (earlier != nullptr) {

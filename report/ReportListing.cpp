@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <utility>
 
@@ -173,7 +172,7 @@ void ReportListing::Collect(ScanTree& tree, TreeItem top, const std::string& sho
     });
 }
 
-void ReportListing::WriteFoldersBelowTop(std::FILE* out) const
+void ReportListing::WriteFolders(std::FILE* out) const
 {
     // A walk of the tree with a stack of the folders entered, each with its
     // children's steps in key order and the length of its path, which
@@ -187,6 +186,7 @@ void ReportListing::WriteFoldersBelowTop(std::FILE* out) const
     std::vector<TreeItemRecord*> children;
     std::string path = m_shownPath;
     std::string line;
+    WriteFolderLine(out, *m_top, path, line);
     const auto enter = [&](const FolderRecord& folder) {
         m_tree->ChildRecords(folder, children);
         Entered entered;
@@ -224,9 +224,7 @@ bool ReportListing::Write(std::FILE* out) const
 {
     if (m_top != nullptr) {
         std::lock_guard lock(m_tree->DataLock());
-        std::string line;
-        WriteFolderLine(out, *m_top, m_shownPath, line);
-        WriteFoldersBelowTop(out);
+        WriteFolders(out);
     }
     for (const Group& group : m_groups) {
         std::fprintf(out, "group\t%lld\t%zu\n", static_cast<long long>(group.size),

@@ -47,8 +47,9 @@ private:
     {
         return std::string_view(m_copyPaths).substr(path.offset, path.length);
     }
-    // Writes the line of every folder below top, under the tree-data lock.
-    void WriteFoldersBelowTop(std::FILE* out) const;
+    // Writes the line of top and of every folder below it; the tree-data
+    // lock held.
+    void WriteFolders(std::FILE* out) const;
 
     // The listing is written while the scanned tree is still in memory, at
     // the peak of the program's use: the folders are written from the

@@ -133,7 +133,6 @@ int main(int argc, char** argv)
     }
 
     bool interrupted = false;
-    ReportListing listing;
     {
         ScanTree tree;
         FolderScan& scan = tree.Scan();
@@ -167,9 +166,10 @@ int main(int argc, char** argv)
         if (scan.IsScanning() || TaskManager::Instance().PendingCount() != 0) loop.exec();
         window.ClearStatus();
         if (!interrupted) {
+            ReportListing listing;
             listing.Collect(tree, top, PathAsPrinted(line.path));
-            // The scan is over and the report is all in the listing: once it
-            // is written the process ends here, and the system takes back the
+            // The scan is over: the listing is written from the tree, and
+            // then the process ends here, and the system takes back the
             // scanned tree at once instead of its records being freed one by
             // one, which takes as long as the listing on a tree of many
             // small folders.
